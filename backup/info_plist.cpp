@@ -1,0 +1,166 @@
+#include "backup/info_plist.h"
+
+#include <plist/plist.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+#include "platform/file_util.h"
+#include "platform/local_time.h"
+#include "platform/utf8.h"
+
+namespace dunmere {
+namespace {
+
+constexpr std::size_t kMaxLineBytes = 2048;
+constexpr std::int64_t kAppleEpochOffset = 978307200;  // 2001-01-01 minus 1970-01-01, in seconds
+
+enum class InfoKey { kNone, kDisplayName, kLastBackupDate, kPhoneNumber, kProductVersion, kSerialNumber };
+
+// The keys in the order a line is tested for them; the first found wins.
+InfoKey KeyInLine(std::string_view line) {
+  if (line.find("<key>Display Name</key>") != std::string_view::npos) return InfoKey::kDisplayName;
+  if (line.find("<key>Last Backup Date</key>") != std::string_view::npos) return InfoKey::kLastBackupDate;
+  if (line.find("<key>Phone Number</key>") != std::string_view::npos) return InfoKey::kPhoneNumber;
+  if (line.find("<key>Product Version</key>") != std::string_view::npos) return InfoKey::kProductVersion;
+  if (line.find("<key>Serial Number</key>") != std::string_view::npos) return InfoKey::kSerialNumber;
+  return InfoKey::kNone;
+}
+
+// The value line is cut at the first closing tag; the value is what follows the first opening tag.
+// A line without the opening tag gives an empty value.
+std::string TagValue(std::string_view line, std::string_view open, std::string_view close) {
+  const std::size_t end = line.find(close);
+  if (end != std::string_view::npos) line = line.substr(0, end);
+  const std::size_t start = line.find(open);
+  if (start == std::string_view::npos) return std::string();
+  return std::string(line.substr(start + open.size()));
+}
+
+Status ReadXmlInfoPlist(const std::filesystem::path& file, BackupSummary& summary) {
+  LineReader reader(file, kMaxLineBytes);
+  if (!reader.IsOpen()) return StatusFromErrno(errno);
+  std::string line;
+  std::string valueLine;
+  while (reader.Next(line)) {
+    const InfoKey key = KeyInLine(line);
+    if (key == InfoKey::kNone) continue;
+    if (!reader.Next(valueLine)) break;
+    switch (key) {
+      case InfoKey::kDisplayName:
+        summary.displayName = SanitizeUtf8(TagValue(valueLine, "<string>", "</string>"));
+        break;
+      case InfoKey::kLastBackupDate:
+        summary.lastBackupDate = ConvertBackupDate(TagValue(valueLine, "<date>", "</date>"));
+        break;
+      case InfoKey::kPhoneNumber:
+        summary.phoneNumber = TagValue(valueLine, "<string>", "</string>");
+        break;
+      case InfoKey::kProductVersion:
+        summary.versionAbove11 = LeadingInteger(TagValue(valueLine, "<string>", "</string>")) > 11;
+        break;
+      case InfoKey::kSerialNumber:
+        summary.serialNumber = TagValue(valueLine, "<string>", "</string>");
+        return kOk;  // nothing after the serial number is read
+      case InfoKey::kNone: break;
+    }
+  }
+  return kOk;
+}
+
+struct PlistDeleter {
+  void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistHandle = std::unique_ptr<void, PlistDeleter>;
+
+std::string PlistString(plist_t dict, const char* key) {
+  plist_t node = plist_dict_get_item(dict, key);
+  if (node == nullptr || plist_get_node_type(node) != PLIST_STRING) return std::string();
+  char* value = nullptr;
+  plist_get_string_val(node, &value);
+  if (value == nullptr) return std::string();
+  std::string out(value);
+  std::free(value);  // the parser allocates strings with malloc
+  return out;
+}
+
+std::string PlistDateText(plist_t dict, const char* key) {
+  plist_t node = plist_dict_get_item(dict, key);
+  if (node == nullptr) return std::string();
+  if (plist_get_node_type(node) == PLIST_STRING) return ConvertBackupDate(PlistString(dict, key));
+  if (plist_get_node_type(node) != PLIST_DATE) return std::string();
+  std::int32_t sec = 0;
+  std::int32_t usec = 0;
+  plist_get_date_val(node, &sec, &usec);
+  std::string out;
+  if (!FormatLocalTime(static_cast<std::int64_t>(sec) + kAppleEpochOffset, out)) return std::string();
+  return out;
+}
+
+Status ReadBinaryInfoPlist(const std::filesystem::path& file, BackupSummary& summary) {
+  std::string data;
+  const Status rc = ReadWholeFile(file, data);
+  if (rc != kOk) return rc == kNotEnoughMemory ? kOk : rc;  // opened but unreadable: fields stay empty
+  if (data.size() > UINT32_MAX) return kOk;
+  plist_t raw = nullptr;
+  plist_from_bin(data.data(), static_cast<std::uint32_t>(data.size()), &raw);
+  const PlistHandle root(raw);
+  if (!root || plist_get_node_type(root.get()) != PLIST_DICT) return kOk;
+  summary.displayName = SanitizeUtf8(PlistString(root.get(), "Display Name"));
+  summary.lastBackupDate = PlistDateText(root.get(), "Last Backup Date");
+  summary.phoneNumber = PlistString(root.get(), "Phone Number");
+  summary.versionAbove11 = LeadingInteger(PlistString(root.get(), "Product Version")) > 11;
+  summary.serialNumber = PlistString(root.get(), "Serial Number");
+  return kOk;
+}
+
+}  // namespace
+
+int LeadingInteger(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::int64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (value <= INT_MAX) value = value * 10 + (text[i] - '0');  // stays in range; clamped below
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+std::string ConvertBackupDate(std::string_view raw) {
+  std::string text(raw);
+  if (const std::size_t t = text.find('T'); t != std::string::npos) text[t] = ' ';
+  if (const std::size_t z = text.find('Z'); z != std::string::npos) text.resize(z);
+  // Each field follows its separator; the separators are searched in order.
+  const std::size_t dash1 = text.find('-');
+  const std::size_t dash2 = dash1 == std::string::npos ? dash1 : text.find('-', dash1 + 1);
+  const std::size_t blank = dash2 == std::string::npos ? dash2 : text.find(' ', dash2 + 1);
+  const std::size_t colon1 = blank == std::string::npos ? blank : text.find(':', blank + 1);
+  const std::size_t colon2 = colon1 == std::string::npos ? colon1 : text.find(':', colon1 + 1);
+  if (colon2 == std::string::npos) return std::string(raw);
+  const std::string_view view(text);
+  const std::int64_t seconds =
+      UnixSecondsFromUtc(LeadingInteger(view), LeadingInteger(view.substr(dash1 + 1)),
+                         LeadingInteger(view.substr(dash2 + 1)), LeadingInteger(view.substr(blank + 1)),
+                         LeadingInteger(view.substr(colon1 + 1)), LeadingInteger(view.substr(colon2 + 1)));
+  std::string out;
+  if (!FormatLocalTime(seconds, out)) return std::string(raw);
+  return out;
+}
+
+Status ReadInfoPlist(const std::filesystem::path& file, BackupSummary& summary) {
+  std::string head;
+  const Status rc = ReadFilePrefix(file, 8, head);
+  if (rc != kOk) return rc;
+  if (head == "bplist00") return ReadBinaryInfoPlist(file, summary);
+  return ReadXmlInfoPlist(file, summary);
+}
+
+}  // namespace dunmere

@@ -1,0 +1,170 @@
+#include "backup/manifest_reader.h"
+
+#include <cstdint>
+#include <string>
+
+#include "backup/file_ids.h"
+#include "backup/sqlite_readonly.h"
+#include "platform/file_util.h"
+
+namespace dunmere {
+namespace fs = std::filesystem;
+
+std::string_view ManifestKindName(ManifestKind kind) {
+  switch (kind) {
+    case ManifestKind::kManifestDb: return "Manifest.db";
+    case ManifestKind::kManifestDbDecrypted: return "Manifest.db-decypted";
+    case ManifestKind::kManifestMbdb: return "Manifest.mbdb";
+    case ManifestKind::kNone: break;
+  }
+  return "none";
+}
+
+ManifestChoice ChooseManifest(const fs::path& backupFolder) {
+  ManifestChoice choice;
+  choice.hasManifestDb = FileExists(backupFolder / "Manifest.db");
+  if (choice.hasManifestDb) {
+    const fs::path decrypted = backupFolder / "Manifest.db-decypted";
+    if (FileExists(decrypted)) {
+      choice.kind = ManifestKind::kManifestDbDecrypted;
+      choice.file = decrypted;
+    } else {
+      choice.kind = ManifestKind::kManifestDb;
+      choice.file = backupFolder / "Manifest.db";
+    }
+  } else if (FileExists(backupFolder / "Manifest.mbdb")) {
+    choice.kind = ManifestKind::kManifestMbdb;
+    choice.file = backupFolder / "Manifest.mbdb";
+  }
+  return choice;
+}
+
+Status ReadManifest(const fs::path& backupFolder, std::vector<ManifestEntry>& entries, ManifestChoice* choiceOut) {
+  entries.clear();
+  const ManifestChoice choice = ChooseManifest(backupFolder);
+  if (choiceOut != nullptr) *choiceOut = choice;
+  switch (choice.kind) {
+    case ManifestKind::kManifestDb:
+    case ManifestKind::kManifestDbDecrypted: return ReadManifestDatabase(choice.file, entries);
+    case ManifestKind::kManifestMbdb: return ReadManifestMbdb(choice.file, entries);
+    case ManifestKind::kNone: break;
+  }
+  return kInvalidParameter;
+}
+
+namespace {
+
+int AppendManifestRow(void* user, int columns, char** values, char** /*names*/) {
+  auto& entries = *static_cast<std::vector<ManifestEntry>*>(user);
+  ManifestEntry entry;
+  if (columns > 0 && values[0] != nullptr) entry.fileID = values[0];
+  if (columns > 1 && values[1] != nullptr) entry.domainPath = values[1];
+  for (int i = 2; i < columns; ++i) {
+    if (values[i] == nullptr) continue;
+    entry.domainPath += '-';
+    entry.domainPath += values[i];
+  }
+  entries.push_back(std::move(entry));
+  return 0;
+}
+
+}  // namespace
+
+Status ReadManifestDatabase(const fs::path& file, std::vector<ManifestEntry>& entries) {
+  entries.clear();
+  SqliteHandle db;
+  const int openResult = OpenSqliteReadOnly(file, db);
+  if (openResult != SQLITE_OK) return openResult;
+  char* message = nullptr;
+  sqlite3_exec(db.get(), "select fileID,domain, relativePath from Files;", &AppendManifestRow, &entries, &message);
+  if (message != nullptr) {
+    sqlite3_free(message);
+    return kQueryFailed;
+  }
+  return kOk;
+}
+
+Status ReadManifestMbdb(const fs::path& file, std::vector<ManifestEntry>& entries) {
+  entries.clear();
+  std::string data;
+  const Status rc = ReadWholeFile(file, data);
+  if (rc == kNotEnoughMemory) return kInvalidParameter;
+  if (rc != kOk) return kManifestOpenFailed;
+  return ParseMbdb(data, entries);
+}
+
+namespace {
+
+// A bounded big-endian reader: any read past the end clears ok and leaves the position alone.
+class MbdbCursor {
+ public:
+  MbdbCursor(std::string_view data, std::size_t pos) : data_(data), pos_(pos) {}
+  bool ok() const { return ok_; }
+  bool AtEnd() const { return pos_ >= data_.size(); }
+
+  std::uint64_t Number(std::size_t width) {
+    if (!Has(width)) return 0;
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < width; ++i) value = (value << 8) | static_cast<std::uint8_t>(data_[pos_ + i]);
+    pos_ += width;
+    return value;
+  }
+  void Skip(std::size_t width) {
+    if (Has(width)) pos_ += width;
+  }
+  // A 16-bit length and that many bytes; 0xFFFF is an absent string with no bytes behind it.
+  std::string_view String() {
+    const std::uint64_t length = Number(2);
+    if (!ok_ || length == 0xFFFF) return std::string_view();
+    if (!Has(length)) return std::string_view();
+    const std::string_view s = data_.substr(pos_, length);
+    pos_ += length;
+    return s;
+  }
+
+ private:
+  bool Has(std::size_t width) {
+    if (!ok_ || width > data_.size() - pos_) ok_ = false;
+    return ok_;
+  }
+  std::string_view data_;
+  std::size_t pos_;
+  bool ok_ = true;
+};
+
+}  // namespace
+
+Status ParseMbdb(std::string_view data, std::vector<ManifestEntry>& entries) {
+  entries.clear();
+  if (data.size() < 4 || data.substr(0, 4) != "mbdb") return kInvalidParameter;
+  if (data.size() <= 6) return kOk;
+  FileIdHasher hasher;
+  MbdbCursor cursor(data, 6);
+  while (!cursor.AtEnd()) {
+    const std::string_view domain = cursor.String();
+    const std::string_view relativePath = cursor.String();
+    cursor.String();  // link target
+    cursor.String();  // data hash
+    cursor.String();  // encryption key
+    const auto mode = static_cast<std::uint16_t>(cursor.Number(2));
+    // inode (8), user id, group id, modification, access and change times (4 each), size (8),
+    // protection class (1)
+    cursor.Skip(8 + 4 * 5 + 8 + 1);
+    const std::uint64_t properties = cursor.Number(1);
+    for (std::uint64_t i = 0; i < properties && cursor.ok(); ++i) {
+      cursor.String();
+      cursor.String();
+    }
+    if (!cursor.ok()) break;  // the record runs past the end of the file
+    if (!domain.empty() && !relativePath.empty() && (mode & 0xE000) != 0x4000) {
+      ManifestEntry entry;
+      entry.domainPath.reserve(domain.size() + 1 + relativePath.size());
+      entry.domainPath.append(domain).append(1, '-').append(relativePath);
+      entry.fileID = hasher(entry.domainPath);
+      entries.push_back(std::move(entry));
+    }
+  }
+  return kOk;
+}
+
+}  // namespace dunmere

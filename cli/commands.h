@@ -1,0 +1,21 @@
+#pragma once
+// The sub-commands of the command-line program. Each returns the process exit status:
+// 0 done, 1 usage or unreadable input.
+#include <filesystem>
+#include <optional>
+
+namespace dunmere::cli {
+
+struct ListOptions {
+  std::optional<std::filesystem::path> root;  // default: the system's backup roots
+  bool json = false;
+};
+int RunList(const ListOptions& options);
+
+struct InfoOptions {
+  std::filesystem::path backup;
+  bool json = false;
+};
+int RunInfo(const InfoOptions& options);
+
+}  // namespace dunmere::cli

@@ -1,0 +1,38 @@
+// dunmere: the command-line face of the program.
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"Dunmere: reads iPhone and iPad backups and recovers their live and deleted records"};
+  app.require_subcommand(1);
+
+  dunmere::cli::ListOptions list;
+  std::string root;
+  CLI::App* listCommand = app.add_subcommand("list", "List the backups on this computer, newest first");
+  listCommand->add_option("--root", root, "Folder that holds backup folders (default: the system's backup folder)");
+  listCommand->add_flag("--json", list.json, "Print one JSON document");
+
+  dunmere::cli::InfoOptions info;
+  std::string backup;
+  CLI::App* infoCommand = app.add_subcommand("info", "Show one backup's summary and manifest");
+  infoCommand->add_option("BACKUP", backup, "Backup folder")->required();
+  infoCommand->add_flag("--json", info.json, "Print one JSON document");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int rc = app.exit(e);
+    return rc == 0 ? 0 : 1;
+  }
+
+  if (*listCommand) {
+    if (!root.empty()) list.root = root;
+    return dunmere::cli::RunList(list);
+  }
+  if (*infoCommand) {
+    info.backup = backup;
+    return dunmere::cli::RunInfo(info);
+  }
+  return 1;
+}

@@ -1,0 +1,169 @@
+#include "platform/file_util.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <new>
+#include <system_error>
+
+namespace dunmere {
+namespace fs = std::filesystem;
+
+namespace {
+
+// A read-only descriptor that closes itself.
+class ReadOnlyFile {
+ public:
+  explicit ReadOnlyFile(const fs::path& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  ~ReadOnlyFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Reads until size bytes are in buf or the file ends; returns the count or -1.
+ssize_t ReadFully(int fd, char* buf, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::read(fd, buf + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+}  // namespace
+
+bool FileExists(const fs::path& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec);
+}
+
+bool FolderExists(const fs::path& path) {
+  std::error_code ec;
+  return fs::is_directory(path, ec);
+}
+
+Status ReadFilePrefix(const fs::path& path, std::size_t maxBytes, std::string& out) {
+  out.clear();
+  ReadOnlyFile file(path);
+  if (file.fd() < 0) return StatusFromErrno(errno);
+  out.resize(maxBytes);
+  const ssize_t n = ReadFully(file.fd(), out.data(), maxBytes);
+  if (n < 0) {
+    const Status rc = StatusFromErrno(errno);
+    out.clear();
+    return rc;
+  }
+  out.resize(static_cast<std::size_t>(n));
+  return kOk;
+}
+
+Status ReadWholeFile(const fs::path& path, std::string& out) {
+  out.clear();
+  ReadOnlyFile file(path);
+  if (file.fd() < 0) return StatusFromErrno(errno);
+  const off_t end = ::lseek(file.fd(), 0, SEEK_END);
+  if (end < 0 || ::lseek(file.fd(), 0, SEEK_SET) < 0) return StatusFromErrno(errno);
+  if (static_cast<std::uint64_t>(end) > out.max_size()) return kNotEnoughMemory;
+  try {
+    out.resize(static_cast<std::size_t>(end));
+  } catch (const std::bad_alloc&) {
+    return kNotEnoughMemory;
+  } catch (const std::length_error&) {
+    return kNotEnoughMemory;
+  }
+  const ssize_t n = ReadFully(file.fd(), out.data(), out.size());
+  if (n < 0) {
+    const Status rc = StatusFromErrno(errno);
+    out.clear();
+    return rc;
+  }
+  // A file that shrank while we read it keeps what was there.
+  out.resize(static_cast<std::size_t>(n));
+  return kOk;
+}
+
+bool ListFolder(const fs::path& folder, std::vector<fs::path>& out, std::uint64_t& totalSize) {
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec);
+  if (ec) return false;
+  std::vector<fs::path> found;
+  for (const fs::directory_entry& entry : it) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name[0] == '.') continue;
+    std::error_code sizeError;
+    if (entry.is_regular_file(sizeError)) {
+      const std::uintmax_t size = entry.file_size(sizeError);
+      if (!sizeError) totalSize += size;
+    }
+    found.push_back(entry.path());
+  }
+  std::sort(found.begin(), found.end());
+  out.insert(out.end(), found.begin(), found.end());
+  return true;
+}
+
+Status CreateFolders(const fs::path& folder) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec) return StatusFromErrno(ec.value());
+  return FolderExists(folder) ? kOk : kPathNotFound;
+}
+
+void DeleteFileQuietly(const fs::path& path) {
+  std::error_code ec;
+  if (fs::is_directory(fs::symlink_status(path, ec))) return;
+  fs::remove(path, ec);
+}
+
+bool IsInsideFolder(const fs::path& child, const fs::path& folder) {
+  std::error_code ec;
+  const fs::path c = fs::weakly_canonical(fs::absolute(child, ec), ec).lexically_normal();
+  const fs::path f = fs::weakly_canonical(fs::absolute(folder, ec), ec).lexically_normal();
+  auto ci = c.begin();
+  for (auto fi = f.begin(); fi != f.end(); ++fi) {
+    if (fi->empty()) continue;  // a trailing separator
+    if (ci == c.end() || *ci != *fi) return false;
+    ++ci;
+  }
+  while (ci != c.end() && ci->empty()) ++ci;
+  return ci != c.end();
+}
+
+LineReader::LineReader(const fs::path& path, std::size_t maxLineBytes)
+    : file_(std::fopen(path.c_str(), "rbe")), maxLineBytes_(std::max<std::size_t>(maxLineBytes, 2)) {}
+
+bool LineReader::Next(std::string& line) {
+  line.clear();
+  if (!file_) return false;
+  std::FILE* f = file_.get();
+  int c = getc_unlocked(f);
+  if (c == EOF) return false;
+  // Text-mode reading: "\r\n" counts as one line end and is never split between two pieces.
+  while (c != EOF) {
+    if (c == '\n') break;
+    if (c == '\r') {
+      const int next = getc_unlocked(f);
+      if (next == '\n') break;
+      if (next != EOF) ungetc(next, f);
+    }
+    line.push_back(static_cast<char>(c));
+    if (line.size() + 1 >= maxLineBytes_) break;
+    c = getc_unlocked(f);
+  }
+  return true;
+}
+
+}  // namespace dunmere

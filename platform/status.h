@@ -1,0 +1,27 @@
+#pragma once
+// Result codes shared by every module. 0 is success; the others are the system error numbers the
+// program reports (so that a code means the same whether it came from us or from the system) plus
+// a few values of the program's own.
+#include <cstdint>
+
+namespace dunmere {
+
+using Status = std::int32_t;
+
+inline constexpr Status kOk = 0;
+inline constexpr Status kFileNotFound = 2;          // the system's "file not found"
+inline constexpr Status kPathNotFound = 3;          // the system's "path not found"
+inline constexpr Status kAccessDenied = 5;
+inline constexpr Status kNotEnoughMemory = 8;
+inline constexpr Status kReadFault = 30;            // short read
+inline constexpr Status kInvalidParameter = 87;     // missing or invalid input, format fault
+inline constexpr Status kQueryFailed = 1006;        // a database query reported an error
+inline constexpr Status kManifestOpenFailed = 6009; // the manifest file cannot be opened
+inline constexpr Status kStoppedByUser = 2;         // a progress callback asked to stop
+inline constexpr Status kDeviceUnreadable = -1;
+inline constexpr Status kWrongPassword = -110;
+
+// Maps an errno value to the system code the rest of the program understands.
+Status StatusFromErrno(int err);
+
+}  // namespace dunmere

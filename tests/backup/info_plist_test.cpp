@@ -1,0 +1,160 @@
+#include "backup/info_plist.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "tests/support/fixture_backup.h"
+#include "tests/support/temp_dir.h"
+
+namespace dunmere {
+namespace {
+using testing::FixtureInfo;
+using testing::PlistFormat;
+using testing::TempDir;
+using testing::WriteFile;
+
+BackupSummary ReadText(const std::string& text) {
+  TempDir dir;
+  WriteFile(dir / "Info.plist", text);
+  BackupSummary summary;
+  EXPECT_EQ(ReadInfoPlist(dir / "Info.plist", summary), kOk);
+  return summary;
+}
+
+std::string Plist(const std::string& body) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n" + body + "</dict>\n</plist>\n";
+}
+
+TEST(ReadInfoPlist, XmlAndBinaryGiveTheSameFields) {
+  for (PlistFormat format : {PlistFormat::kXml, PlistFormat::kBinary}) {
+    FixtureInfo info;
+    info.displayName = "Zo\xC3\xAB's iPhone";
+    info.productVersion = "12.1.4";
+    info.format = format;
+    const BackupSummary s = ReadText(testing::InfoPlistBytes(info));
+    EXPECT_EQ(s.displayName, "Zo\xC3\xAB's iPhone");
+    EXPECT_EQ(s.lastBackupDate, "2016-05-04 12:34:56");
+    EXPECT_EQ(s.phoneNumber, "+1 (555) 010-0000");
+    EXPECT_EQ(s.serialNumber, "F2LQ0000XXXX");
+    EXPECT_TRUE(s.versionAbove11);
+  }
+}
+
+TEST(ReadInfoPlist, BinaryWithMissingKeysAndGarbageLeavesFieldsEmpty) {
+  FixtureInfo info;
+  info.format = PlistFormat::kBinary;
+  info.phoneNumber.reset();
+  info.lastBackupUnix.reset();
+  BackupSummary s = ReadText(testing::InfoPlistBytes(info));
+  EXPECT_EQ(s.phoneNumber, "");
+  EXPECT_EQ(s.lastBackupDate, "");
+  EXPECT_EQ(s.serialNumber, "F2LQ0000XXXX");
+  s = ReadText("bplist00" + std::string(100, '\xEE'));
+  EXPECT_EQ(s, BackupSummary{});
+}
+
+TEST(ReadInfoPlist, ProductVersionLeadingNumberAboveEleven) {
+  auto above11 = [](const std::string& version) {
+    return ReadText(Plist("\t<key>Product Version</key>\n\t<string>" + version + "</string>\n")).versionAbove11;
+  };
+  EXPECT_FALSE(above11("11.4"));
+  EXPECT_TRUE(above11("12.0"));
+  EXPECT_FALSE(above11("9"));
+  EXPECT_TRUE(above11("17.5.1"));
+  EXPECT_FALSE(above11("beta"));
+  EXPECT_TRUE(above11("99999999999999999999"));  // saturates instead of overflowing
+}
+
+TEST(ReadInfoPlist, LineRules) {
+  // A key line with no value line after it ends the file; keys after Serial Number are not read;
+  // a value line is never tested for keys; a value line without <string> leaves the field empty.
+  BackupSummary s = ReadText(Plist(
+      "\t<key>Display Name</key>\n"
+      "\t<key>Phone Number</key>\n"          // consumed as Display Name's value line
+      "\t<key>Phone Number</key>\n"
+      "\t<string>+44 20</string>\n"
+      "\t<key>Serial Number</key>\n"
+      "\t<string>SERIAL</string>\n"
+      "\t<key>Last Backup Date</key>\n"
+      "\t<date>2020-01-01T00:00:00Z</date>\n"));
+  EXPECT_EQ(s.displayName, "");
+  EXPECT_EQ(s.phoneNumber, "+44 20");
+  EXPECT_EQ(s.serialNumber, "SERIAL");
+  EXPECT_EQ(s.lastBackupDate, "");
+
+  s = ReadText("<key>Display Name</key><key>Phone Number</key>\n<string>first key wins</string>\n");
+  EXPECT_EQ(s.displayName, "first key wins");
+  EXPECT_EQ(s.phoneNumber, "");
+
+  s = ReadText(Plist("\t<key>Serial Number</key>\n"));
+  EXPECT_EQ(s.serialNumber, "");
+  s = ReadText("<key>Phone Number</key>\n<string>no closing tag\n");
+  EXPECT_EQ(s.phoneNumber, "no closing tag");
+}
+
+TEST(ReadInfoPlist, BytesAsStoredAndBadInput) {
+  // Phone and serial keep their bytes; the name is decoded, with U+FFFD for bytes that are not UTF-8.
+  BackupSummary s = ReadText(Plist(
+      "\t<key>Display Name</key>\n\t<string>Bad\xFF name</string>\n"
+      "\t<key>Phone Number</key>\n\t<string>\xA3 42 &amp;</string>\n"));
+  EXPECT_EQ(s.displayName, "Bad\xEF\xBF\xBD name");
+  EXPECT_EQ(s.phoneNumber, "\xA3 42 &amp;");
+
+  // A line far longer than the line buffer is read in pieces and cannot overrun anything.
+  const std::string longName(10000, 'n');
+  s = ReadText(Plist("\t<key>Display Name</key>\n\t<string>" + longName + "</string>\n"
+                     "\t<key>Serial Number</key>\n\t<string>S1</string>\n"));
+  EXPECT_EQ(s.displayName.size(), 2047u - 9u);  // the first piece after "\t<string>"
+  EXPECT_EQ(s.serialNumber, "S1");
+
+  const char withNuls[] = "\0<key>Serial Number</key>\r\n<string>A\0B</string>\r\n";
+  s = ReadText(std::string(withNuls, sizeof withNuls - 1));
+  EXPECT_EQ(s.serialNumber, std::string("A\0B", 3));
+
+  TempDir dir;
+  BackupSummary untouched;
+  EXPECT_NE(ReadInfoPlist(dir / "Info.plist", untouched), kOk);
+}
+
+class ScopedTimeZone {
+ public:
+  explicit ScopedTimeZone(const char* zone) {
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+  }
+  ~ScopedTimeZone() {
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+  }
+};
+
+TEST(ConvertBackupDate, LocalTimeWithDaylightSavingAndRawFallback) {
+  {
+    ScopedTimeZone zone("UTC");
+    EXPECT_EQ(ConvertBackupDate("2016-05-04T12:34:56Z"), "2016-05-04 12:34:56");
+    EXPECT_EQ(ConvertBackupDate("2016-05-04T12:34:56"), "2016-05-04 12:34:56");
+    EXPECT_EQ(ConvertBackupDate("2016-05-04"), "2016-05-04");            // no time: raw text
+    EXPECT_EQ(ConvertBackupDate("yesterday"), "yesterday");
+    EXPECT_EQ(ConvertBackupDate(""), "");
+    EXPECT_EQ(ConvertBackupDate("2016-05-04T12:34Z"), "2016-05-04T12:34Z");  // missing second ':'
+  }
+  {
+    ScopedTimeZone zone("Europe/Berlin");
+    EXPECT_EQ(ConvertBackupDate("2016-05-04T23:30:00Z"), "2016-05-05 01:30:00");  // summer: UTC+2
+    EXPECT_EQ(ConvertBackupDate("2016-12-04T23:30:00Z"), "2016-12-05 00:30:00");  // winter: UTC+1
+  }
+}
+
+TEST(LeadingInteger, ReadsLikeAtoi) {
+  EXPECT_EQ(LeadingInteger("  42abc"), 42);
+  EXPECT_EQ(LeadingInteger("-7"), -7);
+  EXPECT_EQ(LeadingInteger("+3"), 3);
+  EXPECT_EQ(LeadingInteger("x1"), 0);
+  EXPECT_EQ(LeadingInteger(""), 0);
+  EXPECT_EQ(LeadingInteger("-99999999999"), INT_MIN);
+}
+
+}  // namespace
+}  // namespace dunmere

@@ -1,0 +1,166 @@
+// Runs the dunmere program itself on fixture backups of every layout and checks what it prints,
+// its exit status, and that no backup file changed.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <nlohmann/json.hpp>
+
+#include "backup/file_ids.h"
+#include "tests/support/fixture_backup.h"
+#include "tests/support/temp_dir.h"
+
+namespace dunmere {
+namespace {
+namespace fs = std::filesystem;
+using nlohmann::json;
+using testing::FixtureBackup;
+using testing::FixtureFile;
+using testing::FixtureLayout;
+using testing::TempDir;
+
+struct CliRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+CliRun Dunmere(const std::vector<std::string>& args, const fs::path& appData) {
+  TempDir io;
+  std::string command = "DUNMERE_APPDATA=" + Quote(appData.string()) + " TZ=UTC " + Quote(DUNMERE_CLI);
+  for (const std::string& a : args) command += " " + Quote(a);
+  command += " >" + Quote((io / "out").string()) + " 2>" + Quote((io / "err").string());
+  const int status = std::system(command.c_str());
+  CliRun run;
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.out = testing::ReadFile(io / "out");
+  run.err = testing::ReadFile(io / "err");
+  return run;
+}
+
+std::vector<FixtureFile> DeviceFiles() {
+  return {
+      {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", testing::ContactsDatabaseBytes()},
+      {"HomeDomain", "Library/SMS/sms.db", "SQLite format 3"},
+      {"CameraRollDomain", "Media", "", testing::kModeFolder},
+      {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", "\xFF\xD8\xFF\xE0 jpeg"},
+      {"HomeDomain", "Library/link", "", testing::kModeSymlink},
+  };
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FixtureBackup modern;
+    modern.layout = FixtureLayout::kManifestDb;
+    modern.info.displayName = "Modern \xC3\xA9";
+    modern.info.productVersion = "15.2";
+    modern.info.lastBackupUnix = 1700000000;
+    modern.info.format = testing::PlistFormat::kBinary;
+    modern.files = DeviceFiles();
+    testing::WriteFixtureBackup(root_ / "modern", modern);
+
+    FixtureBackup old;
+    old.layout = FixtureLayout::kManifestMbdb;
+    old.info.displayName = "Old";
+    old.info.phoneNumber = "+1 555 \xA3";  // not UTF-8: kept, shown as U+FFFD in JSON
+    old.files = DeviceFiles();
+    testing::WriteFixtureBackup(root_ / "old", old);
+
+    FixtureBackup locked;
+    locked.layout = FixtureLayout::kManifestDb;
+    locked.encrypted = true;
+    locked.info.displayName = "Locked";
+    locked.info.lastBackupUnix = 1600000000;
+    locked.files = DeviceFiles();
+    testing::WriteFixtureBackup(root_ / "locked", locked);
+
+    testing::WriteFile(root_ / "notes.txt", "stray file");
+    before_ = testing::SnapshotTree(root_.path());
+  }
+  void TearDown() override { EXPECT_EQ(testing::SnapshotTree(root_.path()), before_) << "a backup file changed"; }
+
+  TempDir root_;
+  TempDir appData_;
+  std::map<std::string, std::string> before_;
+};
+
+TEST_F(CliTest, ListJsonGivesFieldsOrderAndEncryption) {
+  const CliRun run = Dunmere({"list", "--root", root_.path().string(), "--json"}, appData_.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const json doc = json::parse(run.out);
+  const json& backups = doc.at("backups");
+  ASSERT_EQ(backups.size(), 3u);
+  EXPECT_EQ(backups[0].at("displayName"), "Modern \xC3\xA9");
+  EXPECT_EQ(backups[0].at("lastBackupDate"), "2023-11-14 22:13:20");
+  EXPECT_EQ(backups[0].at("versionAbove11"), true);
+  EXPECT_EQ(backups[0].at("encrypted"), false);
+  EXPECT_EQ(backups[0].at("folderPath"), (root_ / "modern").string());
+  EXPECT_EQ(backups[1].at("displayName"), "Locked");
+  EXPECT_EQ(backups[1].at("encrypted"), true);
+  EXPECT_EQ(backups[2].at("displayName"), "Old");
+  EXPECT_EQ(backups[2].at("phoneNumber"), "+1 555 \xEF\xBF\xBD");
+  EXPECT_EQ(backups[2].at("serialNumber"), "F2LQ0000XXXX");
+  EXPECT_EQ(backups[2].at("versionAbove11"), false);
+  EXPECT_EQ(backups[2].at("encrypted"), false);
+
+  const CliRun text = Dunmere({"list", "--root", root_.path().string()}, appData_.path());
+  ASSERT_EQ(text.exitCode, 0);
+  EXPECT_LT(text.out.find("Modern"), text.out.find("Locked"));
+  EXPECT_LT(text.out.find("Locked"), text.out.find("Old"));
+}
+
+TEST_F(CliTest, InfoReportsTheManifestOfEachLayout) {
+  CliRun run = Dunmere({"info", (root_ / "modern").string(), "--json"}, appData_.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  json doc = json::parse(run.out);
+  EXPECT_EQ(doc.at("backup").at("displayName"), "Modern \xC3\xA9");
+  EXPECT_EQ(doc.at("manifest").at("kind"), "Manifest.db");
+  EXPECT_EQ(doc.at("manifest").at("result"), 0);
+  EXPECT_EQ(doc.at("manifest").at("entries"), 5);  // every row, folders included
+
+  run = Dunmere({"info", (root_ / "old").string(), "--json"}, appData_.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  doc = json::parse(run.out);
+  EXPECT_EQ(doc.at("manifest").at("kind"), "Manifest.mbdb");
+  EXPECT_EQ(doc.at("manifest").at("entries"), 4);  // the folder record makes no entry
+
+  run = Dunmere({"info", (root_ / "locked").string()}, appData_.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("Encrypted:     yes"), std::string::npos) << run.out;
+}
+
+TEST_F(CliTest, FoldersThatAreNoBackupFailWithOneLine) {
+  for (const fs::path& bad : {root_ / "missing", root_ / "notes.txt", appData_.path()}) {
+    const CliRun run = Dunmere({"info", bad.string()}, appData_.path());
+    EXPECT_EQ(run.exitCode, 1) << bad;
+    EXPECT_TRUE(run.out.empty());
+    ASSERT_FALSE(run.err.empty());
+    EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
+  }
+  EXPECT_EQ(Dunmere({"list", "--root", (root_ / "missing").string()}, appData_.path()).exitCode, 1);
+  EXPECT_EQ(Dunmere({"frobnicate"}, appData_.path()).exitCode, 1);
+  EXPECT_EQ(Dunmere({"info"}, appData_.path()).exitCode, 1);
+}
+
+TEST_F(CliTest, DefaultRootIsUnderTheApplicationDataFolder) {
+  CliRun run = Dunmere({"list", "--json"}, appData_.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(json::parse(run.out).at("backups").empty());
+  const fs::path root = appData_ / "Apple Computer" / "MobileSync" / "Backup";
+  fs::create_directories(root);
+  fs::create_symlink(root_ / "old", root / "old");
+  run = Dunmere({"list", "--json"}, appData_.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const json backups = json::parse(run.out).at("backups");
+  ASSERT_EQ(backups.size(), 1u);
+  EXPECT_EQ(backups[0].at("displayName"), "Old");
+}
+
+}  // namespace
+}  // namespace dunmere

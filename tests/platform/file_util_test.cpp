@@ -1,0 +1,80 @@
+#include "platform/file_util.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace dunmere {
+namespace {
+namespace fs = std::filesystem;
+using testing::TempDir;
+using testing::WriteFile;
+
+TEST(ListFolder, OneLevelSortedWithoutDotNamesAndCountsSizes) {
+  TempDir dir;
+  WriteFile(dir / "b-file", std::string(10, 'x'));
+  WriteFile(dir / "a-folder" / "inner", std::string(1000, 'y'));
+  WriteFile(dir / ".hidden", std::string(5, 'z'));
+  WriteFile(dir / "c-file", std::string(7, 'w'));
+  std::vector<fs::path> out{"/already/there"};
+  std::uint64_t total = 3;
+  ASSERT_TRUE(ListFolder(dir.path(), out, total));
+  ASSERT_EQ(out.size(), 4u);
+  EXPECT_EQ(out[0], "/already/there");  // appends
+  EXPECT_EQ(out[1], dir / "a-folder");
+  EXPECT_EQ(out[2], dir / "b-file");
+  EXPECT_EQ(out[3], dir / "c-file");
+  EXPECT_EQ(total, 3u + 10u + 7u);  // one level: the folder's contents are not counted
+  EXPECT_FALSE(ListFolder(dir / "missing", out, total));
+}
+
+TEST(ReadFiles, PrefixWholeAndFailures) {
+  TempDir dir;
+  WriteFile(dir / "f", "SQLite format 3");
+  std::string out;
+  ASSERT_EQ(ReadFilePrefix(dir / "f", 6, out), kOk);
+  EXPECT_EQ(out, "SQLite");
+  ASSERT_EQ(ReadFilePrefix(dir / "f", 4096, out), kOk);
+  EXPECT_EQ(out.size(), 15u);
+  ASSERT_EQ(ReadWholeFile(dir / "f", out), kOk);
+  EXPECT_EQ(out, "SQLite format 3");
+  EXPECT_EQ(ReadWholeFile(dir / "nothing", out), kFileNotFound);
+  EXPECT_TRUE(out.empty());
+  EXPECT_NE(ReadFilePrefix(dir.path(), 10, out), kOk);  // a folder is not a file
+}
+
+TEST(LineReader, SplitsLongLinesLikeAFixedBufferAndStripsLineEnds) {
+  TempDir dir;
+  WriteFile(dir / "t", "one\r\n" + std::string(10, 'a') + "\nlast");
+  LineReader reader(dir / "t", 5);  // 4 bytes of text per piece
+  ASSERT_TRUE(reader.IsOpen());
+  std::vector<std::string> lines;
+  std::string line;
+  while (reader.Next(line)) lines.push_back(line);
+  const std::vector<std::string> expected{"one", "aaaa", "aaaa", "aa", "last"};
+  EXPECT_EQ(lines, expected);
+  EXPECT_FALSE(LineReader(dir / "missing", 10).IsOpen());
+}
+
+TEST(IsInsideFolder, RefusesClimbingOutAndSiblingsWithACommonPrefix) {
+  TempDir dir;
+  const fs::path copy = dir / "copy";
+  fs::create_directories(copy);
+  EXPECT_TRUE(IsInsideFolder(copy / "abc", copy));
+  EXPECT_TRUE(IsInsideFolder(copy / "x" / ".." / "abc", copy));
+  EXPECT_FALSE(IsInsideFolder(copy / ".." / "abc", copy));
+  EXPECT_FALSE(IsInsideFolder(dir / "copy2" / "abc", copy));
+  EXPECT_FALSE(IsInsideFolder(copy, copy));
+}
+
+TEST(CreateFolders, MakesParentsAndAcceptsExisting) {
+  TempDir dir;
+  EXPECT_EQ(CreateFolders(dir / "a" / "b" / "c"), kOk);
+  EXPECT_TRUE(FolderExists(dir / "a" / "b" / "c"));
+  EXPECT_EQ(CreateFolders(dir / "a" / "b" / "c"), kOk);
+  WriteFile(dir / "file", "x");
+  EXPECT_NE(CreateFolders(dir / "file" / "sub"), kOk);
+}
+
+}  // namespace
+}  // namespace dunmere

@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "platform/app_data.h"
+#include "platform/disk_space.h"
+#include "tests/support/temp_dir.h"
+
+namespace dunmere {
+namespace {
+namespace fs = std::filesystem;
+
+// Sets or clears environment variables for one test and puts them back afterwards.
+class ScopedEnv {
+ public:
+  void Set(const char* name, const std::optional<std::string>& value) {
+    const char* old = std::getenv(name);
+    saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+    if (value) ::setenv(name, value->c_str(), 1); else ::unsetenv(name);
+  }
+  ~ScopedEnv() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->second) ::setenv(it->first.c_str(), it->second->c_str(), 1); else ::unsetenv(it->first.c_str());
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST(AppDataFolder, OverrideThenXdgThenHome) {
+  ScopedEnv env;
+  fs::path out;
+  env.Set("DUNMERE_APPDATA", "/over/ride");
+  env.Set("XDG_DATA_HOME", "/xdg/data");
+  env.Set("HOME", "/home/someone");
+  ASSERT_EQ(AppDataFolder(out), kOk);
+  EXPECT_EQ(out, "/over/ride");
+  env.Set("DUNMERE_APPDATA", std::nullopt);
+  ASSERT_EQ(AppDataFolder(out), kOk);
+  EXPECT_EQ(out, "/xdg/data");
+  env.Set("XDG_DATA_HOME", "relative/ignored");
+  ASSERT_EQ(AppDataFolder(out), kOk);
+  EXPECT_EQ(out, "/home/someone/.local/share");
+  env.Set("XDG_DATA_HOME", std::nullopt);
+  env.Set("HOME", std::nullopt);
+  EXPECT_EQ(AppDataFolder(out), kPathNotFound);
+  std::vector<fs::path> roots;
+  EXPECT_EQ(DefaultBackupRoots(roots), kPathNotFound);
+}
+
+TEST(DefaultBackupRoots, SyncSoftwareFolderUnderAppData) {
+  ScopedEnv env;
+  env.Set("DUNMERE_APPDATA", "/data");
+  std::vector<fs::path> roots;
+  ASSERT_EQ(DefaultBackupRoots(roots), kOk);
+  ASSERT_FALSE(roots.empty());
+  EXPECT_EQ(roots.front(), fs::path("/data/Apple Computer/MobileSync/Backup"));
+}
+
+TEST(WorkFolderCandidates, WritableFoldersFirstAppDataNoDuplicates) {
+  testing::TempDir dir;
+  ScopedEnv env;
+  env.Set("TMPDIR", dir.path().string());
+  const std::vector<fs::path> candidates = WorkFolderCandidates(dir.path());
+  ASSERT_FALSE(candidates.empty());
+  EXPECT_EQ(candidates.front(), dir.path());
+  EXPECT_EQ(std::count(candidates.begin(), candidates.end(), dir.path()), 1);  // TMPDIR is the same folder
+  const std::vector<fs::path> none = WorkFolderCandidates(dir / "does-not-exist");
+  EXPECT_EQ(std::count(none.begin(), none.end(), dir / "does-not-exist"), 0);
+  std::uint64_t free = 0;
+  EXPECT_TRUE(FreeBytes(dir.path(), free));
+  EXPECT_GT(free, 0u);
+  EXPECT_FALSE(FreeBytes(dir / "does-not-exist", free));
+}
+
+}  // namespace
+}  // namespace dunmere
