@@ -26,8 +26,8 @@ demo: build
 	@echo '$$ dunmere list --root $(BUILD)/sample'
 	@$(BUILD)/cli/dunmere list --root $(BUILD)/sample
 	@echo
-	@echo '$$ dunmere info <newest sample backup> --json'
-	@$(BUILD)/cli/dunmere info "$(BUILD)/sample/$$(ls $(BUILD)/sample | head -n 1)" --json
+	@echo '$$ dunmere info $(BUILD)/sample/00008030-001A2B3C4D5E6F70 --json'
+	@$(BUILD)/cli/dunmere info $(BUILD)/sample/00008030-001A2B3C4D5E6F70 --json
 
 bench: build
 	$(BUILD)/bench/bench_manifest

@@ -15,7 +15,7 @@ int RunInfo(const InfoOptions& options) {
     return 1;
   }
   BackupSummary summary;
-  if (SummariseFolder(options.backup, summary) != kOk) {
+  if (SummariseFolder(std::filesystem::absolute(options.backup), summary) != kOk) {
     std::cerr << "dunmere: " << options.backup.string() << " is not a backup (no readable Info.plist)\n";
     return 1;
   }
@@ -24,7 +24,7 @@ int RunInfo(const InfoOptions& options) {
   const Status manifestResult = ReadManifest(summary.folderPath, entries, &choice);
 
   if (options.json) {
-    nlohmann::json document{
+    nlohmann::ordered_json document{
         {"backup", SummaryToJson(summary)},
         {"manifest",
          {{"kind", ManifestKindName(choice.kind)}, {"result", manifestResult}, {"entries", entries.size()}}},

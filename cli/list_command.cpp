@@ -14,10 +14,10 @@ namespace fs = std::filesystem;
 namespace {
 
 void PrintTable(const std::vector<BackupSummary>& summaries) {
-  std::printf("%-19s  %-24s  %-16s  %-14s  %-9s  %s\n", "Last backup", "Device", "Phone", "Serial", "Encrypted",
+  std::printf("%-19s  %-24s  %-18s  %-14s  %-9s  %s\n", "Last backup", "Device", "Phone", "Serial", "Encrypted",
               "Folder");
   for (const BackupSummary& s : summaries) {
-    std::printf("%-19s  %-24s  %-16s  %-14s  %-9s  %s\n", s.lastBackupDate.c_str(), s.displayName.c_str(),
+    std::printf("%-19s  %-24s  %-18s  %-14s  %-9s  %s\n", s.lastBackupDate.c_str(), s.displayName.c_str(),
                 s.phoneNumber.c_str(), s.serialNumber.c_str(), s.encrypted ? "yes" : "no",
                 s.folderPath.c_str());
   }
@@ -34,8 +34,8 @@ int RunList(const ListOptions& options) {
       std::cerr << "dunmere: " << options.root->string() << " is not a folder\n";
       return 1;
     }
-    roots.push_back(*options.root);
-    ListCandidates(*options.root, candidates, totalSize);
+    roots.push_back(fs::absolute(*options.root));
+    ListCandidates(roots.back(), candidates, totalSize);
   } else {
     if (DefaultBackupRoots(roots) != kOk || ListDefaultCandidates(candidates, totalSize) != kOk) {
       std::cerr << "dunmere: the application-data folder is not known (set HOME or DUNMERE_APPDATA)\n";
@@ -44,9 +44,9 @@ int RunList(const ListOptions& options) {
   }
   const std::vector<BackupSummary> summaries = SummariseCandidates(candidates);
   if (options.json) {
-    nlohmann::json list = nlohmann::json::array();
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const BackupSummary& s : summaries) list.push_back(SummaryToJson(s));
-    std::cout << DumpJson(nlohmann::json{{"backups", list}}) << '\n';
+    std::cout << DumpJson(nlohmann::ordered_json{{"backups", list}}) << '\n';
     return 0;
   }
   if (summaries.empty()) {

@@ -2,8 +2,8 @@
 
 namespace dunmere::cli {
 
-nlohmann::json SummaryToJson(const BackupSummary& summary) {
-  return nlohmann::json{
+nlohmann::ordered_json SummaryToJson(const BackupSummary& summary) {
+  return nlohmann::ordered_json{
       {"displayName", summary.displayName},
       {"lastBackupDate", summary.lastBackupDate},
       {"phoneNumber", summary.phoneNumber},
@@ -14,7 +14,7 @@ nlohmann::json SummaryToJson(const BackupSummary& summary) {
   };
 }
 
-std::string DumpJson(const nlohmann::json& document) {
+std::string DumpJson(const nlohmann::ordered_json& document) {
   return document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 

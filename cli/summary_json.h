@@ -6,9 +6,9 @@
 
 namespace dunmere::cli {
 
-nlohmann::json SummaryToJson(const BackupSummary& summary);
+nlohmann::ordered_json SummaryToJson(const BackupSummary& summary);
 
 // The document as text; bytes that are not UTF-8 (phone and serial are kept as stored) become U+FFFD.
-std::string DumpJson(const nlohmann::json& document);
+std::string DumpJson(const nlohmann::ordered_json& document);
 
 }  // namespace dunmere::cli

@@ -24,17 +24,33 @@ struct CliRun {
   std::string err;
 };
 
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
+// Appends s to command as one single-quoted shell word.
+void AppendQuoted(std::string& command, const std::string& s) {
+  command += '\'';
+  for (char c : s) {
+    if (c == '\'') {
+      command += "'\\''";
+    } else {
+      command += c;
+    }
+  }
+  command += '\'';
 }
 
 CliRun Dunmere(const std::vector<std::string>& args, const fs::path& appData) {
   TempDir io;
-  std::string command = "DUNMERE_APPDATA=" + Quote(appData.string()) + " TZ=UTC " + Quote(DUNMERE_CLI);
-  for (const std::string& a : args) command += " " + Quote(a);
-  command += " >" + Quote((io / "out").string()) + " 2>" + Quote((io / "err").string());
+  std::string command = "DUNMERE_APPDATA=";
+  AppendQuoted(command, appData.string());
+  command += " TZ=UTC ";
+  AppendQuoted(command, DUNMERE_CLI);
+  for (const std::string& a : args) {
+    command += ' ';
+    AppendQuoted(command, a);
+  }
+  command += " >";
+  AppendQuoted(command, (io / "out").string());
+  command += " 2>";
+  AppendQuoted(command, (io / "err").string());
   const int status = std::system(command.c_str());
   CliRun run;
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -1,0 +1,74 @@
+// make_sample_backup OUT: writes two sample device backups into the folder OUT, one in the layout of
+// current backups (Manifest.db, two-level folders) and one in the older layout (Manifest.mbdb, flat
+// files), each with the device databases and a few pictures.
+#include <exception>
+#include <filesystem>
+#include <iostream>
+
+#include "tests/support/fixture_backup.h"
+#include "tools/sample_backup/sample_databases.h"
+
+namespace {
+
+using dunmere::testing::FixtureBackup;
+using dunmere::testing::FixtureFile;
+using dunmere::testing::FixtureLayout;
+
+// The first bytes of a JPEG file (start of image and a JFIF header); enough for type detection.
+std::string JpegBytes(int n) {
+  std::string bytes("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00", 20);
+  bytes += "sample picture " + std::to_string(n);
+  bytes += "\xFF\xD9";
+  return bytes;
+}
+
+std::vector<FixtureFile> DeviceFiles() {
+  namespace s = dunmere::sample;
+  return {
+      {"HomeDomain", "Library", "", dunmere::testing::kModeFolder},
+      {"HomeDomain", "Library/SMS/sms.db", s::MessagesDatabase()},
+      {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", s::ContactsDatabase()},
+      {"HomeDomain", "Library/Notes/notes.sqlite", s::NotesDatabase()},
+      {"HomeDomain", "Library/CallHistoryDB/CallHistory.storedata", s::CallHistoryStore()},
+      {"CameraRollDomain", "Media/DCIM", "", dunmere::testing::kModeFolder},
+      {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", JpegBytes(1)},
+      {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0002.JPG", JpegBytes(2)},
+      {"MediaDomain", "Library/SMS/Attachments/4a/10/IMG_0100.JPG", JpegBytes(3)},
+  };
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: make_sample_backup OUT\n";
+    return 1;
+  }
+  const std::filesystem::path out = argv[1];
+  try {
+    FixtureBackup current;
+    current.layout = FixtureLayout::kManifestDb;
+    current.info.displayName = "Sample iPhone";
+    current.info.lastBackupUnix = 1710062100;  // 2024-03-10 09:15:00 UTC
+    current.info.phoneNumber = "+1 (555) 010-0000";
+    current.info.productVersion = "15.7";
+    current.info.serialNumber = "SAMPLE00CUR1";
+    current.files = DeviceFiles();
+    dunmere::testing::WriteFixtureBackup(out / "00008030-001A2B3C4D5E6F70", current);
+
+    FixtureBackup older;
+    older.layout = FixtureLayout::kManifestMbdb;
+    older.info.displayName = "Old iPhone";
+    older.info.lastBackupUnix = 1462365296;  // 2016-05-04 12:34:56 UTC
+    older.info.phoneNumber = "+44 7700 900000";
+    older.info.productVersion = "9.3.5";
+    older.info.serialNumber = "SAMPLE00OLD1";
+    older.files = DeviceFiles();
+    dunmere::testing::WriteFixtureBackup(out / "5d1f0c3a9b7e4f2a8c6d0e1f2a3b4c5d6e7f8091", older);
+  } catch (const std::exception& e) {
+    std::cerr << "make_sample_backup: " << e.what() << '\n';
+    return 1;
+  }
+  std::cout << "Sample backups written to " << out.string() << '\n';
+  return 0;
+}
