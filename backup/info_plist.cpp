@@ -16,6 +16,9 @@ namespace dunmere {
 namespace {
 
 constexpr std::size_t kMaxLineBytes = 2048;
+// Binary Info.plist files hold a few megabytes at most (app icons and metadata); anything larger is
+// not one, and is not read whole into memory.
+constexpr std::size_t kMaxBinaryPlistBytes = 256u << 20;
 constexpr std::int64_t kAppleEpochOffset = 978307200;  // 2001-01-01 minus 1970-01-01, in seconds
 
 enum class InfoKey { kNone, kDisplayName, kLastBackupDate, kPhoneNumber, kProductVersion, kSerialNumber };
@@ -102,9 +105,9 @@ std::string PlistDateText(plist_t dict, const char* key) {
 
 Status ReadBinaryInfoPlist(const std::filesystem::path& file, BackupSummary& summary) {
   std::string data;
-  const Status rc = ReadWholeFile(file, data);
-  if (rc != kOk) return rc == kNotEnoughMemory ? kOk : rc;  // opened but unreadable: fields stay empty
-  if (data.size() > UINT32_MAX) return kOk;
+  const Status rc = ReadFilePrefix(file, kMaxBinaryPlistBytes + 1, data);
+  if (rc != kOk) return rc;
+  if (data.size() > kMaxBinaryPlistBytes) return kOk;  // fields stay empty
   plist_t raw = nullptr;
   plist_from_bin(data.data(), static_cast<std::uint32_t>(data.size()), &raw);
   const PlistHandle root(raw);

@@ -47,7 +47,8 @@ const fs::path& TempWorkFolder() {
     fs::path appData;
     if (AppDataFolder(appData) != kOk) appData.clear();
     folder = ChooseWorkFolder(appData, WorkFolderCandidates(appData), &FreeBytes);
-    if (!folder.empty()) CreateFolders(folder);  // a failure shows in the later file operations
+    // Failures are not reported here: they show in the file operations that use the folder.
+    if (!folder.empty() && CreateFolders(folder) == kOk) HideFolder(folder);
   });
   return folder;
 }

@@ -1,6 +1,7 @@
 #include "platform/file_util.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,6 +44,49 @@ ssize_t ReadFully(int fd, char* buf, std::size_t size) {
   return static_cast<ssize_t>(done);
 }
 
+// Reads at most maxBytes from fd into out. A regular file's own size sizes the first read, so a
+// small file costs no more than its bytes whatever the limit; the rest (a file that grew, a pipe, a
+// device) is read in chunks until it ends.
+Status ReadUpTo(int fd, std::size_t maxBytes, std::string& out) {
+  out.clear();
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return StatusFromErrno(errno);
+  constexpr std::size_t kChunk = 64 * 1024;
+  std::size_t step = kChunk;
+  if (S_ISREG(info.st_mode) && info.st_size > 0) step = static_cast<std::size_t>(info.st_size);
+  try {
+    // The first read fills a buffer of the expected size; later ones go through a small buffer so
+    // that the common case, a file that ends where its size said, never grows (and copies) out.
+    out.resize(std::min(step, maxBytes));
+    ssize_t n = ReadFully(fd, out.data(), out.size());
+    if (n < 0) {
+      const Status rc = StatusFromErrno(errno);
+      out.clear();
+      return rc;
+    }
+    const bool filled = static_cast<std::size_t>(n) == out.size();
+    out.resize(static_cast<std::size_t>(n));
+    std::vector<char> chunk(filled ? kChunk : 0);
+    while (filled && out.size() < maxBytes) {
+      n = ReadFully(fd, chunk.data(), std::min(kChunk, maxBytes - out.size()));
+      if (n < 0) {
+        const Status rc = StatusFromErrno(errno);
+        out.clear();
+        return rc;
+      }
+      if (n == 0) break;
+      out.append(chunk.data(), static_cast<std::size_t>(n));
+    }
+  } catch (const std::bad_alloc&) {
+    out.clear();
+    return kNotEnoughMemory;
+  } catch (const std::length_error&) {
+    out.clear();
+    return kNotEnoughMemory;
+  }
+  return kOk;
+}
+
 }  // namespace
 
 bool FileExists(const fs::path& path) {
@@ -59,40 +103,11 @@ Status ReadFilePrefix(const fs::path& path, std::size_t maxBytes, std::string& o
   out.clear();
   ReadOnlyFile file(path);
   if (file.fd() < 0) return StatusFromErrno(errno);
-  out.resize(maxBytes);
-  const ssize_t n = ReadFully(file.fd(), out.data(), maxBytes);
-  if (n < 0) {
-    const Status rc = StatusFromErrno(errno);
-    out.clear();
-    return rc;
-  }
-  out.resize(static_cast<std::size_t>(n));
-  return kOk;
+  return ReadUpTo(file.fd(), maxBytes, out);
 }
 
 Status ReadWholeFile(const fs::path& path, std::string& out) {
-  out.clear();
-  ReadOnlyFile file(path);
-  if (file.fd() < 0) return StatusFromErrno(errno);
-  const off_t end = ::lseek(file.fd(), 0, SEEK_END);
-  if (end < 0 || ::lseek(file.fd(), 0, SEEK_SET) < 0) return StatusFromErrno(errno);
-  if (static_cast<std::uint64_t>(end) > out.max_size()) return kNotEnoughMemory;
-  try {
-    out.resize(static_cast<std::size_t>(end));
-  } catch (const std::bad_alloc&) {
-    return kNotEnoughMemory;
-  } catch (const std::length_error&) {
-    return kNotEnoughMemory;
-  }
-  const ssize_t n = ReadFully(file.fd(), out.data(), out.size());
-  if (n < 0) {
-    const Status rc = StatusFromErrno(errno);
-    out.clear();
-    return rc;
-  }
-  // A file that shrank while we read it keeps what was there.
-  out.resize(static_cast<std::size_t>(n));
-  return kOk;
+  return ReadFilePrefix(path, out.max_size(), out);
 }
 
 bool ListFolder(const fs::path& folder, std::vector<fs::path>& out, std::uint64_t& totalSize) {
@@ -120,6 +135,19 @@ Status CreateFolders(const fs::path& folder) {
   fs::create_directories(folder, ec);
   if (ec) return StatusFromErrno(ec.value());
   return FolderExists(folder) ? kOk : kPathNotFound;
+}
+
+Status HideFolder(const fs::path& folder) {
+  if (!FolderExists(folder)) return kPathNotFound;
+#if defined(__APPLE__)
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0) return StatusFromErrno(errno);
+  if (::chflags(folder.c_str(), info.st_flags | UF_HIDDEN) != 0) return StatusFromErrno(errno);
+  return kOk;
+#else
+  const std::string name = folder.filename().string();
+  return (!name.empty() && name[0] == '.') ? kOk : kInvalidParameter;
+#endif
 }
 
 void DeleteFileQuietly(const fs::path& path) {

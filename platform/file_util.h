@@ -33,6 +33,11 @@ bool ListFolder(const std::filesystem::path& folder, std::vector<std::filesystem
 // Creates the folder and its missing parents. Creating an existing folder succeeds.
 Status CreateFolders(const std::filesystem::path& folder);
 
+// Hides a folder from file browsers and listings. On this system a folder is hidden by a name that
+// begins with "."; where the system also keeps a hidden flag (macOS), it is set as well, keeping the
+// other flags. kInvalidParameter for a name that cannot be hidden, or the system's code.
+Status HideFolder(const std::filesystem::path& folder);
+
 // Deletes one file; a failure (missing file, no permission) is ignored.
 void DeleteFileQuietly(const std::filesystem::path& path);
 

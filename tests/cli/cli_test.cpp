@@ -69,6 +69,9 @@ std::vector<FixtureFile> DeviceFiles() {
   };
 }
 
+// A folder name with a blank, a quote and letters outside ASCII.
+const char* const kModernFolder = "modern Zo\xC3\xAB's";
+
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -79,7 +82,7 @@ class CliTest : public ::testing::Test {
     modern.info.lastBackupUnix = 1700000000;
     modern.info.format = testing::PlistFormat::kBinary;
     modern.files = DeviceFiles();
-    testing::WriteFixtureBackup(root_ / "modern", modern);
+    testing::WriteFixtureBackup(root_ / kModernFolder, modern);
 
     FixtureBackup old;
     old.layout = FixtureLayout::kManifestMbdb;
@@ -116,7 +119,7 @@ TEST_F(CliTest, ListJsonGivesFieldsOrderAndEncryption) {
   EXPECT_EQ(backups[0].at("lastBackupDate"), "2023-11-14 22:13:20");
   EXPECT_EQ(backups[0].at("versionAbove11"), true);
   EXPECT_EQ(backups[0].at("encrypted"), false);
-  EXPECT_EQ(backups[0].at("folderPath"), (root_ / "modern").string());
+  EXPECT_EQ(backups[0].at("folderPath"), (root_ / kModernFolder).string());
   EXPECT_EQ(backups[1].at("displayName"), "Locked");
   EXPECT_EQ(backups[1].at("encrypted"), true);
   EXPECT_EQ(backups[2].at("displayName"), "Old");
@@ -132,7 +135,7 @@ TEST_F(CliTest, ListJsonGivesFieldsOrderAndEncryption) {
 }
 
 TEST_F(CliTest, InfoReportsTheManifestOfEachLayout) {
-  CliRun run = Dunmere({"info", (root_ / "modern").string(), "--json"}, appData_.path());
+  CliRun run = Dunmere({"info", (root_ / kModernFolder).string(), "--json"}, appData_.path());
   ASSERT_EQ(run.exitCode, 0) << run.err;
   json doc = json::parse(run.out);
   EXPECT_EQ(doc.at("backup").at("displayName"), "Modern \xC3\xA9");

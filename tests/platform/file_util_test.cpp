@@ -76,5 +76,16 @@ TEST(CreateFolders, MakesParentsAndAcceptsExisting) {
   EXPECT_NE(CreateFolders(dir / "file" / "sub"), kOk);
 }
 
+#if !defined(__APPLE__)
+TEST(HideFolder, DotNamesAreHiddenOthersCannotBe) {
+  TempDir dir;
+  fs::create_directories(dir / ".work");
+  fs::create_directories(dir / "work");
+  EXPECT_EQ(HideFolder(dir / ".work"), kOk);
+  EXPECT_EQ(HideFolder(dir / "work"), kInvalidParameter);
+  EXPECT_EQ(HideFolder(dir / ".missing"), kPathNotFound);
+}
+#endif
+
 }  // namespace
 }  // namespace dunmere
