@@ -43,6 +43,70 @@ std::string TagValue(std::string_view line, std::string_view open, std::string_v
   return std::string(line.substr(start + open.size()));
 }
 
+void AppendUtf8(std::uint32_t cp, std::string& out) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// The character behind one XML reference ("amp", "#233", "#xE9"), or false when it is none.
+bool ResolveReference(std::string_view name, std::string& out) {
+  static constexpr std::pair<std::string_view, char> kNamed[] = {
+      {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+  for (const auto& [entity, ch] : kNamed) {
+    if (name == entity) {
+      out += ch;
+      return true;
+    }
+  }
+  if (name.size() < 2 || name[0] != '#') return false;
+  const bool hex = name[1] == 'x' || name[1] == 'X';
+  const std::string_view digits = name.substr(hex ? 2 : 1);
+  if (digits.empty() || digits.size() > 8) return false;
+  std::uint32_t cp = 0;
+  for (const char c : digits) {
+    int d;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    else return false;
+    cp = cp * (hex ? 16 : 10) + static_cast<std::uint32_t>(d);
+  }
+  if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+  AppendUtf8(cp, out);
+  return true;
+}
+
+// A name as shown: XML character references resolved ("Tom &amp; Jerry" is "Tom & Jerry"),
+// ill-formed UTF-8 shown as U+FFFD. Text that is no reference stays as it is.
+std::string DisplayText(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  std::size_t i = 0;
+  while (i < value.size()) {
+    const std::size_t semicolon = value[i] == '&' ? value.find(';', i + 1) : std::string_view::npos;
+    if (semicolon != std::string_view::npos && semicolon - i <= 10 &&
+        ResolveReference(value.substr(i + 1, semicolon - i - 1), out)) {
+      i = semicolon + 1;
+      continue;
+    }
+    out += value[i++];
+  }
+  return SanitizeUtf8(out);
+}
+
 Status ReadXmlInfoPlist(const std::filesystem::path& file, BackupSummary& summary) {
   LineReader reader(file, kMaxLineBytes);
   if (!reader.IsOpen()) return StatusFromErrno(errno);
@@ -54,7 +118,7 @@ Status ReadXmlInfoPlist(const std::filesystem::path& file, BackupSummary& summar
     if (!reader.Next(valueLine)) break;
     switch (key) {
       case InfoKey::kDisplayName:
-        summary.displayName = SanitizeUtf8(TagValue(valueLine, "<string>", "</string>"));
+        summary.displayName = DisplayText(TagValue(valueLine, "<string>", "</string>"));
         break;
       case InfoKey::kLastBackupDate:
         summary.lastBackupDate = ConvertBackupDate(TagValue(valueLine, "<date>", "</date>"));

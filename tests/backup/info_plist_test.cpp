@@ -102,6 +102,10 @@ TEST(ReadInfoPlist, BytesAsStoredAndBadInput) {
   EXPECT_EQ(s.displayName, "Bad\xEF\xBF\xBD name");
   EXPECT_EQ(s.phoneNumber, "\xA3 42 &amp;");
 
+  // The name's XML references are resolved; text that only looks like one stays.
+  s = ReadText(Plist("\t<key>Display Name</key>\n\t<string>Tom &amp; Jerry&#8217;s &#xE9; &bogus; &#0; &</string>\n"));
+  EXPECT_EQ(s.displayName, "Tom & Jerry\xE2\x80\x99s \xC3\xA9 &bogus; &#0; &");
+
   // A line far longer than the line buffer is read in pieces and cannot overrun anything.
   const std::string longName(10000, 'n');
   s = ReadText(Plist("\t<key>Display Name</key>\n\t<string>" + longName + "</string>\n"
