@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "backup/encryption_test.h"
 #include "backup/file_ids.h"
 #include "tests/support/fixture_backup.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace dunmere {
@@ -130,9 +129,8 @@ TEST(IsBackupEncrypted, ManifestPlistDecidesWhenContactsAreMissing) {
 
 TEST(ListDefaultCandidates, UnderTheApplicationDataFolder) {
   TempDir dir;
-  const char* old = std::getenv("DUNMERE_APPDATA");
-  const std::string saved = old ? old : "";
-  ::setenv("DUNMERE_APPDATA", dir.path().c_str(), 1);
+  testing::ScopedEnv env;
+  env.Set("DUNMERE_APPDATA", dir.path().string());
   std::vector<fs::path> candidates;
   std::uint64_t total = 0;
   EXPECT_EQ(ListDefaultCandidates(candidates, total), kOk);  // the root does not exist yet
@@ -142,7 +140,6 @@ TEST(ListDefaultCandidates, UnderTheApplicationDataFolder) {
   EXPECT_EQ(ListDefaultCandidates(candidates, total), kOk);
   ASSERT_EQ(candidates.size(), 1u);
   EXPECT_EQ(candidates[0], root / "0123abcd");
-  if (old) ::setenv("DUNMERE_APPDATA", saved.c_str(), 1); else ::unsetenv("DUNMERE_APPDATA");
 }
 
 }  // namespace

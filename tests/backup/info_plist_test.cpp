@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
+#include <climits>
 
 #include "tests/support/fixture_backup.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace dunmere {
@@ -122,21 +122,10 @@ TEST(ReadInfoPlist, BytesAsStoredAndBadInput) {
   EXPECT_NE(ReadInfoPlist(dir / "Info.plist", untouched), kOk);
 }
 
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    ::setenv("TZ", zone, 1);
-    ::tzset();
-  }
-  ~ScopedTimeZone() {
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
-  }
-};
-
 TEST(ConvertBackupDate, LocalTimeWithDaylightSavingAndRawFallback) {
+  testing::ScopedEnv env;
   {
-    ScopedTimeZone zone("UTC");
+    env.Set("TZ", "UTC");
     EXPECT_EQ(ConvertBackupDate("2016-05-04T12:34:56Z"), "2016-05-04 12:34:56");
     EXPECT_EQ(ConvertBackupDate("2016-05-04T12:34:56"), "2016-05-04 12:34:56");
     EXPECT_EQ(ConvertBackupDate("2016-05-04"), "2016-05-04");            // no time: raw text
@@ -145,7 +134,7 @@ TEST(ConvertBackupDate, LocalTimeWithDaylightSavingAndRawFallback) {
     EXPECT_EQ(ConvertBackupDate("2016-05-04T12:34Z"), "2016-05-04T12:34Z");  // missing second ':'
   }
   {
-    ScopedTimeZone zone("Europe/Berlin");
+    env.Set("TZ", "Europe/Berlin");
     EXPECT_EQ(ConvertBackupDate("2016-05-04T23:30:00Z"), "2016-05-05 01:30:00");  // summer: UTC+2
     EXPECT_EQ(ConvertBackupDate("2016-12-04T23:30:00Z"), "2016-12-05 00:30:00");  // winter: UTC+1
   }

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 
 #include "platform/file_util.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace dunmere {
@@ -47,18 +47,9 @@ TEST(ChooseWorkFolder, OtherwiseTheFileSystemWithMostFreeSpace) {
 
 class WorkFolderEnv : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* old = std::getenv("DUNMERE_APPDATA");
-    had_ = old != nullptr;
-    if (had_) saved_ = old;
-    ::setenv("DUNMERE_APPDATA", appData_.path().c_str(), 1);
-  }
-  void TearDown() override {
-    if (had_) ::setenv("DUNMERE_APPDATA", saved_.c_str(), 1); else ::unsetenv("DUNMERE_APPDATA");
-  }
+  void SetUp() override { env_.Set("DUNMERE_APPDATA", appData_.path().string()); }
   TempDir appData_;
-  bool had_ = false;
-  std::string saved_;
+  testing::ScopedEnv env_;
 };
 
 TEST_F(WorkFolderEnv, DataFolderIsCreatedUnderAppData) {

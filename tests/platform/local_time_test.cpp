@@ -2,32 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <string>
+
+#include "tests/support/scoped_env.h"
 
 namespace dunmere {
 namespace {
-
-// Runs the body with TZ set to zone, restoring the previous zone after.
-class ScopedTimeZone {
- public:
-  explicit ScopedTimeZone(const char* zone) {
-    const char* old = std::getenv("TZ");
-    if (old != nullptr) old_ = old;
-    had_ = old != nullptr;
-    ::setenv("TZ", zone, 1);
-    ::tzset();
-  }
-  ~ScopedTimeZone() {
-    if (had_) ::setenv("TZ", old_.c_str(), 1); else ::unsetenv("TZ");
-    ::tzset();
-  }
-
- private:
-  std::string old_;
-  bool had_ = false;
-};
 
 TEST(UnixSecondsFromUtc, KnownInstantsAndRollover) {
   EXPECT_EQ(UnixSecondsFromUtc(1970, 1, 1, 0, 0, 0), 0);
@@ -41,14 +21,15 @@ TEST(UnixSecondsFromUtc, KnownInstantsAndRollover) {
 
 TEST(FormatLocalTime, AppliesDaylightSavingOfTheZone) {
   std::string text;
+  testing::ScopedEnv env;
   {
-    ScopedTimeZone zone("UTC");
+    env.Set("TZ", "UTC");
     ASSERT_TRUE(FormatLocalTime(1462365296, text));
     EXPECT_EQ(text, "2016-05-04 12:34:56");
   }
   {
     // Berlin is UTC+1 in winter and UTC+2 in summer: a standard-bias-only conversion is an hour off in May.
-    ScopedTimeZone zone("Europe/Berlin");
+    env.Set("TZ", "Europe/Berlin");
     ASSERT_TRUE(FormatLocalTime(UnixSecondsFromUtc(2016, 5, 4, 23, 30, 0), text));
     EXPECT_EQ(text, "2016-05-05 01:30:00");
     ASSERT_TRUE(FormatLocalTime(UnixSecondsFromUtc(2016, 1, 4, 23, 30, 0), text));

@@ -6,29 +6,14 @@
 
 #include "platform/app_data.h"
 #include "platform/disk_space.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace dunmere {
 namespace {
 namespace fs = std::filesystem;
 
-// Sets or clears environment variables for one test and puts them back afterwards.
-class ScopedEnv {
- public:
-  void Set(const char* name, const std::optional<std::string>& value) {
-    const char* old = std::getenv(name);
-    saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
-    if (value) ::setenv(name, value->c_str(), 1); else ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      if (it->second) ::setenv(it->first.c_str(), it->second->c_str(), 1); else ::unsetenv(it->first.c_str());
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
+using testing::ScopedEnv;
 
 TEST(AppDataFolder, OverrideThenXdgThenHome) {
   ScopedEnv env;

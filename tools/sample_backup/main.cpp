@@ -37,6 +37,19 @@ std::vector<FixtureFile> DeviceFiles() {
   };
 }
 
+FixtureBackup Backup(FixtureLayout layout, const char* name, std::int64_t lastBackup, const char* phone,
+                     const char* version, const char* serial) {
+  FixtureBackup backup;
+  backup.layout = layout;
+  backup.info.displayName = name;
+  backup.info.lastBackupUnix = lastBackup;
+  backup.info.phoneNumber = phone;
+  backup.info.productVersion = version;
+  backup.info.serialNumber = serial;
+  backup.files = DeviceFiles();
+  return backup;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,25 +59,14 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path out = argv[1];
   try {
-    FixtureBackup current;
-    current.layout = FixtureLayout::kManifestDb;
-    current.info.displayName = "Sample iPhone";
-    current.info.lastBackupUnix = 1710062100;  // 2024-03-10 09:15:00 UTC
-    current.info.phoneNumber = "+1 (555) 010-0000";
-    current.info.productVersion = "15.7";
-    current.info.serialNumber = "SAMPLE00CUR1";
-    current.files = DeviceFiles();
-    dunmere::testing::WriteFixtureBackup(out / "00008030-001A2B3C4D5E6F70", current);
-
-    FixtureBackup older;
-    older.layout = FixtureLayout::kManifestMbdb;
-    older.info.displayName = "Old iPhone";
-    older.info.lastBackupUnix = 1462365296;  // 2016-05-04 12:34:56 UTC
-    older.info.phoneNumber = "+44 7700 900000";
-    older.info.productVersion = "9.3.5";
-    older.info.serialNumber = "SAMPLE00OLD1";
-    older.files = DeviceFiles();
-    dunmere::testing::WriteFixtureBackup(out / "5d1f0c3a9b7e4f2a8c6d0e1f2a3b4c5d6e7f8091", older);
+    dunmere::testing::WriteFixtureBackup(out / "00008030-001A2B3C4D5E6F70",
+                                         Backup(FixtureLayout::kManifestDb, "Sample iPhone",
+                                                1710062100,  // 2024-03-10 09:15:00 UTC
+                                                "+1 (555) 010-0000", "15.7", "SAMPLE00CUR1"));
+    dunmere::testing::WriteFixtureBackup(out / "5d1f0c3a9b7e4f2a8c6d0e1f2a3b4c5d6e7f8091",
+                                         Backup(FixtureLayout::kManifestMbdb, "Old iPhone",
+                                                1462365296,  // 2016-05-04 12:34:56 UTC
+                                                "+44 7700 900000", "9.3.5", "SAMPLE00OLD1"));
   } catch (const std::exception& e) {
     std::cerr << "make_sample_backup: " << e.what() << '\n';
     return 1;
