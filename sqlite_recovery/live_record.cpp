@@ -1,0 +1,64 @@
+#include "sqlite_recovery/live_record.h"
+
+#include <unordered_set>
+
+#include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/varint.h"
+
+namespace dunmere {
+
+std::uint64_t LocalPayloadSize(std::uint64_t payloadLength, std::uint32_t usableSize) {
+  const std::uint64_t u = usableSize;
+  const std::uint64_t maxLocal = u - 35;
+  if (payloadLength <= maxLocal) return payloadLength;
+  const std::uint64_t minLocal = (u - 12) * 32 / 255 - 23;
+  const std::uint64_t k = minLocal + (payloadLength - minLocal) % (u - 4);
+  return k <= maxLocal ? k : minLocal;
+}
+
+Status GatherLiveRecord(const SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t cellOffset,
+                        LiveRecord& out) {
+  out.data = nullptr;
+  out.size = 0;
+  out.rowid = 0;
+  const std::uint32_t pageSize = reader.pageSize;
+  if (cellOffset >= pageSize) return kInvalidParameter;
+  const Varint payload = ReadVarint(page + cellOffset, pageSize - cellOffset);
+  const std::uint32_t rowidAt = cellOffset + payload.length;
+  const Varint rowid = ReadVarint(page + rowidAt, pageSize - rowidAt);
+  out.rowid = rowid.value;
+  const std::uint32_t start = rowidAt + rowid.length;
+  const std::uint64_t local = LocalPayloadSize(payload.value, reader.usableSize);
+
+  if (local == payload.value) {
+    if (payload.value > pageSize - start) return kInvalidParameter;
+    out.data = page + start;
+    out.size = static_cast<std::size_t>(payload.value);
+    return kOk;
+  }
+
+  // No real payload is larger than the file's pages can hold.
+  const std::uint32_t perPage = reader.usableSize - 4;
+  if (local + 4 > pageSize - start || payload.value > reader.pageCount * perPage) return kInvalidParameter;
+  std::vector<std::uint8_t>& buffer = out.storage;
+  buffer.clear();
+  buffer.reserve(static_cast<std::size_t>(payload.value));
+  buffer.insert(buffer.end(), page + start, page + start + local);
+  std::uint32_t next = ReadBe32(page, pageSize, start + static_cast<std::uint32_t>(local));
+  std::vector<std::uint8_t> overflow = reader.NewPageBuffer();
+  std::unordered_set<std::uint32_t> visited;
+  while (next != 0 && buffer.size() < payload.value && visited.insert(next).second) {
+    const Status rc = reader.ReadPage(next - 1, overflow.data());
+    if (rc != kOk) return rc;
+    const std::uint64_t want = payload.value - buffer.size();
+    const std::uint32_t take = static_cast<std::uint32_t>(want < perPage ? want : perPage);
+    buffer.insert(buffer.end(), overflow.begin() + 4, overflow.begin() + 4 + take);
+    next = ReadBe32(overflow.data(), pageSize, 0);
+  }
+  // A chain that ended early leaves a short record; its last values then fail to decode.
+  out.data = buffer.data();
+  out.size = buffer.size();
+  return kOk;
+}
+
+}  // namespace dunmere

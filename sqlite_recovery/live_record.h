@@ -1,0 +1,32 @@
+#pragma once
+// Gathering the record of a live cell of a table leaf page, following its overflow pages.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/status.h"
+
+namespace dunmere {
+
+class SqliteFileReader;
+
+struct LiveRecord {
+  std::uint64_t rowid = 0;
+  const std::uint8_t* data = nullptr;  // header-length varint, serial types, body
+  std::size_t size = 0;
+  std::vector<std::uint8_t> storage;   // holds the record when it spilled to overflow pages
+};
+
+// The record of the cell at cellOffset of a table leaf page. How much of the payload sits on the page
+// follows the file format's rule for the usable page size, so a freeblock after the cell does not
+// disturb the overflow page number. A record that fits on its page is not copied: out.data points
+// into page. The overflow chain is followed until the payload is complete, the chain ends, or it
+// comes back to a page it has visited. 87 for a cell that runs past its page, a read error's code
+// while following the chain.
+Status GatherLiveRecord(const SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t cellOffset,
+                        LiveRecord& out);
+
+// Bytes of a table-leaf payload of payloadLength that are stored on the page itself.
+std::uint64_t LocalPayloadSize(std::uint64_t payloadLength, std::uint32_t usableSize);
+
+}  // namespace dunmere

@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace dunmere {
+
+// Zero-based page index to the offsets of cells (live walk) or record candidates (deleted walk) on
+// that page, iterated in ascending page index.
+using PageCellMap = std::map<std::uint32_t, std::vector<std::uint16_t>>;
+
+// Zero-based child page index to the key of the interior cell pointing at it (-1 for a right-most
+// child and for table roots). Visiting it visits children in ascending page index, each once.
+using ChildPageMap = std::map<std::uint32_t, std::int64_t>;
+
+// State of a decoded row.
+enum class RowState : std::uint8_t { kNormal = 0, kDeleted = 1 };
+
+}  // namespace dunmere

@@ -1,0 +1,265 @@
+#include "sqlite_recovery/page_scans.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "sqlite_recovery/page_layout.h"
+#include "sqlite_recovery/record_format.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/varint.h"
+
+namespace dunmere {
+namespace {
+
+// One leaf page and the counts of the table being decoded. Positions are signed 64-bit so that no
+// arithmetic on them wraps; every read goes through the helpers, which never leave the page.
+struct Scan {
+  Scan(SqliteFileReader& reader, const std::uint8_t* page)
+      : page(page), size(reader.pageSize), n(ExpectedColumnCount(reader, reader.currentTableName)) {
+    const std::string& table = reader.currentTableName;
+    isMessage = ::strcasecmp(table.c_str(), "message") == 0;
+    // The header tests of the tail and gap scans use the column count of the last live call record.
+    headerCount = ::strcasecmp(table.c_str(), "call") == 0 ? reader.callColumnCount : n;
+  }
+
+  std::uint32_t Be16(std::int64_t pos) const {
+    return pos < 0 ? 0 : ReadBe16(page, size, static_cast<std::size_t>(pos));
+  }
+  Varint VarintAt(std::int64_t pos, std::int64_t limit) const {
+    if (pos < 0 || pos >= size || limit <= 0) return Varint{};
+    return ReadVarint(page + pos, static_cast<std::size_t>(std::min<std::int64_t>(limit, size - pos)));
+  }
+  // Length of k serial types at pos (0 when k is 0).
+  std::int64_t Area(std::int64_t pos, std::int64_t k) const {
+    if (pos < 0 || pos >= size || k <= 0) return 0;
+    return static_cast<std::int64_t>(
+        SerialAreaLength(page + pos, static_cast<std::size_t>(size - pos), static_cast<std::uint64_t>(k)));
+  }
+  // Extent of a record whose serial types start at pos (see RecordExtent).
+  std::int64_t Extent(std::int64_t pos, std::int64_t callerArea, std::int64_t limit) const {
+    const std::size_t available = (pos >= 0 && pos < size) ? static_cast<std::size_t>(size - pos) : 0;
+    const std::uint8_t* start = available > 0 ? page + pos : page;
+    const std::uint64_t extent =
+        RecordExtent(n, start, available, callerArea < 0 ? 0 : static_cast<std::uint64_t>(callerArea),
+                     limit < 0 ? 0 : static_cast<std::uint64_t>(limit));
+    return extent > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
+               ? std::numeric_limits<std::int64_t>::max()
+               : static_cast<std::int64_t>(extent);
+  }
+  static std::int64_t Value(const Varint& v) {
+    return v.value > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
+               ? std::numeric_limits<std::int64_t>::max()
+               : static_cast<std::int64_t>(v.value);
+  }
+  void Append(std::int64_t pos, std::vector<std::uint16_t>& out) const {
+    if (pos > 0 && pos < size) out.push_back(static_cast<std::uint16_t>(pos));
+  }
+
+  const std::uint8_t* page;
+  std::int64_t size;
+  std::int32_t n;            // expected column count of the table
+  std::int32_t headerCount;  // count for the header tests of the tail and gap scans
+  bool isMessage = false;
+};
+
+std::vector<std::uint16_t> Cells(const Scan& scan) {
+  std::vector<std::uint16_t> cells;
+  CellList(PageView{scan.page, static_cast<std::uint32_t>(scan.size), 0}, cells);
+  return cells;
+}
+
+}  // namespace
+
+void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates) {
+  const Scan scan(reader, page);
+  std::vector<bool> seen(static_cast<std::size_t>(scan.size), false);
+  std::int64_t o = scan.Be16(1);
+  // A chain that comes back to a freeblock it passed is damaged; it ends there.
+  while (o != 0 && o + 4 <= scan.size && !seen[static_cast<std::size_t>(o)]) {
+    seen[static_cast<std::size_t>(o)] = true;
+    const std::int64_t blockSize = scan.Be16(o + 2);
+    if (blockSize == 0) break;
+    if (o + blockSize <= scan.size) {
+      const Varint v = scan.VarintAt(o + 4, scan.size - o - 4);
+      const std::int64_t h = v.length;
+      const std::int64_t m = scan.Area(o + 4 + h, scan.n);
+      // An intact header-length varint right after the freeblock header.
+      const std::int64_t start = (Scan::Value(v) - h == m) ? o + 4 + h : o + 4;
+      bool keep = scan.Extent(start, 0, scan.size - o - 4) <= blockSize;
+      if (keep && scan.isMessage) {
+        // A message row's first text is its 36-character identifier: no zero byte in it.
+        const std::int64_t guid = o + 4 + m;
+        keep = guid + 36 <= scan.size && std::find(page + guid, page + guid + 36, 0) == page + guid + 36;
+      }
+      if (keep) scan.Append(start, candidates);
+    }
+    o = scan.Be16(o);
+  }
+}
+
+void TailScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates) {
+  const Scan scan(reader, page);
+  const PageView view{page, static_cast<std::uint32_t>(scan.size), 0};
+  // The cell with the highest offset; with no cells at all, the page header itself.
+  std::int64_t last = 0;
+  if (view.CellCount() == 1) {
+    last = view.ContentAreaStart();
+  } else if (view.CellCount() > 1) {
+    const std::vector<std::uint16_t> cells = Cells(scan);
+    last = *std::max_element(cells.begin(), cells.end());
+  }
+  const Varint payload = scan.VarintAt(last, scan.size - last);
+  const Varint rowid = scan.VarintAt(last + payload.length, scan.size - last - payload.length);
+  const std::int64_t e = last + payload.length + rowid.length + Scan::Value(payload);
+  if (e < 0 || e >= scan.size) return;
+
+  const std::int64_t c = scan.headerCount;
+  for (std::int64_t x = e; x < scan.size;) {
+    const std::int64_t left = scan.size - x;
+    const Varint header = scan.VarintAt(x, left);
+    const std::int64_t g = header.length;
+    const std::int64_t h = Scan::Value(header);
+    x += g;
+    const bool recordStart = h != 0 && h <= c + 5 && h < left && c < left - g && h == 1 + scan.Area(x, c);
+    if (!recordStart) continue;
+    const std::int64_t extent = scan.Extent(x, h - 1, scan.size - x);
+    if (extent < scan.size - x) scan.Append(x, candidates);
+    x += extent;
+  }
+
+  const std::int64_t n = scan.n;
+  for (std::int64_t y = e; y + n + 9 < scan.size;) {
+    y += 4;
+    const std::int64_t extent = scan.Extent(y, scan.Area(y, n), scan.size - y);
+    if (extent > scan.size - y) break;
+    scan.Append(y, candidates);
+    y += extent;
+  }
+}
+
+void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates) {
+  const Scan scan(reader, page);
+  const PageView view{page, static_cast<std::uint32_t>(scan.size), 0};
+  std::int64_t bound = scan.size;
+  if (view.CellCount() == 1) {
+    bound = view.ContentAreaStart();
+  } else if (view.CellCount() > 1) {
+    const std::vector<std::uint16_t> cells = Cells(scan);
+    bound = *std::min_element(cells.begin(), cells.end());
+  }
+  bound = std::min(bound, scan.size);
+  // The gap begins after the first zero word of the pointer area; its data at the first non-zero byte.
+  std::int64_t zeroWord = -1;
+  for (std::int64_t w = 8; w + 2 <= bound; w += 2) {
+    if (scan.Be16(w) == 0) {
+      zeroWord = w;
+      break;
+    }
+  }
+  if (zeroWord < 0) return;
+  std::int64_t b = zeroWord + 2;
+  while (b < bound && page[b] == 0) ++b;
+  if (b >= bound) return;
+
+  const std::int64_t c = scan.headerCount;
+  for (std::int64_t p = bound - 1; p >= b; --p) {
+    const std::int64_t limit = bound - p;
+    const Varint header = scan.VarintAt(p, limit);
+    const std::int64_t h = Scan::Value(header);
+    const std::int64_t d = header.length;
+    if (h == 0 || h < c || h > c + 5 || h >= limit || h >= limit - d) continue;
+    if (h != 1 + scan.Area(p + d, c)) continue;
+    if (scan.Extent(p + d, h, bound - (p + d)) <= bound - (p + d)) {
+      scan.Append(p + d, candidates);
+      bound = p;
+    }
+  }
+
+  for (std::int64_t at = b; at < bound; ++at) {
+    const std::int64_t word = scan.Be16(at);
+    if (word == 0) continue;
+    const std::int64_t start = at + 4;
+    const std::int64_t room = bound - start;
+    if (room >= 0 && scan.Extent(start, word, room) <= room) scan.Append(start, candidates);
+    break;  // at most one record from this pass
+  }
+}
+
+namespace {
+
+// Whether a freeblock begins at s; if so, where the serial types of the record in it start.
+bool FreeblockAt(const Scan& scan, std::int64_t s, std::int64_t& start) {
+  if (scan.n >= scan.size - s) return false;
+  std::int64_t blockSize = scan.Be16(s + 2);
+  if (blockSize == 0) return false;
+  if (s + blockSize > scan.size) {
+    const Varint alt = scan.VarintAt(s + 3, scan.size - s - 3);
+    blockSize = Scan::Value(alt);
+    if (blockSize > scan.size - s - 3 - alt.length) return false;
+  }
+  const Varint v = scan.VarintAt(s + 4, scan.size - s - 4);
+  const std::int64_t h = v.length;
+  start = (Scan::Value(v) - h == scan.Area(s + 4 + h, scan.n)) ? s + 4 + h : s + 4;
+  return start < scan.size && scan.Extent(start, 0, scan.size - start) <= blockSize;
+}
+
+bool NearCandidate(const std::vector<std::uint16_t>& candidates, std::int64_t pos) {
+  return std::any_of(candidates.begin(), candidates.end(),
+                     [pos](std::uint16_t c) { return c >= pos - 6 && c <= pos + 6; });
+}
+
+}  // namespace
+
+void StalePointerScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates) {
+  const Scan scan(reader, page);
+  const std::int64_t count = PageView{page, static_cast<std::uint32_t>(scan.size), 0}.CellCount();
+  const std::int64_t c = scan.n;
+  std::int64_t lastLive = 0;
+  for (std::int64_t i = 0; i < scan.size / 2; ++i) {
+    const std::int64_t entry = 8 + 2 * i;
+    if (entry + 2 > scan.size) break;
+    const std::int64_t s = scan.Be16(entry);
+    if (s == 0 || s >= scan.size) break;
+    if (i < count) {
+      lastLive = s;
+      continue;
+    }
+    if (s >= lastLive && s <= lastLive + 6) continue;
+
+    std::int64_t start = 0;
+    if (FreeblockAt(scan, s, start)) {
+      scan.Append(start, candidates);
+      continue;
+    }
+    std::int64_t remaining;  // serial area plus body the record should cover
+    std::int64_t r;
+    bool waived = false;
+    if (s + 1 < scan.size && page[s] == 0 && page[s + 1] == 0) {
+      // A freeblock that ends its chain: its size bounds the record.
+      remaining = scan.Be16(s + 2) - 5;
+      r = s + 4;
+      waived = true;
+    } else {
+      const Varint payload = scan.VarintAt(s, scan.size - s);
+      remaining = Scan::Value(payload) - 1;
+      if (remaining > scan.size - s) continue;
+      const Varint rowid = scan.VarintAt(s + payload.length, scan.size - s - payload.length);
+      r = s + payload.length + rowid.length;
+      if (r >= scan.size) continue;
+    }
+    if (r >= scan.size) continue;
+    const Varint header = scan.VarintAt(r, scan.size - r);
+    const std::int64_t h = Scan::Value(header);
+    const std::int64_t k = header.length;
+    if (c >= scan.size - r || h != 1 + scan.Area(r + k, c) || r + k + h >= scan.size || remaining <= h || h == 0) {
+      continue;
+    }
+    if (!waived && scan.Extent(r + k, h - 1, scan.size - (r + k)) != remaining) continue;
+    if (NearCandidate(candidates, r + k)) continue;
+    scan.Append(r + k, candidates);
+  }
+}
+
+}  // namespace dunmere

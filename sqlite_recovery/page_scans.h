@@ -1,0 +1,19 @@
+#pragma once
+// The four searches of a table leaf page for the remains of deleted records. Each appends to the
+// page's candidate list the offsets at which it takes a record's serial types to begin: in the
+// freeblock chain, in the area after the last cell, in the unallocated gap between the cell pointer
+// array and the cells, and behind cell pointers left beyond the live cell count. They run in that
+// order; only the last checks for candidates the others found nearby.
+#include <cstdint>
+#include <vector>
+
+namespace dunmere {
+
+class SqliteFileReader;
+
+void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates);
+void TailScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates);
+void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates);
+void StalePointerScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates);
+
+}  // namespace dunmere

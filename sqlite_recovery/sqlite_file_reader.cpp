@@ -1,0 +1,207 @@
+#include "sqlite_recovery/sqlite_file_reader.h"
+
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <unordered_set>
+
+#include "sqlite_recovery/page_layout.h"
+#include "sqlite_recovery/page_scans.h"
+#include "sqlite_recovery/varint.h"
+
+namespace dunmere {
+
+namespace {
+
+constexpr std::size_t kScratchBytes = 8 * 1024 * 1024;
+constexpr std::size_t kHeaderProbe = 512;
+constexpr std::size_t kMaxReadPiece = 65536;
+constexpr char kMagic[16] = "SQLite format 3";  // with its terminating zero: 16 bytes
+
+bool IsValidPageSize(std::uint32_t size) { return size >= 512 && size <= 65536 && (size & (size - 1)) == 0; }
+
+}  // namespace
+
+SqliteFileReader::SqliteFileReader() : scratch(kScratchBytes) {}
+
+SqliteFileReader::~SqliteFileReader() { Close(); }
+
+void SqliteFileReader::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  pageSize = 0;
+  usableSize = 0;
+  pageCount = 0;
+  freelistLeafPages.clear();
+}
+
+Status SqliteFileReader::Open(const std::filesystem::path& path) {
+  Close();
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) return StatusFromErrno(errno);
+
+  std::uint8_t header[kHeaderProbe] = {};
+  std::size_t got = 0;
+  while (got < sizeof header) {
+    const ssize_t n = ::pread(fd_, header + got, sizeof header - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  if (::strncasecmp(reinterpret_cast<const char*>(header), kMagic, 15) != 0 || header[15] != 0) {
+    return kInvalidParameter;
+  }
+  // The file format writes 65,536 as 1.
+  const std::uint32_t rawSize = ReadBe16(header, sizeof header, 16);
+  const std::uint32_t size = rawSize == 1 ? 65536 : rawSize;
+  if (!IsValidPageSize(size)) return kInvalidParameter;
+  pageSize = size;
+  const std::uint32_t reserved = header[20];
+  usableSize = (size - reserved >= 480) ? size - reserved : size;
+  struct stat info {};
+  pageCount = ::fstat(fd_, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) / pageSize : 0;
+  WalkFreelist(ReadBe32(header, sizeof header, 32));
+  return kOk;
+}
+
+void SqliteFileReader::WalkFreelist(std::uint32_t trunk) {
+  freelistLeafPages.clear();
+  std::vector<std::uint8_t> page = NewPageBuffer();
+  std::unordered_set<std::uint32_t> seenTrunks;
+  std::unordered_set<std::uint32_t> seenLeaves;
+  // A trunk that cannot be read, or that the chain reaches a second time, ends the walk.
+  while (trunk != 0 && seenTrunks.insert(trunk).second) {
+    if (ReadPage(trunk - 1, page.data()) != kOk) break;
+    const std::uint32_t next = ReadBe32(page.data(), pageSize, 0);
+    const std::uint32_t leaves = ReadBe32(page.data(), pageSize, 4);
+    const std::uint32_t fits = (pageSize - 8) / 4;
+    for (std::uint32_t i = 0; i < leaves && i < fits; ++i) {
+      const std::uint32_t leaf = ReadBe32(page.data(), pageSize, 8 + 4 * i);
+      if (leaf != 0 && seenLeaves.insert(leaf).second) freelistLeafPages.push_back(leaf - 1);
+    }
+    trunk = next;
+  }
+}
+
+Status SqliteFileReader::ReadPage(std::uint32_t index, std::uint8_t* buffer) const {
+  if (fd_ < 0 || pageSize == 0) return kInvalidParameter;
+  const std::uint64_t offset = static_cast<std::uint64_t>(index) * pageSize;
+  std::size_t done = 0;
+  while (done < pageSize) {
+    const std::size_t piece = std::min<std::size_t>(pageSize - done, kMaxReadPiece);
+    const ssize_t n = ::pread(fd_, buffer + done, piece, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return kReadFault;
+    done += static_cast<std::size_t>(n);
+  }
+  return kOk;
+}
+
+void SqliteFileReader::ScanSchemaLeaf(const std::uint8_t* page, std::uint32_t headerOffset, std::string_view name,
+                                      ChildPageMap& roots) const {
+  std::vector<std::uint16_t> cells;
+  CellList(PageView{page, pageSize, headerOffset}, cells);
+  for (const std::uint32_t cell : cells) {
+    if (cell >= pageSize) continue;
+    std::uint32_t pos = cell;
+    pos += ReadVarint(page + pos, pageSize - pos).length;  // payload length
+    if (pos >= pageSize) continue;
+    pos += ReadVarint(page + pos, pageSize - pos).length;  // rowid
+    if (pos >= pageSize) continue;
+    const Varint headerLength = ReadVarint(page + pos, pageSize - pos);
+    std::uint64_t body = pos + headerLength.value;
+    const std::uint64_t headerEnd = body < pageSize ? body : pageSize;
+    std::uint32_t typePos = pos + headerLength.length;
+    // Types 13 and below do not move the body position: the schema's first three columns are texts.
+    int column = 1;
+    bool matches = false;
+    while (typePos < headerEnd) {
+      const Varint type = ReadVarint(page + typePos, static_cast<std::size_t>(headerEnd - typePos));
+      typePos += type.length;
+      if (type.value > 13) {
+        const std::uint64_t length = (type.value - 13) / 2;
+        if (length == name.size() && body + length <= pageSize &&
+            std::string_view(reinterpret_cast<const char*>(page + body), name.size()) == name) {
+          matches = true;
+        }
+        body += length;
+      }
+      if (column == 4) {  // the root page column; nothing after it matters
+        if (matches && type.value >= 1 && type.value <= 4 && body + type.value <= pageSize) {
+          const std::uint64_t root = ReadBeUnsigned(page + body, static_cast<std::size_t>(type.value));
+          if (root != 0) roots[static_cast<std::uint32_t>(root - 1)] = -1;
+        }
+        break;
+      }
+      ++column;
+    }
+  }
+}
+
+Status SqliteFileReader::FindTableRoots(std::string_view name, ChildPageMap& roots) const {
+  std::vector<std::uint8_t> page = NewPageBuffer();
+  Status rc = ReadPage(0, page.data());
+  if (rc != kOk) return rc;
+  const PageView first{page.data(), pageSize, BtreeHeaderOffset(0)};
+  if (first.Kind() == kLeafTablePage) {
+    ScanSchemaLeaf(page.data(), first.headerOffset, name, roots);
+    return kOk;
+  }
+  if (first.Kind() != kInteriorTablePage) return kOk;
+  std::vector<bool> visited(pageCount, false);
+  if (!visited.empty()) visited[0] = true;
+  return Walk(0, page.data(), 0, visited, [&](std::uint32_t, const std::uint8_t* leaf) {
+    ScanSchemaLeaf(leaf, 0, name, roots);
+  });
+}
+
+Status SqliteFileReader::Walk(std::uint32_t index, const std::uint8_t* page, int depth, std::vector<bool>& visited,
+                              const LeafHandler& leaf) const {
+  const PageView view{page, pageSize, BtreeHeaderOffset(index)};
+  if (view.Kind() == kLeafTablePage) {
+    leaf(index, page);
+    return kOk;
+  }
+  if (view.Kind() != kInteriorTablePage || depth >= kMaxBtreeDepth) return kOk;
+  ChildPageMap children;
+  InteriorChildren(view, children);
+  std::vector<std::uint8_t> child = NewPageBuffer();
+  for (const auto& [childIndex, key] : children) {
+    (void)key;
+    if (childIndex < visited.size()) {
+      if (visited[childIndex]) continue;  // a page reached twice: damage or a loop
+      visited[childIndex] = true;
+    }
+    const Status rc = ReadPage(childIndex, child.data());
+    if (rc != kOk) return rc;
+    const Status inner = Walk(childIndex, child.data(), depth + 1, visited, leaf);
+    if (inner != kOk) return inner;
+  }
+  return kOk;
+}
+
+Status SqliteFileReader::CollectLiveCells(std::uint32_t root, const std::uint8_t* page, PageCellMap& out) const {
+  std::vector<bool> visited(pageCount, false);
+  if (root < visited.size()) visited[root] = true;
+  return Walk(root, page, 0, visited, [&](std::uint32_t index, const std::uint8_t* leaf) {
+    CellList(PageView{leaf, pageSize, BtreeHeaderOffset(index)}, out[index]);
+  });
+}
+
+Status SqliteFileReader::CollectDeletedCandidates(std::uint32_t root, const std::uint8_t* page, PageCellMap& out) {
+  std::vector<bool> visited(pageCount, false);
+  if (root < visited.size()) visited[root] = true;
+  return Walk(root, page, 0, visited, [&](std::uint32_t index, const std::uint8_t* leaf) {
+    std::vector<std::uint16_t>& candidates = out[index];
+    candidates.clear();
+    FreeblockScan(*this, leaf, candidates);
+    TailScan(*this, leaf, candidates);
+    GapScan(*this, leaf, candidates);
+    StalePointerScan(*this, leaf, candidates);
+  });
+}
+
+}  // namespace dunmere

@@ -1,0 +1,95 @@
+#pragma once
+// One SQLite database file read page by page, without the SQLite library: the header check, page
+// reads, the freelist, the root pages of a table, and the walks over a table's B-tree that list the
+// cells of its leaves (live walk) or the record candidates left on them (deleted walk).
+//
+// The reader also carries what the table decoders learn from live rows and use for deleted ones
+// (column counts, highest row ids) and the settings that choose between column layouts.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/status.h"
+#include "sqlite_recovery/page_maps.h"
+
+namespace dunmere {
+
+class SqliteFileReader {
+ public:
+  SqliteFileReader();
+  ~SqliteFileReader();
+  SqliteFileReader(const SqliteFileReader&) = delete;
+  SqliteFileReader& operator=(const SqliteFileReader&) = delete;
+
+  // Opens the file read-only (closing any file held before), checks that it begins with
+  // "SQLite format 3" and a zero byte (any letter case), takes the page size and lists the freelist.
+  // 87 when the file is not a SQLite file or its page size is not a power of two from 512 to 65,536
+  // (the file then stays open but no page is read); the system's code when it cannot be opened.
+  Status Open(const std::filesystem::path& path);
+  void Close();
+  bool IsOpen() const { return fd_ >= 0; }
+
+  // Reads page-size bytes of the page (zero-based index) into buffer. 87 when no file is open, 30
+  // for a short read.
+  Status ReadPage(std::uint32_t index, std::uint8_t* buffer) const;
+
+  // The root pages of every schema row whose type, name or table name is the given name (so a
+  // table's indexes come along; their roots are index pages and the walks skip them). A read error
+  // of a schema page is returned; roots found before it stay in roots.
+  Status FindTableRoots(std::string_view name, ChildPageMap& roots) const;
+
+  // Every leaf page under root, with its cell offsets. page is a page-size buffer holding root. The
+  // first read error ends the walk and is returned; what was collected stays in out.
+  Status CollectLiveCells(std::uint32_t root, const std::uint8_t* page, PageCellMap& out) const;
+
+  // Every leaf page under root, with the offsets of the record candidates the page scans find on it.
+  Status CollectDeletedCandidates(std::uint32_t root, const std::uint8_t* page, PageCellMap& out);
+
+  // A page-size buffer, zero-filled.
+  std::vector<std::uint8_t> NewPageBuffer() const { return std::vector<std::uint8_t>(pageSize, 0); }
+
+  // --- Learned from live rows and set by the callers ---------------------------------------------
+  std::uint64_t highestMessageRowid = 0;
+  std::uint64_t highestContactsRowid = 0;
+  std::int32_t whatsAppMessageColumnCount = 28;
+  std::int32_t callTableIsCoreData = 0;
+  std::int32_t newerLayout = 0;
+
+  // --- File ------------------------------------------------------------------------------------------
+  std::uint32_t pageSize = 0;     // 512 to 65,536 (the header's 1 stands for 65,536)
+  std::uint32_t usableSize = 0;   // page size less the reserved bytes at the end of every page
+  std::uint64_t pageCount = 0;    // whole pages in the file when it was opened
+
+  // --- The table being decoded ---------------------------------------------------------------------
+  std::int32_t currentColumnCount = 0;
+  std::string currentTableName;
+  std::vector<std::uint32_t> freelistLeafPages;  // zero-based, in chain order, each once
+  std::int32_t callColumnCount = 0;
+  std::int32_t contactsColumnBasis = 0;
+  std::int32_t messageColumnCount = 38;
+
+  // Holds one text value at a time for the value-line writers.
+  std::vector<char> scratch;
+
+ private:
+  using LeafHandler = std::function<void(std::uint32_t index, const std::uint8_t* page)>;
+
+  void WalkFreelist(std::uint32_t firstTrunk);
+  // Visits every leaf table page under index (page holds it), children in ascending page index, each
+  // page at most once and no deeper than kMaxBtreeDepth.
+  Status Walk(std::uint32_t index, const std::uint8_t* page, int depth, std::vector<bool>& visited,
+              const LeafHandler& leaf) const;
+  void ScanSchemaLeaf(const std::uint8_t* page, std::uint32_t headerOffset, std::string_view name,
+                      ChildPageMap& roots) const;
+
+  int fd_ = -1;
+};
+
+// Deepest B-tree the walks follow. SQLite itself never builds one deeper than 20 levels; a deeper
+// chain is damage or a crafted file and is not followed further.
+inline constexpr int kMaxBtreeDepth = 40;
+
+}  // namespace dunmere

@@ -1,0 +1,89 @@
+#include "sqlite_recovery/table_run.h"
+
+#include "sqlite_recovery/live_record.h"
+#include "sqlite_recovery/page_layout.h"
+#include "sqlite_recovery/record_format.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
+
+namespace dunmere {
+namespace {
+
+// Reads each listed page and hands each listed offset to the decoder.
+template <typename Decode>
+Status ForEachListed(const SqliteFileReader& reader, const PageCellMap& map, std::uint8_t* page, Decode decode) {
+  for (const auto& [index, offsets] : map) {
+    if (offsets.empty()) continue;
+    const Status rc = reader.ReadPage(index, page);
+    if (rc != kOk) return rc;
+    for (const std::uint16_t offset : offsets) decode(index, offset);
+  }
+  return kOk;
+}
+
+// Live cells and deleted candidates of the tree under root, all with the given state.
+Status DecodeTree(SqliteFileReader& reader, std::uint32_t root, RowDecoder& decoder, RowState liveState,
+                  std::uint8_t* page, const PageCellMap* knownLiveCells = nullptr) {
+  Status rc = reader.ReadPage(root, page);
+  if (rc != kOk) return rc;
+  PageCellMap live;
+  if (knownLiveCells == nullptr) {
+    rc = reader.CollectLiveCells(root, page, live);
+    knownLiveCells = &live;
+  }
+  const Status decoded = ForEachListed(reader, *knownLiveCells, page, [&](std::uint32_t index, std::uint16_t offset) {
+    decoder.DecodeLive(reader, page, index, offset, liveState);
+  });
+  if (rc != kOk) return rc;
+  if (decoded != kOk) return decoded;
+
+  rc = reader.ReadPage(root, page);
+  if (rc != kOk) return rc;
+  PageCellMap candidates;
+  rc = reader.CollectDeletedCandidates(root, page, candidates);
+  const Status found = ForEachListed(reader, candidates, page, [&](std::uint32_t index, std::uint16_t offset) {
+    decoder.DecodeDeleted(reader, page, index, offset, RowState::kDeleted);
+  });
+  return rc != kOk ? rc : found;
+}
+
+}  // namespace
+
+void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
+  const std::int32_t expected = ExpectedColumnCount(reader, reader.currentTableName);
+  std::vector<std::uint8_t> page = reader.NewPageBuffer();
+  LiveRecord first;
+  for (const std::uint32_t freed : reader.freelistLeafPages) {
+    if (reader.ReadPage(freed, page.data()) != kOk) continue;
+    const PageView view{page.data(), reader.pageSize, BtreeHeaderOffset(freed)};
+    if (view.Kind() != kLeafTablePage && view.Kind() != kInteriorTablePage) continue;
+    PageCellMap live;
+    reader.CollectLiveCells(freed, page.data(), live);
+    if (live.empty() || live.begin()->second.empty()) continue;
+    // The first record tells whose page this was.
+    const auto& [firstPage, firstCells] = *live.begin();
+    if (reader.ReadPage(firstPage, page.data()) != kOk) continue;
+    if (GatherLiveRecord(reader, page.data(), firstCells.front(), first) != kOk) continue;
+    if (static_cast<std::int32_t>(CountSerialTypes(first.data, first.size)) != expected) continue;
+    DecodeTree(reader, freed, decoder, RowState::kDeleted, page.data(), &live);
+  }
+}
+
+Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDecoder& decoder, bool freedPages) {
+  std::vector<std::uint8_t> page = reader.NewPageBuffer();
+  Status rc = reader.ReadPage(0, page.data());
+  if (rc != kOk) return rc;
+  ChildPageMap roots;
+  rc = reader.FindTableRoots(table, roots);
+  reader.currentTableName = std::string(table);
+  if (rc == kOk) {
+    for (const auto& [root, key] : roots) {
+      (void)key;
+      rc = DecodeTree(reader, root, decoder, RowState::kNormal, page.data());
+      if (rc != kOk) break;
+    }
+  }
+  if (freedPages) RecoverFreedPages(reader, decoder);
+  return rc;
+}
+
+}  // namespace dunmere

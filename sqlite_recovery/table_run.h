@@ -1,0 +1,36 @@
+#pragma once
+// The run every table decoder shares: the table's roots from the schema, the live rows of its B-tree,
+// the deleted candidates of the same leaves, then the pages on the freelist that held rows of it.
+#include <cstdint>
+#include <string_view>
+
+#include "platform/status.h"
+#include "sqlite_recovery/page_maps.h"
+
+namespace dunmere {
+
+class SqliteFileReader;
+
+// What a table decoder does with each row the run finds. page holds the page of the row.
+class RowDecoder {
+ public:
+  virtual ~RowDecoder() = default;
+  // A cell of a table leaf page, in the live form (GatherLiveRecord).
+  virtual void DecodeLive(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t pageIndex,
+                          std::uint16_t cellOffset, RowState state) = 0;
+  // A deleted candidate, in the deleted form (DecodeCandidate).
+  virtual void DecodeDeleted(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t pageIndex,
+                             std::uint16_t offset, RowState state) = 0;
+};
+
+// For each freelist leaf page, in list order, that is a table page whose first record has the current
+// table's expected column count: its live cells and its deleted candidates, all as Deleted.
+void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder);
+
+// Runs a decoder over one table: sets the reader's current table, then for each root in ascending page
+// index the live cells (Normal, leaf pages in ascending index, cells in list order) and the deleted
+// candidates (Deleted), then, when freedPages is set, RecoverFreedPages. A read error ends the work on
+// the table's own B-tree but not the freed-pages step; the last error code is returned.
+Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDecoder& decoder, bool freedPages = true);
+
+}  // namespace dunmere
