@@ -53,8 +53,12 @@ struct Scan {
                ? std::numeric_limits<std::int64_t>::max()
                : static_cast<std::int64_t>(v.value);
   }
+  // Adds a candidate inside the page. An offset already in the list is not added again: it would
+  // only decode to the same record a second time.
   void Append(std::int64_t pos, std::vector<std::uint16_t>& out) const {
-    if (pos > 0 && pos < size) out.push_back(static_cast<std::uint16_t>(pos));
+    if (pos <= 0 || pos >= size) return;
+    const auto offset = static_cast<std::uint16_t>(pos);
+    if (std::find(out.begin(), out.end(), offset) == out.end()) out.push_back(offset);
   }
 
   const std::uint8_t* page;
@@ -68,6 +72,69 @@ std::vector<std::uint16_t> Cells(const Scan& scan) {
   std::vector<std::uint16_t> cells;
   CellList(PageView{scan.page, static_cast<std::uint32_t>(scan.size), 0}, cells);
   return cells;
+}
+
+// From x on, every position whose varint reads as the header length of a record of the table (a
+// value up to five more than the column count, equal to 1 plus the length of the column count's
+// serial types after it) is a record start; the walk then skips the record.
+void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>& candidates) {
+  const std::int64_t c = scan.headerCount;
+  while (x < scan.size) {
+    const std::int64_t left = scan.size - x;
+    const Varint header = scan.VarintAt(x, left);
+    const std::int64_t g = header.length;
+    const std::int64_t h = Scan::Value(header);
+    x += g;
+    const bool recordStart = h != 0 && h <= c + 5 && h < left && c < left - g && h == 1 + scan.Area(x, c);
+    if (!recordStart) continue;
+    const std::int64_t extent = scan.Extent(x, h - 1, scan.size - x);
+    if (extent < scan.size - x) scan.Append(x, candidates);
+    x += extent;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Whether a freeblock begins at s; if so, where the serial types of the record in it start.
+bool FreeblockAt(const Scan& scan, std::int64_t s, std::int64_t& start) {
+  if (scan.n >= scan.size - s) return false;
+  std::int64_t blockSize = scan.Be16(s + 2);
+  if (blockSize == 0) return false;
+  if (s + blockSize > scan.size) {
+    const Varint alt = scan.VarintAt(s + 3, scan.size - s - 3);
+    blockSize = Scan::Value(alt);
+    if (blockSize > scan.size - s - 3 - alt.length) return false;
+  }
+  const Varint v = scan.VarintAt(s + 4, scan.size - s - 4);
+  const std::int64_t h = v.length;
+  start = (Scan::Value(v) - h == scan.Area(s + 4 + h, scan.n)) ? s + 4 + h : s + 4;
+  return start < scan.size && scan.Extent(start, 0, scan.size - start) <= blockSize;
+}
+
+bool NearCandidate(const std::vector<std::uint16_t>& candidates, std::int64_t pos) {
+  return std::any_of(candidates.begin(), candidates.end(),
+                     [pos](std::uint16_t c) { return c >= pos - 6 && c <= pos + 6; });
+}
+
+// Cells freed one by one lose their first four bytes to a freeblock header (next offset, size).
+// When the page is later rebuilt, or freed whole, they stay behind with that header still in front
+// of their serial types, out of reach of the chain and of the header tests: take every such header
+// in [from, to) whose record fits its block and that no candidate lies near.
+void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, std::vector<std::uint16_t>& candidates) {
+  for (std::int64_t s = from; s + 4 < to;) {
+    const std::int64_t next = scan.Be16(s);
+    const std::int64_t blockSize = scan.Be16(s + 2);
+    std::int64_t start = 0;
+    if ((next == 0 || (next > s && next < scan.size)) && blockSize >= 4 && s + blockSize <= scan.size &&
+        FreeblockAt(scan, s, start) && !NearCandidate(candidates, start)) {
+      scan.Append(start, candidates);
+      s = start + std::max<std::int64_t>(1, scan.Extent(start, 0, scan.size - start));
+      continue;
+    }
+    ++s;
+  }
 }
 
 }  // namespace
@@ -94,6 +161,8 @@ void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vect
         keep = guid + 36 <= scan.size && std::find(page + guid, page + guid + 36, 0) == page + guid + 36;
       }
       if (keep) scan.Append(start, candidates);
+      // Neighbouring cells freed earlier were merged into this block; each kept its own header.
+      FreeblockRemainsPass(scan, o + 4, o + blockSize, candidates);
     }
     o = scan.Be16(o);
   }
@@ -115,19 +184,7 @@ void TailScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<st
   const std::int64_t e = last + payload.length + rowid.length + Scan::Value(payload);
   if (e < 0 || e >= scan.size) return;
 
-  const std::int64_t c = scan.headerCount;
-  for (std::int64_t x = e; x < scan.size;) {
-    const std::int64_t left = scan.size - x;
-    const Varint header = scan.VarintAt(x, left);
-    const std::int64_t g = header.length;
-    const std::int64_t h = Scan::Value(header);
-    x += g;
-    const bool recordStart = h != 0 && h <= c + 5 && h < left && c < left - g && h == 1 + scan.Area(x, c);
-    if (!recordStart) continue;
-    const std::int64_t extent = scan.Extent(x, h - 1, scan.size - x);
-    if (extent < scan.size - x) scan.Append(x, candidates);
-    x += extent;
-  }
+  HeaderRunPass(scan, e, candidates);
 
   const std::int64_t n = scan.n;
   for (std::int64_t y = e; y + n + 9 < scan.size;) {
@@ -162,6 +219,7 @@ void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std
   std::int64_t b = zeroWord + 2;
   while (b < bound && page[b] == 0) ++b;
   if (b >= bound) return;
+  const std::int64_t gapEnd = bound;
 
   const std::int64_t c = scan.headerCount;
   for (std::int64_t p = bound - 1; p >= b; --p) {
@@ -177,6 +235,9 @@ void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std
     }
   }
 
+  // A freeblock header's first bytes are often zeros, so its remains may begin just before b.
+  FreeblockRemainsPass(scan, std::max(zeroWord + 2, b - 3), gapEnd, candidates);
+
   for (std::int64_t at = b; at < bound; ++at) {
     const std::int64_t word = scan.Be16(at);
     if (word == 0) continue;
@@ -186,31 +247,6 @@ void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std
     break;  // at most one record from this pass
   }
 }
-
-namespace {
-
-// Whether a freeblock begins at s; if so, where the serial types of the record in it start.
-bool FreeblockAt(const Scan& scan, std::int64_t s, std::int64_t& start) {
-  if (scan.n >= scan.size - s) return false;
-  std::int64_t blockSize = scan.Be16(s + 2);
-  if (blockSize == 0) return false;
-  if (s + blockSize > scan.size) {
-    const Varint alt = scan.VarintAt(s + 3, scan.size - s - 3);
-    blockSize = Scan::Value(alt);
-    if (blockSize > scan.size - s - 3 - alt.length) return false;
-  }
-  const Varint v = scan.VarintAt(s + 4, scan.size - s - 4);
-  const std::int64_t h = v.length;
-  start = (Scan::Value(v) - h == scan.Area(s + 4 + h, scan.n)) ? s + 4 + h : s + 4;
-  return start < scan.size && scan.Extent(start, 0, scan.size - start) <= blockSize;
-}
-
-bool NearCandidate(const std::vector<std::uint16_t>& candidates, std::int64_t pos) {
-  return std::any_of(candidates.begin(), candidates.end(),
-                     [pos](std::uint16_t c) { return c >= pos - 6 && c <= pos + 6; });
-}
-
-}  // namespace
 
 void StalePointerScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates) {
   const Scan scan(reader, page);
@@ -260,6 +296,14 @@ void StalePointerScan(SqliteFileReader& reader, const std::uint8_t* page, std::v
     if (NearCandidate(candidates, r + k)) continue;
     scan.Append(r + k, candidates);
   }
+}
+
+void FreelistTrunkScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates) {
+  const Scan scan(reader, page);
+  const std::int64_t listed = std::min<std::int64_t>(ReadBe32(page, scan.size, 4), (scan.size - 8) / 4);
+  const std::int64_t from = 8 + 4 * listed;
+  HeaderRunPass(scan, from, candidates);
+  FreeblockRemainsPass(scan, from, scan.size, candidates);
 }
 
 }  // namespace dunmere

@@ -36,6 +36,7 @@ void SqliteFileReader::Close() {
   usableSize = 0;
   pageCount = 0;
   freelistLeafPages.clear();
+  freelistTrunkPages.clear();
 }
 
 Status SqliteFileReader::Open(const std::filesystem::path& path) {
@@ -69,12 +70,14 @@ Status SqliteFileReader::Open(const std::filesystem::path& path) {
 
 void SqliteFileReader::WalkFreelist(std::uint32_t trunk) {
   freelistLeafPages.clear();
+  freelistTrunkPages.clear();
   std::vector<std::uint8_t> page = NewPageBuffer();
   std::unordered_set<std::uint32_t> seenTrunks;
   std::unordered_set<std::uint32_t> seenLeaves;
   // A trunk that cannot be read, or that the chain reaches a second time, ends the walk.
   while (trunk != 0 && seenTrunks.insert(trunk).second) {
     if (ReadPage(trunk - 1, page.data()) != kOk) break;
+    freelistTrunkPages.push_back(trunk - 1);
     const std::uint32_t next = ReadBe32(page.data(), pageSize, 0);
     const std::uint32_t leaves = ReadBe32(page.data(), pageSize, 4);
     const std::uint32_t fits = (pageSize - 8) / 4;

@@ -66,7 +66,8 @@ class SqliteFileReader {
   // --- The table being decoded ---------------------------------------------------------------------
   std::int32_t currentColumnCount = 0;
   std::string currentTableName;
-  std::vector<std::uint32_t> freelistLeafPages;  // zero-based, in chain order, each once
+  std::vector<std::uint32_t> freelistLeafPages;   // zero-based, in chain order, each once
+  std::vector<std::uint32_t> freelistTrunkPages;  // zero-based, in chain order
   std::int32_t callColumnCount = 0;
   std::int32_t contactsColumnBasis = 0;
   std::int32_t messageColumnCount = 38;

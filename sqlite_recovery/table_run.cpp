@@ -2,6 +2,7 @@
 
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/page_layout.h"
+#include "sqlite_recovery/page_scans.h"
 #include "sqlite_recovery/record_format.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
 
@@ -65,6 +66,16 @@ void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
     if (GatherLiveRecord(reader, page.data(), firstCells.front(), first) != kOk) continue;
     if (static_cast<std::int32_t>(CountSerialTypes(first.data, first.size)) != expected) continue;
     DecodeTree(reader, freed, decoder, RowState::kDeleted, page.data(), &live);
+  }
+  // Trunk pages keep the cells of the leaf they were before being freed.
+  std::vector<std::uint16_t> candidates;
+  for (const std::uint32_t trunk : reader.freelistTrunkPages) {
+    if (reader.ReadPage(trunk, page.data()) != kOk) continue;
+    candidates.clear();
+    FreelistTrunkScan(reader, page.data(), candidates);
+    for (const std::uint16_t offset : candidates) {
+      decoder.DecodeDeleted(reader, page.data(), trunk, offset, RowState::kDeleted);
+    }
   }
 }
 

@@ -24,7 +24,8 @@ class RowDecoder {
 };
 
 // For each freelist leaf page, in list order, that is a table page whose first record has the current
-// table's expected column count: its live cells and its deleted candidates, all as Deleted.
+// table's expected column count: its live cells and its deleted candidates, all as Deleted. Then the
+// records of the table left on freelist trunk pages, as Deleted.
 void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder);
 
 // Runs a decoder over one table: sets the reader's current table, then for each root in ascending page

@@ -45,10 +45,15 @@ class RowCollector : public RowDecoder {
                            std::uint64_t rowid, const std::vector<ColumnValue>& columns) {
     CollectedRow row{state, live, pageIndex, offset, rowid, columns.empty() ? 0u : columns.front().column, {}};
     for (const ColumnValue& v : columns) {
-      if (v.IsNull()) row.values.push_back("NULL");
-      else if (v.IsInteger()) row.values.push_back(std::to_string(v.AsInteger()));
-      else if (v.IsReal()) row.values.push_back(std::to_string(v.AsReal()));
-      else row.values.emplace_back(v.AsText());
+      if (v.IsNull()) {
+        row.values.push_back("NULL");
+      } else if (v.IsInteger()) {
+        row.values.push_back(std::to_string(v.AsInteger()));
+      } else if (v.IsReal()) {
+        row.values.push_back(std::to_string(v.AsReal()));
+      } else {
+        row.values.emplace_back(v.AsText());
+      }
     }
     return row;
   }
