@@ -3,7 +3,7 @@ PRESET ?= release
 JOBS ?= $(shell nproc)
 BUILD := build/$(PRESET)
 
-.PHONY: all build test asan demo bench clean
+.PHONY: all build test asan demo bench fuzz clean
 
 all: build
 
@@ -31,6 +31,18 @@ demo: build
 
 bench: build
 	$(BUILD)/bench/bench_manifest
+	$(BUILD)/bench/bench_recovery
+
+# Runs the page-reader fuzzer for FUZZ_SECONDS (default 600) under AddressSanitizer; crashes land in
+# tests/sqlite_recovery/fuzz_corpus, which the test suite replays.
+FUZZ_SECONDS ?= 600
+fuzz:
+	cmake --preset fuzz
+	cmake --build build/fuzz --target recovery_fuzzer -j $(JOBS)
+	fuzz/make_seeds.sh build/fuzz/seeds
+	mkdir -p build/fuzz/corpus tests/sqlite_recovery/fuzz_corpus
+	build/fuzz/fuzz/recovery_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 \
+	  -artifact_prefix=tests/sqlite_recovery/fuzz_corpus/ build/fuzz/corpus build/fuzz/seeds
 
 clean:
 	rm -rf build

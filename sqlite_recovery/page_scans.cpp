@@ -88,7 +88,8 @@ void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>&
     const bool recordStart = h != 0 && h <= c + 5 && h < left && c < left - g && h == 1 + scan.Area(x, c);
     if (!recordStart) continue;
     const std::int64_t extent = scan.Extent(x, h - 1, scan.size - x);
-    if (extent < scan.size - x) scan.Append(x, candidates);
+    if (extent >= scan.size - x) break;  // the record would run past the page: nothing after it
+    scan.Append(x, candidates);
     x += extent;
   }
 }
@@ -96,6 +97,26 @@ void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>&
 }  // namespace
 
 namespace {
+
+// Where the serial types of a record in a freed cell start, the freeblock header having taken the
+// cell's first four bytes (at p, just after that header). An intact header-length varint at p (one
+// plus the length of n serial types behind it) puts the start after it; otherwise the types start at
+// p itself. Beyond that test at p: when p holds neither such a varint nor the zero type of a NULL
+// first column, the cell's row id may have been longer than the two bytes the header took, so the
+// next three positions are tried for a header-length varint as well (headerAt gets its position).
+std::int64_t TypesStart(const Scan& scan, std::int64_t p, std::int64_t& headerAt) {
+  headerAt = p;
+  for (std::int64_t at = p; at < p + 4 && at < scan.size; ++at) {
+    const Varint v = scan.VarintAt(at, scan.size - at);
+    const std::int64_t h = v.length;
+    if (Scan::Value(v) - h == scan.Area(at + h, scan.n)) {
+      headerAt = at;
+      return at + h;
+    }
+    if (at == p && scan.page[p] == 0) break;  // a NULL first column: the types start right here
+  }
+  return p;
+}
 
 // Whether a freeblock begins at s; if so, where the serial types of the record in it start.
 bool FreeblockAt(const Scan& scan, std::int64_t s, std::int64_t& start) {
@@ -107,9 +128,8 @@ bool FreeblockAt(const Scan& scan, std::int64_t s, std::int64_t& start) {
     blockSize = Scan::Value(alt);
     if (blockSize > scan.size - s - 3 - alt.length) return false;
   }
-  const Varint v = scan.VarintAt(s + 4, scan.size - s - 4);
-  const std::int64_t h = v.length;
-  start = (Scan::Value(v) - h == scan.Area(s + 4 + h, scan.n)) ? s + 4 + h : s + 4;
+  std::int64_t headerAt = 0;
+  start = TypesStart(scan, s + 4, headerAt);
   return start < scan.size && scan.Extent(start, 0, scan.size - start) <= blockSize;
 }
 
@@ -130,7 +150,7 @@ void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, 
     if ((next == 0 || (next > s && next < scan.size)) && blockSize >= 4 && s + blockSize <= scan.size &&
         FreeblockAt(scan, s, start) && !NearCandidate(candidates, start)) {
       scan.Append(start, candidates);
-      s = start + std::max<std::int64_t>(1, scan.Extent(start, 0, scan.size - start));
+      s = start + std::clamp<std::int64_t>(scan.Extent(start, 0, scan.size - start), 1, scan.size - start);
       continue;
     }
     ++s;
@@ -149,15 +169,15 @@ void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vect
     const std::int64_t blockSize = scan.Be16(o + 2);
     if (blockSize == 0) break;
     if (o + blockSize <= scan.size) {
-      const Varint v = scan.VarintAt(o + 4, scan.size - o - 4);
-      const std::int64_t h = v.length;
-      const std::int64_t m = scan.Area(o + 4 + h, scan.n);
-      // An intact header-length varint right after the freeblock header.
-      const std::int64_t start = (Scan::Value(v) - h == m) ? o + 4 + h : o + 4;
+      std::int64_t headerAt = 0;
+      const std::int64_t start = TypesStart(scan, o + 4, headerAt);
+      // The identifier test counts from the header position as if its varint were one byte long.
+      const std::int64_t h = scan.VarintAt(headerAt, scan.size - headerAt).length;
+      const std::int64_t m = scan.Area(headerAt + h, scan.n);
       bool keep = scan.Extent(start, 0, scan.size - o - 4) <= blockSize;
       if (keep && scan.isMessage) {
         // A message row's first text is its 36-character identifier: no zero byte in it.
-        const std::int64_t guid = o + 4 + m;
+        const std::int64_t guid = headerAt + m;
         keep = guid + 36 <= scan.size && std::find(page + guid, page + guid + 36, 0) == page + guid + 36;
       }
       if (keep) scan.Append(start, candidates);
@@ -181,8 +201,10 @@ void TailScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<st
   }
   const Varint payload = scan.VarintAt(last, scan.size - last);
   const Varint rowid = scan.VarintAt(last + payload.length, scan.size - last - payload.length);
-  const std::int64_t e = last + payload.length + rowid.length + Scan::Value(payload);
-  if (e < 0 || e >= scan.size) return;
+  const std::int64_t payloadLength = Scan::Value(payload);
+  if (payloadLength >= scan.size) return;  // also keeps the sum below from overflowing
+  const std::int64_t e = last + payload.length + rowid.length + payloadLength;
+  if (e >= scan.size) return;
 
   HeaderRunPass(scan, e, candidates);
 
@@ -289,7 +311,8 @@ void StalePointerScan(SqliteFileReader& reader, const std::uint8_t* page, std::v
     const Varint header = scan.VarintAt(r, scan.size - r);
     const std::int64_t h = Scan::Value(header);
     const std::int64_t k = header.length;
-    if (c >= scan.size - r || h != 1 + scan.Area(r + k, c) || r + k + h >= scan.size || remaining <= h || h == 0) {
+    if (h == 0 || h >= scan.size || c >= scan.size - r || h != 1 + scan.Area(r + k, c) || r + k + h >= scan.size ||
+        remaining <= h) {
       continue;
     }
     if (!waived && scan.Extent(r + k, h - 1, scan.size - (r + k)) != remaining) continue;

@@ -25,7 +25,12 @@ bool IsValidPageSize(std::uint32_t size) { return size >= 512 && size <= 65536 &
 
 }  // namespace
 
-SqliteFileReader::SqliteFileReader() : scratch(kScratchBytes) {}
+SqliteFileReader::SqliteFileReader() = default;
+
+std::vector<char>& SqliteFileReader::Scratch() {
+  if (scratch_.empty()) scratch_.resize(kScratchBytes);
+  return scratch_;
+}
 
 SqliteFileReader::~SqliteFileReader() { Close(); }
 

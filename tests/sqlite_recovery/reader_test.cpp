@@ -57,7 +57,7 @@ TEST(SqliteFileReaderOpen, HeaderChecksAndPageSizes) {
   EXPECT_EQ(reader.ReadPage(0, page.data()), kInvalidParameter);  // no page size
 
   for (const int size : {512, 1024, 4096, 32768, 65536}) {
-    const fs::path db = dir / ("p" + std::to_string(size) + ".db");
+    const fs::path db = dir / (std::to_string(size) + ".db");
     MakeSqliteDatabase(db, {Pragmas(size), kHandleTable, InsertHandles(1, 20)});
     ASSERT_EQ(reader.Open(db), kOk) << size;
     EXPECT_EQ(reader.pageSize, static_cast<std::uint32_t>(size));  // 65,536 is stored as 1
@@ -68,7 +68,7 @@ TEST(SqliteFileReaderOpen, HeaderChecksAndPageSizes) {
   }
 
   // Letter case of the magic is ignored; a page size that is no power of two is refused.
-  const fs::path db = dir / "p4096.db";
+  const fs::path db = dir / "4096.db";
   std::string bytes = testing::ReadFile(db);
   bytes.replace(0, 6, "sqlite");
   testing::WriteFile(dir / "lower.db", bytes);
