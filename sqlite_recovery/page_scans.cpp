@@ -94,10 +94,6 @@ void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>&
   }
 }
 
-}  // namespace
-
-namespace {
-
 // Where the serial types of a record in a freed cell start, the freeblock header having taken the
 // cell's first four bytes (at p, just after that header). An intact header-length varint at p (one
 // plus the length of n serial types behind it) puts the start after it; otherwise the types start at
@@ -171,7 +167,7 @@ void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vect
     if (o + blockSize <= scan.size) {
       std::int64_t headerAt = 0;
       const std::int64_t start = TypesStart(scan, o + 4, headerAt);
-      // The identifier test counts from the header position as if its varint were one byte long.
+      // Where the identifier is looked for: the header position plus the length of the types.
       const std::int64_t h = scan.VarintAt(headerAt, scan.size - headerAt).length;
       const std::int64_t m = scan.Area(headerAt + h, scan.n);
       bool keep = scan.Extent(start, 0, scan.size - o - 4) <= blockSize;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <fstream>
 #include <set>
 
 #include "sqlite_recovery/page_layout.h"
@@ -77,6 +78,30 @@ TEST(SqliteFileReaderOpen, HeaderChecksAndPageSizes) {
   bytes[17] = 0x00;  // 768
   testing::WriteFile(dir / "odd.db", bytes);
   EXPECT_EQ(reader.Open(dir / "odd.db"), kInvalidParameter);
+}
+
+TEST(SqliteFileReaderOpen, PagesBeyondTwoGibibytes) {
+  // A sparse file of 65,536-byte pages whose page 40,001 lies 2.6 GB in.
+  TempDir dir;
+  const fs::path db = dir / "large.db";
+  std::string header(65536, '\0');
+  header.replace(0, 16, std::string("SQLite format 3\0", 16));
+  header[16] = 0;
+  header[17] = 1;  // 65,536
+  testing::WriteFile(db, header);
+  const std::uint64_t index = 40000;
+  fs::resize_file(db, (index + 1) * 65536);
+  {
+    std::fstream out(db, std::ios::in | std::ios::out | std::ios::binary);
+    out.seekp(static_cast<std::streamoff>(index * 65536));
+    out.write("far page", 8);
+  }
+  SqliteFileReader reader;
+  ASSERT_EQ(reader.Open(db), kOk);
+  EXPECT_EQ(reader.pageCount, index + 1);
+  std::vector<std::uint8_t> page = reader.NewPageBuffer();
+  ASSERT_EQ(reader.ReadPage(static_cast<std::uint32_t>(index), page.data()), kOk);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(page.data()), 8), "far page");
 }
 
 TEST(SqliteFileReaderFreelist, LeavesInChainOrderAndDamagedChainsEnd) {
