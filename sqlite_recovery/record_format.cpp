@@ -141,6 +141,16 @@ Status DecodeCandidate(const std::uint8_t* page, std::uint32_t pageSize, std::ui
   return WalkColumns(start, start + area, start + area, page + pageSize, firstTypeLost ? 1 : 0, out);
 }
 
+Status DecodeCandidateArea(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset,
+                           std::uint64_t areaLength, std::vector<ColumnValue>& out) {
+  out.clear();
+  if (offset >= pageSize) return kInvalidParameter;
+  const std::uint8_t* start = page + offset;
+  const std::uint64_t available = pageSize - offset;
+  const std::uint64_t area = areaLength < available ? areaLength : available;
+  return WalkColumns(start, start + area, start + area, page + pageSize, start[0] != 0 ? 1 : 0, out);
+}
+
 std::uint32_t CountSerialTypes(const std::uint8_t* record, std::size_t size) {
   const Varint header = ReadVarint(record, size);
   if (header.length == 0 || header.value < header.length || header.value > size) return 0;

@@ -65,6 +65,10 @@ Status DecodeLiveRecord(const std::uint8_t* record, std::size_t size, std::vecto
 Status DecodeCandidate(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,
                        std::vector<ColumnValue>& out);
 
+// The same with the serial area's length in bytes given instead of counted from n types.
+Status DecodeCandidateArea(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset,
+                           std::uint64_t areaLength, std::vector<ColumnValue>& out);
+
 // Number of serial types in the header of a live-form record (0 when the header is damaged).
 std::uint32_t CountSerialTypes(const std::uint8_t* record, std::size_t size);
 

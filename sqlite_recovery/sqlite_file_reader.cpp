@@ -16,7 +16,6 @@ namespace dunmere {
 
 namespace {
 
-constexpr std::size_t kScratchBytes = 8 * 1024 * 1024;
 constexpr std::size_t kHeaderProbe = 512;
 constexpr std::size_t kMaxReadPiece = 65536;
 constexpr char kMagic[16] = "SQLite format 3";  // with its terminating zero: 16 bytes
@@ -26,11 +25,6 @@ bool IsValidPageSize(std::uint32_t size) { return size >= 512 && size <= 65536 &
 }  // namespace
 
 SqliteFileReader::SqliteFileReader() = default;
-
-std::vector<char>& SqliteFileReader::Scratch() {
-  if (scratch_.empty()) scratch_.resize(kScratchBytes);
-  return scratch_;
-}
 
 SqliteFileReader::~SqliteFileReader() { Close(); }
 

@@ -72,9 +72,6 @@ class SqliteFileReader {
   std::int32_t contactsColumnBasis = 0;
   std::int32_t messageColumnCount = 38;
 
-  // Holds one text value at a time for the value-line writers (8 MiB, allocated at first use).
-  std::vector<char>& Scratch();
-
  private:
   using LeafHandler = std::function<void(std::uint32_t index, const std::uint8_t* page)>;
 
@@ -87,7 +84,6 @@ class SqliteFileReader {
                       ChildPageMap& roots) const;
 
   int fd_ = -1;
-  std::vector<char> scratch_;
 };
 
 // Deepest B-tree the walks follow. SQLite itself never builds one deeper than 20 levels; a deeper

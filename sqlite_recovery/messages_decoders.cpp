@@ -1,0 +1,70 @@
+// Decoders of the messages database: "message", "handle", "attachment", "message_attachment_join".
+#include <algorithm>
+
+#include "sqlite_recovery/decoder_keys.h"
+#include "sqlite_recovery/decoder_rules.h"
+#include "sqlite_recovery/table_decoder.h"
+#include "sqlite_recovery/table_decoders.h"
+
+namespace dunmere {
+
+void LearnMessageRow(SqliteFileReader& reader, const DecodedRow& row) {
+  reader.highestMessageRowid = std::max(reader.highestMessageRowid, row.rowid);
+  // Tables of 51 columns and more (iOS 9 on) are read with 51 types in the deleted form.
+  reader.messageColumnCount = row.headerLength >= 51 ? 51 : 38;
+}
+
+Status DecodeMessages(SqliteFileReader& reader, std::vector<MessageRecord>& out) {
+  TableSpec<MessageRecord> spec;
+  spec.table = "message";
+  spec.learn = LearnMessageRow;
+  spec.fill = [](const DecodedRow& row, SqliteFileReader&, MessageRecord& m) {
+    if (const Status rc = TextAt(row, 2, true, m.text); rc != kOk) return rc;
+    m.handleId = static_cast<std::int32_t>(IntegerAt(row, 5));
+    m.date = MessageDateAt(row, 15);
+    m.fromMe = SerialTypeAt(row, 21) == 9 ? 1 : 0;
+    m.rowId = static_cast<std::int32_t>(row.rowid);
+    return kOk;
+  };
+  spec.keep = [](const MessageRecord& m) { return !m.text.empty(); };
+  spec.key = [](const MessageRecord& m) { return RowKey(m.fromMe, m.handleId, m.date, m.text); };
+  return DecodeTable(reader, std::move(spec), out);
+}
+
+Status DecodeHandles(SqliteFileReader& reader, std::vector<HandleRow>& out) {
+  TableSpec<HandleRow> spec;
+  spec.table = "handle";
+  spec.fill = [](const DecodedRow& row, SqliteFileReader&, HandleRow& h) {
+    h.rowId = static_cast<std::int32_t>(row.rowid);
+    return TextAt(row, 1, false, h.text);
+  };
+  spec.keep = [](const HandleRow& h) { return !h.text.empty(); };
+  spec.key = [](const HandleRow& h) { return RowKey(h.text); };
+  return DecodeTable(reader, std::move(spec), out);
+}
+
+Status DecodeAttachments(SqliteFileReader& reader, std::vector<AttachmentRow>& out) {
+  TableSpec<AttachmentRow> spec;
+  spec.table = "attachment";
+  spec.fill = [](const DecodedRow& row, SqliteFileReader&, AttachmentRow& a) {
+    a.rowId = static_cast<std::int32_t>(row.rowid);
+    return TextAt(row, 4, false, a.path);
+  };
+  spec.keep = [](const AttachmentRow& a) { return !a.path.empty(); };
+  spec.key = [](const AttachmentRow& a) { return RowKey(a.path); };
+  return DecodeTable(reader, std::move(spec), out);
+}
+
+Status DecodeAttachmentJoins(SqliteFileReader& reader, std::vector<AttachmentJoinRow>& out) {
+  TableSpec<AttachmentJoinRow> spec;
+  spec.table = "message_attachment_join";
+  spec.fill = [](const DecodedRow& row, SqliteFileReader&, AttachmentJoinRow& j) {
+    j.messageId = static_cast<std::int32_t>(IntegerAt(row, 0));
+    j.attachmentId = static_cast<std::int32_t>(IntegerAt(row, 1));
+    return kOk;
+  };
+  spec.key = [](const AttachmentJoinRow& j) { return RowKey(j.messageId, j.attachmentId); };
+  return DecodeTable(reader, std::move(spec), out);
+}
+
+}  // namespace dunmere

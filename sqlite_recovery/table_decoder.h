@@ -1,0 +1,106 @@
+#pragma once
+// The decoder every known table shares: the run (live rows, deleted candidates, freed pages) and the
+// column walk are the same for all; a table brings only how it fills its row from the columns, what
+// it learns from live rows, how many serial types its deleted form reads, and its keep rule.
+//
+// A deleted row whose fields equal those of a row already produced in the same run (a repeat of a
+// live row, or the same remains found by two scans) is dropped, so that each row is reported once.
+#include <functional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "sqlite_recovery/live_record.h"
+#include "sqlite_recovery/record_format.h"
+#include "sqlite_recovery/row_values.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/table_run.h"
+#include "sqlite_recovery/varint.h"
+
+namespace dunmere {
+
+template <typename Row>
+struct TableSpec {
+  std::string table;
+  // Fills row from the decoded columns (row starts default-constructed with its state set); a
+  // non-zero result drops the row.
+  std::function<Status(const DecodedRow&, SqliteFileReader&, Row&)> fill;
+  // Whether a filled row is reported; empty: always.
+  std::function<bool(const Row&)> keep;
+  // Called for every live row of the table's own tree before it is filled; empty: nothing learned.
+  std::function<void(SqliteFileReader&, const DecodedRow&)> learn;
+  // Serial-area length in bytes of the deleted form; empty: the serial types of the expected count.
+  std::function<std::uint64_t(SqliteFileReader&, const std::uint8_t* typesStart, std::size_t available)> deletedArea;
+  // The row's fields as one text, for dropping repeats (the state and the row id left out).
+  std::function<std::string(const Row&)> key;
+  bool freedPages = true;
+};
+
+// Sets the state field of a record (every record keeps it first, as `deleted`).
+template <typename Row>
+void SetState(Row& row, RowState state) {
+  row.deleted = static_cast<std::uint8_t>(state);
+}
+
+template <typename Row>
+class TableDecoder : public RowDecoder {
+ public:
+  TableDecoder(TableSpec<Row> spec, std::vector<Row>& out) : spec_(std::move(spec)), out_(out) {}
+
+  Status Run(SqliteFileReader& reader) { return RunTableDecoder(reader, spec_.table, *this, spec_.freedPages); }
+
+  void DecodeLive(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t, std::uint16_t cellOffset,
+                  RowState state) override {
+    if (GatherLiveRecord(reader, page, cellOffset, record_) != kOk) return;
+    row_.state = state;
+    row_.live = true;
+    row_.rowid = record_.rowid;
+    row_.headerLength = ReadVarint(record_.data, record_.size).value;
+    if (DecodeLiveRecord(record_.data, record_.size, row_.columns) != kOk) return;
+    if (state == RowState::kNormal && spec_.learn) spec_.learn(reader, row_);
+    Emit(reader);
+  }
+
+  void DecodeDeleted(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t, std::uint16_t offset,
+                     RowState state) override {
+    row_.state = state;
+    row_.live = false;
+    row_.rowid = 0;
+    row_.headerLength = 0;
+    const Status rc = spec_.deletedArea
+                          ? DecodeCandidateArea(page, reader.pageSize, offset,
+                                                spec_.deletedArea(reader, page + offset, reader.pageSize - offset),
+                                                row_.columns)
+                          : DecodeCandidate(page, reader.pageSize, offset, reader.currentColumnCount, row_.columns);
+    if (rc != kOk) return;
+    Emit(reader);
+  }
+
+ private:
+  void Emit(SqliteFileReader& reader) {
+    Row row{};
+    SetState(row, row_.state);
+    if (spec_.fill(row_, reader, row) != kOk) return;
+    if (spec_.keep && !spec_.keep(row)) return;
+    if (spec_.key) {
+      const bool seen = !seen_.insert(spec_.key(row)).second;
+      if (seen && row_.state == RowState::kDeleted) return;
+    }
+    out_.push_back(std::move(row));
+  }
+
+  TableSpec<Row> spec_;
+  std::vector<Row>& out_;
+  LiveRecord record_;
+  DecodedRow row_;
+  std::unordered_set<std::string> seen_;
+};
+
+// Runs the decoder of spec over the reader's file, appending to out.
+template <typename Row>
+Status DecodeTable(SqliteFileReader& reader, TableSpec<Row> spec, std::vector<Row>& out) {
+  TableDecoder<Row> decoder(std::move(spec), out);
+  return decoder.Run(reader);
+}
+
+}  // namespace dunmere
