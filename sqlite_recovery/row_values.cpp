@@ -15,6 +15,12 @@ constexpr std::int64_t kAppleEpochOffset = 978307200;
 
 bool IsWellFormedUtf8(std::string_view text) { return SanitizeUtf8(text) == text; }
 
+// Integers a date can be stored as: 1 to 4 and 8 bytes, and the constants 0 and 1 (types 8 and 9),
+// which is how the file format stores those two values. The 6-byte form is skipped.
+bool IsDateInteger(const ColumnValue& v) {
+  return (v.serialType >= 1 && v.serialType <= 4) || v.serialType == 6 || v.serialType == 8 || v.serialType == 9;
+}
+
 }  // namespace
 
 const ColumnValue* DecodedRow::At(std::uint32_t position) const {
@@ -80,20 +86,22 @@ std::string AppleSecondsAt(const DecodedRow& row, std::uint32_t position) {
     if (!std::isfinite(seconds) || std::fabs(seconds) > 1e15) return std::string();
     return AppleSecondsDateText(static_cast<std::int64_t>(seconds));
   }
-  if (v->serialType >= 1 && v->serialType <= 6 && v->serialType != 5) return AppleSecondsDateText(v->AsInteger());
+  if (IsDateInteger(*v)) return AppleSecondsDateText(v->AsInteger());
   return std::string();
 }
 
 std::string UnixSecondsAt(const DecodedRow& row, std::uint32_t position) {
   const ColumnValue* v = row.At(position);
-  if (v == nullptr || v->serialType < 1 || v->serialType > 6 || v->serialType == 5) return std::string();
+  if (v == nullptr || !IsDateInteger(*v)) return std::string();
   return UnixDateText(v->AsInteger());
 }
 
 std::string MessageDateAt(const DecodedRow& row, std::uint32_t position) {
   const ColumnValue* v = row.At(position);
   if (v == nullptr) return std::string();
-  if (v->serialType >= 1 && v->serialType <= 4) return AppleSecondsDateText(v->AsInteger());
+  if ((v->serialType >= 1 && v->serialType <= 4) || v->serialType == 8 || v->serialType == 9) {
+    return AppleSecondsDateText(v->AsInteger());
+  }
   if (v->serialType == 6 || v->serialType == 7) {
     const auto nanoseconds = static_cast<std::int64_t>(ReadBeUnsigned(v->data, 8));
     return AppleSecondsDateText(nanoseconds / 1000000000);
