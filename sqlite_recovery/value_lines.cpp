@@ -143,7 +143,10 @@ Status WriteLines(SqliteFileReader& reader, const std::filesystem::path& output,
     (message ? r.highestMessageRowid : r.highestContactsRowid) = keep;
   };
   spec.fill = [&](const DecodedRow& row, SqliteFileReader& r, ValueLine& line) {
-    const std::uint32_t last = static_cast<std::uint32_t>(std::max(1, ExpectedColumnCount(r, table)) - 1);
+    // The line ends at the table's last column, or at the row's own last value when the row is wider
+    // than the count the table is expected to have (rows of newer, wider tables stay on one line).
+    const auto expectedLast = static_cast<std::uint32_t>(std::max(1, ExpectedColumnCount(r, table)) - 1);
+    const std::uint32_t last = row.columns.empty() ? expectedLast : std::max(expectedLast, row.columns.back().column);
     if (message && row.state == RowState::kDeleted) {
       const ColumnValue* guid = row.At(13);
       if (guid != nullptr && guid->IsText() && !IsIdentifierText(guid->AsText())) return kInvalidParameter;
