@@ -3,6 +3,7 @@
 // 0 done, 1 usage or unreadable input.
 #include <filesystem>
 #include <optional>
+#include <string>
 
 namespace dunmere::cli {
 
@@ -17,5 +18,13 @@ struct InfoOptions {
   bool json = false;
 };
 int RunInfo(const InfoOptions& options);
+
+struct DecodeOptions {
+  std::filesystem::path database;
+  std::string table;
+  bool newerLayout = false;  // the column layout of iOS 12 and later backups
+  bool json = false;
+};
+int RunDecode(const DecodeOptions& options);
 
 }  // namespace dunmere::cli

@@ -19,6 +19,14 @@ int main(int argc, char** argv) {
   infoCommand->add_option("BACKUP", backup, "Backup folder")->required();
   infoCommand->add_flag("--json", info.json, "Print one JSON document");
 
+  dunmere::cli::DecodeOptions decode;
+  std::string database;
+  CLI::App* decodeCommand = app.add_subcommand("decode", "Decode one table of a database file, live and deleted rows");
+  decodeCommand->add_option("DBFILE", database, "SQLite database file")->required();
+  decodeCommand->add_option("--table", decode.table, "Table to decode (message, handle, ZCALLRECORD, ...)")->required();
+  decodeCommand->add_flag("--newer-layout", decode.newerLayout, "Column layout of backups of iOS 12 and later");
+  decodeCommand->add_flag("--json", decode.json, "Print one JSON document");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -33,6 +41,10 @@ int main(int argc, char** argv) {
   if (*infoCommand) {
     info.backup = backup;
     return dunmere::cli::RunInfo(info);
+  }
+  if (*decodeCommand) {
+    decode.database = database;
+    return dunmere::cli::RunDecode(decode);
   }
   return 1;
 }

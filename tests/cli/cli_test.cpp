@@ -7,6 +7,7 @@
 
 #include "backup/file_ids.h"
 #include "tests/support/fixture_backup.h"
+#include "tests/support/sqlite_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace dunmere {
@@ -179,6 +180,39 @@ TEST_F(CliTest, DefaultRootIsUnderTheApplicationDataFolder) {
   const json backups = json::parse(run.out).at("backups");
   ASSERT_EQ(backups.size(), 1u);
   EXPECT_EQ(backups[0].at("displayName"), "Old");
+}
+
+TEST(DecodeCommand, TableRowsAsJsonLiveFirst) {
+  TempDir dir;
+  testing::MakeSqliteDatabase(
+      dir / "sms.db",
+      {"PRAGMA page_size=4096;", testing::ReferenceSchema("sms_ios9.2.1.sql"),
+       "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550100001', 'SMS'), (2, 'gone@example.com', 'iMessage'),"
+       " (3, '+15550100003', 'SMS');",
+       "DELETE FROM handle WHERE ROWID = 2;"});
+  const auto before = testing::SnapshotTree(dir.path());
+  CliRun run = Dunmere({"decode", (dir / "sms.db").string(), "--table", "handle", "--json"}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const json doc = json::parse(run.out);
+  EXPECT_EQ(doc.at("table"), "handle");
+  EXPECT_EQ(doc.at("result"), 0);
+  const json& rows = doc.at("rows");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].at("deleted"), false);
+  EXPECT_EQ(rows[0].at("rowId"), 1);
+  EXPECT_EQ(rows[0].at("text"), "+15550100001");
+  EXPECT_EQ(rows[1].at("text"), "+15550100003");
+  EXPECT_EQ(rows[2].at("deleted"), true);
+  EXPECT_EQ(rows[2].at("text"), "gone@example.com");
+  EXPECT_EQ(testing::SnapshotTree(dir.path()), before);  // nothing written beside the database
+
+  run = Dunmere({"decode", (dir / "sms.db").string(), "--table", "no_such_table"}, dir.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err.find('\n'), run.err.size() - 1);
+  testing::WriteFile(dir / "text.db", "just text");
+  run = Dunmere({"decode", (dir / "text.db").string(), "--table", "handle"}, dir.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("not a SQLite database"), std::string::npos);
 }
 
 }  // namespace

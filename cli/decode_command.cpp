@@ -1,0 +1,151 @@
+#include <algorithm>
+#include <functional>
+#include <iostream>
+#include <map>
+
+#include "backup/sqlite_readonly.h"
+#include "cli/commands.h"
+#include "cli/record_json.h"
+#include "cli/summary_json.h"
+#include "platform/file_util.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/table_decoders.h"
+
+namespace dunmere::cli {
+namespace fs = std::filesystem;
+
+namespace {
+
+using Decoder = std::function<Status(SqliteFileReader&, std::vector<Json>&)>;
+
+// Runs a decoder and turns its rows into JSON, live rows first.
+template <typename Row, typename Run>
+Decoder Rows(Run run) {
+  return [run](SqliteFileReader& reader, std::vector<Json>& out) {
+    std::vector<Row> rows;
+    const Status rc = run(reader, rows);
+    std::stable_partition(rows.begin(), rows.end(), [](const Row& r) { return r.deleted == 0; });
+    for (const Row& r : rows) out.push_back(ToJson(r));
+    return rc;
+  };
+}
+
+// The number of columns the table declares, asked of the SQLite library (read-only); 0 when unknown.
+int DeclaredColumns(const fs::path& db, const std::string& table) {
+  SqliteHandle handle;
+  if (OpenSqliteReadOnly(db, handle) != SQLITE_OK) return 0;
+  int count = 0;
+  const std::string sql = "PRAGMA table_info(\"" + table + "\");";
+  sqlite3_exec(handle.get(), sql.c_str(), [](void* user, int, char**, char**) {
+    ++*static_cast<int*>(user);
+    return 0;
+  }, &count, nullptr);
+  return count;
+}
+
+std::map<std::string, Decoder> FixedTables() {
+  return {
+      {"message", Rows<MessageRecord>(DecodeMessages)},
+      {"handle", Rows<HandleRow>(DecodeHandles)},
+      {"attachment", Rows<AttachmentRow>(DecodeAttachments)},
+      {"message_attachment_join", Rows<AttachmentJoinRow>(DecodeAttachmentJoins)},
+      {"ABPersonFullTextSearch_content", Rows<ContactRecord>(DecodeContacts)},
+      {"ZNOTEBODY", Rows<NoteRecord>(DecodeNoteBodies)},
+      {"ZNOTE", Rows<NoteRecord>(DecodeNotes)},
+      {"call", Rows<CallRecord>(DecodeCalls)},
+      {"ZCALLRECORD", Rows<CallRecord>(DecodeCallRecords)},
+      {"ZWAMESSAGE", Rows<WhatsAppMessageRecord>(DecodeWhatsAppMessages)},
+      {"ZWACHATSESSION", Rows<ChatSessionRow>(DecodeChatSessions)},
+      {"ZWAGROUPMEMBER", Rows<GroupMemberRow>(DecodeGroupMembers)},
+      {"ZWAMEDIAITEM", Rows<MediaItemRow>(DecodeMediaItems)},
+      {"Friend", Rows<ChatFriendRow>(DecodeChatFriends)},
+      {"tb_c2cTables", Rows<ChatPeerRow>(DecodeChatPeers)},
+  };
+}
+
+// The decoder of a table name: a fixed table, a "Chat_" conversation, or a "tb_c2cMsg" conversation
+// (whose rows must name the peer its name ends with).
+bool FindDecoder(const std::string& table, Decoder& decoder) {
+  const std::map<std::string, Decoder> fixed = FixedTables();
+  if (const auto it = fixed.find(table); it != fixed.end()) {
+    decoder = it->second;
+    return true;
+  }
+  if (table.rfind("Chat_", 0) == 0) {
+    decoder = Rows<ChatMessageRow>([table](SqliteFileReader& r, std::vector<ChatMessageRow>& out) {
+      return DecodeChatMessages(r, table, true, out);
+    });
+    return true;
+  }
+  if (table.rfind("tb_c2cMsg", 0) == 0) {
+    const std::size_t underscore = table.rfind('_');
+    const std::string peer = underscore == std::string::npos ? std::string() : table.substr(underscore + 1);
+    decoder = Rows<PeerMessageRow>([table, peer](SqliteFileReader& r, std::vector<PeerMessageRow>& out) {
+      return DecodePeerMessages(r, table, peer, out);
+    });
+    return true;
+  }
+  return false;
+}
+
+void PrintRows(const std::vector<Json>& rows) {
+  for (const Json& row : rows) {
+    bool first = true;
+    for (const auto& [key, value] : row.items()) {
+      if (!first) std::cout << '\t';
+      first = false;
+      if (key == "deleted") {
+        std::cout << (value.get<bool>() ? "Deleted" : "Normal");
+      } else if (value.is_string()) {
+        std::cout << key << '=' << value.get<std::string>();
+      } else {
+        std::cout << key << '=' << value.dump();
+      }
+    }
+    std::cout << '\n';
+  }
+}
+
+}  // namespace
+
+int RunDecode(const DecodeOptions& options) {
+  Decoder decoder;
+  if (!FindDecoder(options.table, decoder)) {
+    std::cerr << "dunmere: no decoder for the table \"" << options.table << "\"\n";
+    return 1;
+  }
+  if (!FileExists(options.database)) {
+    std::cerr << "dunmere: " << options.database.string() << " is not a file\n";
+    return 1;
+  }
+  SqliteFileReader reader;
+  const Status opened = reader.Open(options.database);
+  if (opened == kInvalidParameter) {
+    std::cerr << "dunmere: " << options.database.string() << " is not a SQLite database\n";
+    return 1;
+  }
+  if (opened != kOk) {
+    std::cerr << "dunmere: cannot read " << options.database.string() << " (error " << opened << ")\n";
+    return 1;
+  }
+  reader.newerLayout = options.newerLayout ? 1 : 0;
+  if (options.table == "ZCALLRECORD") reader.callTableIsCoreData = 1;
+  if (options.table == "ZWAMESSAGE") {
+    if (const int columns = DeclaredColumns(options.database, options.table); columns > 0) {
+      reader.whatsAppMessageColumnCount = columns;
+    }
+  }
+  std::vector<Json> rows;
+  const Status result = decoder(reader, rows);
+  if (options.json) {
+    Json document{{"table", options.table}, {"result", result}, {"rows", rows}};
+    std::cout << DumpJson(document) << '\n';
+  } else {
+    PrintRows(rows);
+    const auto deleted = std::count_if(rows.begin(), rows.end(), [](const Json& r) { return r["deleted"].get<bool>(); });
+    std::cerr << rows.size() << " rows (" << deleted << " deleted), result " << result << '\n';
+  }
+  return 0;
+}
+
+}  // namespace dunmere::cli
