@@ -24,3 +24,31 @@ make_db call.db "CREATE TABLE call (ROWID INTEGER PRIMARY KEY, address, date, du
   DELETE FROM call WHERE ROWID % 3 = 0;"
 make_db schema.db "CREATE TABLE t (a, b); CREATE INDEX ti ON t(a);
   WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x < 200) INSERT INTO t SELECT x, x FROM c;"
+# Device schemas with a few rows, some deleted.
+schemas="$(dirname "$0")/../tests/support/schemas"
+make_device_db() {
+  local name=$1 schema=$2; shift 2
+  rm -f "$out/$name"
+  { echo "PRAGMA page_size=512; PRAGMA auto_vacuum=0; PRAGMA secure_delete=OFF;"; cat "$schemas/$schema"; echo "$*"; } |
+    sqlite3 "$out/$name" >/dev/null
+}
+make_device_db sms.db sms_ios6.1.6.sql "
+  INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550100001', 'SMS'), (2, 'a@example.com', 'iMessage');
+  INSERT INTO message (ROWID, guid, text, handle_id, service, date, is_from_me) VALUES
+    (1, 'G1', 'first', 1, 'SMS', 100, 0), (2, 'G2', 'second', 2, 'SMS', 200, 1), (3, 'G3', 'third', 1, 'SMS', 300, 0);
+  INSERT INTO attachment (ROWID, guid, filename) VALUES (1, 'A1', '~/a.jpg');
+  INSERT INTO message_attachment_join VALUES (2, 1);
+  DELETE FROM message WHERE ROWID = 2; DELETE FROM handle WHERE ROWID = 2;"
+make_device_db contacts.db addressbook_fts_ios16_17.sql "
+  INSERT INTO ABPersonFullTextSearch_content (docid, c0First, c1Last, c16Phone, c17Email) VALUES
+    (1, 'Ann', 'Example', '+15550100001', 'ann@example.com'), (2, 'Bob', 'Gone', '+15550100002', '');
+  DELETE FROM ABPersonFullTextSearch_content WHERE docid = 2;"
+make_device_db calls.db callhistory_ios11.2.sql "
+  INSERT INTO ZCALLRECORD (Z_PK, Z_ENT, Z_OPT, ZORIGINATED, ZDATE, ZDURATION, ZADDRESS) VALUES
+    (1, 2, 1, 0, 500000000.0, 12.0, '+15550100001'), (2, 2, 1, 1, 500000100.0, 0.0, '+15550100002');
+  DELETE FROM ZCALLRECORD WHERE Z_PK = 1;"
+make_device_db whatsapp.db whatsapp_chatstorage_4tables_ios15.sql "
+  INSERT INTO ZWACHATSESSION (Z_PK, Z_ENT, Z_OPT, ZCONTACTJID, ZPARTNERNAME) VALUES (1, 4, 1, '491@s.whatsapp.net', 'Anna');
+  INSERT INTO ZWAMESSAGE (Z_PK, Z_ENT, Z_OPT, ZISFROMME, ZCHATSESSION, ZMESSAGEDATE, ZTEXT) VALUES
+    (1, 9, 1, 1, 1, 500000000.0, 'hi'), (2, 9, 1, 0, 1, 500000060.0, 'gone');
+  DELETE FROM ZWAMESSAGE WHERE Z_PK = 2;"

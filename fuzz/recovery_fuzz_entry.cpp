@@ -11,7 +11,9 @@
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/record_format.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/table_decoders.h"
 #include "sqlite_recovery/table_run.h"
+#include "sqlite_recovery/value_lines.h"
 
 namespace dunmere {
 namespace {
@@ -43,6 +45,39 @@ class TouchEveryValue : public RowDecoder {
   std::vector<ColumnValue> values_;
 };
 
+template <typename Row, typename Decode>
+std::size_t Count(SqliteFileReader& reader, Decode decode) {
+  std::vector<Row> rows;
+  decode(reader, rows);
+  return rows.size();
+}
+
+std::size_t RunEveryDecoder(SqliteFileReader& reader) {
+  std::size_t rows = 0;
+  rows += Count<MessageRecord>(reader, DecodeMessages);
+  rows += Count<HandleRow>(reader, DecodeHandles);
+  rows += Count<AttachmentRow>(reader, DecodeAttachments);
+  rows += Count<AttachmentJoinRow>(reader, DecodeAttachmentJoins);
+  rows += Count<ContactRecord>(reader, DecodeContacts);
+  rows += Count<NoteRecord>(reader, DecodeNoteBodies);
+  rows += Count<NoteRecord>(reader, DecodeNotes);
+  rows += Count<CallRecord>(reader, DecodeCalls);
+  rows += Count<CallRecord>(reader, DecodeCallRecords);
+  rows += Count<WhatsAppMessageRecord>(reader, DecodeWhatsAppMessages);
+  rows += Count<ChatSessionRow>(reader, DecodeChatSessions);
+  rows += Count<GroupMemberRow>(reader, DecodeGroupMembers);
+  rows += Count<MediaItemRow>(reader, DecodeMediaItems);
+  rows += Count<ChatFriendRow>(reader, DecodeChatFriends);
+  rows += Count<ChatPeerRow>(reader, DecodeChatPeers);
+  rows += Count<ChatMessageRow>(reader, [](SqliteFileReader& r, std::vector<ChatMessageRow>& out) {
+    return DecodeChatMessages(r, "Chat_1", true, out);
+  });
+  rows += Count<PeerMessageRow>(reader, [](SqliteFileReader& r, std::vector<PeerMessageRow>& out) {
+    return DecodePeerMessages(r, "tb_c2cMsg_1", "1", out);
+  });
+  return rows;
+}
+
 std::string ScratchPath() {
   const char* dir = std::getenv("TMPDIR");
   return std::string(dir != nullptr && dir[0] != '\0' ? dir : "/tmp") + "/dunmere-fuzz-" +
@@ -65,8 +100,18 @@ std::size_t RunRecoveryOnBytes(const std::uint8_t* data, std::size_t size) {
   for (const char* table : {"handle", "message", "ZNOTEBODY", "call", "Chat_1", "t"}) {
     RunTableDecoder(reader, table, decoder);
   }
+  std::size_t rows = decoder.rows;
+  // Every table decoder and both value-line writers, with both column layouts.
+  for (const int newer : {0, 1}) {
+    reader.newerLayout = newer;
+    rows += RunEveryDecoder(reader);
+  }
+  const std::string lines = path + ".csv";
+  WriteMessageLines(reader, lines);
+  WriteContactLines(reader, lines);
+  std::remove(lines.c_str());
   std::remove(path.c_str());
-  return decoder.rows;
+  return rows;
 }
 
 }  // namespace dunmere
