@@ -22,14 +22,14 @@ std::string JpegBytes(int n) {
   return bytes;
 }
 
-std::vector<FixtureFile> DeviceFiles() {
+std::vector<FixtureFile> DeviceFiles(dunmere::sample::DeviceEra era) {
   namespace s = dunmere::sample;
   return {
       {"HomeDomain", "Library", "", dunmere::testing::kModeFolder},
-      {"HomeDomain", "Library/SMS/sms.db", s::MessagesDatabase()},
-      {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", s::ContactsDatabase()},
-      {"HomeDomain", "Library/Notes/notes.sqlite", s::NotesDatabase()},
-      {"HomeDomain", "Library/CallHistoryDB/CallHistory.storedata", s::CallHistoryStore()},
+      {"HomeDomain", "Library/SMS/sms.db", s::MessagesDatabase(era)},
+      {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", s::ContactsDatabase(era)},
+      {"HomeDomain", "Library/Notes/notes.sqlite", s::NotesDatabase(era)},
+      {"HomeDomain", "Library/CallHistoryDB/CallHistory.storedata", s::CallHistoryStore(era)},
       {"CameraRollDomain", "Media/DCIM", "", dunmere::testing::kModeFolder},
       {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", JpegBytes(1)},
       {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0002.JPG", JpegBytes(2)},
@@ -46,7 +46,8 @@ FixtureBackup Backup(FixtureLayout layout, const char* name, std::int64_t lastBa
   backup.info.phoneNumber = phone;
   backup.info.productVersion = version;
   backup.info.serialNumber = serial;
-  backup.files = DeviceFiles();
+  backup.files = DeviceFiles(layout == FixtureLayout::kManifestMbdb ? dunmere::sample::DeviceEra::kOlder
+                                                                    : dunmere::sample::DeviceEra::kCurrent);
   return backup;
 }
 

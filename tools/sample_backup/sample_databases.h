@@ -5,9 +5,12 @@
 
 namespace dunmere::sample {
 
-std::string MessagesDatabase();
-std::string ContactsDatabase();
-std::string NotesDatabase();
-std::string CallHistoryStore();
+// The schemas of an iOS 9 device (older) or of a current one.
+enum class DeviceEra { kOlder, kCurrent };
+
+std::string MessagesDatabase(DeviceEra era);
+std::string ContactsDatabase(DeviceEra era);
+std::string NotesDatabase(DeviceEra era);
+std::string CallHistoryStore(DeviceEra era);
 
 }  // namespace dunmere::sample
