@@ -1,12 +1,12 @@
 #include "backup/backup_discovery.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "backup/encryption_test.h"
 #include "backup/info_plist.h"
 #include "platform/app_data.h"
 #include "platform/file_util.h"
+#include "platform/text_compare.h"
 
 namespace dunmere {
 namespace fs = std::filesystem;
@@ -16,16 +16,6 @@ namespace {
 fs::path WithoutTrailingSeparator(fs::path folder) {
   while (!folder.has_filename() && folder.has_relative_path()) folder = folder.parent_path();
   return folder;
-}
-
-int CompareNoCase(const std::string& a, const std::string& b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const int ca = std::tolower(static_cast<unsigned char>(a[i]));
-    const int cb = std::tolower(static_cast<unsigned char>(b[i]));
-    if (ca != cb) return ca < cb ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 }  // namespace

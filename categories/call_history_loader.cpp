@@ -1,0 +1,46 @@
+#include <algorithm>
+
+#include "categories/contact_names.h"
+#include "categories/loaders.h"
+#include "categories/table_probe.h"
+#include "platform/text_compare.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/table_decoders.h"
+
+namespace dunmere {
+
+Status LoadCallHistory(const std::filesystem::path& callDb, const std::filesystem::path& addressBookDb,
+                       std::vector<CallRecord>& calls, bool versionAbove11) {
+  // The Core Data store of newer devices has "ZCALLRECORD"; anything else is read as the older "call".
+  const TableProbe probe = ProbeTable(callDb, "ZCALLRECORD");
+  if (probe.openResult != 0) return probe.openResult;
+  const bool coreData = probe.queryable;
+
+  SqliteFileReader reader;
+  reader.newerLayout = versionAbove11 ? 1 : 0;
+  if (const Status rc = reader.Open(callDb); rc != kOk) return rc;
+  reader.callTableIsCoreData = coreData ? 1 : 0;
+  std::vector<CallRecord> decoded;
+  if (coreData) {
+    DecodeCallRecords(reader, decoded);
+  } else {
+    DecodeCalls(reader, decoded);
+  }
+  std::stable_sort(decoded.begin(), decoded.end(),
+                   [](const CallRecord& a, const CallRecord& b) { return LessNoCase(a.date, b.date); });
+
+  // Names: the first contact whose phone text holds the number; numbers of four characters or fewer
+  // (service codes) never match.
+  const Status opened = reader.Open(addressBookDb);
+  std::vector<CallRecord>& out = calls;
+  if (opened == kOk) {
+    std::vector<ContactRecord> contacts;
+    DecodeContacts(reader, contacts);
+    ContactNameLookup names(contacts);
+    for (CallRecord& c : decoded) c.userName = c.number.size() > 4 ? names.NameFor(c.number) : std::string();
+  }
+  out.insert(out.end(), decoded.begin(), decoded.end());
+  return opened;
+}
+
+}  // namespace dunmere

@@ -1,0 +1,50 @@
+#pragma once
+// The loaders that turn the decoded rows of a device database into the records of a category:
+// messages grouped into conversations with their handles, contact names and attachments; contacts
+// with rebuilt phone lists; notes merged with their bodies and stripped of markup; WhatsApp chats
+// with their members and media; the call history with contact names.
+#include <cstdint>
+#include <filesystem>
+
+#include "categories/category_records.h"
+#include "platform/status.h"
+
+namespace dunmere {
+
+// Receives a running progress number (a percentage); 0 goes on, anything else stops the work and
+// becomes its result (2 when the user stopped).
+using ProgressCallback = Status (*)(void* user, std::int32_t progress);
+
+struct LoaderContext {
+  bool versionAbove11 = false;  // the backup's devices write the newer column layouts
+  ProgressCallback progress = nullptr;
+  void* progressUser = nullptr;
+  std::int32_t progressBase = 0;
+  std::int32_t stepWeight = 0;
+};
+
+// Messages of messagesDb, joined with handles, attachments and the names of addressBookDb, into
+// conversations by handle id, each in date order. Reports progress at base + weight / 5, / 4, / 3,
+// / 2 and base + weight; returns the answer of the last report. highestRowid receives the highest
+// live message row id.
+Status LoadMessages(const std::filesystem::path& addressBookDb, ConversationMap& conversations,
+                    const LoaderContext& context, const std::filesystem::path& messagesDb,
+                    std::int64_t& highestRowid);
+
+// Contacts with a phone number, named ("No Name" when they have none), with their phone lists
+// rebuilt and sorted by name. highestRowid receives the highest live contacts row id.
+Status LoadContacts(bool versionAbove11, const std::filesystem::path& addressBookDb,
+                    std::vector<ContactRecord>& contacts, std::int64_t& highestRowid);
+
+// Notes: body rows with the title of their note rows, then note rows without a body, markup and
+// entities turned into text.
+Status LoadNotes(const std::filesystem::path& notesDb, std::vector<NoteRecord>& notes);
+
+// WhatsApp messages with their chat, sender and media, by chat id, each chat in date order.
+Status LoadWhatsApp(const std::filesystem::path& chatDb, WhatsAppChatMap& chats);
+
+// Calls of either generation of the call history, with contact names, in date order.
+Status LoadCallHistory(const std::filesystem::path& callDb, const std::filesystem::path& addressBookDb,
+                       std::vector<CallRecord>& calls, bool versionAbove11);
+
+}  // namespace dunmere

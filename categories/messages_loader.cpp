@@ -1,0 +1,89 @@
+#include <algorithm>
+#include <unordered_map>
+
+#include "categories/contact_names.h"
+#include "categories/loaders.h"
+#include "platform/text_compare.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/table_decoders.h"
+
+namespace dunmere {
+namespace {
+
+// Row ids to the first row that carries them, so that every join keeps the first match.
+template <typename Row, typename Key>
+std::unordered_map<std::int32_t, const Row*> FirstById(const std::vector<Row>& rows, Key key) {
+  std::unordered_map<std::int32_t, const Row*> index;
+  index.reserve(rows.size());
+  for (const Row& row : rows) index.emplace(key(row), &row);
+  return index;
+}
+
+}  // namespace
+
+Status LoadMessages(const std::filesystem::path& addressBookDb, ConversationMap& conversations,
+                    const LoaderContext& context, const std::filesystem::path& messagesDb,
+                    std::int64_t& highestRowid) {
+  const std::int32_t base = context.progressBase;
+  const std::int32_t weight = context.stepWeight;
+  auto report = [&context](std::int32_t value) -> Status {
+    return context.progress != nullptr ? context.progress(context.progressUser, value) : kOk;
+  };
+  // Every way out ends with the report of the whole step, whose answer is the result.
+  auto finish = [&] { return report(base + weight); };
+
+  SqliteFileReader reader;
+  if (reader.Open(messagesDb) != kOk) return finish();
+  std::vector<MessageRecord> messages;
+  std::vector<HandleRow> handles;
+  std::vector<AttachmentRow> attachments;
+  std::vector<AttachmentJoinRow> joins;
+  DecodeMessages(reader, messages);
+  highestRowid = static_cast<std::int64_t>(reader.highestMessageRowid);
+  if (report(base + weight / 5) != kOk) return finish();
+  DecodeHandles(reader, handles);
+  if (report(base + weight / 4) != kOk) return finish();
+  DecodeAttachments(reader, attachments);
+  if (report(base + weight / 3) != kOk) return finish();
+  DecodeAttachmentJoins(reader, joins);
+  if (report(base + weight / 2) != kOk) return finish();
+
+  // Each attachment belongs to the message of the first join row that names it.
+  const auto joinOf = FirstById(joins, [](const AttachmentJoinRow& j) { return j.attachmentId; });
+  for (AttachmentRow& a : attachments) {
+    const auto j = joinOf.find(a.rowId);
+    if (j != joinOf.end()) a.messageId = j->second->messageId;
+  }
+
+  // Contact names come from the address book; a backup without one keeps its messages unnamed.
+  std::vector<ContactRecord> contacts;
+  reader.newerLayout = context.versionAbove11 ? 1 : 0;
+  if (reader.Open(addressBookDb) == kOk) DecodeContacts(reader, contacts);
+  if (report(base + weight) != kOk) return finish();
+
+  std::unordered_map<std::int32_t, const HandleRow*> handleOf;
+  for (const HandleRow& h : handles) {
+    if (h.rowId != 0) handleOf.emplace(h.rowId, &h);
+  }
+  // Row id 0 names no message: deleted messages (whose row id is unknown) and attachments without a
+  // join row must not be paired through it.
+  std::unordered_map<std::int32_t, const AttachmentRow*> attachmentOf;
+  for (const AttachmentRow& a : attachments) {
+    if (a.messageId != 0) attachmentOf.emplace(a.messageId, &a);
+  }
+  ContactNameLookup names(contacts);
+  for (MessageRecord& m : messages) {
+    const auto h = handleOf.find(m.handleId);
+    m.handle = h != handleOf.end() ? h->second->text : std::string();
+    m.contactName = m.handle.empty() ? std::string() : names.NameFor(m.handle);
+    const auto a = m.rowId != 0 ? attachmentOf.find(m.rowId) : attachmentOf.end();
+    m.attachmentPath = a != attachmentOf.end() ? a->second->path : std::string();
+  }
+
+  std::stable_sort(messages.begin(), messages.end(),
+                   [](const MessageRecord& a, const MessageRecord& b) { return LessNoCase(a.date, b.date); });
+  for (MessageRecord& m : messages) conversations[m.handleId].push_back(std::move(m));
+  return finish();
+}
+
+}  // namespace dunmere

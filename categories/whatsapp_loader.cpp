@@ -1,0 +1,101 @@
+#include <algorithm>
+#include <unordered_map>
+
+#include "categories/loaders.h"
+#include "categories/table_probe.h"
+#include "platform/text_compare.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/table_decoders.h"
+
+namespace dunmere {
+namespace {
+
+// The first row of each id, so that every join keeps the first match.
+template <typename Row, typename Key>
+std::unordered_map<std::int32_t, const Row*> FirstById(const std::vector<Row>& rows, Key key) {
+  std::unordered_map<std::int32_t, const Row*> index;
+  index.reserve(rows.size());
+  for (const Row& row : rows) index.emplace(key(row), &row);
+  return index;
+}
+
+// A group chat lists its members' addresses and names, joined by commas; a member without a name
+// adds only its address.
+void AddMembers(std::vector<ChatSessionRow>& sessions, const std::vector<GroupMemberRow>& members) {
+  std::unordered_map<std::int32_t, std::vector<const GroupMemberRow*>> bySession;
+  for (const GroupMemberRow& m : members) bySession[m.sessionId].push_back(&m);
+  for (ChatSessionRow& s : sessions) {
+    const auto it = bySession.find(s.sessionId);
+    if (it == bySession.end()) continue;
+    for (const GroupMemberRow* m : it->second) {
+      if (s.memberAddresses.empty()) {
+        s.memberAddresses = m->memberAddress;
+        s.memberNames = m->memberName;
+        continue;
+      }
+      s.memberAddresses += "," + m->memberAddress;
+      if (!m->memberName.empty()) s.memberNames += "," + m->memberName;
+    }
+  }
+}
+
+}  // namespace
+
+Status LoadWhatsApp(const std::filesystem::path& chatDb, WhatsAppChatMap& chats) {
+  const TableProbe probe = ProbeTable(chatDb, "ZWAMESSAGE");
+  if (probe.openResult != 0) return probe.openResult;
+  if (!probe.queryable) return kQueryFailed;
+
+  SqliteFileReader reader;
+  // The column count of the table's rows; an empty table (whose deleted rows may still be on disk)
+  // is read by the columns it declares.
+  reader.whatsAppMessageColumnCount = probe.rowColumns > 0 ? probe.rowColumns : probe.declaredColumns;
+  if (const Status rc = reader.Open(chatDb); rc != kOk) return rc;
+  std::vector<MediaItemRow> media;
+  std::vector<ChatSessionRow> sessions;
+  std::vector<GroupMemberRow> members;
+  std::vector<WhatsAppMessageRecord> messages;
+  if (const Status rc = DecodeMediaItems(reader, media); rc != kOk) return rc;
+  if (const Status rc = DecodeChatSessions(reader, sessions); rc != kOk) return rc;
+  if (const Status rc = DecodeGroupMembers(reader, members); rc != kOk) return rc;
+  AddMembers(sessions, members);
+  if (const Status rc = DecodeWhatsAppMessages(reader, messages); rc != kOk) return rc;
+
+  const auto sessionOf = FirstById(sessions, [](const ChatSessionRow& s) { return s.sessionId; });
+  const auto memberOf = FirstById(members, [](const GroupMemberRow& m) { return m.memberId; });
+  const auto mediaOf = FirstById(media, [](const MediaItemRow& m) { return m.mediaId; });
+  for (WhatsAppMessageRecord& m : messages) {
+    const auto s = sessionOf.find(m.chatId);
+    if (s == sessionOf.end()) continue;
+    const ChatSessionRow& session = *s->second;
+    m.senderJid = session.contactAddress;
+    m.senderName = session.partnerName;
+    m.chatTitle = session.partnerName;
+    m.chatJids = session.memberAddresses.empty() ? session.contactAddress : session.memberAddresses;
+    m.chatMembers = session.memberNames.empty() ? session.partnerName : session.memberNames;
+    if (m.fromMe != 0) {
+      m.senderName = "Me";
+      m.senderJid.clear();
+    } else if (static_cast<std::uint32_t>(m.memberId) >= 2) {
+      if (const auto member = memberOf.find(m.memberId); member != memberOf.end()) {
+        m.senderName = member->second->memberName;
+        m.senderJid = member->second->memberAddress;
+      }
+    }
+  }
+  // A media message without text shows its file.
+  for (WhatsAppMessageRecord& m : messages) {
+    if (m.mediaId == 0 || !m.text.empty()) continue;
+    if (const auto item = mediaOf.find(m.mediaId); item != mediaOf.end()) m.text = item->second->mediaPath;
+  }
+  messages.erase(std::remove_if(messages.begin(), messages.end(),
+                                [](const WhatsAppMessageRecord& m) { return m.text.empty(); }),
+                 messages.end());
+  std::stable_sort(messages.begin(), messages.end(), [](const WhatsAppMessageRecord& a, const WhatsAppMessageRecord& b) {
+    return LessNoCase(a.date, b.date);
+  });
+  for (WhatsAppMessageRecord& m : messages) chats[m.chatId].push_back(std::move(m));
+  return kOk;
+}
+
+}  // namespace dunmere

@@ -1,0 +1,253 @@
+// The category loaders on device databases in their own schemas, with live and deleted rows.
+#include <gtest/gtest.h>
+
+#include "categories/loaders.h"
+#include "tests/support/sql_text.h"
+#include "tests/support/sqlite_fixture.h"
+#include "tests/support/temp_dir.h"
+
+namespace dunmere {
+namespace {
+namespace fs = std::filesystem;
+using testing::InsertRow;
+using testing::MakeSqliteDatabase;
+using testing::ReferenceSchema;
+using testing::SqlText;
+
+const char* kPrologue = "PRAGMA page_size=4096; PRAGMA auto_vacuum=0;";
+
+std::string Message(int rowid, const std::string& text, int handle, long long date, int fromMe) {
+  return InsertRow("message", {{"ROWID", std::to_string(rowid)}, {"guid", SqlText("guid-" + std::to_string(rowid))},
+                               {"text", SqlText(text)}, {"handle_id", std::to_string(handle)}, {"service", "'SMS'"},
+                               {"date", std::to_string(date)}, {"is_from_me", std::to_string(fromMe)}});
+}
+
+std::string Contact(int docid, const std::string& first, const std::string& last, const std::string& phones) {
+  return InsertRow("ABPersonFullTextSearch_content", {{"docid", std::to_string(docid)}, {"c0First", SqlText(first)},
+                                                      {"c1Last", SqlText(last)}, {"c15Phone", SqlText(phones)}});
+}
+
+struct Reports {
+  std::vector<std::int32_t> values;
+  std::size_t stopAt = 1000;  // answer 2 from this report on
+};
+
+Status Record(void* user, std::int32_t progress) {
+  auto* reports = static_cast<Reports*>(user);
+  reports->values.push_back(progress);
+  return reports->values.size() > reports->stopAt ? 2 : 0;
+}
+
+class MessagesLoaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    MakeSqliteDatabase(dir_ / "sms.db",
+                       {kPrologue, ReferenceSchema("sms_ios9.2.1.sql"),
+                        InsertRow("handle", {{"ROWID", "1"}, {"id", "'+15550100001'"}, {"service", "'SMS'"}}),
+                        InsertRow("handle", {{"ROWID", "2"}, {"id", "'friend@example.com'"}, {"service", "'iMessage'"}}),
+                        Message(10, "second in time", 1, 2000, 1), Message(11, "first in time", 1, 1000, 0),
+                        Message(12, "with a picture", 2, 3000, 0), Message(13, "no handle row for this one", 9, 4000, 0),
+                        Message(14, "this message was deleted later on", 2, 2500, 0),
+                        InsertRow("attachment", {{"ROWID", "5"}, {"guid", "'a5'"}, {"filename", "'~/Library/SMS/Attachments/x.jpg'"}}),
+                        InsertRow("attachment", {{"ROWID", "6"}, {"guid", "'a6'"}, {"filename", "'~/unjoined.jpg'"}}),
+                        InsertRow("message_attachment_join", {{"message_id", "12"}, {"attachment_id", "5"}}),
+                        "DELETE FROM message WHERE ROWID = 14;"});
+    MakeSqliteDatabase(dir_ / "ab.db", {kPrologue, ReferenceSchema("addressbook_fts_ios9_RECONSTRUCTED.sql"),
+                                        Contact(1, "Ann", "Example", "5550100001 +15550100001 "),
+                                        Contact(2, "Also", "Matches", "+15550100001 "),
+                                        Contact(3, "Fran", "Friend", "friend@example.com ")});
+  }
+  testing::TempDir dir_;
+};
+
+TEST_F(MessagesLoaderTest, ConversationsJoinedAndOrdered) {
+  ConversationMap conversations;
+  Reports reports;
+  LoaderContext context{false, &Record, &reports, 10, 20};
+  std::int64_t highest = 0;
+  ASSERT_EQ(LoadMessages(dir_ / "ab.db", conversations, context, dir_ / "sms.db", highest), kOk);
+  EXPECT_EQ(reports.values, (std::vector<std::int32_t>{14, 15, 16, 20, 30, 30}));
+  EXPECT_EQ(highest, 13);
+
+  ASSERT_EQ(conversations.size(), 3u);
+  const auto& one = conversations.at(1);
+  ASSERT_EQ(one.size(), 2u);
+  EXPECT_EQ(one[0].text, "first in time");
+  EXPECT_EQ(one[1].text, "second in time");
+  EXPECT_EQ(one[0].handle, "+15550100001");
+  EXPECT_EQ(one[0].contactName, "AnnExample");  // the first contact holding the number
+  const auto& two = conversations.at(2);
+  ASSERT_EQ(two.size(), 2u);
+  EXPECT_EQ(two[0].deleted, 1);
+  EXPECT_EQ(two[0].text, "this message was deleted later on");
+  EXPECT_EQ(two[0].contactName, "FranFriend");
+  EXPECT_EQ(two[0].attachmentPath, "");  // a deleted message's unknown row id joins nothing
+  EXPECT_EQ(two[1].attachmentPath, "~/Library/SMS/Attachments/x.jpg");
+  const auto& orphan = conversations.at(9);
+  ASSERT_EQ(orphan.size(), 1u);
+  EXPECT_EQ(orphan[0].handle, "");
+  EXPECT_EQ(orphan[0].contactName, "");
+}
+
+TEST_F(MessagesLoaderTest, StopsMissingFilesAndNoAddressBook) {
+  ConversationMap conversations;
+  Reports reports;
+  reports.stopAt = 1;  // the second report answers 2
+  LoaderContext context{false, &Record, &reports, 0, 100};
+  std::int64_t highest = 0;
+  EXPECT_EQ(LoadMessages(dir_ / "ab.db", conversations, context, dir_ / "sms.db", highest), 2);
+  EXPECT_TRUE(conversations.empty());
+  EXPECT_EQ(reports.values, (std::vector<std::int32_t>{20, 25, 100}));
+
+  reports = Reports{};
+  EXPECT_EQ(LoadMessages(dir_ / "ab.db", conversations, context, dir_ / "missing.db", highest), kOk);
+  EXPECT_TRUE(conversations.empty());
+  EXPECT_EQ(reports.values, (std::vector<std::int32_t>{100}));
+
+  // Without an address book the messages stay, unnamed.
+  ASSERT_EQ(LoadMessages(dir_ / "no-address-book.db", conversations, context, dir_ / "sms.db", highest), kOk);
+  ASSERT_EQ(conversations.size(), 3u);
+  EXPECT_EQ(conversations.at(1)[0].handle, "+15550100001");
+  EXPECT_EQ(conversations.at(1)[0].contactName, "");
+}
+
+TEST(ContactsLoader, PhoneListsNamesAndOrder) {
+  testing::TempDir dir;
+  MakeSqliteDatabase(dir / "ab.db", {kPrologue, ReferenceSchema("addressbook_fts_ios9_RECONSTRUCTED.sql"),
+                                     Contact(1, "Zed", "", "5550123 15550123 5550999 "),
+                                     Contact(2, "", "", "4155550123 14155550123 +14155550123 "),
+                                     Contact(3, "amy", "", "5550100"),
+                                     Contact(4, "No", "Phones", ""),
+                                     Contact(5, "Bob", "", "12 5551234 ")});
+  std::vector<ContactRecord> contacts;
+  std::int64_t highest = 0;
+  ASSERT_EQ(LoadContacts(false, dir / "ab.db", contacts, highest), kOk);
+  EXPECT_EQ(highest, 5);
+  ASSERT_EQ(contacts.size(), 4u);  // the one without phones is dropped
+  EXPECT_EQ(contacts[0].name, "amy");  // sorted by name without regard to case
+  EXPECT_EQ(contacts[0].phones, "");   // one number with no space after it
+  EXPECT_EQ(contacts[1].name, "Bob");
+  EXPECT_EQ(contacts[1].phones, "5551234");  // pieces under seven characters are skipped
+  EXPECT_EQ(contacts[2].name, "No Name");
+  EXPECT_EQ(contacts[2].phones, "4155550123");  // one number in three spellings
+  EXPECT_EQ(contacts[3].name, "Zed");
+  EXPECT_EQ(contacts[3].phones, "5550123\n5550999");
+
+  contacts.clear();
+  EXPECT_NE(LoadContacts(false, dir / "missing.db", contacts, highest), kOk);
+  EXPECT_TRUE(contacts.empty());
+}
+
+TEST(NotesLoader, MergedAndCleaned) {
+  testing::TempDir dir;
+  auto body = [](int pk, const std::string& content) {
+    return InsertRow("ZNOTEBODY", {{"Z_PK", std::to_string(pk)}, {"Z_ENT", "3"}, {"Z_OPT", "1"},
+                                   {"ZOWNER", std::to_string(pk)}, {"ZCONTENT", SqlText(content)}});
+  };
+  auto note = [](int pk, int bodyId, const std::string& title) {
+    return InsertRow("ZNOTE", {{"Z_PK", std::to_string(pk)}, {"Z_ENT", "2"}, {"Z_OPT", "1"}, {"ZBODY", std::to_string(bodyId)},
+                               {"ZMODIFICATIONDATE", "68169600"}, {"ZTITLE", SqlText(title)}});
+  };
+  MakeSqliteDatabase(dir / "notes.db", {kPrologue, ReferenceSchema("oldnotes_ios9.3.5.sql"),
+                                        body(1, "<div>x</div><div>y</div>"), body(2, "a&amp;lt;b &quot;q&quot;<br>end"),
+                                        body(3, ""), note(1, 1, "Lists &amp; more"), note(2, 7, "Title only")});
+  std::vector<NoteRecord> notes;
+  ASSERT_EQ(LoadNotes(dir / "notes.db", notes), kOk);
+  ASSERT_EQ(notes.size(), 3u);  // the empty body without a note row is dropped
+  EXPECT_EQ(notes[0].content, "\nx\ny");
+  EXPECT_EQ(notes[0].title, "Lists & more");
+  EXPECT_EQ(notes[0].date, "2003-03-01 00:00:00");  // a merged note keeps its note row's date
+  EXPECT_EQ(notes[1].content, "a&lt;b \"q\"\nend");
+  EXPECT_EQ(notes[1].title, "");
+  EXPECT_EQ(notes[2].title, "Title only");
+  EXPECT_EQ(notes[2].content, "");
+  EXPECT_NE(LoadNotes(dir / "missing.db", notes), kOk);
+}
+
+std::string WhatsAppMessage(int pk, int fromMe, const std::string& chat, const std::string& member,
+                            const std::string& media, long long date, const std::string& text) {
+  return InsertRow("ZWAMESSAGE", {{"Z_PK", std::to_string(pk)}, {"Z_ENT", "9"}, {"Z_OPT", "1"},
+                                  {"ZISFROMME", std::to_string(fromMe)}, {"ZCHATSESSION", chat}, {"ZGROUPMEMBER", member},
+                                  {"ZMEDIAITEM", media}, {"ZMESSAGEDATE", std::to_string(date) + ".0"},
+                                  {"ZTEXT", text.empty() ? "NULL" : SqlText(text)}});
+}
+
+TEST(WhatsAppLoader, ChatsMembersOwnAndMediaMessages) {
+  testing::TempDir dir;
+  MakeSqliteDatabase(
+      dir / "chat.db",
+      {kPrologue, ReferenceSchema("whatsapp_chatstorage_4tables_ios15.sql"),
+       InsertRow("ZWACHATSESSION", {{"Z_PK", "1"}, {"Z_ENT", "4"}, {"Z_OPT", "1"},
+                                    {"ZCONTACTJID", "'491111@s.whatsapp.net'"}, {"ZPARTNERNAME", "'Anna'"}}),
+       InsertRow("ZWACHATSESSION", {{"Z_PK", "2"}, {"Z_ENT", "4"}, {"Z_OPT", "1"},
+                                    {"ZCONTACTJID", "'1234-5678@g.us'"}, {"ZPARTNERNAME", "'Climbing group'"}}),
+       InsertRow("ZWAGROUPMEMBER", {{"Z_PK", "3"}, {"Z_ENT", "5"}, {"Z_OPT", "1"}, {"ZCHATSESSION", "2"},
+                                    {"ZCONTACTNAME", "'Ben'"}, {"ZMEMBERJID", "'492222@s.whatsapp.net'"}}),
+       InsertRow("ZWAGROUPMEMBER", {{"Z_PK", "4"}, {"Z_ENT", "5"}, {"Z_OPT", "1"}, {"ZCHATSESSION", "2"},
+                                    {"ZMEMBERJID", "'493333@s.whatsapp.net'"}}),
+       InsertRow("ZWAMEDIAITEM", {{"Z_PK", "8"}, {"Z_ENT", "6"}, {"Z_OPT", "1"}, {"ZTITLE", "'Media/climb.jpg'"}}),
+       WhatsAppMessage(20, 0, "1", "NULL", "NULL", 500, "hi from Anna"),
+       WhatsAppMessage(21, 1, "1", "NULL", "NULL", 400, "earlier, mine"),
+       WhatsAppMessage(22, 0, "2", "3", "NULL", 600, "first group message"),
+       WhatsAppMessage(23, 1, "2", "3", "NULL", 700, "mine in the group"),
+       WhatsAppMessage(24, 0, "2", "4", "8", 800, ""),
+       WhatsAppMessage(25, 0, "2", "3", "NULL", 900, "")});
+  WhatsAppChatMap chats;
+  ASSERT_EQ(LoadWhatsApp(dir / "chat.db", chats), kOk);
+  ASSERT_EQ(chats.size(), 2u);
+  const auto& anna = chats.at(1);
+  ASSERT_EQ(anna.size(), 2u);
+  EXPECT_EQ(anna[0].text, "earlier, mine");  // date order
+  EXPECT_EQ(anna[0].senderName, "Me");
+  EXPECT_EQ(anna[0].senderJid, "");
+  EXPECT_EQ(anna[1].senderName, "Anna");
+  EXPECT_EQ(anna[1].senderJid, "491111");
+  EXPECT_EQ(anna[1].chatJids, "491111");
+  EXPECT_EQ(anna[1].chatMembers, "Anna");
+
+  const auto& group = chats.at(2);
+  ASSERT_EQ(group.size(), 3u);  // the message with neither text nor media is dropped
+  EXPECT_EQ(group[0].text, "first group message");  // kept: a group chat's first message keeps its text
+  EXPECT_EQ(group[0].senderName, "Ben");
+  EXPECT_EQ(group[0].senderJid, "492222");
+  EXPECT_EQ(group[0].chatTitle, "Climbing group");
+  EXPECT_EQ(group[0].chatJids, "492222,493333");
+  EXPECT_EQ(group[0].chatMembers, "Ben");  // a member without a name adds no name
+  EXPECT_EQ(group[1].senderName, "Me");
+  EXPECT_EQ(group[2].text, "Media/climb.jpg");
+
+  EXPECT_EQ(LoadWhatsApp(dir / "missing.db", chats), 14);  // the library cannot open it
+}
+
+TEST(CallHistoryLoader, BothGenerationsWithNames) {
+  testing::TempDir dir;
+  MakeSqliteDatabase(dir / "ab.db", {kPrologue, ReferenceSchema("addressbook_fts_ios9_RECONSTRUCTED.sql"),
+                                     Contact(1, "Ann", "", "5550123 +15550123 ")});
+  MakeSqliteDatabase(dir / "store.db",
+                     {kPrologue, ReferenceSchema("callhistory_ios10.3.3.sql"),
+                      InsertRow("ZCALLRECORD", {{"Z_PK", "1"}, {"Z_ENT", "2"}, {"Z_OPT", "1"}, {"ZORIGINATED", "1"},
+                                                {"ZDATE", "600.0"}, {"ZDURATION", "30.0"}, {"ZADDRESS", "'5550123'"}}),
+                      InsertRow("ZCALLRECORD", {{"Z_PK", "2"}, {"Z_ENT", "2"}, {"Z_OPT", "1"}, {"ZORIGINATED", "0"},
+                                                {"ZDATE", "500.0"}, {"ZDURATION", "0.0"}, {"ZADDRESS", "'0123'"}})});
+  std::vector<CallRecord> calls;
+  ASSERT_EQ(LoadCallHistory(dir / "store.db", dir / "ab.db", calls, false), kOk);
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[0].number, "0123");  // date order
+  EXPECT_EQ(calls[0].userName, "");    // four characters never match
+  EXPECT_EQ(calls[1].number, "5550123");
+  EXPECT_EQ(calls[1].userName, "Ann");
+  EXPECT_EQ(calls[1].incoming, 0);
+
+  MakeSqliteDatabase(dir / "old.db", {kPrologue, ReferenceSchema("call_history_db_ios6.1.6.sql"),
+                                      InsertRow("call", {{"ROWID", "1"}, {"address", "'+15550123'"}, {"date", "1046476800"},
+                                                         {"duration", "61"}, {"flags", "4"}})});
+  calls.clear();
+  EXPECT_NE(LoadCallHistory(dir / "old.db", dir / "missing-ab.db", calls, false), kOk);  // the address book's code
+  ASSERT_EQ(calls.size(), 1u);  // the calls stay, unnamed
+  EXPECT_EQ(calls[0].number, "+15550123");
+  EXPECT_EQ(calls[0].incoming, 1);
+  EXPECT_EQ(calls[0].userName, "");
+}
+
+}  // namespace
+}  // namespace dunmere
