@@ -35,6 +35,7 @@ demo: build
 bench: build
 	$(BUILD)/bench/bench_manifest
 	$(BUILD)/bench/bench_recovery
+	$(BUILD)/bench/bench_loaders
 
 # Runs the page-reader fuzzer for FUZZ_SECONDS (default 600) under AddressSanitizer; crashes land in
 # tests/sqlite_recovery/fuzz_corpus, which the test suite replays.
