@@ -32,14 +32,13 @@ Status LoadCallHistory(const std::filesystem::path& callDb, const std::filesyste
   // Names: the first contact whose phone text holds the number; numbers of four characters or fewer
   // (service codes) never match.
   const Status opened = reader.Open(addressBookDb);
-  std::vector<CallRecord>& out = calls;
   if (opened == kOk) {
     std::vector<ContactRecord> contacts;
     DecodeContacts(reader, contacts);
     ContactNameLookup names(contacts);
     for (CallRecord& c : decoded) c.userName = c.number.size() > 4 ? names.NameFor(c.number) : std::string();
   }
-  out.insert(out.end(), decoded.begin(), decoded.end());
+  calls.insert(calls.end(), decoded.begin(), decoded.end());
   return opened;
 }
 
