@@ -20,11 +20,12 @@ std::string_view ManifestKindName(ManifestKind kind) {
   return "none";
 }
 
-ManifestChoice ChooseManifest(const fs::path& backupFolder) {
+ManifestChoice ChooseManifest(const fs::path& backupFolder, const fs::path& decryptedCopy) {
   ManifestChoice choice;
   choice.hasManifestDb = FileExists(backupFolder / "Manifest.db");
   if (choice.hasManifestDb) {
-    const fs::path decrypted = backupFolder / "Manifest.db-decypted";
+    fs::path decrypted = decryptedCopy.empty() ? fs::path() : decryptedCopy / "Manifest.db-decypted";
+    if (decrypted.empty() || !FileExists(decrypted)) decrypted = backupFolder / "Manifest.db-decypted";
     if (FileExists(decrypted)) {
       choice.kind = ManifestKind::kManifestDbDecrypted;
       choice.file = decrypted;
@@ -39,9 +40,10 @@ ManifestChoice ChooseManifest(const fs::path& backupFolder) {
   return choice;
 }
 
-Status ReadManifest(const fs::path& backupFolder, std::vector<ManifestEntry>& entries, ManifestChoice* choiceOut) {
+Status ReadManifest(const fs::path& backupFolder, std::vector<ManifestEntry>& entries, ManifestChoice* choiceOut,
+                    const fs::path& decryptedCopy) {
   entries.clear();
-  const ManifestChoice choice = ChooseManifest(backupFolder);
+  const ManifestChoice choice = ChooseManifest(backupFolder, decryptedCopy);
   if (choiceOut != nullptr) *choiceOut = choice;
   switch (choice.kind) {
     case ManifestKind::kManifestDb:

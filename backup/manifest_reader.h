@@ -22,14 +22,16 @@ struct ManifestChoice {
 };
 
 // Which manifest a backup folder is read from: "Manifest.db-decypted" (the plain manifest of an
-// encrypted backup) before "Manifest.db", and "Manifest.mbdb" only where there is no "Manifest.db".
-ManifestChoice ChooseManifest(const std::filesystem::path& backupFolder);
+// encrypted backup, looked for in the decrypted copy folder first and in the backup folder second)
+// before "Manifest.db", and "Manifest.mbdb" only where there is no "Manifest.db".
+ManifestChoice ChooseManifest(const std::filesystem::path& backupFolder,
+                              const std::filesystem::path& decryptedCopy = {});
 
 // Reads the chosen manifest into entries (replaced in every case). Results: 0; 87 when there is no
 // manifest or "Manifest.mbdb" has the wrong magic; the SQLite library's open code; 1006 when the
 // query fails (entries read before the failure stay); 6009 when "Manifest.mbdb" cannot be opened.
 Status ReadManifest(const std::filesystem::path& backupFolder, std::vector<ManifestEntry>& entries,
-                    ManifestChoice* choice = nullptr);
+                    ManifestChoice* choice = nullptr, const std::filesystem::path& decryptedCopy = {});
 
 // Every row of the Files table, in query order: fileID, and domain with "-" and relativePath
 // appended when not NULL. Folders are included.

@@ -6,14 +6,11 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "backup/progress.h"
 #include "categories/category_records.h"
 #include "platform/status.h"
 
 namespace dunmere {
-
-// Receives a running progress number (a percentage); 0 goes on, anything else stops the work and
-// becomes its result (2 when the user stopped).
-using ProgressCallback = Status (*)(void* user, std::int32_t progress);
 
 struct LoaderContext {
   bool versionAbove11 = false;  // the backup's devices write the newer column layouts
