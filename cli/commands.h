@@ -1,6 +1,6 @@
 #pragma once
 // The sub-commands of the command-line program. Each returns the process exit status:
-// 0 done, 1 usage or unreadable input.
+// 0 done, 1 usage or unreadable input, 3 wrong password.
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,6 +16,7 @@ int RunList(const ListOptions& options);
 struct InfoOptions {
   std::filesystem::path backup;
   bool json = false;
+  bool passwordFromStdin = false;  // else asked on the terminal, when there is one
 };
 int RunInfo(const InfoOptions& options);
 

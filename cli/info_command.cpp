@@ -4,10 +4,13 @@
 #include "backup/backup_discovery.h"
 #include "backup/manifest_reader.h"
 #include "cli/commands.h"
+#include "cli/decrypted_backup.h"
+#include "cli/password_input.h"
 #include "cli/summary_json.h"
 #include "platform/file_util.h"
 
 namespace dunmere::cli {
+namespace fs = std::filesystem;
 
 int RunInfo(const InfoOptions& options) {
   if (!FolderExists(options.backup)) {
@@ -19,9 +22,26 @@ int RunInfo(const InfoOptions& options) {
     std::cerr << "dunmere: " << options.backup.string() << " is not a backup (no readable Info.plist)\n";
     return 1;
   }
+  // An encrypted backup's manifest is read from its decrypted copy when a password is at hand.
+  DecryptedBackup decrypted;
+  fs::path copy;
+  if (summary.encrypted) {
+    if (const std::optional<std::string> password = ReadPassword(options.passwordFromStdin)) {
+      const Status opened = decrypted.Open(summary.folderPath, *password);
+      if (opened == kWrongPassword) {
+        std::cerr << "dunmere: wrong password for " << summary.folderPath.string() << '\n';
+        return 3;
+      }
+      if (opened != kOk) {
+        std::cerr << "dunmere: the backup could not be decrypted (error " << opened << ")\n";
+        return 1;
+      }
+      copy = decrypted.copyFolder();
+    }
+  }
   std::vector<ManifestEntry> entries;
   ManifestChoice choice;
-  const Status manifestResult = ReadManifest(summary.folderPath, entries, &choice);
+  const Status manifestResult = ReadManifest(summary.folderPath, entries, &choice, copy);
 
   if (options.json) {
     nlohmann::ordered_json document{

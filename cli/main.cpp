@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
   CLI::App* infoCommand = app.add_subcommand("info", "Show one backup's summary and manifest");
   infoCommand->add_option("BACKUP", backup, "Backup folder")->required();
   infoCommand->add_flag("--json", info.json, "Print one JSON document");
+  infoCommand->add_flag("--password-stdin", info.passwordFromStdin,
+                        "Read the password of an encrypted backup as one line of standard input");
 
   dunmere::cli::DecodeOptions decode;
   std::string database;

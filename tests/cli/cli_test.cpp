@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "backup/file_ids.h"
+#include "tests/support/encrypted_backup.h"
 #include "tests/support/fixture_backup.h"
 #include "tests/support/sqlite_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -38,9 +39,12 @@ void AppendQuoted(std::string& command, const std::string& s) {
   command += '\'';
 }
 
-CliRun Dunmere(const std::vector<std::string>& args, const fs::path& appData) {
+CliRun Dunmere(const std::vector<std::string>& args, const fs::path& appData, const std::string& input = "") {
   TempDir io;
-  std::string command = "DUNMERE_APPDATA=";
+  testing::WriteFile(io / "in", input);
+  std::string command = "TMPDIR=";
+  AppendQuoted(command, appData.string());
+  command += " DUNMERE_APPDATA=";
   AppendQuoted(command, appData.string());
   command += " TZ=UTC ";
   AppendQuoted(command, DUNMERE_CLI);
@@ -48,6 +52,8 @@ CliRun Dunmere(const std::vector<std::string>& args, const fs::path& appData) {
     command += ' ';
     AppendQuoted(command, a);
   }
+  command += " <";
+  AppendQuoted(command, (io / "in").string());
   command += " >";
   AppendQuoted(command, (io / "out").string());
   command += " 2>";
@@ -180,6 +186,40 @@ TEST_F(CliTest, DefaultRootIsUnderTheApplicationDataFolder) {
   const json backups = json::parse(run.out).at("backups");
   ASSERT_EQ(backups.size(), 1u);
   EXPECT_EQ(backups[0].at("displayName"), "Old");
+}
+
+TEST(InfoCommand, EncryptedBackupWithPasswordFromStandardInput) {
+  TempDir dir;
+  testing::FixtureBackup backup;
+  backup.files = {{"HomeDomain", "Library/SMS/sms.db", "SQLite format 3 body"},
+                  {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", "SQLite format 3 contacts"},
+                  {"HomeDomain", "Library", "", testing::kModeFolder}};
+  testing::WriteEncryptedBackup(dir / "backup", backup, {"secret", 20, 5});
+  const auto before = testing::SnapshotTree(dir / "backup");
+  const fs::path appData = dir / "appdata";
+  fs::create_directories(appData);
+
+  CliRun run = Dunmere({"info", (dir / "backup").string(), "--json", "--password-stdin"}, appData, "nope\n");
+  EXPECT_EQ(run.exitCode, 3) << run.err;
+  run = Dunmere({"info", (dir / "backup").string(), "--json", "--password-stdin"}, appData, "secret\n");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const json doc = json::parse(run.out);
+  EXPECT_EQ(doc.at("backup").at("encrypted"), true);
+  EXPECT_EQ(doc.at("manifest").at("kind"), "Manifest.db-decypted");
+  EXPECT_EQ(doc.at("manifest").at("result"), 0);
+  EXPECT_EQ(doc.at("manifest").at("entries"), 3);
+  // Without a password (and no terminal) the summary still comes; the manifest stays unreadable.
+  run = Dunmere({"info", (dir / "backup").string(), "--json"}, appData);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(json::parse(run.out).at("manifest").at("result"), 1006);
+
+  EXPECT_EQ(testing::SnapshotTree(dir / "backup"), before);
+  // No decrypted file is left in the work folder.
+  for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
+    if (entry.path().string().find("OrvantDunmereBackupPath") != std::string::npos && entry.is_regular_file()) {
+      ADD_FAILURE() << "left behind: " << entry.path();
+    }
+  }
 }
 
 TEST(DecodeCommand, TableRowsAsJsonLiveFirst) {
