@@ -2,25 +2,13 @@
 #include <unordered_map>
 
 #include "categories/contact_names.h"
+#include "categories/first_by_id.h"
 #include "categories/loaders.h"
 #include "platform/text_compare.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
 #include "sqlite_recovery/table_decoders.h"
 
 namespace dunmere {
-namespace {
-
-// Row ids to the first row that carries them, so that every join keeps the first match.
-template <typename Row, typename Key>
-std::unordered_map<std::int32_t, const Row*> FirstById(const std::vector<Row>& rows, Key key) {
-  std::unordered_map<std::int32_t, const Row*> index;
-  index.reserve(rows.size());
-  for (const Row& row : rows) index.emplace(key(row), &row);
-  return index;
-}
-
-}  // namespace
-
 Status LoadMessages(const std::filesystem::path& addressBookDb, ConversationMap& conversations,
                     const LoaderContext& context, const std::filesystem::path& messagesDb,
                     std::int64_t& highestRowid) {

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "categories/first_by_id.h"
 #include "categories/loaders.h"
 #include "categories/table_probe.h"
 #include "platform/text_compare.h"
@@ -9,15 +10,6 @@
 
 namespace dunmere {
 namespace {
-
-// The first row of each id, so that every join keeps the first match.
-template <typename Row, typename Key>
-std::unordered_map<std::int32_t, const Row*> FirstById(const std::vector<Row>& rows, Key key) {
-  std::unordered_map<std::int32_t, const Row*> index;
-  index.reserve(rows.size());
-  for (const Row& row : rows) index.emplace(key(row), &row);
-  return index;
-}
 
 // A group chat lists its members' addresses and names, joined by commas; a member without a name
 // adds only its address.
