@@ -9,6 +9,7 @@
 #include "sqlite_recovery/table_decoders.h"
 
 namespace dunmere {
+
 Status LoadMessages(const std::filesystem::path& addressBookDb, ConversationMap& conversations,
                     const LoaderContext& context, const std::filesystem::path& messagesDb,
                     std::int64_t& highestRowid) {
