@@ -31,6 +31,10 @@ demo: build
 	@echo
 	@echo '$$ dunmere decode <older sample backup>/3d0d7e5fb2ce288813306e4d4636395e047a3d28 --table message'
 	@$(BUILD)/cli/dunmere decode $(BUILD)/sample/5d1f0c3a9b7e4f2a8c6d0e1f2a3b4c5d6e7f8091/3d0d7e5fb2ce288813306e4d4636395e047a3d28 --table message
+	@echo
+	@echo '$$ dunmere scan <each sample backup>'
+	@$(BUILD)/cli/dunmere scan $(BUILD)/sample/00008030-001A2B3C4D5E6F70
+	@$(BUILD)/cli/dunmere scan $(BUILD)/sample/5d1f0c3a9b7e4f2a8c6d0e1f2a3b4c5d6e7f8091
 
 bench: build
 	$(BUILD)/bench/bench_manifest

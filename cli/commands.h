@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace dunmere::cli {
 
@@ -19,6 +20,14 @@ struct InfoOptions {
   bool passwordFromStdin = false;  // else asked on the terminal, when there is one
 };
 int RunInfo(const InfoOptions& options);
+
+struct ScanOptions {
+  std::filesystem::path backup;
+  std::vector<std::string> categories;  // empty: all
+  bool passwordFromStdin = false;
+  bool json = false;
+};
+int RunScan(const ScanOptions& options);
 
 struct DecodeOptions {
   std::filesystem::path database;

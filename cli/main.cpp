@@ -21,6 +21,17 @@ int main(int argc, char** argv) {
   infoCommand->add_flag("--password-stdin", info.passwordFromStdin,
                         "Read the password of an encrypted backup as one line of standard input");
 
+  dunmere::cli::ScanOptions scan;
+  std::string scanBackup;
+  CLI::App* scanCommand = app.add_subcommand("scan", "Scan a backup's categories, live and deleted records");
+  scanCommand->add_option("BACKUP", scanBackup, "Backup folder")->required();
+  scanCommand->add_option("-c,--category", scan.categories,
+                          "camera-roll, photo-stream, app-photos, app-videos, messages, message-attachments, "
+                          "contacts, call-history, notes, whatsapp, whatsapp-attachments (default: all)");
+  scanCommand->add_flag("--password-stdin", scan.passwordFromStdin,
+                        "Read the password of an encrypted backup as one line of standard input");
+  scanCommand->add_flag("--json", scan.json, "Print one JSON document");
+
   dunmere::cli::DecodeOptions decode;
   std::string database;
   CLI::App* decodeCommand = app.add_subcommand("decode", "Decode one table of a database file, live and deleted rows");
@@ -43,6 +54,10 @@ int main(int argc, char** argv) {
   if (*infoCommand) {
     info.backup = backup;
     return dunmere::cli::RunInfo(info);
+  }
+  if (*scanCommand) {
+    scan.backup = scanBackup;
+    return dunmere::cli::RunScan(scan);
   }
   if (*decodeCommand) {
     decode.database = database;

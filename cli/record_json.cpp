@@ -70,4 +70,16 @@ Json ToJson(const PeerMessageRow& r) {
   return Json{{"deleted", r.deleted != 0}, {"peer", r.peer}, {"fromMe", r.fromMe}, {"date", r.date}, {"text", r.text}};
 }
 
+Json ToJson(const MediaFileRecord& r) {
+  return Json{{"size", r.size}, {"fileName", r.fileName}, {"sourcePath", r.sourcePath}};
+}
+
+Json ToJson(const AppMediaRecord& r) {
+  return Json{{"size", r.size}, {"appName", r.appName}, {"fileName", r.fileName}, {"sourcePath", r.sourcePath}};
+}
+
+Json ToJson(const AttachmentFileRecord& r) {
+  return Json{{"size", r.size}, {"fileName", r.fileName}, {"sourcePath", r.sourcePath}};
+}
+
 }  // namespace dunmere::cli

@@ -24,5 +24,8 @@ Json ToJson(const ChatMessageRow& r);
 Json ToJson(const ChatFriendRow& r);
 Json ToJson(const ChatPeerRow& r);
 Json ToJson(const PeerMessageRow& r);
+Json ToJson(const MediaFileRecord& r);
+Json ToJson(const AppMediaRecord& r);
+Json ToJson(const AttachmentFileRecord& r);
 
 }  // namespace dunmere::cli

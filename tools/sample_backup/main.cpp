@@ -14,10 +14,11 @@ using dunmere::testing::FixtureBackup;
 using dunmere::testing::FixtureFile;
 using dunmere::testing::FixtureLayout;
 
-// The first bytes of a JPEG file (start of image and a JFIF header); enough for type detection.
+// A JPEG start (start of image and a JFIF header) padded past the 512 bytes that type detection reads.
 std::string JpegBytes(int n) {
   std::string bytes("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00", 20);
   bytes += "sample picture " + std::to_string(n);
+  bytes += std::string(600, '\0');
   bytes += "\xFF\xD9";
   return bytes;
 }

@@ -1,0 +1,185 @@
+#include "backup/backup_engine.h"
+
+#include "backup/backup_discovery.h"
+#include "backup/backup_layout.h"
+#include "backup/decryptor_runner.h"
+#include "backup/file_ids.h"
+#include "backup/manifest_reader.h"
+#include "backup/work_folders.h"
+#include "categories/loaders.h"
+#include "platform/file_util.h"
+#include "platform/program_dir.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/value_lines.h"
+
+namespace dunmere {
+namespace fs = std::filesystem;
+
+namespace {
+
+// Files of a backup two levels deep (the two-level layout's folders and their files), counted only:
+// they are the measure of the decryptor's progress and must never reach a list of files to delete.
+std::uint64_t CountBackupFiles(const fs::path& folder) {
+  std::vector<fs::path> top;
+  std::uint64_t ignored = 0;
+  ListFolder(folder, top, ignored);
+  std::uint64_t count = 0;
+  for (const fs::path& entry : top) {
+    if (FolderExists(entry)) {
+      std::vector<fs::path> inner;
+      ListFolder(entry, inner, ignored);
+      count += inner.size();
+    } else {
+      ++count;
+    }
+  }
+  return count;
+}
+
+}  // namespace
+
+CBackupEngine::CBackupEngine() {
+  DataFolder(dataFolder);
+  CleanUpTemporaryFiles(dataFolder, fileList);
+  ListDefaultCandidates(candidateFolders, totalSize);
+}
+
+CBackupEngine::~CBackupEngine() { CleanUpTemporaryFiles(dataFolder, fileList); }
+
+void CBackupEngine::SetCurrentBackup(const BackupSummary& summary) {
+  currentSummary = summary;
+  backupPath = summary.folderPath;
+  decryptedCopy.clear();
+}
+
+void CBackupEngine::SetProgressCallback(ProgressCallback callback, void* user) {
+  progressCallback = callback;
+  progressUser = user;
+}
+
+Status CBackupEngine::Report(std::int32_t value) const {
+  return progressCallback != nullptr ? progressCallback(progressUser, value) : kOk;
+}
+
+fs::path CBackupEngine::DatabasePath(std::string_view fileID) const {
+  return BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.DatabasePath(fileID);
+}
+
+fs::path CBackupEngine::MediaPath(const ManifestEntry& entry) const {
+  return BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.MediaPath(entry);
+}
+
+Status CBackupEngine::Open(const std::string& password) {
+  progressBase = 0;
+  stepWeight = 11;
+  Report(0);
+  messagesMap.clear();
+  fileList.clear();
+  candidateFolders.clear();
+  manifestEntries.clear();
+  const fs::path folder = currentSummary.folderPath;
+  hasManifestDb = FileExists(folder / "Manifest.db");
+  decryptedCopy.clear();
+  if (currentSummary.encrypted) {
+    stepWeight = 10;
+    DecryptorRun run;
+    run.programDirectory = ProgramDirectory();
+    run.dataFolder = dataFolder;
+    run.backupFolder = folder;
+    run.password = password;
+    run.fileCount = CountBackupFiles(folder);
+    run.callback = progressCallback;
+    run.user = progressUser;
+    run.progressBase = &progressBase;
+    run.stepWeight = stepWeight;
+    fs::path copy;
+    const Status rc = RunDecryptor(run, copy);
+    if (rc != kOk) return rc;
+    decryptedCopy = copy;
+    std::uint64_t ignored = 0;
+    ListFolder(copy, fileList, ignored);
+  } else {
+    progressBase = 1;
+    Report(1);
+  }
+  ManifestChoice choice;
+  const Status manifest = ReadManifest(folder, manifestEntries, &choice, decryptedCopy);
+  if (!decryptedCopy.empty()) {
+    currentSummary.folderPath = decryptedCopy;
+    backupPath = decryptedCopy;
+  }
+  progressBase += stepWeight;
+  Report(progressBase);
+  return manifest;
+}
+
+Status CBackupEngine::FinishDatabaseStep(Status result) {
+  progressBase += stepWeight / 2;
+  Report(progressBase);
+  return result;
+}
+
+namespace {
+
+// A loader without a progress callback cannot have been stopped: its 2 is the system's "file not
+// found", which the scan would take for a stop and end on. It is told as "path not found" instead.
+Status NotAStop(Status result) { return result == kStoppedByUser ? kPathNotFound : result; }
+
+}  // namespace
+
+Status CBackupEngine::ScanMessages(ConversationMap& out) {
+  LoaderContext context{currentSummary.versionAbove11, progressCallback, progressUser, progressBase, stepWeight};
+  messagesMap.clear();
+  const Status rc = LoadMessages(DatabasePath(kContactsDbId), messagesMap, context, DatabasePath(kMessagesDbId),
+                                 messagesReaderState);
+  out = messagesMap;
+  return FinishDatabaseStep(rc);
+}
+
+Status CBackupEngine::ScanContacts(std::vector<ContactRecord>& out) {
+  return FinishDatabaseStep(
+      NotAStop(LoadContacts(currentSummary.versionAbove11, DatabasePath(kContactsDbId), out, contactsReaderState)));
+}
+
+Status CBackupEngine::ScanNotes(std::vector<NoteRecord>& out) {
+  return FinishDatabaseStep(NotAStop(LoadNotes(DatabasePath(kNotesDbId), out)));
+}
+
+Status CBackupEngine::ScanCallHistory(std::vector<CallRecord>& out) {
+  const fs::path calls = BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.CallHistoryDatabasePath();
+  return FinishDatabaseStep(
+      NotAStop(LoadCallHistory(calls, DatabasePath(kContactsDbId), out, currentSummary.versionAbove11)));
+}
+
+Status CBackupEngine::ScanWhatsApp(WhatsAppChatMap& out) {
+  // The chat database of the app, found by its name among the backup's files.
+  const ManifestEntry* chatStorage = nullptr;
+  for (const ManifestEntry& entry : manifestEntries) {
+    const std::string_view path = entry.domainPath;
+    if (path.size() >= 18 && path.substr(path.size() - 18) == "ChatStorage.sqlite") {
+      chatStorage = &entry;
+      break;
+    }
+  }
+  whatsAppMap.clear();
+  const Status rc = chatStorage != nullptr ? LoadWhatsApp(MediaPath(*chatStorage), whatsAppMap) : kPathNotFound;
+  out = whatsAppMap;
+  return FinishDatabaseStep(NotAStop(rc));
+}
+
+Status CBackupEngine::ExportMessagesCsv(const fs::path& output) {
+  SqliteFileReader reader;
+  if (const Status rc = reader.Open(DatabasePath(kMessagesDbId)); rc != kOk) return rc;
+  reader.highestMessageRowid = static_cast<std::uint64_t>(messagesReaderState);
+  return WriteMessageLines(reader, output);
+}
+
+Status CBackupEngine::ExportContactsCsv(const fs::path& output) {
+  SqliteFileReader reader;
+  reader.newerLayout = currentSummary.versionAbove11 ? 1 : 0;
+  if (const Status rc = reader.Open(DatabasePath(kContactsDbId)); rc != kOk) return rc;
+  reader.highestContactsRowid = static_cast<std::uint64_t>(contactsReaderState);
+  return WriteContactLines(reader, output);
+}
+
+}  // namespace dunmere

@@ -1,0 +1,85 @@
+#pragma once
+// The backup engine: the current backup, its manifest and layout, the running progress, and every
+// scan, copy and export the screens ask of a backup on disk.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "backup/backup_summary.h"
+#include "backup/manifest_entry.h"
+#include "backup/progress.h"
+#include "categories/category_records.h"
+#include "platform/status.h"
+
+namespace dunmere {
+
+// Receives the progress of a copy: percent done, the status so far, the destination.
+using CopyCallback = Status (*)(void* user, std::int32_t percent, Status status, const std::filesystem::path& destination);
+
+class CBackupEngine {
+ public:
+  // Creates the data folder, removes what earlier runs left in the work folders and lists the
+  // candidate backups under the default backup roots.
+  CBackupEngine();
+  // Removes the temporary files again (the decrypted copy among them).
+  ~CBackupEngine();
+  CBackupEngine(const CBackupEngine&) = delete;
+  CBackupEngine& operator=(const CBackupEngine&) = delete;
+
+  void SetCurrentBackup(const BackupSummary& summary);
+  void SetProgressCallback(ProgressCallback callback, void* user);
+
+  // Opens the current backup: decrypts an encrypted one with the password (−110 when wrong, 2 when
+  // stopped, 87 when the decryptor cannot start), then reads the manifest and returns its result.
+  Status Open(const std::string& password);
+
+  Status ScanMessages(ConversationMap& out);
+  Status ScanContacts(std::vector<ContactRecord>& out);
+  Status ScanNotes(std::vector<NoteRecord>& out);
+  Status ScanCallHistory(std::vector<CallRecord>& out);
+  Status ScanWhatsApp(WhatsAppChatMap& out);
+  Status ScanMessageAttachments(std::vector<AttachmentFileRecord>& out);
+  Status ScanCameraRollAndPhotoStream(std::vector<MediaFileRecord>& cameraRoll, std::vector<MediaFileRecord>& photoStream);
+  Status ScanAppMedia(std::vector<AppMediaRecord>& out);
+  Status GetWhatsAppAttachments(std::vector<MediaFileRecord>& out);
+
+  // Copies a media file to the data folder's tmp.jpg, tmp.wav or tmp.avi for a viewer or player.
+  Status MakePreviewCopy(const std::filesystem::path& source, std::filesystem::path& output, ProgressCallback callback,
+                         void* user);
+  // Copies a media file out, creating the destination's folders.
+  Status CopyOut(const std::filesystem::path& source, const std::filesystem::path& destination, CopyCallback callback,
+                 void* user);
+
+  // Every row of the messages (or contacts) table, live and deleted, as value lines appended to output.
+  Status ExportMessagesCsv(const std::filesystem::path& output);
+  Status ExportContactsCsv(const std::filesystem::path& output);
+
+  // --- State ---------------------------------------------------------------------------------------
+  std::filesystem::path backupPath;
+  std::filesystem::path dataFolder;
+  BackupSummary currentSummary;
+  std::vector<std::filesystem::path> candidateFolders;
+  std::vector<std::filesystem::path> fileList;  // only ever files of the decrypted copy
+  std::vector<ManifestEntry> manifestEntries;
+  ProgressCallback progressCallback = nullptr;
+  void* progressUser = nullptr;
+  std::uint64_t totalSize = 0;
+  std::int32_t progressBase = 0;
+  std::int32_t stepWeight = 0;
+  std::int64_t messagesReaderState = 20000;
+  std::int64_t contactsReaderState = 20000;
+  bool hasManifestDb = false;
+  ConversationMap messagesMap;
+  WhatsAppChatMap whatsAppMap;
+  std::vector<MediaFileRecord> whatsAppAttachments;
+  std::filesystem::path decryptedCopy;  // set after a successful decryption
+
+ private:
+  Status Report(std::int32_t value) const;
+  std::filesystem::path DatabasePath(std::string_view fileID) const;
+  std::filesystem::path MediaPath(const ManifestEntry& entry) const;
+  Status FinishDatabaseStep(Status result);
+};
+
+}  // namespace dunmere

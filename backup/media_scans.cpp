@@ -1,0 +1,216 @@
+// The media categories of the backup engine: files picked from the manifest by their domain-path and
+// kept when their header shows a known picture, sound or video format; and the copies of such files.
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <limits>
+#include <vector>
+
+#include "backup/backup_engine.h"
+#include "backup/media_types.h"
+#include "platform/file_util.h"
+#include "platform/text_compare.h"
+
+namespace dunmere {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The last part of a domain-path (after its last "/").
+std::string LastPart(const std::string& domainPath) {
+  const std::size_t slash = domainPath.rfind('/');
+  return slash == std::string::npos ? domainPath : domainPath.substr(slash + 1);
+}
+
+// The name cut before its last "." and given the type's extension in upper case.
+std::string NameWithType(const std::string& last, const std::string& type) {
+  const std::size_t dot = last.rfind('.');
+  std::string name = dot == std::string::npos ? last : last.substr(0, dot);
+  name += '.';
+  for (const char c : type) name += static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  return name;
+}
+
+std::uint32_t FileSize32(const fs::path& path) {
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (ec) return 0;
+  return size > std::numeric_limits<std::uint32_t>::max() ? std::numeric_limits<std::uint32_t>::max()
+                                                            : static_cast<std::uint32_t>(size);
+}
+
+// An app's name from its domain: the text after the first "com." (or else "net.") up to the next "-".
+std::string AppName(const std::string& domainPath) {
+  std::size_t start = domainPath.find("com.");
+  if (start == std::string::npos) start = domainPath.find("net.");
+  if (start == std::string::npos) return "other";
+  const std::size_t dash = domainPath.find('-', start);
+  if (dash == std::string::npos) return "other";
+  std::string name = domainPath.substr(start + 4, dash - (start + 4));
+  if (name.size() > 259) name.resize(259);
+  return name;
+}
+
+template <typename Record>
+void SortByName(std::vector<Record>& records) {
+  if (records.size() > 1) {
+    std::stable_sort(records.begin(), records.end(),
+                     [](const Record& a, const Record& b) { return LessNoCase(a.fileName, b.fileName); });
+  }
+}
+
+std::int32_t Share(std::int64_t weight, std::int64_t done, std::int64_t total) {
+  return static_cast<std::int32_t>(total == 0 ? 0 : weight * done / total);
+}
+
+}  // namespace
+
+Status CBackupEngine::ScanMessageAttachments(std::vector<AttachmentFileRecord>& out) {
+  const std::int64_t total = static_cast<std::int64_t>(manifestEntries.size());
+  std::int64_t reports = 0;
+  for (const ManifestEntry& entry : manifestEntries) {
+    if (entry.domainPath.find("/Attachments/") != std::string::npos) {
+      const fs::path path = MediaPath(entry);
+      if (!FileExists(path)) continue;  // no progress report for a file that is not there
+      if (const auto type = DetectMediaType(path)) {
+        const std::uint32_t size = FileSize32(path);
+        if (size != 0) out.push_back({0, size, NameWithType(LastPart(entry.domainPath), *type), path.string()});
+      }
+    }
+    if (const Status rc = Report(progressBase + Share(stepWeight, ++reports, total)); rc != kOk) return rc;
+  }
+  SortByName(out);
+  progressBase += stepWeight;
+  Report(progressBase);
+  return kOk;
+}
+
+Status CBackupEngine::ScanCameraRollAndPhotoStream(std::vector<MediaFileRecord>& cameraRoll,
+                                                   std::vector<MediaFileRecord>& photoStream) {
+  const std::int64_t total = static_cast<std::int64_t>(manifestEntries.size());
+  std::int64_t reports = 0;
+  for (const ManifestEntry& entry : manifestEntries) {
+    std::vector<MediaFileRecord>* list = nullptr;
+    if (entry.domainPath.find("CameraRollDomain-Media/DCIM/") != std::string::npos) {
+      list = &cameraRoll;
+    } else if (entry.domainPath.find("MediaDomain-Media/PhotoStreamsData/") != std::string::npos) {
+      list = &photoStream;
+    }
+    if (list != nullptr) {
+      const fs::path path = MediaPath(entry);
+      if (!FileExists(path)) continue;
+      if (DetectMediaType(path)) list->push_back({FileSize32(path), LastPart(entry.domainPath), path.string()});
+    }
+    if (const Status rc = Report(progressBase + Share(2 * stepWeight, ++reports, total)); rc != kOk) return rc;
+  }
+  SortByName(cameraRoll);
+  SortByName(photoStream);
+  progressBase += 2 * stepWeight;
+  Report(progressBase);
+  return kOk;
+}
+
+Status CBackupEngine::ScanAppMedia(std::vector<AppMediaRecord>& out) {
+  whatsAppAttachments.clear();
+  const std::int64_t total = static_cast<std::int64_t>(manifestEntries.size());
+  std::int64_t reports = 0;
+  for (const ManifestEntry& entry : manifestEntries) {
+    if (entry.domainPath.find("AppDomain-") != std::string::npos) {
+      const fs::path path = MediaPath(entry);
+      if (const auto type = DetectMediaType(path)) {
+        const std::string name = NameWithType(LastPart(entry.domainPath), *type);
+        const std::uint32_t size = FileSize32(path);
+        if (entry.domainPath.find("net.whatsapp.WhatsApp") != std::string::npos) {
+          if (size != 0) whatsAppAttachments.push_back({size, name, path.string()});
+        } else {
+          out.push_back({size, AppName(entry.domainPath), name, path.string()});
+        }
+      }
+    }
+    if (const Status rc = Report(progressBase + Share(2 * stepWeight, ++reports, total)); rc != kOk) return rc;
+  }
+  SortByName(out);
+  SortByName(whatsAppAttachments);
+  progressBase += stepWeight;
+  Report(progressBase);
+  return kOk;
+}
+
+Status CBackupEngine::GetWhatsAppAttachments(std::vector<MediaFileRecord>& out) {
+  out = whatsAppAttachments;
+  progressBase += stepWeight;
+  return Report(progressBase);
+}
+
+namespace {
+
+constexpr std::size_t kCopyChunk = 65536;
+
+// Copies source to destination in 64 KiB chunks, calling after each chunk with the bytes done.
+// Offsets are 64-bit: files of 4 GiB and more are copied whole.
+template <typename AfterChunk>
+Status CopyChunks(std::ifstream& in, std::ofstream& out, std::uint64_t size, AfterChunk afterChunk) {
+  std::vector<char> buffer(kCopyChunk);
+  std::uint64_t copied = 0;
+  while (copied < size) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyChunk, size - copied));
+    in.read(buffer.data(), static_cast<std::streamsize>(want));
+    if (static_cast<std::size_t>(in.gcount()) != want) return kReadFault;
+    out.write(buffer.data(), static_cast<std::streamsize>(want));
+    if (!out) return StatusFromErrno(errno != 0 ? errno : EIO);
+    copied += want;
+    if (const Status rc = afterChunk(copied); rc != kOk) return rc;
+  }
+  return kOk;
+}
+
+std::int32_t Percent(std::uint64_t done, std::uint64_t size) {
+  return size == 0 ? 100 : static_cast<std::int32_t>(done * 100 / size);
+}
+
+}  // namespace
+
+Status CBackupEngine::MakePreviewCopy(const fs::path& source, fs::path& output, ProgressCallback callback,
+                                      void* user) {
+  const auto type = DetectMediaType(source);
+  if (!type) return kInvalidParameter;
+  const std::string pattern = "*." + *type;
+  const char* name = std::string_view(kPictureExtensions).find(pattern) != std::string_view::npos ? "tmp.jpg"
+                     : std::string_view(kSoundExtensions).find(pattern) != std::string_view::npos ? "tmp.wav"
+                                                                                                    : "tmp.avi";
+  output = dataFolder / name;
+  std::error_code ec;
+  const std::uint64_t size = fs::file_size(source, ec);
+  std::ifstream in(source, std::ios::binary);
+  std::ofstream out(output, std::ios::binary | std::ios::trunc);
+  Status rc = (!in || !out || ec) ? kInvalidParameter : kOk;
+  if (rc == kOk) {
+    rc = CopyChunks(in, out, size, [&](std::uint64_t copied) {
+      return callback != nullptr ? callback(user, Percent(copied, size)) : kOk;
+    });
+  }
+  if (callback != nullptr) callback(user, 100);
+  return rc;
+}
+
+Status CBackupEngine::CopyOut(const fs::path& source, const fs::path& destination, CopyCallback callback,
+                              void* user) {
+  if (destination.has_parent_path()) CreateFolders(destination.parent_path());
+  std::error_code ec;
+  const std::uint64_t size = fs::file_size(source, ec);
+  std::ifstream in(source, std::ios::binary);
+  std::ofstream out(destination, std::ios::binary | std::ios::trunc);
+  if (!in || !out || ec) {
+    if (callback != nullptr) callback(user, 100, kInvalidParameter, destination);
+    return kInvalidParameter;
+  }
+  if (size == 0) return kOk;
+  Status status = kOk;
+  const Status rc = CopyChunks(in, out, size, [&](std::uint64_t copied) {
+    return callback != nullptr ? callback(user, Percent(copied, size), status, destination) : kOk;
+  });
+  if (rc > 0 && callback != nullptr) callback(user, 100, rc, destination);
+  return rc;
+}
+
+}  // namespace dunmere

@@ -1,0 +1,121 @@
+#include "backup/media_types.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "platform/file_util.h"
+
+namespace dunmere {
+
+const char* const kPictureExtensions =
+    "*.bmp|*.gif|*.jpg|*.jpeg|*.png|*.psd|*.tif|*.tiff|*.pcx|*.scr|*.ico|*.nef|*.nrw|*.crw|*.cr2|*.sr2|*.arw|*.srf|"
+    "*.divu|*.pgm|*.k25|*.kdc|*.dcr|*.raf|*.iff|*.pbm|*.mef|*.jp2|*.mos|*.x3f|*.orf|*.erf|*.indd|*.pef|*.psp|*.mrw|"
+    "*.dng|*.raw|*.pct|*.tga";
+const char* const kSoundExtensions =
+    "*.mp3|*.wav|*.aiff|*.rps|*.mid|*.midi|*.m4a|*.m4p|*.au|*.ogg|*.wma|*.rm|*.ra|*.acd|*.amr|*.at3|*.caf|*.dss|*.m4r|"
+    "*.nra|*.snd";
+const char* const kVideoExtensions =
+    "*.rmvb|*.rm|*.mpeg|*.mov|*.avi|*.wmv|*.asf|*.mp4|*.flv|*.fla|*.swf|*.ape|*.m4v|*.3gp|*.dv|*.3g2|*.m4b|*.mkv|*.mts|"
+    "*.divx|*.ogm|*.moi|*.vob|*.ajp|*.f4v|*.mqv|*.svi|*.vid|*.tod|*.hdmov|*.mod|*.m2t|*.lrv";
+
+namespace {
+
+using Header = std::string_view;
+
+bool At(Header h, std::size_t offset, std::string_view bytes) {
+  return offset + bytes.size() <= h.size() && h.substr(offset, bytes.size()) == bytes;
+}
+
+std::uint8_t Byte(Header h, std::size_t i) { return static_cast<std::uint8_t>(h[i]); }
+std::uint32_t Le16(Header h, std::size_t i) { return Byte(h, i) | (Byte(h, i + 1) << 8); }
+std::uint32_t Le32(Header h, std::size_t i) {
+  return Byte(h, i) | (Byte(h, i + 1) << 8) | (Byte(h, i + 2) << 16) | (static_cast<std::uint32_t>(Byte(h, i + 3)) << 24);
+}
+
+bool FoundWithin(Header h, std::string_view bytes, std::size_t lastOffset) {
+  for (std::size_t o = 0; o <= lastOffset; ++o) {
+    if (At(h, o, bytes)) return true;
+  }
+  return false;
+}
+
+bool IsMpeg(Header h) {
+  using namespace std::string_view_literals;
+  return (At(h, 0, "\x00\x00\x01\xBA"sv) && FoundWithin(h, "\x00\x00\x01\xBB"sv, 28)) ||
+         (At(h, 0, "\x00\x00\x01\xB3"sv) && FoundWithin(h, "\x00\x00\x01\xB8"sv, 28));
+}
+bool IsMp4(Header h) { return At(h, 4, "ftyp") && (At(h, 8, "iso") || At(h, 8, "mp42")); }
+bool IsRmvb(Header h) { return At(h, 0, ".RMF"); }
+bool IsAsf(Header h) {
+  return At(h, 0, std::string_view("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16));
+}
+bool IsAvi(Header h) { return At(h, 0, "RIFF") && At(h, 8, "AVI ") && At(h, 12, "LIST"); }
+bool Is3gp(Header h) { return At(h, 4, "ftyp") && At(h, 8, "3gp"); }
+bool IsMp3(Header h) {
+  if (!At(h, 0, "ID3") || Byte(h, 3) == 0xFF || Byte(h, 4) == 0xFF || (Byte(h, 5) & 0x1F) != 0) return false;
+  for (std::size_t i = 6; i <= 9; ++i) {
+    if (Byte(h, i) >= 0x80) return false;
+  }
+  return true;
+}
+bool IsMidi(Header h) {
+  using namespace std::string_view_literals;
+  return At(h, 0, "MThd") && At(h, 4, "\x00\x00\x00\x06"sv) && At(h, 14, "MTrk");
+}
+bool IsWav(Header h) { return At(h, 0, "RIFF") && At(h, 8, "WAVE") && At(h, 12, "fmt "); }
+bool IsMov(Header h) { return At(h, 0, "moov") || (At(h, 4, "ftyp") && At(h, 8, "qt  ")); }
+bool IsGif(Header h) {
+  auto digit = [&](std::size_t i) { return h[i] >= '0' && h[i] <= '9'; };
+  return At(h, 0, "GIF") && digit(3) && digit(4) && h[5] >= 'a' && h[5] <= 'z';
+}
+bool IsBmp(Header h) {
+  return (At(h, 0, "BM") || At(h, 0, "BA")) && Le16(h, 6) == 0 && Le16(h, 8) == 0 && Le32(h, 14) == 40;
+}
+bool IsJpeg(Header h) {
+  using namespace std::string_view_literals;
+  return (At(h, 0, "\xFF\xD8\xFF\xE0"sv) && At(h, 6, "JFIF")) || (At(h, 0, "\xFF\xD8\xFF\xE1"sv) && At(h, 6, "Exif"));
+}
+bool IsPng(Header h) { return At(h, 0, "\x89PNG\r\n\x1A\n"); }
+bool IsIco(Header h) {
+  using namespace std::string_view_literals;
+  if (!At(h, 0, "\x00\x00\x01\x00"sv)) return false;
+  const std::uint32_t count = Le16(h, 4);
+  if (count == 0 || 6 + 16 * count > kMediaHeaderBytes) return false;
+  std::uint64_t offset = 6 + 16 * count;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::size_t entry = 6 + 16 * i;
+    if (Byte(h, entry + 3) != 0 || Le32(h, entry + 12) != offset) return false;
+    offset += Le32(h, entry + 8);
+  }
+  return true;
+}
+
+struct Signature {
+  const char* extension;  // the extension of the type (the first row of its test)
+  bool (*test)(Header);
+};
+
+// In the order they are tried: the first match decides.
+constexpr Signature kSignatures[] = {
+    {"mpeg", IsMpeg}, {"mp4", IsMp4}, {"rmvb", IsRmvb}, {"wmv", IsAsf}, {"avi", IsAvi},  {"3gp", Is3gp},
+    {"mp3", IsMp3},   {"mid", IsMidi}, {"wav", IsWav},  {"mov", IsMov}, {"gif", IsGif},  {"bmp", IsBmp},
+    {"jpg", IsJpeg},  {"png", IsPng},  {"ico", IsIco},
+};
+
+}  // namespace
+
+std::optional<std::string> DetectMediaTypeOfHeader(std::string_view header) {
+  if (header.size() < kMediaHeaderBytes) return std::nullopt;
+  for (const Signature& s : kSignatures) {
+    if (s.test(header)) return std::string(s.extension);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> DetectMediaType(const std::filesystem::path& file) {
+  std::string header;
+  if (ReadFilePrefix(file, kMediaHeaderBytes, header) != kOk) return std::nullopt;
+  return DetectMediaTypeOfHeader(header);
+}
+
+}  // namespace dunmere
