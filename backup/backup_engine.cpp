@@ -38,7 +38,7 @@ std::uint64_t CountBackupFiles(const fs::path& folder) {
 
 }  // namespace
 
-CBackupEngine::CBackupEngine() {
+CBackupEngine::CBackupEngine() : programDirectory(ProgramDirectory()) {
   DataFolder(dataFolder);
   CleanUpTemporaryFiles(dataFolder, fileList);
   ListDefaultCandidates(candidateFolders, totalSize);
@@ -83,7 +83,7 @@ Status CBackupEngine::Open(const std::string& password) {
   if (currentSummary.encrypted) {
     stepWeight = 10;
     DecryptorRun run;
-    run.programDirectory = ProgramDirectory();
+    run.programDirectory = programDirectory;
     run.dataFolder = dataFolder;
     run.backupFolder = folder;
     run.password = password;

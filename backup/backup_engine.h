@@ -74,6 +74,7 @@ class CBackupEngine {
   WhatsAppChatMap whatsAppMap;
   std::vector<MediaFileRecord> whatsAppAttachments;
   std::filesystem::path decryptedCopy;  // set after a successful decryption
+  std::filesystem::path programDirectory;  // where the decryptor ships; the executable's folder
 
  private:
   Status Report(std::int32_t value) const;

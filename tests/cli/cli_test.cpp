@@ -222,6 +222,53 @@ TEST(InfoCommand, EncryptedBackupWithPasswordFromStandardInput) {
   }
 }
 
+TEST(ScanCommand, CategoriesAsJsonAndEncryptedBackups) {
+  TempDir dir;
+  const std::string sms = testing::SqliteDatabaseBytes(
+      {testing::ReferenceSchema("sms_ios9.2.1.sql"),
+       "INSERT INTO handle (ROWID, id, service) VALUES (4, '+15550100001', 'SMS');",
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date, is_from_me) VALUES "
+       "(1, 'g1', 'first live message', 4, 'SMS', 100, 1), (2, 'g2', 'a deleted message of some length', 4, 'SMS', 200, 0);",
+       "DELETE FROM message WHERE ROWID = 2;"});
+  testing::FixtureBackup backup;
+  backup.files = {{"HomeDomain", "Library/SMS/sms.db", sms},
+                  {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", testing::ContactsDatabaseBytes()}};
+  testing::WriteFixtureBackup(dir / "plain", backup);
+  testing::WriteEncryptedBackup(dir / "locked", backup, {"secret", 20, 5});
+  const auto before = testing::SnapshotTree(dir.path());
+  const fs::path appData = dir / "appdata";
+  fs::create_directories(appData);
+
+  CliRun run = Dunmere({"scan", (dir / "plain").string(), "-c", "messages", "--json"}, appData);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  json doc = json::parse(run.out);
+  EXPECT_EQ(doc.at("open"), 0);
+  const json& conversations = doc.at("categories").at("messages").at("conversations");
+  ASSERT_EQ(conversations.size(), 1u);
+  EXPECT_EQ(conversations[0].at("handleId"), 4);
+  EXPECT_EQ(conversations[0].at("handle"), "+15550100001");
+  const json& messages = conversations[0].at("messages");
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].at("text"), "first live message");
+  EXPECT_EQ(messages[0].at("fromMe"), 1);
+  EXPECT_EQ(messages[1].at("deleted"), true);
+  EXPECT_FALSE(doc.at("categories").contains("contacts"));  // only the ticked category
+
+  run = Dunmere({"scan", (dir / "locked").string(), "--password-stdin", "--json"}, appData, "wrong\n");
+  EXPECT_EQ(run.exitCode, 3);
+  run = Dunmere({"scan", (dir / "locked").string(), "--password-stdin", "--json", "-c", "messages", "-c", "contacts"},
+                appData, "secret\n");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  doc = json::parse(run.out);
+  EXPECT_EQ(doc.at("categories").at("messages").at("conversations").size(), 1u);
+  EXPECT_EQ(doc.at("categories").at("contacts").at("result"), 0);
+
+  EXPECT_EQ(Dunmere({"scan", (dir / "plain").string(), "-c", "reminders"}, appData).exitCode, 1);
+  EXPECT_EQ(Dunmere({"scan", (dir / "locked").string()}, appData).exitCode, 1);  // no password, no terminal
+  fs::remove_all(appData);
+  EXPECT_EQ(testing::SnapshotTree(dir.path()), before);
+}
+
 TEST(DecodeCommand, TableRowsAsJsonLiveFirst) {
   TempDir dir;
   testing::MakeSqliteDatabase(

@@ -1,0 +1,197 @@
+// The backup engine on fixture backups: open with its progress numbers, the database categories by
+// their fixed file IDs, the media categories, encrypted backups, copies.
+#include "backup/backup_engine.h"
+
+#include <gtest/gtest.h>
+
+#include "backup/backup_discovery.h"
+#include "backup/file_ids.h"
+#include "tests/support/encrypted_backup.h"
+#include "tests/support/fixture_backup.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/sql_text.h"
+#include "tests/support/sqlite_fixture.h"
+#include "tests/support/temp_dir.h"
+
+namespace dunmere {
+namespace {
+namespace fs = std::filesystem;
+using testing::FixtureBackup;
+using testing::FixtureFile;
+using testing::FixtureLayout;
+
+struct Reports {
+  std::vector<std::int32_t> values;
+  std::size_t stopAt = 100000;
+};
+
+Status Record(void* user, std::int32_t value) {
+  auto* r = static_cast<Reports*>(user);
+  r->values.push_back(value);
+  return r->values.size() >= r->stopAt ? 2 : 0;
+}
+
+std::string Jpeg() { return std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + std::string(600, 'j'); }
+std::string Png(std::size_t size) { return std::string("\x89PNG\r\n\x1A\n") + std::string(size - 8, 'p'); }
+
+std::string MessagesDb() {
+  return testing::SqliteDatabaseBytes(
+      {testing::ReferenceSchema("sms_ios9.2.1.sql"),
+       "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550100001', 'SMS');",
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'hello', 1, 'SMS', 100),"
+       " (2, 'g2', 'deleted one with enough text', 1, 'SMS', 200);",
+       "DELETE FROM message WHERE ROWID = 2;"});
+}
+
+std::vector<FixtureFile> Files() {
+  return {
+      {"HomeDomain", "Library/SMS/sms.db", MessagesDb()},
+      {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", testing::ContactsDatabaseBytes()},
+      {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", Jpeg()},
+      {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0002.HEIC", std::string("\0\0\0\x18" "ftypheic", 12) + std::string(600, 'h')},
+      {"MediaDomain", "Media/PhotoStreamsData/1/100APPLE/IMG_0100.JPG", Jpeg()},
+      {"MediaDomain", "Library/SMS/Attachments/ab/01/IMG_0001.heic", Jpeg()},
+      {"MediaDomain", "Library/SMS/Attachments/ab/02/tiny.png", Png(300)},
+      {"AppDomain-com.example.photos", "Documents/b.png", Png(600)},
+      {"AppDomain-org.example.app", "Library/com.x/a.png", Png(600)},
+      {"AppDomain-net.whatsapp.WhatsApp", "Media/photo.jpg", Jpeg()},
+  };
+}
+
+class EngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env_.Set("DUNMERE_APPDATA", (dir_ / "appdata").string());
+    env_.Set("TMPDIR", dir_.path().string());
+  }
+  BackupSummary Summary(const fs::path& folder) {
+    BackupSummary s;
+    EXPECT_EQ(SummariseFolder(folder, s), kOk);
+    return s;
+  }
+  testing::TempDir dir_;
+  testing::ScopedEnv env_;
+};
+
+TEST_F(EngineTest, PlainBackupOpenProgressAndCategories) {
+  FixtureBackup backup;
+  backup.info.productVersion = "16.1";  // the contacts fixture has the newer column layout
+  backup.files = Files();
+  testing::WriteFixtureBackup(dir_ / "backup", backup);
+  CBackupEngine engine;
+  Reports reports;
+  engine.SetCurrentBackup(Summary(dir_ / "backup"));
+  engine.SetProgressCallback(&Record, &reports);
+  ASSERT_EQ(engine.Open(""), kOk);
+  EXPECT_EQ(reports.values, (std::vector<std::int32_t>{0, 1, 12}));
+  EXPECT_EQ(engine.manifestEntries.size(), Files().size());
+
+  reports.values.clear();
+  ConversationMap conversations;
+  ASSERT_EQ(engine.ScanMessages(conversations), kOk);
+  ASSERT_EQ(conversations.size(), 1u);
+  EXPECT_EQ(conversations.at(1).size(), 2u);
+  EXPECT_EQ(reports.values.back(), 12 + 5);  // + weight / 2
+  std::vector<ContactRecord> contacts;
+  ASSERT_EQ(engine.ScanContacts(contacts), kOk);
+  EXPECT_EQ(contacts.size(), 1u);
+  EXPECT_EQ(reports.values.back(), 12 + 10);
+  std::vector<NoteRecord> notes;
+  EXPECT_EQ(engine.ScanNotes(notes), kPathNotFound);  // no notes database: not taken for a stop
+  EXPECT_TRUE(notes.empty());
+
+  std::vector<MediaFileRecord> roll, stream;
+  ASSERT_EQ(engine.ScanCameraRollAndPhotoStream(roll, stream), kOk);
+  ASSERT_EQ(roll.size(), 1u);  // the HEIF picture is no known type
+  EXPECT_EQ(roll[0].fileName, "IMG_0001.JPG");
+  ASSERT_EQ(stream.size(), 1u);
+  std::vector<AttachmentFileRecord> attachments;
+  ASSERT_EQ(engine.ScanMessageAttachments(attachments), kOk);
+  ASSERT_EQ(attachments.size(), 1u);  // a 300-byte PNG is too short to tell
+  EXPECT_EQ(attachments[0].fileName, "IMG_0001.JPG");
+  std::vector<AppMediaRecord> apps;
+  ASSERT_EQ(engine.ScanAppMedia(apps), kOk);
+  ASSERT_EQ(apps.size(), 2u);
+  EXPECT_EQ(apps[0].fileName, "a.PNG");
+  EXPECT_EQ(apps[0].appName, "other");  // its "com." lies in the path with no "-" after it
+  EXPECT_EQ(apps[1].appName, "example.photos");
+  std::vector<MediaFileRecord> whatsApp;
+  ASSERT_EQ(engine.GetWhatsAppAttachments(whatsApp), kOk);
+  ASSERT_EQ(whatsApp.size(), 1u);
+  EXPECT_EQ(whatsApp[0].fileName, "photo.JPG");
+
+  // Copies: out into a folder chain that does not exist yet, and the preview copy.
+  const fs::path destination = dir_ / "export" / "Camera Roll" / "deep" / roll[0].fileName;
+  ASSERT_EQ(engine.CopyOut(roll[0].sourcePath, destination, nullptr, nullptr), kOk);
+  EXPECT_EQ(testing::ReadFile(destination), Jpeg());
+  fs::path preview;
+  ASSERT_EQ(engine.MakePreviewCopy(roll[0].sourcePath, preview, nullptr, nullptr), kOk);
+  EXPECT_EQ(preview.filename(), "tmp.jpg");
+  EXPECT_EQ(engine.MakePreviewCopy(dir_ / "backup" / "Info.plist", preview, nullptr, nullptr), kInvalidParameter);
+
+  // The whole-table CSV exports.
+  ASSERT_EQ(engine.ExportMessagesCsv(dir_ / "sms.csv"), kOk);
+  EXPECT_NE(testing::ReadFile(dir_ / "sms.csv").find("\"hello\""), std::string::npos);
+}
+
+TEST_F(EngineTest, NoManifestStillFindsTheDatabasesAndAStopEndsAScan) {
+  FixtureBackup backup;
+  backup.files = Files();
+  testing::WriteFixtureBackup(dir_ / "backup", backup);
+  fs::remove(dir_ / "backup" / "Manifest.db");  // the files stay two levels deep; read as flat now
+  const std::string id(kMessagesDbId);
+  fs::rename(dir_ / "backup" / id.substr(0, 2) / id, dir_ / "backup" / id);
+  CBackupEngine engine;
+  engine.SetCurrentBackup(Summary(dir_ / "backup"));
+  EXPECT_EQ(engine.Open(""), kInvalidParameter);
+  ConversationMap conversations;
+  ASSERT_EQ(engine.ScanMessages(conversations), kOk);
+  EXPECT_EQ(conversations.size(), 1u);
+
+  // A callback answering 2 stops the media walk at once.
+  FixtureBackup withManifest;
+  withManifest.files = Files();
+  testing::WriteFixtureBackup(dir_ / "backup2", withManifest);
+  Reports reports;
+  reports.stopAt = 5;
+  engine.SetCurrentBackup(Summary(dir_ / "backup2"));
+  engine.SetProgressCallback(&Record, &reports);
+  ASSERT_EQ(engine.Open(""), kOk);
+  std::vector<MediaFileRecord> roll, stream;
+  EXPECT_EQ(engine.ScanCameraRollAndPhotoStream(roll, stream), 2);
+}
+
+TEST_F(EngineTest, EncryptedBackupWrongThenRightPassword) {
+  FixtureBackup backup;
+  backup.files = Files();
+  testing::WriteEncryptedBackup(dir_ / "backup", backup, {"secret", 20, 5});
+  const auto before = testing::SnapshotTree(dir_ / "backup");
+  CBackupEngine engine;
+  engine.programDirectory = DUNMERE_TOOL_DIR;
+  engine.SetCurrentBackup(Summary(dir_ / "backup"));
+  ASSERT_TRUE(engine.currentSummary.encrypted);
+  EXPECT_EQ(engine.Open("wrong"), kWrongPassword);
+  EXPECT_TRUE(engine.fileList.empty());
+  ASSERT_EQ(engine.Open("secret"), kOk);
+  EXPECT_EQ(engine.manifestEntries.size(), Files().size());
+  EXPECT_FALSE(engine.fileList.empty());
+  ConversationMap conversations;
+  ASSERT_EQ(engine.ScanMessages(conversations), kOk);
+  ASSERT_EQ(conversations.size(), 1u);
+  EXPECT_EQ(conversations.at(1).size(), 2u);
+  std::vector<MediaFileRecord> roll, stream;
+  ASSERT_EQ(engine.ScanCameraRollAndPhotoStream(roll, stream), kOk);
+  EXPECT_EQ(roll.size(), 1u);
+  EXPECT_EQ(testing::SnapshotTree(dir_ / "backup"), before);
+  const fs::path copy = engine.decryptedCopy;
+  ASSERT_FALSE(copy.empty());
+  EXPECT_TRUE(fs::exists(copy / std::string(kMessagesDbId)));
+  {
+    // The engine's end removes every decrypted file.
+    CBackupEngine other;
+  }
+  EXPECT_FALSE(fs::exists(copy / std::string(kMessagesDbId)));
+}
+
+}  // namespace
+}  // namespace dunmere
