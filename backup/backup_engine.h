@@ -3,6 +3,7 @@
 // scan, copy and export the screens ask of a backup on disk.
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,13 @@
 #include "backup/manifest_entry.h"
 #include "backup/progress.h"
 #include "categories/category_records.h"
+#include "sqlite_recovery/intermediate_rows.h"
 #include "platform/status.h"
 
 namespace dunmere {
+
+// Conversations of the two further chat databases ("/QQ.db", "/MM.sqlite"), by conversation key.
+using ChatConversationMap = std::map<std::string, std::vector<PeerMessageRow>>;
 
 // Receives the progress of a copy: percent done, the status so far, the destination.
 using CopyCallback = Status (*)(void* user, std::int32_t percent, Status status, const std::filesystem::path& destination);
@@ -43,6 +48,16 @@ class CBackupEngine {
   Status ScanCameraRollAndPhotoStream(std::vector<MediaFileRecord>& cameraRoll, std::vector<MediaFileRecord>& photoStream);
   Status ScanAppMedia(std::vector<AppMediaRecord>& out);
   Status GetWhatsAppAttachments(std::vector<MediaFileRecord>& out);
+  // The conversations of every "/QQ.db" (by peer number) and "/MM.sqlite" (by friend, and the rows of
+  // freed pages under "Chat_FreePageNumber") of the backup.
+  Status ScanQQ(ChatConversationMap& out);
+  Status ScanMMChats(ChatConversationMap& out);
+
+  // One conversation as UTF-8 text, a line per message ("date<TAB>sender<TAB>text"), deleted ones marked.
+  Status ExportWhatsAppText(std::int32_t chatId, const std::filesystem::path& output, ProgressCallback callback,
+                            void* user);
+  Status ExportChatText(const ChatConversationMap& chats, const std::string& key, const std::string& owner,
+                        const std::filesystem::path& output, ProgressCallback callback, void* user);
 
   // Copies a media file to the data folder's tmp.jpg, tmp.wav or tmp.avi for a viewer or player.
   Status MakePreviewCopy(const std::filesystem::path& source, std::filesystem::path& output, ProgressCallback callback,
@@ -72,6 +87,8 @@ class CBackupEngine {
   bool hasManifestDb = false;
   ConversationMap messagesMap;
   WhatsAppChatMap whatsAppMap;
+  ChatConversationMap qqMap;
+  ChatConversationMap mmChatMap;
   std::vector<MediaFileRecord> whatsAppAttachments;
   std::filesystem::path decryptedCopy;  // set after a successful decryption
   std::filesystem::path programDirectory;  // where the decryptor ships; the executable's folder

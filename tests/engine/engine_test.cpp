@@ -1,6 +1,7 @@
 // The backup engine on fixture backups: open with its progress numbers, the database categories by
 // their fixed file IDs, the media categories, encrypted backups, copies.
 #include "backup/backup_engine.h"
+#include "backup/recovery_source.h"
 
 #include <gtest/gtest.h>
 
@@ -191,6 +192,51 @@ TEST_F(EngineTest, EncryptedBackupWrongThenRightPassword) {
     CBackupEngine other;
   }
   EXPECT_FALSE(fs::exists(copy / std::string(kMessagesDbId)));
+}
+
+TEST_F(EngineTest, DataSourceInterfaceAndTheTwoChatDatabases) {
+  // "/QQ.db": a peer table list and one conversation; "/MM.sqlite": a friend whose conversation table is
+  // named after the MD5 of the user name.
+  const std::string qq = testing::SqliteDatabaseBytes(
+      {"CREATE TABLE tb_c2cTables (name);", "INSERT INTO tb_c2cTables VALUES ('tb_c2cMsg_12345');",
+       "CREATE TABLE tb_c2cMsg_12345 (id INTEGER PRIMARY KEY, uin, time, x3, issend, x5, content);",
+       "INSERT INTO tb_c2cMsg_12345 VALUES (1, '12345', 1046476800, 0, 0, 0, 'hello from QQ');"});
+  const std::string mm = testing::SqliteDatabaseBytes(
+      {"CREATE TABLE Friend (UsrID INTEGER PRIMARY KEY, UsrName, NickName, x3, x4, x5, Number, x7, x8, x9, x10, x11, x12);",
+       "INSERT INTO Friend VALUES (1, 'wxid_abc', 'Cara', 0, 0, 0, 77, 0, 0, 0, 0, 0, 0);",
+       "CREATE TABLE Chat_cdebbea2056901bfd390f03a4e892e6e (TableVer, MesLocalID, MesSvrID, CreateTime, Message, Status, ImgStatus, Type, Des);",
+       "INSERT INTO Chat_cdebbea2056901bfd390f03a4e892e6e VALUES (1, 1, 0, 1046476800, 'hello from WeChat', 0, 0, 0, 1);"});
+  FixtureBackup backup;
+  backup.files = Files();
+  backup.files.push_back({"AppDomain-com.tencent.mqq", "Documents/contents/12345/QQ.db", qq});
+  backup.files.push_back({"AppDomain-com.tencent.xin", "Documents/0123abcd/DB/MM.sqlite", mm});
+  testing::WriteFixtureBackup(dir_ / "backup", backup);
+
+  CBackupEngine engine;
+  CLocalBuckupRecovery source;
+  IPhoneRecoveryParse& parse = source;
+  ASSERT_EQ(parse.Attach(&engine), kOk);
+  EXPECT_EQ(parse.IsLocalSource(0), 1);
+  EXPECT_EQ(parse.Reserved(0), kOk);
+  engine.SetCurrentBackup(Summary(dir_ / "backup"));
+  ASSERT_EQ(parse.Open(""), kOk);
+  ConversationMap conversations;
+  ASSERT_EQ(parse.ScanMessages(conversations), kOk);
+  EXPECT_EQ(conversations.size(), 1u);
+
+  ChatConversationMap chats;
+  ASSERT_EQ(parse.ScanQQ(chats), kOk);
+  ASSERT_EQ(chats.count("12345"), 1u);
+  EXPECT_EQ(chats.at("12345")[0].text, "hello from QQ");
+  ASSERT_EQ(parse.ExportQQText("12345", "me", dir_ / "qq.txt", nullptr, nullptr), kOk);
+  // issend stored as the constant 0 marks an own message.
+  EXPECT_EQ(testing::ReadFile(dir_ / "qq.txt"), "2003-03-01 00:00:00\tme\thello from QQ\r\n");
+  EXPECT_EQ(parse.ExportQQText("999", "me", dir_ / "none.txt", nullptr, nullptr), kInvalidParameter);
+  ChatConversationMap wechat;
+  ASSERT_EQ(parse.ScanMMChats(wechat), kOk);
+  ASSERT_EQ(wechat.count("wxid_abc"), 1u);
+  EXPECT_EQ(wechat.at("wxid_abc")[0].text, "hello from WeChat");
+  EXPECT_EQ(wechat.at("wxid_abc")[0].fromMe, 0);
 }
 
 }  // namespace
