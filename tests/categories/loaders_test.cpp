@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "categories/loaders.h"
+#include "tests/support/progress_log.h"
 #include "tests/support/sql_text.h"
 #include "tests/support/sqlite_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -27,16 +28,7 @@ std::string Contact(int docid, const std::string& first, const std::string& last
                                                       {"c1Last", SqlText(last)}, {"c15Phone", SqlText(phones)}});
 }
 
-struct Reports {
-  std::vector<std::int32_t> values;
-  std::size_t stopAt = 1000;  // answer 2 from this report on
-};
-
-Status Record(void* user, std::int32_t progress) {
-  auto* reports = static_cast<Reports*>(user);
-  reports->values.push_back(progress);
-  return reports->values.size() > reports->stopAt ? 2 : 0;
-}
+using testing::ProgressLog;
 
 class MessagesLoaderTest : public ::testing::Test {
  protected:
@@ -62,8 +54,8 @@ class MessagesLoaderTest : public ::testing::Test {
 
 TEST_F(MessagesLoaderTest, ConversationsJoinedAndOrdered) {
   ConversationMap conversations;
-  Reports reports;
-  LoaderContext context{false, &Record, &reports, 10, 20};
+  ProgressLog reports;
+  LoaderContext context{false, &ProgressLog::Record, &reports, 10, 20};
   std::int64_t highest = 0;
   ASSERT_EQ(LoadMessages(dir_ / "ab.db", conversations, context, dir_ / "sms.db", highest), kOk);
   EXPECT_EQ(reports.values, (std::vector<std::int32_t>{14, 15, 16, 20, 30, 30}));
@@ -91,15 +83,15 @@ TEST_F(MessagesLoaderTest, ConversationsJoinedAndOrdered) {
 
 TEST_F(MessagesLoaderTest, StopsMissingFilesAndNoAddressBook) {
   ConversationMap conversations;
-  Reports reports;
-  reports.stopAt = 1;  // the second report answers 2
-  LoaderContext context{false, &Record, &reports, 0, 100};
+  ProgressLog reports;
+  reports.stopFrom = 2;  // the second report answers 2
+  LoaderContext context{false, &ProgressLog::Record, &reports, 0, 100};
   std::int64_t highest = 0;
   EXPECT_EQ(LoadMessages(dir_ / "ab.db", conversations, context, dir_ / "sms.db", highest), 2);
   EXPECT_TRUE(conversations.empty());
   EXPECT_EQ(reports.values, (std::vector<std::int32_t>{20, 25, 100}));
 
-  reports = Reports{};
+  reports = ProgressLog{};
   EXPECT_EQ(LoadMessages(dir_ / "ab.db", conversations, context, dir_ / "missing.db", highest), kOk);
   EXPECT_TRUE(conversations.empty());
   EXPECT_EQ(reports.values, (std::vector<std::int32_t>{100}));

@@ -8,23 +8,13 @@
 #include "backup/file_ids.h"
 #include "backup/manifest_reader.h"
 #include "tests/support/encrypted_backup.h"
+#include "tests/support/progress_log.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_dir.h"
 
 namespace dunmere {
 namespace {
 namespace fs = std::filesystem;
-
-struct Progress {
-  std::vector<std::int32_t> values;
-  std::size_t stopAfter = 1000;
-};
-
-Status Record(void* user, std::int32_t value) {
-  auto* p = static_cast<Progress*>(user);
-  p->values.push_back(value);
-  return p->values.size() >= p->stopAfter ? 2 : 0;
-}
 
 // A program folder holding `program` as the shipped "tool": its first two bytes altered.
 fs::path ShipAsTool(const testing::TempDir& dir, const char* program) {
@@ -48,7 +38,7 @@ class RunnerTest : public ::testing::Test {
     run.backupFolder = backup;
     run.password = password;
     run.fileCount = 200;
-    run.callback = &Record;
+    run.callback = &testing::ProgressLog::Record;
     run.user = &progress_;
     run.progressBase = &base_;
     run.stepWeight = 10;
@@ -56,7 +46,7 @@ class RunnerTest : public ::testing::Test {
   }
   testing::TempDir dir_;
   testing::ScopedEnv env_;
-  Progress progress_;
+  testing::ProgressLog progress_;
   std::int32_t base_ = 0;
 };
 
@@ -107,8 +97,8 @@ TEST_F(RunnerTest, WrongPasswordStopsAndPasswordTravelsByStandardInput) {
   // A stop answer ends a decryptor that would run on, without waiting for it.
   env_.Set("FAKE_TOOL_OUTPUT", "Count: 1\n");
   env_.Set("FAKE_TOOL_SLEEP", "30");
-  progress_ = Progress{};
-  progress_.stopAfter = 2;
+  progress_ = testing::ProgressLog{};
+  progress_.stopFrom = 2;
   base_ = 0;
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(RunDecryptor(Run(program, dir_ / "backup", "pw"), copy), 2);

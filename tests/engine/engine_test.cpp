@@ -9,6 +9,7 @@
 #include "backup/file_ids.h"
 #include "tests/support/encrypted_backup.h"
 #include "tests/support/fixture_backup.h"
+#include "tests/support/progress_log.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/sql_text.h"
 #include "tests/support/sqlite_fixture.h"
@@ -21,16 +22,7 @@ using testing::FixtureBackup;
 using testing::FixtureFile;
 using testing::FixtureLayout;
 
-struct Reports {
-  std::vector<std::int32_t> values;
-  std::size_t stopAt = 100000;
-};
-
-Status Record(void* user, std::int32_t value) {
-  auto* r = static_cast<Reports*>(user);
-  r->values.push_back(value);
-  return r->values.size() >= r->stopAt ? 2 : 0;
-}
+using testing::ProgressLog;
 
 std::string Jpeg() { return std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + std::string(600, 'j'); }
 std::string Png(std::size_t size) { return std::string("\x89PNG\r\n\x1A\n") + std::string(size - 8, 'p'); }
@@ -80,9 +72,9 @@ TEST_F(EngineTest, PlainBackupOpenProgressAndCategories) {
   backup.files = Files();
   testing::WriteFixtureBackup(dir_ / "backup", backup);
   CBackupEngine engine;
-  Reports reports;
+  ProgressLog reports;
   engine.SetCurrentBackup(Summary(dir_ / "backup"));
-  engine.SetProgressCallback(&Record, &reports);
+  engine.SetProgressCallback(&ProgressLog::Record, &reports);
   ASSERT_EQ(engine.Open(""), kOk);
   EXPECT_EQ(reports.values, (std::vector<std::int32_t>{0, 1, 12}));
   EXPECT_EQ(engine.manifestEntries.size(), Files().size());
@@ -153,10 +145,10 @@ TEST_F(EngineTest, NoManifestStillFindsTheDatabasesAndAStopEndsAScan) {
   FixtureBackup withManifest;
   withManifest.files = Files();
   testing::WriteFixtureBackup(dir_ / "backup2", withManifest);
-  Reports reports;
-  reports.stopAt = 5;
+  ProgressLog reports;
+  reports.stopFrom = 5;
   engine.SetCurrentBackup(Summary(dir_ / "backup2"));
-  engine.SetProgressCallback(&Record, &reports);
+  engine.SetProgressCallback(&ProgressLog::Record, &reports);
   ASSERT_EQ(engine.Open(""), kOk);
   std::vector<MediaFileRecord> roll, stream;
   EXPECT_EQ(engine.ScanCameraRollAndPhotoStream(roll, stream), 2);
