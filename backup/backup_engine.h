@@ -9,6 +9,7 @@
 
 #include "backup/backup_summary.h"
 #include "backup/manifest_entry.h"
+#include "backup/media_copies.h"
 #include "backup/progress.h"
 #include "categories/category_records.h"
 #include "sqlite_recovery/intermediate_rows.h"
@@ -18,9 +19,6 @@ namespace dunmere {
 
 // Conversations of the two further chat databases ("/QQ.db", "/MM.sqlite"), by conversation key.
 using ChatConversationMap = std::map<std::string, std::vector<PeerMessageRow>>;
-
-// Receives the progress of a copy: percent done, the status so far, the destination.
-using CopyCallback = Status (*)(void* user, std::int32_t percent, Status status, const std::filesystem::path& destination);
 
 class CBackupEngine {
  public:

@@ -2,11 +2,11 @@
 // kept when their header shows a known picture, sound or video format; and the copies of such files.
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <limits>
 #include <vector>
 
 #include "backup/backup_engine.h"
+#include "backup/media_copies.h"
 #include "backup/media_types.h"
 #include "platform/file_util.h"
 #include "platform/text_compare.h"
@@ -142,75 +142,14 @@ Status CBackupEngine::GetWhatsAppAttachments(std::vector<MediaFileRecord>& out) 
   return Report(progressBase);
 }
 
-namespace {
-
-constexpr std::size_t kCopyChunk = 65536;
-
-// Copies source to destination in 64 KiB chunks, calling after each chunk with the bytes done.
-// Offsets are 64-bit: files of 4 GiB and more are copied whole.
-template <typename AfterChunk>
-Status CopyChunks(std::ifstream& in, std::ofstream& out, std::uint64_t size, AfterChunk afterChunk) {
-  std::vector<char> buffer(kCopyChunk);
-  std::uint64_t copied = 0;
-  while (copied < size) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kCopyChunk, size - copied));
-    in.read(buffer.data(), static_cast<std::streamsize>(want));
-    if (static_cast<std::size_t>(in.gcount()) != want) return kReadFault;
-    out.write(buffer.data(), static_cast<std::streamsize>(want));
-    if (!out) return StatusFromErrno(errno != 0 ? errno : EIO);
-    copied += want;
-    if (const Status rc = afterChunk(copied); rc != kOk) return rc;
-  }
-  return kOk;
-}
-
-std::int32_t Percent(std::uint64_t done, std::uint64_t size) {
-  return size == 0 ? 100 : static_cast<std::int32_t>(done * 100 / size);
-}
-
-}  // namespace
-
 Status CBackupEngine::MakePreviewCopy(const fs::path& source, fs::path& output, ProgressCallback callback,
                                       void* user) {
-  const auto type = DetectMediaType(source);
-  if (!type) return kInvalidParameter;
-  const std::string pattern = "*." + *type;
-  const char* name = std::string_view(kPictureExtensions).find(pattern) != std::string_view::npos ? "tmp.jpg"
-                     : std::string_view(kSoundExtensions).find(pattern) != std::string_view::npos ? "tmp.wav"
-                                                                                                    : "tmp.avi";
-  output = dataFolder / name;
-  std::error_code ec;
-  const std::uint64_t size = fs::file_size(source, ec);
-  std::ifstream in(source, std::ios::binary);
-  std::ofstream out(output, std::ios::binary | std::ios::trunc);
-  Status rc = (!in || !out || ec) ? kInvalidParameter : kOk;
-  if (rc == kOk) {
-    rc = CopyChunks(in, out, size, [&](std::uint64_t copied) {
-      return callback != nullptr ? callback(user, Percent(copied, size)) : kOk;
-    });
-  }
-  if (callback != nullptr) callback(user, 100);
-  return rc;
+  return MakeMediaPreviewCopy(dataFolder, source, output, callback, user);
 }
 
 Status CBackupEngine::CopyOut(const fs::path& source, const fs::path& destination, CopyCallback callback,
                               void* user) {
-  if (destination.has_parent_path()) CreateFolders(destination.parent_path());
-  std::error_code ec;
-  const std::uint64_t size = fs::file_size(source, ec);
-  std::ifstream in(source, std::ios::binary);
-  std::ofstream out(destination, std::ios::binary | std::ios::trunc);
-  if (!in || !out || ec) {
-    if (callback != nullptr) callback(user, 100, kInvalidParameter, destination);
-    return kInvalidParameter;
-  }
-  if (size == 0) return kOk;
-  Status status = kOk;
-  const Status rc = CopyChunks(in, out, size, [&](std::uint64_t copied) {
-    return callback != nullptr ? callback(user, Percent(copied, size), status, destination) : kOk;
-  });
-  if (rc > 0 && callback != nullptr) callback(user, 100, rc, destination);
-  return rc;
+  return CopyMediaOut(source, destination, callback, user);
 }
 
 }  // namespace dunmere
