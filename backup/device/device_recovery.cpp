@@ -1,0 +1,140 @@
+#include "backup/device/device_recovery.h"
+
+#include <fstream>
+
+#include "backup/device/relay_archive.h"
+#include "backup/work_folders.h"
+#include "categories/loaders.h"
+#include "platform/file_util.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/value_lines.h"
+
+namespace dunmere {
+namespace fs = std::filesystem;
+
+namespace {
+
+struct DeviceDatabase {
+  const char* localName;
+  const char* devicePath;
+};
+
+// Fetched file by file when the unrestricted file service runs.
+constexpr DeviceDatabase kDatabases[] = {
+    {"personcontent", "/private/var/mobile/Library/AddressBook/AddressBook.sqlitedb"},
+    {"sms", "/private/var/mobile/Library/SMS/sms.db"},
+    {"note", "/private/var/mobile/Library/Notes/notes.sqlite"},
+    {"history", "/private/var/wireless/Library/CallHistory/call_history.db"},
+};
+
+Status NotAStop(Status result) { return result == kStoppedByUser ? kPathNotFound : result; }
+
+}  // namespace
+
+CDeviceRecovery::CDeviceRecovery() {
+  DataFolder(dataFolder_);
+  localFolder_ = TempWorkFolder();
+}
+
+CDeviceRecovery::~CDeviceRecovery() {
+  if (localFolder_.empty()) return;
+  for (const DeviceDatabase& db : kDatabases) DeleteFileQuietly(LocalPath(db.localName));
+  DeleteFileQuietly(localFolder_ / "Tallow");
+  for (const AttachmentFileRecord& a : attachments_) DeleteFileQuietly(a.sourcePath);
+}
+
+Status CDeviceRecovery::Attach(void* context) {
+  device_ = static_cast<IDeviceConnection*>(context);
+  progressBase_ = 0;
+  stepWeight_ = 0;
+  return kOk;
+}
+
+Status CDeviceRecovery::SetProgressCallback(ProgressCallback callback, void* user) {
+  callback_ = callback;
+  user_ = user;
+  return kOk;
+}
+
+Status CDeviceRecovery::Report(std::int32_t value) const {
+  return callback_ != nullptr ? callback_(user_, value) : kOk;
+}
+
+Status CDeviceRecovery::Open(const std::string&) {
+  if (device_ == nullptr || localFolder_.empty()) return kDeviceUnreadable;
+  fileService_ = device_->HasUnrestrictedFileService();
+  progressBase_ = 1;
+  stepWeight_ = 10;
+  Report(1);
+  attachments_.clear();
+  CreateFolders(localFolder_);
+  if (device_->Connect() != kOk) return kDeviceUnreadable;
+  std::unique_ptr<IDeviceService> relay;
+  if (device_->StartService("com.apple.mobile.file_relay", relay) != kOk || !relay) return kDeviceUnreadable;
+  const fs::path archive = dataFolder_ / "Orvant.tmp";
+  Status result = FetchRelayArchive(*relay, archive, RelayProgress{callback_, user_, progressBase_});
+  if (result == kOk) {
+    ExtractArchive(archive, localFolder_);
+    progressBase_ = 20;
+    Report(20);
+    if (fileService_) {
+      for (const DeviceDatabase& db : kDatabases) {
+        std::string contents;
+        if (device_->ReadFile(db.devicePath, contents) != kOk) continue;
+        std::ofstream(LocalPath(db.localName), std::ios::binary | std::ios::trunc) << contents;
+      }
+    } else {
+      attachments_ = ScanRelayArchive(localFolder_ / "Tallow", LocalPath("personcontent"), LocalPath("sms"),
+                                      localFolder_)
+                         .attachments;
+    }
+  }
+  progressBase_ = 20;
+  Report(20);
+  return result;
+}
+
+Status CDeviceRecovery::FinishDatabaseStep(Status result) {
+  progressBase_ += stepWeight_ / 2;
+  Report(progressBase_);
+  return result;
+}
+
+Status CDeviceRecovery::ScanMessages(ConversationMap& out) {
+  LoaderContext context{false, callback_, user_, progressBase_, stepWeight_};
+  const Status rc = LoadMessages(LocalPath("personcontent"), out, context, LocalPath("sms"), messagesReaderState_);
+  return FinishDatabaseStep(rc);
+}
+
+Status CDeviceRecovery::ScanMessageAttachments(std::vector<AttachmentFileRecord>& out) {
+  out = attachments_;
+  return kOk;
+}
+
+Status CDeviceRecovery::ScanContacts(std::vector<ContactRecord>& out) {
+  return FinishDatabaseStep(NotAStop(LoadContacts(false, LocalPath("personcontent"), out, contactsReaderState_)));
+}
+
+Status CDeviceRecovery::ScanNotes(std::vector<NoteRecord>& out) {
+  return FinishDatabaseStep(NotAStop(LoadNotes(LocalPath("note"), out)));
+}
+
+Status CDeviceRecovery::ScanCallHistory(std::vector<CallRecord>& out) {
+  return FinishDatabaseStep(NotAStop(LoadCallHistory(LocalPath("history"), LocalPath("personcontent"), out, false)));
+}
+
+Status CDeviceRecovery::ExportMessagesCsv(const fs::path& output) {
+  SqliteFileReader reader;
+  if (const Status rc = reader.Open(LocalPath("sms")); rc != kOk) return rc;
+  reader.highestMessageRowid = static_cast<std::uint64_t>(messagesReaderState_);
+  return WriteMessageLines(reader, output);
+}
+
+Status CDeviceRecovery::ExportContactsCsv(const fs::path& output) {
+  SqliteFileReader reader;
+  if (const Status rc = reader.Open(LocalPath("personcontent")); rc != kOk) return rc;
+  reader.highestContactsRowid = static_cast<std::uint64_t>(contactsReaderState_);
+  return WriteContactLines(reader, output);
+}
+
+}  // namespace dunmere
