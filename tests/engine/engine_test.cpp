@@ -186,6 +186,72 @@ TEST_F(EngineTest, EncryptedBackupWrongThenRightPassword) {
   EXPECT_FALSE(fs::exists(copy / std::string(kMessagesDbId)));
 }
 
+TEST_F(EngineTest, FlatLayoutAndZeroSizeMedia) {
+  FixtureBackup backup;
+  backup.layout = FixtureLayout::kManifestMbdb;
+  backup.files = Files();
+  backup.files.push_back({"AppDomain-net.whatsapp.WhatsApp", "Media/empty.jpg", ""});
+  backup.files.push_back({"MediaDomain", "Library/SMS/Attachments/ab/03/empty.jpg", ""});
+  testing::WriteFixtureBackup(dir_ / "backup", backup);
+  CBackupEngine engine;
+  ProgressLog reports;
+  engine.SetCurrentBackup(Summary(dir_ / "backup"));
+  engine.SetProgressCallback(&ProgressLog::Record, &reports);
+  ASSERT_EQ(engine.Open(""), kOk);
+  EXPECT_FALSE(engine.hasManifestDb);
+  EXPECT_EQ(reports.values, (std::vector<std::int32_t>{0, 1, 12}));
+  // The mbdb lists files only; the flat layout finds them.
+  std::vector<MediaFileRecord> roll, stream;
+  ASSERT_EQ(engine.ScanCameraRollAndPhotoStream(roll, stream), kOk);
+  EXPECT_EQ(roll.size(), 1u);
+  std::vector<AttachmentFileRecord> attachments;
+  ASSERT_EQ(engine.ScanMessageAttachments(attachments), kOk);
+  EXPECT_EQ(attachments.size(), 1u);  // the empty attachment is left out (no type, no size)
+  std::vector<AppMediaRecord> apps;
+  ASSERT_EQ(engine.ScanAppMedia(apps), kOk);
+  std::vector<MediaFileRecord> whatsApp;
+  ASSERT_EQ(engine.GetWhatsAppAttachments(whatsApp), kOk);
+  EXPECT_EQ(whatsApp.size(), 1u);  // an empty WhatsApp file goes to neither list
+  EXPECT_EQ(apps.size(), 2u);
+}
+
+struct CopyLog {
+  std::size_t calls = 0;
+  std::int32_t lastPercent = -1;
+  Status lastStatus = 0;
+  static Status Record(void* user, std::int32_t percent, Status status, const fs::path&) {
+    auto* log = static_cast<CopyLog*>(user);
+    ++log->calls;
+    log->lastPercent = percent;
+    log->lastStatus = status;
+    return kOk;
+  }
+};
+
+TEST_F(EngineTest, CopiesWholeFilesPastFourGibibytesAndReportErrors) {
+  // A sparse file just over 4 GiB is copied whole: every 64 KiB chunk is reported.
+  const fs::path big = dir_ / "big.mov";
+  testing::WriteFile(big, "");
+  const std::uint64_t size = (4ull << 30) + 10;
+  fs::resize_file(big, size);
+  CopyLog log;
+  ASSERT_EQ(CopyMediaOut(big, "/dev/null", &CopyLog::Record, &log), kOk);
+  EXPECT_EQ(log.calls, (size + 65535) / 65536);
+  EXPECT_EQ(log.lastPercent, 100);
+
+  log = CopyLog{};
+  EXPECT_EQ(CopyMediaOut(dir_ / "missing.jpg", dir_ / "out" / "a.jpg", &CopyLog::Record, &log), kInvalidParameter);
+  EXPECT_EQ(log.calls, 1u);
+  EXPECT_EQ(log.lastPercent, 100);
+  EXPECT_EQ(log.lastStatus, kInvalidParameter);
+  // An empty source gives an empty copy and no report.
+  testing::WriteFile(dir_ / "empty.jpg", "");
+  log = CopyLog{};
+  EXPECT_EQ(CopyMediaOut(dir_ / "empty.jpg", dir_ / "out" / "empty.jpg", &CopyLog::Record, &log), kOk);
+  EXPECT_EQ(log.calls, 0u);
+  EXPECT_TRUE(fs::exists(dir_ / "out" / "empty.jpg"));
+}
+
 TEST_F(EngineTest, DataSourceInterfaceAndTheTwoChatDatabases) {
   // "/QQ.db": a peer table list and one conversation; "/MM.sqlite": a friend whose conversation table is
   // named after the MD5 of the user name.
