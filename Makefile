@@ -41,6 +41,7 @@ bench: build
 	$(BUILD)/bench/bench_recovery
 	$(BUILD)/bench/bench_loaders
 	$(BUILD)/bench/bench_decrypt
+	$(BUILD)/bench/bench_engine
 
 # Runs the page-reader fuzzer for FUZZ_SECONDS (default 600) under AddressSanitizer; crashes land in
 # tests/sqlite_recovery/fuzz_corpus, which the test suite replays.
