@@ -21,4 +21,20 @@ Status StatusFromErrno(int err) {
   }
 }
 
+std::string StatusText(Status status) {
+  switch (status) {
+    case kOk: return "The operation completed successfully.";
+    case kFileNotFound: return "The system cannot find the file specified.";
+    case kPathNotFound: return "The system cannot find the path specified.";
+    case kAccessDenied: return "Access is denied.";
+    case kNotEnoughMemory: return "Not enough memory resources are available to process this command.";
+    case kReadFault: return "The system cannot read from the specified device.";
+    case 31: return "A device attached to the system is not functioning.";
+    case 80: return "The file exists.";
+    case kInvalidParameter: return "The parameter is incorrect.";
+    case 112: return "There is not enough space on the disk.";
+    default: return "Error " + std::to_string(status) + ".";
+  }
+}
+
 }  // namespace dunmere

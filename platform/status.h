@@ -3,6 +3,7 @@
 // program reports (so that a code means the same whether it came from us or from the system) plus
 // a few values of the program's own.
 #include <cstdint>
+#include <string>
 
 namespace dunmere {
 
@@ -23,5 +24,8 @@ inline constexpr Status kWrongPassword = -110;
 
 // Maps an errno value to the system code the rest of the program understands.
 Status StatusFromErrno(int err);
+
+// The system's message for a code, in US English ("The system cannot find the file specified.").
+std::string StatusText(Status status);
 
 }  // namespace dunmere

@@ -1,0 +1,112 @@
+#include "cli/backup_scan.h"
+
+#include <algorithm>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "backup/backup_discovery.h"
+#include "backup/media_types.h"
+#include "cli/password_input.h"
+#include "platform/file_util.h"
+
+namespace dunmere::cli {
+
+const std::vector<std::string>& CategoryNames() {
+  static const std::vector<std::string> kNames = {
+      "camera-roll", "photo-stream", "messages",   "message-attachments", "contacts",            "call-history",
+      "notes",       "app-photos",   "app-videos", "whatsapp",            "whatsapp-attachments"};
+  return kNames;
+}
+
+bool IsKnownCategory(const std::string& name) {
+  const auto& names = CategoryNames();
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+namespace {
+
+// App media is told apart by extension: pictures to App Photos, the rest to App Videos.
+bool IsPicture(const std::string& fileName) {
+  const std::size_t dot = fileName.rfind('.');
+  if (dot == std::string::npos) return false;
+  std::string pattern = "*" + fileName.substr(dot);
+  for (char& c : pattern) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return std::string_view(kPictureExtensions).find(pattern + "|") != std::string_view::npos ||
+         std::string_view(kPictureExtensions).ends_with(pattern);
+}
+
+// The highest progress shown so far.
+Status ShowProgress(void* user, std::int32_t progress) {
+  auto* shown = static_cast<std::int32_t*>(user);
+  if (progress > *shown) {
+    *shown = progress;
+    std::fprintf(stderr, "\rScanning %3d%%", progress > 99 ? 99 : progress);
+    std::fflush(stderr);
+  }
+  return kOk;
+}
+
+}  // namespace
+
+int OpenBackup(const std::filesystem::path& folder, bool passwordFromStdin, CBackupEngine& engine,
+               BackupSummary& summary, std::int32_t& shown, Status& opened) {
+  if (!FolderExists(folder)) {
+    std::cerr << "dunmere: " << folder.string() << " is not a folder\n";
+    return 1;
+  }
+  if (SummariseFolder(std::filesystem::absolute(folder), summary) != kOk) {
+    std::cerr << "dunmere: " << folder.string() << " is not a backup (no readable Info.plist)\n";
+    return 1;
+  }
+  std::string password;
+  if (summary.encrypted) {
+    const std::optional<std::string> typed = ReadPassword(passwordFromStdin);
+    if (!typed) {
+      std::cerr << "dunmere: the backup is encrypted: give its password with --password-stdin\n";
+      return 1;
+    }
+    password = *typed;
+  }
+  engine.SetCurrentBackup(summary);
+  if (::isatty(STDERR_FILENO) != 0) engine.SetProgressCallback(&ShowProgress, &shown);
+  opened = engine.Open(password);
+  if (opened == kWrongPassword) {
+    std::cerr << "\ndunmere: wrong password for " << summary.folderPath.string() << '\n';
+    return 3;
+  }
+  return -1;
+}
+
+void ScanCategories(CBackupEngine& engine, const std::set<std::string>& chosen, std::int32_t shown,
+                    ScanOutcome& outcome) {
+  auto ticked = [&chosen](const char* name) { return chosen.empty() || chosen.count(name) > 0; };
+  ScanResults& r = outcome.results;
+  r.deviceName = engine.currentSummary.displayName;  // the name stays when the folder becomes the copy
+  if (ticked("camera-roll") || ticked("photo-stream")) {
+    const Status rc = engine.ScanCameraRollAndPhotoStream(r.cameraRoll, r.photoStream);
+    outcome.codes["camera-roll"] = outcome.codes["photo-stream"] = rc;
+  }
+  if (ticked("messages")) outcome.codes["messages"] = engine.ScanMessages(r.messages);
+  if (ticked("message-attachments")) {
+    outcome.codes["message-attachments"] = engine.ScanMessageAttachments(r.messageAttachments);
+  }
+  if (ticked("contacts")) outcome.codes["contacts"] = engine.ScanContacts(r.contacts);
+  if (ticked("call-history")) outcome.codes["call-history"] = engine.ScanCallHistory(r.calls);
+  if (ticked("notes")) outcome.codes["notes"] = engine.ScanNotes(r.notes);
+  if (ticked("app-photos") || ticked("app-videos")) {
+    std::vector<AppMediaRecord> media;
+    const Status rc = engine.ScanAppMedia(media);
+    for (AppMediaRecord& m : media) (IsPicture(m.fileName) ? r.appPhotos : r.appVideos).push_back(std::move(m));
+    outcome.codes["app-photos"] = outcome.codes["app-videos"] = rc;
+  }
+  if (ticked("whatsapp")) outcome.codes["whatsapp"] = engine.ScanWhatsApp(r.whatsApp);
+  if (ticked("whatsapp-attachments")) {
+    outcome.codes["whatsapp-attachments"] = engine.GetWhatsAppAttachments(r.whatsAppAttachments);
+  }
+  if (shown >= 0) std::fprintf(stderr, "\rScanning 100%%\n");
+}
+
+}  // namespace dunmere::cli

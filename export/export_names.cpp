@@ -1,0 +1,61 @@
+#include "export/export_names.h"
+
+#include <system_error>
+
+namespace dunmere {
+namespace fs = std::filesystem;
+
+std::string SafePathComponent(std::string_view name) {
+  std::string out;
+  out.reserve(name.size());
+  for (const char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    const bool refused = c < 32 || c == 127 || ch == '/' || ch == '\\' || ch == ':' || ch == '*' || ch == '?' ||
+                         ch == '"' || ch == '<' || ch == '>' || ch == '|';
+    out.push_back(refused ? '_' : ch);
+  }
+  // Trailing dots and blanks are dropped by some file systems; keep the name as it will be seen.
+  while (!out.empty() && (out.back() == '.' || out.back() == ' ')) out.pop_back();
+  if (out.empty() || out == "." || out == "..") return "_";
+  return out;
+}
+
+fs::path UniquePath(const fs::path& wanted) {
+  std::error_code ec;
+  if (!fs::exists(wanted, ec)) return wanted;
+  const fs::path folder = wanted.parent_path();
+  const std::string stem = wanted.stem().string();
+  const std::string extension = wanted.extension().string();
+  for (unsigned n = 1;; ++n) {
+    const fs::path candidate = folder / (stem + "(" + std::to_string(n) + ")" + extension);
+    if (!fs::exists(candidate, ec)) return candidate;
+  }
+}
+
+std::string HtmlEscape(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string CsvField(std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+  std::string out = "\"";
+  for (const char c : text) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out + "\"";
+}
+
+}  // namespace dunmere

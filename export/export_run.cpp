@@ -1,0 +1,117 @@
+#include "export/export_run.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "platform/file_util.h"
+
+namespace dunmere {
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string StartStamp() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                local.tm_hour, local.tm_min, local.tm_sec);
+  return buf;
+}
+
+}  // namespace
+
+ExportRun::ExportRun(const ScanResults& results, const Selection& selection, IPhoneRecoveryParse& source,
+                     fs::path outputRoot)
+    : results_(results), selection_(selection), source_(source), root_(std::move(outputRoot)) {}
+
+Status ExportRun::Prepare(const fs::path& templateFolder) {
+  return templates_.Load(templateFolder, results_.deviceName);
+}
+
+Status ExportRun::Report(void* run, std::int32_t percentDone, Status error, const fs::path& path) {
+  return static_cast<ExportRun*>(run)->ReportItem(percentDone, error, path);
+}
+
+Status ExportRun::ReportItem(std::int32_t percentDone, Status error, const fs::path& path) {
+  std::lock_guard<std::mutex> guard(lock_);
+  if (cancelled_) return kStoppedByUser;
+  if (percentDone == 100) {
+    if (error == 0) {
+      details.push_back({path, 0});
+    } else {
+      details.push_front({path, error});
+      ++failed;
+    }
+    ++done;
+  }
+  percent = percentDone;
+  current = path;
+  if (onReport) onReport(*this);
+  return kOk;
+}
+
+void ExportRun::Cancel() {
+  std::lock_guard<std::mutex> guard(lock_);
+  cancelled_ = true;
+}
+
+bool ExportRun::Cancelled() {
+  std::lock_guard<std::mutex> guard(lock_);
+  return cancelled_;
+}
+
+void ExportRun::Run() {
+  stamp = StartStamp();
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    done = failed = 0;
+    total = 0;
+    for (const auto& [key, entry] : selection_) total += entry.checked != 0 ? 1 : 0;
+  }
+  for (const auto& [key, entry] : selection_) {
+    if (entry.checked == 0 || entry.excluded != 0 || entry.filteredOut != 0) continue;
+    // After a confirmed cancel no further item is begun.
+    if (Cancelled()) break;
+    switch (entry.category) {
+      case CategoryId::kCameraRoll:
+        ExportMedia(*static_cast<const MediaFileRecord*>(key), "Camera Roll");
+        break;
+      case CategoryId::kPhotoStream:
+        ExportMedia(*static_cast<const MediaFileRecord*>(key), "Photo Stream");
+        break;
+      case CategoryId::kWhatsAppAttachments:
+        ExportMedia(*static_cast<const MediaFileRecord*>(key), "WhatsApp Attachments");
+        break;
+      case CategoryId::kMessageAttachments:
+        ExportAttachment(*static_cast<const AttachmentFileRecord*>(key));
+        break;
+      case CategoryId::kAppPhotos:
+        ExportAppMedia(*static_cast<const AppMediaRecord*>(key), "App Photos");
+        break;
+      case CategoryId::kAppVideos:
+        ExportAppMedia(*static_cast<const AppMediaRecord*>(key), "App Video");
+        break;
+      case CategoryId::kMessages:
+        ExportConversation(*static_cast<const MessageRecord*>(key));
+        break;
+      case CategoryId::kContacts:
+        AddContactRow(*static_cast<const ContactRecord*>(key));
+        break;
+      case CategoryId::kCallHistory:
+        AddCallRow(*static_cast<const CallRecord*>(key));
+        break;
+      case CategoryId::kNotes:
+        AddNoteRow(*static_cast<const NoteRecord*>(key));
+        break;
+      case CategoryId::kWhatsApp:
+        ExportChat(*static_cast<const WhatsAppMessageRecord*>(key));
+        break;
+    }
+  }
+  WriteFinalPages();
+  finished_ = true;
+}
+
+}  // namespace dunmere

@@ -1,0 +1,106 @@
+#pragma once
+// The export run: every ticked record written under one output folder by the writers of its
+// category, one item after another, with a progress report that both the command line and the
+// dialog watch, counts of done and failed items, a detail row per finished item, and cancel.
+#include <atomic>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "backup/recovery_source.h"
+#include "categories/category_records.h"
+#include "export/export_templates.h"
+
+namespace dunmere {
+
+// What a scan found, as the export reads it.
+struct ScanResults {
+  ConversationMap messages;
+  WhatsAppChatMap whatsApp;
+  std::vector<ContactRecord> contacts;
+  std::vector<CallRecord> calls;
+  std::vector<NoteRecord> notes;
+  std::vector<MediaFileRecord> cameraRoll;
+  std::vector<MediaFileRecord> photoStream;
+  std::vector<MediaFileRecord> whatsAppAttachments;
+  std::vector<AppMediaRecord> appPhotos;
+  std::vector<AppMediaRecord> appVideos;
+  std::vector<AttachmentFileRecord> messageAttachments;
+  std::string deviceName;  // the backup's display name, or the name a device reports
+};
+
+// The records to export, by the address of the record (a conversation or chat by one of its records).
+using Selection = std::map<const void*, SelectionEntry>;
+
+struct ExportDetail {
+  std::filesystem::path path;
+  Status error = 0;  // 0: "Success"
+  std::string Text() const { return error == 0 ? "Success" : StatusText(error); }
+};
+
+class ExportRun {
+ public:
+  ExportRun(const ScanResults& results, const Selection& selection, IPhoneRecoveryParse& source,
+            std::filesystem::path outputRoot);
+
+  // Reads the five templates; 87 when one cannot be read (the run must not start then).
+  Status Prepare(const std::filesystem::path& templateFolder);
+
+  // The worker: every ticked entry in key order, then the final pages; sets the finished flag last.
+  void Run();
+
+  // The progress report every writer and every copy calls: answers 2 once the run is cancelled.
+  static Status Report(void* run, std::int32_t percent, Status error, const std::filesystem::path& path);
+
+  // A confirmed cancel: the item in hand stops at its next report and its file is removed; no
+  // further entry is begun; the final pages are still written for what was done.
+  void Cancel();
+  bool Finished() const { return finished_.load(); }
+  // Held by a caller (the dialog asking whether to cancel), it pauses the worker at its next report.
+  std::mutex& Lock() { return lock_; }
+
+  // Called inside the lock after every report (the command line prints, the dialog draws).
+  std::function<void(const ExportRun&)> onReport;
+
+  // State of the run, read inside the lock.
+  std::int32_t done = 0;
+  std::int32_t failed = 0;
+  std::int32_t total = 0;
+  std::int32_t percent = 0;
+  std::filesystem::path current;
+  std::deque<ExportDetail> details;  // failures at the top, successes in finishing order below
+  std::string stamp;                 // local start time, 14 digits
+
+ private:
+  Status ReportItem(std::int32_t percentDone, Status error, const std::filesystem::path& path);
+  bool Cancelled();
+  void ExportMedia(const MediaFileRecord& record, const char* folder);
+  void ExportAppMedia(const AppMediaRecord& record, const char* folder);
+  void ExportAttachment(const AttachmentFileRecord& record);
+  void ExportConversation(const MessageRecord& representative);
+  void ExportChat(const WhatsAppMessageRecord& representative);
+  void AddContactRow(const ContactRecord& contact);
+  void AddCallRow(const CallRecord& call);
+  void AddNoteRow(const NoteRecord& note);
+  void WriteFinalPages();
+  void CopyUnique(const std::string& source, const std::filesystem::path& wanted);
+
+  const ScanResults& results_;
+  const Selection& selection_;
+  IPhoneRecoveryParse& source_;
+  std::filesystem::path root_;
+  ExportTemplates templates_;
+  std::string contactRows_;
+  std::string callRows_;
+  std::string noteRows_;
+  bool messagesExported_ = false;
+  bool cancelled_ = false;  // inside the lock
+  std::atomic<bool> finished_{false};
+  std::mutex lock_;
+};
+
+}  // namespace dunmere

@@ -1,0 +1,230 @@
+// The writers of the export run: media copies under free names, conversation and chat pages, text
+// and CSV files, the contact, call and note rows and the pages they end up in.
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "export/export_names.h"
+#include "export/export_run.h"
+#include "platform/file_util.h"
+
+namespace dunmere {
+namespace fs = std::filesystem;
+
+namespace {
+
+// A text file as the export writes them: UTF-8 with a byte-order mark, lines ending in CR LF.
+class TextFile {
+ public:
+  explicit TextFile(const fs::path& path) : out_(path, std::ios::binary | std::ios::trunc) { out_ << "\xEF\xBB\xBF"; }
+  bool ok() const { return static_cast<bool>(out_); }
+  void Line(const std::string& text) {
+    out_ << text << "\r\n";
+    out_.flush();
+  }
+
+ private:
+  std::ofstream out_;
+};
+
+// "%10s: %s": the label right-aligned in ten characters.
+std::string Labeled(const std::string& label, const std::string& value) {
+  std::string padded = label.size() < 10 ? std::string(10 - label.size(), ' ') + label : label;
+  return padded + ": " + value;
+}
+
+void RemoveQuietly(const fs::path& path) {
+  std::error_code ec;
+  fs::remove(path, ec);
+}
+
+struct PageRow {
+  bool fromMe;
+  bool deleted;
+  std::string date;
+  std::string sender;
+  std::string text;
+};
+
+std::string MessageRow(const PageRow& row) {
+  std::string out = "<div class=\"date\">Date: " + HtmlEscape(row.date) + " " + HtmlEscape(row.sender) + ":</div>\r\n";
+  out += row.fromMe ? (row.deleted ? "<div class=\"del_send_msg\">" : "<div class=\"send_msg\">")
+                    : (row.deleted ? "<div class=\"del_recv_msg\">" : "<div class=\"recv_msg\">");
+  return out + HtmlEscape(row.text) + "</div>\r\n";
+}
+
+}  // namespace
+
+void ExportRun::CopyUnique(const std::string& source, const fs::path& wanted) {
+  const fs::path destination = UniquePath(wanted);
+  const Status rc = source_.CopyOut(source, destination, &ExportRun::Report, this);
+  // A copy stopped by a cancel leaves no short file behind.
+  if (rc == kStoppedByUser) RemoveQuietly(destination);
+}
+
+void ExportRun::ExportMedia(const MediaFileRecord& record, const char* folder) {
+  CopyUnique(record.sourcePath, root_ / folder / SafePathComponent(record.fileName));
+}
+
+void ExportRun::ExportAttachment(const AttachmentFileRecord& record) {
+  CopyUnique(record.sourcePath, root_ / "Message Attachments" / SafePathComponent(record.fileName));
+}
+
+void ExportRun::ExportAppMedia(const AppMediaRecord& record, const char* folder) {
+  const fs::path appFolder = root_ / folder / SafePathComponent(record.appName);
+  CreateFolders(appFolder);
+  CopyUnique(record.sourcePath, appFolder / SafePathComponent(record.fileName));
+}
+
+void ExportRun::ExportConversation(const MessageRecord& representative) {
+  messagesExported_ = true;
+  const std::string who = representative.contactName.empty() ? "Unknown" : representative.contactName;
+  const std::string base = representative.handle.empty() ? who : who + "(" + representative.handle + ")";
+  const fs::path folder = root_ / "Message" / SafePathComponent(who + "-" + stamp);
+  CreateFolders(folder);
+  const auto list = results_.messages.find(representative.handleId);
+  static const std::vector<MessageRecord> kNone;
+  const std::vector<MessageRecord>& messages = list != results_.messages.end() ? list->second : kNone;
+
+  // The text file: who wrote, when, what.
+  {
+    TextFile text(UniquePath(folder / SafePathComponent(base + ".txt")));
+    for (const MessageRecord& m : messages) {
+      const bool named = !m.contactName.empty() && m.contactName != "Unknown";
+      text.Line(Labeled(m.fromMe != 0 ? "To" : "From", named ? m.contactName + "(" + m.handle + ")" : m.handle));
+      text.Line(Labeled("Data", m.date));
+      text.Line(Labeled("Content", m.text));
+      text.Line("");
+    }
+  }
+
+  const fs::path page = UniquePath(folder / SafePathComponent(base + ".html"));
+  std::ofstream out(page, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    ReportItem(100, StatusFromErrno(errno != 0 ? errno : EIO), page);
+    return;
+  }
+  const std::string person = "Name: " + who + ", Phone: " + representative.handle;
+  out << ReplaceAll(templates_.messages.head, "{|person|}", HtmlEscape(person));
+  const std::size_t n = messages.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const MessageRecord& m = messages[i];
+    const std::string sender = (m.contactName.empty() || m.contactName == "Unknown") ? m.handle : m.contactName;
+    out << MessageRow({m.fromMe != 0, m.deleted != 0, m.date, m.fromMe != 0 ? "Me" : sender, m.text});
+    if (ReportItem(static_cast<std::int32_t>((i + 1) * 100 / n), 0, page) != kOk) {
+      out.close();
+      RemoveQuietly(page);  // a cancelled page is not left short
+      return;
+    }
+  }
+  out << templates_.messages.tail;
+}
+
+void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
+  std::string person = representative.chatMembers.empty()
+                           ? representative.chatJids
+                           : representative.chatMembers + "(" + representative.chatJids + ")";
+  if (representative.chatMembers.find(',') != std::string::npos) person = representative.chatTitle;
+  if (person.empty()) person = "Unknown";
+  const fs::path folder = root_ / "WhatsApp Message" / SafePathComponent(person + "-" + stamp);
+  CreateFolders(folder);
+  const auto list = results_.whatsApp.find(representative.chatId);
+  static const std::vector<WhatsAppMessageRecord> kNone;
+  const std::vector<WhatsAppMessageRecord>& messages = list != results_.whatsApp.end() ? list->second : kNone;
+  const std::string name = SafePathComponent(person);
+
+  {
+    TextFile text(UniquePath(folder / (name + ".txt")));
+    for (const WhatsAppMessageRecord& m : messages) {
+      const bool named = !m.senderName.empty() && m.senderName != "Unknown";
+      text.Line(Labeled(m.fromMe != 0 ? "To" : "From", named ? m.senderName + "(" + m.senderJid + ")" : m.senderJid));
+      text.Line(Labeled("Data", m.date));
+      text.Line(Labeled("Content", m.text));
+      text.Line("");
+    }
+  }
+  {
+    TextFile csv(UniquePath(folder / (name + ".csv")));
+    csv.Line("Chats,Name/Phone,Date,Type,Content");
+    for (const WhatsAppMessageRecord& m : messages) {
+      csv.Line(CsvField(m.senderName) + "," + CsvField(m.senderJid) + "," + CsvField(m.date) + "," +
+               (m.fromMe != 0 ? "Send" : "Received") + "," + CsvField(m.text));
+    }
+  }
+
+  const fs::path page = UniquePath(folder / (name + ".html"));
+  std::ofstream out(page, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    ReportItem(100, StatusFromErrno(errno != 0 ? errno : EIO), page);
+    return;
+  }
+  const std::string line = "Name: " + representative.chatMembers + ", Phone: " + representative.chatJids;
+  out << ReplaceAll(templates_.whatsApp.head, "{|person|}", HtmlEscape(line));
+  const std::size_t n = messages.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    const WhatsAppMessageRecord& m = messages[i];
+    const std::string sender = (m.senderName.empty() || m.senderName == "Unknown") ? m.senderJid : m.senderName;
+    out << MessageRow({m.fromMe != 0, m.deleted != 0, m.date, m.fromMe != 0 ? "Me" : sender, m.text});
+    if (ReportItem(static_cast<std::int32_t>((i + 1) * 100 / n), 0, page) != kOk) {
+      out.close();
+      RemoveQuietly(page);
+      return;
+    }
+  }
+  out << templates_.whatsApp.tail;
+}
+
+void ExportRun::AddContactRow(const ContactRecord& c) {
+  contactRows_ += "\t<tr><td>" + HtmlEscape(c.name) + "</td><td>" +
+                  ReplaceAll(HtmlEscape(c.phones), "\n", "<br />") + "</td><td>" + HtmlEscape(c.emails) +
+                  "</td><td>" + HtmlEscape(c.address) + "</td><td>" + HtmlEscape(c.url) + "</td><td>" +
+                  HtmlEscape(c.social) + "</td><td>" + HtmlEscape(c.company) + "</td></tr>\r\n";
+  ReportItem(100, 0, root_ / "Contacts" / stamp / "Contacts.html");
+}
+
+void ExportRun::AddCallRow(const CallRecord& c) {
+  const std::string status =
+      c.duration != 0 ? DurationText(c.duration) : (c.incoming != 0 ? "Missed" : "Canceled");
+  callRows_ += "\t<tr><td>" + HtmlEscape(c.userName) + "</td><td>" + HtmlEscape(c.number) + "</td><td>" +
+               HtmlEscape(c.date) + "</td><td>" + (c.incoming != 0 ? "Incoming" : "Outgoing") + "</td><td>" + status +
+               "</td></tr>\r\n";
+  ReportItem(100, 0, root_ / "CallHistory" / ("CallHistory_" + stamp + ".html"));
+}
+
+void ExportRun::AddNoteRow(const NoteRecord& n) {
+  noteRows_ += "\t<tr><td>" + HtmlEscape(n.title) + "</td><td>" + HtmlEscape(n.date) + "</td><td>" +
+               HtmlEscape(n.content) + "</td></tr>\r\n";
+  ReportItem(100, 0, root_ / "Notes" / ("Notes_" + stamp + ".html"));
+}
+
+namespace {
+
+void WritePage(const fs::path& path, const PageTemplate& page, const std::string& rows) {
+  if (path.has_parent_path()) CreateFolders(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << page.head << rows << page.tail;
+}
+
+}  // namespace
+
+void ExportRun::WriteFinalPages() {
+  // The whole messages table, live and deleted rows, when any conversation was written.
+  if (messagesExported_) {
+    const fs::path csv = root_ / "Message" / "sms.csv";
+    RemoveQuietly(csv);
+    source_.ExportMessagesCsv(csv);
+  }
+  if (!callRows_.empty()) {
+    WritePage(root_ / "CallHistory" / ("CallHistory_" + stamp + ".html"), templates_.callHistory, callRows_);
+  }
+  if (!noteRows_.empty()) WritePage(root_ / "Notes" / ("Notes_" + stamp + ".html"), templates_.notes, noteRows_);
+  if (!contactRows_.empty()) {
+    const fs::path folder = root_ / "Contacts" / stamp;
+    CreateFolders(folder);
+    RemoveQuietly(folder / "Contacts.csv");
+    source_.ExportContactsCsv(folder / "Contacts.csv");
+    WritePage(folder / "Contacts.html", templates_.contacts, contactRows_);
+  }
+}
+
+}  // namespace dunmere
