@@ -67,8 +67,10 @@ Status CopyMediaOut(const fs::path& source, const fs::path& destination, CopyCal
   std::error_code ec;
   const std::uint64_t size = fs::file_size(source, ec);
   std::ifstream in(source, std::ios::binary);
-  std::ofstream out(destination, std::ios::binary | std::ios::trunc);
-  if (!in || !out || ec) {
+  // The destination is made only once the source is known to be readable: a failed copy leaves no file.
+  std::ofstream out;
+  if (in && !ec) out.open(destination, std::ios::binary | std::ios::trunc);
+  if (!in || ec || !out) {
     if (callback != nullptr) callback(user, 100, kInvalidParameter, destination);
     return kInvalidParameter;
   }
@@ -77,6 +79,10 @@ Status CopyMediaOut(const fs::path& source, const fs::path& destination, CopyCal
   const Status rc = CopyChunks(in, out, size, [&](std::uint64_t copied) {
     return callback != nullptr ? callback(user, Percent(copied, size), status, destination) : kOk;
   });
+  if (rc != kOk) {
+    out.close();
+    fs::remove(destination, ec);  // nothing short is left behind
+  }
   if (rc > 0 && callback != nullptr) callback(user, 100, rc, destination);
   return rc;
 }

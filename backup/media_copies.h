@@ -16,7 +16,8 @@ using CopyCallback = Status (*)(void* user, std::int32_t percent, Status status,
 Status MakeMediaPreviewCopy(const std::filesystem::path& dataFolder, const std::filesystem::path& source,
                             std::filesystem::path& output, ProgressCallback callback, void* user);
 
-// Copies source to destination, creating its folders; results as above.
+// Copies source to destination, creating its folders; results as above. A copy that fails or is
+// stopped leaves no file at destination.
 Status CopyMediaOut(const std::filesystem::path& source, const std::filesystem::path& destination,
                     CopyCallback callback, void* user);
 

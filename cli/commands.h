@@ -29,6 +29,15 @@ struct ScanOptions {
 };
 int RunScan(const ScanOptions& options);
 
+struct ExportOptions {
+  std::filesystem::path backup;
+  std::filesystem::path out;
+  std::vector<std::string> categories;  // empty: all
+  bool deletedOnly = false;
+  bool passwordFromStdin = false;
+};
+int RunExport(const ExportOptions& options);
+
 struct DecodeOptions {
   std::filesystem::path database;
   std::string table;

@@ -32,6 +32,16 @@ int main(int argc, char** argv) {
                         "Read the password of an encrypted backup as one line of standard input");
   scanCommand->add_flag("--json", scan.json, "Print one JSON document");
 
+  dunmere::cli::ExportOptions exportOptions;
+  std::string exportBackup, exportOut;
+  CLI::App* exportCommand = app.add_subcommand("export", "Export a backup's records as pages, text, CSV and copies");
+  exportCommand->add_option("BACKUP", exportBackup, "Backup folder")->required();
+  exportCommand->add_option("--out", exportOut, "Folder to write into")->required();
+  exportCommand->add_option("-c,--category", exportOptions.categories, "Categories to export (default: all)");
+  exportCommand->add_flag("--deleted-only", exportOptions.deletedOnly, "Only deleted records");
+  exportCommand->add_flag("--password-stdin", exportOptions.passwordFromStdin,
+                          "Read the password of an encrypted backup as one line of standard input");
+
   dunmere::cli::DecodeOptions decode;
   std::string database;
   CLI::App* decodeCommand = app.add_subcommand("decode", "Decode one table of a database file, live and deleted rows");
@@ -58,6 +68,11 @@ int main(int argc, char** argv) {
   if (*scanCommand) {
     scan.backup = scanBackup;
     return dunmere::cli::RunScan(scan);
+  }
+  if (*exportCommand) {
+    exportOptions.backup = exportBackup;
+    exportOptions.out = exportOut;
+    return dunmere::cli::RunExport(exportOptions);
   }
   if (*decodeCommand) {
     decode.database = database;

@@ -1,0 +1,123 @@
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+
+#include "backup/recovery_source.h"
+#include "cli/backup_scan.h"
+#include "cli/commands.h"
+#include "export/export_run.h"
+#include "platform/program_dir.h"
+
+namespace dunmere::cli {
+namespace fs = std::filesystem;
+
+namespace {
+
+void Tick(Selection& selection, const void* record, CategoryId category) {
+  SelectionEntry entry;
+  entry.checked = 1;
+  entry.category = category;
+  selection[record] = entry;
+}
+
+template <typename Record>
+void TickAll(Selection& selection, const std::vector<Record>& records, CategoryId category, bool deletedOnly) {
+  for (const Record& r : records) {
+    if (!deletedOnly || r.deleted != 0) Tick(selection, &r, category);
+  }
+}
+
+// Media files carry no deleted mark: a deleted-only export leaves them out.
+template <typename Record>
+void TickMedia(Selection& selection, const std::vector<Record>& records, CategoryId category, bool deletedOnly) {
+  if (deletedOnly) return;
+  for (const Record& r : records) Tick(selection, &r, category);
+}
+
+// A conversation is ticked by its first record; a deleted-only export takes those holding a deleted message.
+template <typename Map>
+void TickConversations(Selection& selection, const Map& conversations, CategoryId category, bool deletedOnly) {
+  for (const auto& [key, messages] : conversations) {
+    const bool anyDeleted =
+        std::any_of(messages.begin(), messages.end(), [](const auto& m) { return m.deleted != 0; });
+    if (!messages.empty() && (!deletedOnly || anyDeleted)) Tick(selection, &messages.front(), category);
+  }
+}
+
+}  // namespace
+
+int RunExport(const ExportOptions& options) {
+  for (const std::string& c : options.categories) {
+    if (!IsKnownCategory(c)) {
+      std::cerr << "dunmere: unknown category \"" << c << "\"\n";
+      return 1;
+    }
+  }
+  CBackupEngine engine;
+  BackupSummary summary;
+  std::int32_t shown = -1;
+  Status opened = 0;
+  if (const int exit = OpenBackup(options.backup, options.passwordFromStdin, engine, summary, shown, opened);
+      exit >= 0) {
+    return exit;
+  }
+  const std::set<std::string> chosen(options.categories.begin(), options.categories.end());
+  ScanOutcome outcome;
+  ScanCategories(engine, chosen, shown, outcome);
+  const ScanResults& r = outcome.results;
+  auto ticked = [&chosen](const char* name) { return chosen.empty() || chosen.count(name) > 0; };
+
+  Selection selection;
+  const bool deletedOnly = options.deletedOnly;
+  if (ticked("camera-roll")) TickMedia(selection, r.cameraRoll, CategoryId::kCameraRoll, deletedOnly);
+  if (ticked("photo-stream")) TickMedia(selection, r.photoStream, CategoryId::kPhotoStream, deletedOnly);
+  if (ticked("app-photos")) TickMedia(selection, r.appPhotos, CategoryId::kAppPhotos, deletedOnly);
+  if (ticked("app-videos")) TickMedia(selection, r.appVideos, CategoryId::kAppVideos, deletedOnly);
+  if (ticked("message-attachments")) {
+    TickMedia(selection, r.messageAttachments, CategoryId::kMessageAttachments, deletedOnly);
+  }
+  if (ticked("whatsapp-attachments")) {
+    TickMedia(selection, r.whatsAppAttachments, CategoryId::kWhatsAppAttachments, deletedOnly);
+  }
+  if (ticked("messages")) TickConversations(selection, r.messages, CategoryId::kMessages, deletedOnly);
+  if (ticked("whatsapp")) TickConversations(selection, r.whatsApp, CategoryId::kWhatsApp, deletedOnly);
+  if (ticked("contacts")) TickAll(selection, r.contacts, CategoryId::kContacts, deletedOnly);
+  if (ticked("call-history")) TickAll(selection, r.calls, CategoryId::kCallHistory, deletedOnly);
+  if (ticked("notes")) TickAll(selection, r.notes, CategoryId::kNotes, deletedOnly);
+  if (selection.empty()) {
+    std::cout << "Nothing to export.\n";
+    return 0;
+  }
+
+  CLocalBuckupRecovery source;
+  source.Attach(&engine);
+  const fs::path out = fs::absolute(options.out);
+  ExportRun run(r, selection, source, out);
+  const fs::path templates = ProgramDirectory() / "template";
+  if (run.Prepare(templates) != kOk) {
+    std::cerr << "dunmere: the page templates cannot be read from " << templates.string() << '\n';
+    return 1;
+  }
+  if (::isatty(STDERR_FILENO) != 0) {
+    run.onReport = [](const ExportRun& state) {
+      std::fprintf(stderr, "\rExporting %d of %d (%3d%%)", state.done, state.total, state.percent);
+      std::fflush(stderr);
+    };
+  }
+  run.Run();
+  if (run.onReport) std::fputc('\n', stderr);
+
+  std::cout << "Exported " << run.done - run.failed << " of " << run.total << " items to " << out.string() << '\n';
+  const auto page = std::find_if(run.details.begin(), run.details.end(), [](const ExportDetail& d) {
+    return d.error == 0 && d.path.extension() == ".html" && d.path.parent_path().parent_path().filename() == "Message";
+  });
+  if (page != run.details.end()) std::cout << "A Messages page: " << page->path.string() << '\n';
+  for (const ExportDetail& d : run.details) {
+    if (d.error != 0) std::cout << "Failed: " << d.path.string() << ": " << d.Text() << '\n';
+  }
+  return run.failed > 0 ? 1 : 0;
+}
+
+}  // namespace dunmere::cli

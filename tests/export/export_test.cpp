@@ -1,0 +1,274 @@
+// The export run and its writers on hand-made scan results: layout and names, page rows, text and
+// CSV files byte for byte, counts and detail rows, cancel, templates, escaping and path safety.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <regex>
+#include <thread>
+
+#include "export/export_names.h"
+#include "export/export_run.h"
+#include "tests/support/temp_dir.h"
+
+namespace dunmere {
+namespace {
+namespace fs = std::filesystem;
+
+// A data source whose copies are real and whose whole-table CSV files are markers.
+class FakeSource : public CLocalBuckupRecovery {
+ public:
+  Status CopyOut(const fs::path& source, const fs::path& destination, CopyCallback callback, void* user) override {
+    return CopyMediaOut(source, destination, callback, user);
+  }
+  Status ExportMessagesCsv(const fs::path& output) override {
+    testing::WriteFile(output, "messages csv");
+    return kOk;
+  }
+  Status ExportContactsCsv(const fs::path& output) override {
+    testing::WriteFile(output, "contacts csv");
+    return kOk;
+  }
+};
+
+class ExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const fs::path t = dir_ / "template";
+    for (const char* name : {"CallHistory.html", "Notes.html", "contacts.html"}) {
+      testing::WriteFile(t / name, "<h1>{|title|}</h1>\n{|content|}</table>\n");
+    }
+    for (const char* name : {"Sms.html", "WhatsApp.html"}) {
+      testing::WriteFile(t / name, "<title>{|title|}</title><p>{|person|}</p>\n{|content|}</body>\n");
+    }
+    results_.deviceName = "Zoe's <iPhone>";
+  }
+  // Runs an export of the selection into dir_/out.
+  ExportRun& Run(const Selection& selection) {
+    run_ = std::make_unique<ExportRun>(results_, selection, source_, dir_ / "out");
+    EXPECT_EQ(run_->Prepare(dir_ / "template"), kOk);
+    run_->Run();
+    return *run_;
+  }
+  static SelectionEntry Ticked(CategoryId category) {
+    SelectionEntry e;
+    e.checked = 1;
+    e.category = category;
+    return e;
+  }
+  testing::TempDir dir_;
+  ScanResults results_;
+  FakeSource source_;
+  std::unique_ptr<ExportRun> run_;
+};
+
+MessageRecord Message(int fromMe, int deleted, const std::string& date, const std::string& text) {
+  MessageRecord m;
+  m.fromMe = fromMe;
+  m.deleted = static_cast<std::uint8_t>(deleted);
+  m.handleId = 7;
+  m.handle = "+123";
+  m.date = date;
+  m.text = text;
+  return m;
+}
+
+TEST_F(ExportTest, ConversationPagesTextFilesAndNames) {
+  results_.messages[7] = {Message(0, 0, "2020-01-01 10:00:00", "hi <script>alert(1)</script>"),
+                          Message(1, 1, "2020-01-01 10:01:00", "deleted & mine"),
+                          Message(0, 1, "2020-01-01 10:02:00", "deleted, received")};
+  Selection selection{{&results_.messages[7].front(), Ticked(CategoryId::kMessages)}};
+  ExportRun& run = Run(selection);
+  const fs::path folder = dir_ / "out" / "Message" / ("Unknown-" + run.stamp);
+  ASSERT_TRUE(std::regex_match(run.stamp, std::regex("[0-9]{14}")));
+  const std::string page = testing::ReadFile(folder / "Unknown(+123).html");
+  EXPECT_EQ(page,
+            "<title>iPhone&#39;s Messages of Zoe&#39;s &lt;iPhone&gt;</title><p>Name: Unknown, Phone: +123</p>\n"
+            "<div class=\"date\">Date: 2020-01-01 10:00:00 +123:</div>\r\n"
+            "<div class=\"recv_msg\">hi &lt;script&gt;alert(1)&lt;/script&gt;</div>\r\n"
+            "<div class=\"date\">Date: 2020-01-01 10:01:00 Me:</div>\r\n"
+            "<div class=\"del_send_msg\">deleted &amp; mine</div>\r\n"
+            "<div class=\"date\">Date: 2020-01-01 10:02:00 +123:</div>\r\n"
+            "<div class=\"del_recv_msg\">deleted, received</div>\r\n"
+            "</body>\n");
+  EXPECT_EQ(testing::ReadFile(folder / "Unknown(+123).txt"),
+            "\xEF\xBB\xBF      From: +123\r\n      Data: 2020-01-01 10:00:00\r\n   Content: hi <script>alert(1)</script>\r\n\r\n"
+            "        To: +123\r\n      Data: 2020-01-01 10:01:00\r\n   Content: deleted & mine\r\n\r\n"
+            "      From: +123\r\n      Data: 2020-01-01 10:02:00\r\n   Content: deleted, received\r\n\r\n");
+  EXPECT_EQ(testing::ReadFile(dir_ / "out" / "Message" / "sms.csv"), "messages csv");
+  // Progress: one report per message, the last at 100 with no error.
+  EXPECT_EQ(run.done, 1);
+  EXPECT_EQ(run.failed, 0);
+  ASSERT_EQ(run.details.size(), 1u);
+  EXPECT_EQ(run.details[0].Text(), "Success");
+
+  // The same conversation again, in the same folder: the files take (1).
+  ExportRun again(results_, selection, source_, dir_ / "out");
+  ASSERT_EQ(again.Prepare(dir_ / "template"), kOk);
+  again.Run();
+  if (again.stamp == run.stamp) {
+    EXPECT_TRUE(fs::exists(folder / "Unknown(+123)(1).html"));
+  }
+}
+
+TEST_F(ExportTest, WhatsAppChatFilesQuoteTheirCsvAndGroupsTakeTheTitle) {
+  WhatsAppMessageRecord own;
+  own.fromMe = 1;
+  own.chatId = 3;
+  own.senderName = "Me";
+  own.date = "2021-05-01 08:00:00";
+  own.text = "see you, \"soon\"\nbye";
+  own.chatMembers = "Ben,Cara";
+  own.chatJids = "491,492";
+  own.chatTitle = "Climbing / group";
+  WhatsAppMessageRecord other = own;
+  other.fromMe = 0;
+  other.senderName = "Ben";
+  other.senderJid = "491";
+  other.text = "ok";
+  results_.whatsApp[3] = {own, other};
+  ExportRun& run = Run({{&results_.whatsApp[3].front(), Ticked(CategoryId::kWhatsApp)}});
+  // A group is filed under its title, made a safe name.
+  const fs::path folder = dir_ / "out" / "WhatsApp Message" / ("Climbing _ group-" + run.stamp);
+  EXPECT_EQ(testing::ReadFile(folder / "Climbing _ group.csv"),
+            "\xEF\xBB\xBF" "Chats,Name/Phone,Date,Type,Content\r\n"
+            "Me,,2021-05-01 08:00:00,Send,\"see you, \"\"soon\"\"\nbye\"\r\n"
+            "Ben,491,2021-05-01 08:00:00,Received,ok\r\n");
+  const std::string text = testing::ReadFile(folder / "Climbing _ group.txt");
+  EXPECT_EQ(text.rfind("\xEF\xBB\xBF        To: Me()\r\n", 0), 0u);  // own message: "To", Me and empty brackets
+  EXPECT_NE(testing::ReadFile(folder / "Climbing _ group.html").find("<p>Name: Ben,Cara, Phone: 491,492</p>"),
+            std::string::npos);
+}
+
+TEST_F(ExportTest, RowsOfContactsCallsAndNotesAndTheirPages) {
+  ContactRecord a;
+  a.name = "../../x";
+  a.phones = "555-0100\n555-0200";
+  a.emails = "a@example.com";
+  ContactRecord b = a;
+  b.name = "B";
+  ContactRecord c = a;
+  c.name = "C";
+  results_.contacts = {a, b, c};
+  CallRecord missed;
+  missed.incoming = 1;
+  missed.date = "2020-02-02 02:02:02";
+  missed.number = "555";
+  CallRecord outgoing = missed;
+  outgoing.incoming = 0;
+  CallRecord talked = missed;
+  talked.duration = 3661;
+  results_.calls = {missed, outgoing, talked};
+  NoteRecord note;
+  note.title = "T";
+  note.date = "2020-03-03 03:03:03";
+  note.content = "a < b";
+  results_.notes = {note};
+  Selection selection;
+  for (const ContactRecord& r : results_.contacts) selection[&r] = Ticked(CategoryId::kContacts);
+  for (const CallRecord& r : results_.calls) selection[&r] = Ticked(CategoryId::kCallHistory);
+  selection[&results_.notes[0]] = Ticked(CategoryId::kNotes);
+  ExportRun& run = Run(selection);
+
+  EXPECT_EQ(run.done, 7);
+  const fs::path contacts = dir_ / "out" / "Contacts" / run.stamp / "Contacts.html";
+  std::size_t contactRows = 0;
+  for (const ExportDetail& d : run.details) contactRows += d.path == contacts ? 1 : 0;
+  EXPECT_EQ(contactRows, 3u);  // one "Success" row per contact, each with the one page
+  const std::string page = testing::ReadFile(contacts);
+  EXPECT_NE(page.find("\t<tr><td>../../x</td><td>555-0100<br />555-0200</td><td>a@example.com</td><td></td><td></td>"
+                      "<td></td><td></td></tr>\r\n"),
+            std::string::npos);
+  EXPECT_EQ(testing::ReadFile(dir_ / "out" / "Contacts" / run.stamp / "Contacts.csv"), "contacts csv");
+  const std::string calls = testing::ReadFile(dir_ / "out" / "CallHistory" / ("CallHistory_" + run.stamp + ".html"));
+  EXPECT_NE(calls.find("<td>Incoming</td><td>Missed</td>"), std::string::npos);
+  EXPECT_NE(calls.find("<td>Outgoing</td><td>Canceled</td>"), std::string::npos);
+  EXPECT_NE(calls.find("<td>Incoming</td><td>1 Hour 1 Min</td>"), std::string::npos);
+  const std::string notes = testing::ReadFile(dir_ / "out" / "Notes" / ("Notes_" + run.stamp + ".html"));
+  EXPECT_EQ(notes, "<h1>iPhone&#39;s Notes of Zoe&#39;s &lt;iPhone&gt;</h1>\n"
+                   "\t<tr><td>T</td><td>2020-03-03 03:03:03</td><td>a &lt; b</td></tr>\r\n</table>\n");
+  // Nothing was written outside the output folder.
+  EXPECT_FALSE(fs::exists(dir_ / "x"));
+}
+
+TEST_F(ExportTest, MediaCopiesFailuresOnTopAndUniqueNames) {
+  testing::WriteFile(dir_ / "src" / "a.jpg", "picture a");
+  results_.cameraRoll = {{9, "a.jpg", (dir_ / "src" / "missing.jpg").string()},
+                         {9, "a.jpg", (dir_ / "src" / "a.jpg").string()},
+                         {9, "a.jpg", (dir_ / "src" / "a.jpg").string()}};
+  AppMediaRecord app{9, "com/evil", "a.jpg", (dir_ / "src" / "a.jpg").string()};
+  results_.appPhotos = {app};
+  Selection selection;
+  for (const MediaFileRecord& r : results_.cameraRoll) selection[&r] = Ticked(CategoryId::kCameraRoll);
+  selection[&results_.appPhotos[0]] = Ticked(CategoryId::kAppPhotos);
+  ExportRun& run = Run(selection);
+  EXPECT_EQ(run.done, 4);
+  EXPECT_EQ(run.failed, 1);
+  ASSERT_EQ(run.details.size(), 4u);
+  EXPECT_NE(run.details.front().error, 0);  // the failure at the top
+  EXPECT_EQ(run.details.front().Text(), "The parameter is incorrect.");
+  EXPECT_EQ(testing::ReadFile(dir_ / "out" / "Camera Roll" / "a.jpg"), "picture a");
+  EXPECT_TRUE(fs::exists(dir_ / "out" / "Camera Roll" / "a(1).jpg"));
+  EXPECT_TRUE(fs::exists(dir_ / "out" / "App Photos" / "com_evil" / "a.jpg"));
+}
+
+TEST_F(ExportTest, CancelStopsTheItemInHandAndRemovesItsFile) {
+  for (int i = 0; i < 200; ++i) results_.messages[7].push_back(Message(0, 0, "2020-01-01 10:00:00", "m" + std::to_string(i)));
+  const Selection selection{{&results_.messages[7].front(), Ticked(CategoryId::kMessages)}};
+  ExportRun run(results_, selection, source_, dir_ / "out");
+  ASSERT_EQ(run.Prepare(dir_ / "template"), kOk);
+  std::atomic<int> reports{0};
+  run.onReport = [&reports](const ExportRun&) {
+    ++reports;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));  // a slow page, so the cancel lands inside it
+  };
+  std::thread worker([&run] { run.Run(); });
+  while (reports < 5) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  run.Cancel();
+  worker.join();
+  EXPECT_TRUE(run.Finished());
+  EXPECT_LT(reports.load(), 200);
+  EXPECT_EQ(run.done, 0);  // the page never finished
+  // The page in hand is removed, not left short; the final pages are still written.
+  const fs::path folder = dir_ / "out" / "Message" / ("Unknown-" + run.stamp);
+  EXPECT_FALSE(fs::exists(folder / "Unknown(+123).html"));
+  EXPECT_TRUE(fs::exists(dir_ / "out" / "Message" / "sms.csv"));
+  // After the cancel every report answers stop.
+  EXPECT_EQ(ExportRun::Report(&run, 50, 0, "x"), 2);
+}
+
+TEST(ExportTemplates, ShippedTemplatesAndAMissingOne) {
+  ExportTemplates templates;
+  ASSERT_EQ(templates.Load(DUNMERE_TEMPLATE_DIR, "Phone"), kOk);
+  EXPECT_NE(templates.messages.head.find("{|person|}"), std::string::npos);
+  EXPECT_NE(templates.messages.head.find("iPhone&#39;s Messages of Phone"), std::string::npos);
+  for (const char* cls : {".send_msg", ".recv_msg", ".del_send_msg", ".del_recv_msg", ".date"}) {
+    EXPECT_NE(templates.messages.head.find(cls), std::string::npos) << cls;
+  }
+  EXPECT_EQ(templates.messages.head.find("http"), std::string::npos);  // nothing fetched from outside
+  const std::string print = testing::ReadFile(fs::path(DUNMERE_TEMPLATE_DIR) / "Print.html");
+  EXPECT_EQ(print.find("{|content|}"), print.rfind("{|content|}"));
+  EXPECT_NE(print.find("function Init("), std::string::npos);
+
+  testing::TempDir empty;
+  EXPECT_EQ(templates.Load(empty.path(), "Phone"), kInvalidParameter);
+}
+
+TEST(ExportNames, SafeComponentsAndUniquePaths) {
+  EXPECT_EQ(SafePathComponent("../../x"), ".._.._x");
+  EXPECT_EQ(SafePathComponent(".."), "_");
+  EXPECT_EQ(SafePathComponent(""), "_");
+  EXPECT_EQ(SafePathComponent("a/b\\c:d*e?f\"g<h>i|j\x01k"), "a_b_c_d_e_f_g_h_i_j_k");
+  EXPECT_EQ(SafePathComponent("Zo\xC3\xAB (+1 555)"), "Zo\xC3\xAB (+1 555)");
+  EXPECT_EQ(CsvField("plain"), "plain");
+  EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
+  EXPECT_EQ(HtmlEscape("<a href='x'>&</a>"), "&lt;a href=&#39;x&#39;&gt;&amp;&lt;/a&gt;");
+  testing::TempDir dir;
+  testing::WriteFile(dir / "a.jpg", "1");
+  testing::WriteFile(dir / "a(1).jpg", "2");
+  EXPECT_EQ(UniquePath(dir / "b.jpg"), dir / "b.jpg");
+  EXPECT_EQ(UniquePath(dir / "a.jpg"), dir / "a(2).jpg");
+}
+
+}  // namespace
+}  // namespace dunmere
