@@ -35,6 +35,10 @@ demo: build
 	@echo '$$ dunmere scan <each sample backup>'
 	@$(BUILD)/cli/dunmere scan $(BUILD)/sample/00008030-001A2B3C4D5E6F70
 	@$(BUILD)/cli/dunmere scan $(BUILD)/sample/5d1f0c3a9b7e4f2a8c6d0e1f2a3b4c5d6e7f8091
+	@echo
+	@echo '$$ dunmere export <older sample backup> --out $(BUILD)/sample-export'
+	@rm -rf $(BUILD)/sample-export
+	@$(BUILD)/cli/dunmere export $(BUILD)/sample/5d1f0c3a9b7e4f2a8c6d0e1f2a3b4c5d6e7f8091 --out $(BUILD)/sample-export
 
 bench: build
 	$(BUILD)/bench/bench_manifest
@@ -42,6 +46,7 @@ bench: build
 	$(BUILD)/bench/bench_loaders
 	$(BUILD)/bench/bench_decrypt
 	$(BUILD)/bench/bench_engine
+	$(BUILD)/bench/bench_export
 
 # Runs the page-reader fuzzer for FUZZ_SECONDS (default 600) under AddressSanitizer; crashes land in
 # tests/sqlite_recovery/fuzz_corpus, which the test suite replays.

@@ -269,6 +269,47 @@ TEST(ScanCommand, CategoriesAsJsonAndEncryptedBackups) {
   EXPECT_EQ(testing::SnapshotTree(dir.path()), before);
 }
 
+TEST(ExportCommand, WritesTheCategoriesAndOnlyDeletedOnAsk) {
+  TempDir dir;
+  const std::string sms = testing::SqliteDatabaseBytes(
+      {testing::ReferenceSchema("sms_ios9.2.1.sql"),
+       "INSERT INTO handle (ROWID, id, service) VALUES (4, '+15550100001', 'SMS'), (5, '+15550100002', 'SMS');",
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES "
+       "(1, 'g1', 'live in the first conversation', 4, 'SMS', 100), (2, 'g2', 'live in the second one', 5, 'SMS', 150),"
+       " (3, 'g3', 'a deleted message of some length', 5, 'SMS', 200);",
+       "DELETE FROM message WHERE ROWID = 3;"});
+  testing::FixtureBackup backup;
+  backup.files = {{"HomeDomain", "Library/SMS/sms.db", sms},
+                  {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG",
+                   std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + std::string(600, 'j')}};
+  testing::WriteFixtureBackup(dir / "backup", backup);
+  const fs::path appData = dir / "appdata";
+  fs::create_directories(appData);
+
+  CliRun run = Dunmere({"export", (dir / "backup").string(), "--out", (dir / "all").string()}, appData);
+  ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
+  EXPECT_NE(run.out.find("A Messages page: "), std::string::npos) << run.out;
+  EXPECT_TRUE(fs::exists(dir / "all" / "Camera Roll" / "IMG_0001.JPG"));
+  EXPECT_TRUE(fs::exists(dir / "all" / "Message" / "sms.csv"));
+  std::size_t pages = 0;
+  for (const auto& e : fs::recursive_directory_iterator(dir / "all")) pages += e.path().extension() == ".html" ? 1 : 0;
+  EXPECT_EQ(pages, 2u);
+
+  run = Dunmere({"export", (dir / "backup").string(), "--out", (dir / "deleted").string(), "--deleted-only"}, appData);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_FALSE(fs::exists(dir / "deleted" / "Camera Roll"));  // media have no deleted mark
+  pages = 0;
+  for (const auto& e : fs::recursive_directory_iterator(dir / "deleted")) {
+    if (e.path().extension() != ".html") continue;
+    ++pages;
+    EXPECT_NE(testing::ReadFile(e.path()).find("del_recv_msg"), std::string::npos);
+  }
+  EXPECT_EQ(pages, 1u);  // only the conversation holding a deleted message
+
+  EXPECT_EQ(Dunmere({"export", (dir / "backup").string(), "--out", (dir / "x").string(), "-c", "bogus"}, appData).exitCode, 1);
+  EXPECT_EQ(Dunmere({"export", (dir / "backup").string()}, appData).exitCode, 1);  // --out is required
+}
+
 TEST(DecodeCommand, TableRowsAsJsonLiveFirst) {
   TempDir dir;
   testing::MakeSqliteDatabase(
