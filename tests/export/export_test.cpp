@@ -237,6 +237,28 @@ TEST_F(ExportTest, CancelStopsTheItemInHandAndRemovesItsFile) {
   EXPECT_EQ(ExportRun::Report(&run, 50, 0, "x"), 2);
 }
 
+TEST_F(ExportTest, HoldingTheLockPausesTheRun) {
+  results_.messages[7] = {Message(0, 0, "2020-01-01 10:00:00", "one"), Message(0, 0, "2020-01-01 10:01:00", "two")};
+  const Selection selection{{&results_.messages[7].front(), Ticked(CategoryId::kMessages)}};
+  ExportRun run(results_, selection, source_, dir_ / "out");
+  ASSERT_EQ(run.Prepare(dir_ / "template"), kOk);
+  std::atomic<int> reports{0};
+  run.onReport = [&reports](const ExportRun&) { ++reports; };
+  std::thread worker;
+  {
+    // The dialog holds the lock while it asks whether to cancel: the worker waits at its first report.
+    std::lock_guard<std::mutex> question(run.Lock());
+    worker = std::thread([&run] { run.Run(); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(reports.load(), 0);
+    EXPECT_FALSE(run.Finished());
+  }
+  worker.join();  // answered "no": the run goes on to its end
+  EXPECT_TRUE(run.Finished());
+  EXPECT_EQ(reports.load(), 2);
+  EXPECT_EQ(run.done, 1);
+}
+
 TEST(ExportTemplates, ShippedTemplatesAndAMissingOne) {
   ExportTemplates templates;
   ASSERT_EQ(templates.Load(DUNMERE_TEMPLATE_DIR, "Phone"), kOk);
