@@ -27,13 +27,13 @@ bool HasControlCharacter(const std::string& text) {
 }
 
 TableSpec<CallRecord> CallSpec(const char* table) {
-  TableSpec<CallRecord> spec;
-  spec.table = table;
-  spec.learn = LearnCallColumns;
-  spec.deletedArea = CallDeletedArea;
-  spec.keep = [](const CallRecord& c) { return !c.number.empty() && !c.date.empty(); };
-  spec.key = [](const CallRecord& c) { return RowKey(c.incoming, c.duration, c.date, c.number); };
-  return spec;
+  TableSpec<CallRecord> rules;
+  rules.table = table;
+  rules.learn = LearnCallColumns;
+  rules.deletedArea = CallDeletedArea;
+  rules.keep = [](const CallRecord& c) { return !c.number.empty() && !c.date.empty(); };
+  rules.key = [](const CallRecord& c) { return RowKey(c.incoming, c.duration, c.date, c.number); };
+  return rules;
 }
 
 }  // namespace
@@ -41,8 +41,8 @@ TableSpec<CallRecord> CallSpec(const char* table) {
 Status DecodeCalls(SqliteFileReader& reader, std::vector<CallRecord>& out) {
   // call(ROWID, address, date, duration, flags, id, name, country_code, network_code, read, ...):
   // the number, Unix seconds, seconds, and flags whose lowest bit marks an outgoing call.
-  TableSpec<CallRecord> spec = CallSpec("call");
-  spec.fill = [](const DecodedRow& row, SqliteFileReader&, CallRecord& c) {
+  TableSpec<CallRecord> rules = CallSpec("call");
+  rules.fill = [](const DecodedRow& row, SqliteFileReader&, CallRecord& c) {
     if (const Status rc = TextAt(row, 1, false, c.number); rc != kOk) return rc;
     if (HasControlCharacter(c.number)) return kInvalidParameter;
     c.date = UnixSecondsAt(row, 2);
@@ -50,12 +50,12 @@ Status DecodeCalls(SqliteFileReader& reader, std::vector<CallRecord>& out) {
     c.incoming = (IntegerAt(row, 4) & 1) != 0 ? 0 : 1;
     return kOk;
   };
-  return DecodeTable(reader, std::move(spec), out);
+  return DecodeTable(reader, std::move(rules), out);
 }
 
 Status DecodeCallRecords(SqliteFileReader& reader, std::vector<CallRecord>& out) {
-  TableSpec<CallRecord> spec = CallSpec("ZCALLRECORD");
-  spec.fill = [](const DecodedRow& row, SqliteFileReader& r, CallRecord& c) {
+  TableSpec<CallRecord> rules = CallSpec("ZCALLRECORD");
+  rules.fill = [](const DecodedRow& row, SqliteFileReader& r, CallRecord& c) {
     c.incoming = SerialTypeAt(row, 10) == 8 ? 1 : 0;  // ZORIGINATED 0: the call came in
     c.date = AppleSecondsAt(row, 12);
     const ColumnValue* duration = row.At(13);
@@ -69,7 +69,7 @@ Status DecodeCallRecords(SqliteFileReader& reader, std::vector<CallRecord>& out)
     if (const Status rc = TextOrBlobAt(row, r.newerLayout != 0 ? 21 : 20, false, c.number); rc != kOk) return rc;
     return kOk;
   };
-  return DecodeTable(reader, std::move(spec), out);
+  return DecodeTable(reader, std::move(rules), out);
 }
 
 }  // namespace dunmere

@@ -23,11 +23,11 @@ std::uint64_t ContactsDeletedArea(SqliteFileReader& reader, const std::uint8_t* 
 }
 
 Status DecodeContacts(SqliteFileReader& reader, std::vector<ContactRecord>& out) {
-  TableSpec<ContactRecord> spec;
-  spec.table = "ABPersonFullTextSearch_content";
-  spec.learn = LearnContactRow;
-  spec.deletedArea = ContactsDeletedArea;
-  spec.fill = [](const DecodedRow& row, SqliteFileReader& r, ContactRecord& c) {
+  TableSpec<ContactRecord> rules;
+  rules.table = "ABPersonFullTextSearch_content";
+  rules.learn = LearnContactRow;
+  rules.deletedArea = ContactsDeletedArea;
+  rules.fill = [](const DecodedRow& row, SqliteFileReader& r, ContactRecord& c) {
     std::string first;
     std::string last;
     if (const Status rc = TextAt(row, 1, true, first); rc != kOk) return rc;
@@ -43,10 +43,10 @@ Status DecodeContacts(SqliteFileReader& reader, std::vector<ContactRecord>& out)
         std::any_of(c.phones.begin(), c.phones.end(), [](char ch) { return static_cast<unsigned char>(ch) < 32; });
     return controlInPhones ? kInvalidParameter : kOk;
   };
-  spec.key = [](const ContactRecord& c) {
+  rules.key = [](const ContactRecord& c) {
     return RowKey(c.name, c.company, c.phones, c.emails, c.address, c.social, c.url);
   };
-  return DecodeTable(reader, std::move(spec), out);
+  return DecodeTable(reader, std::move(rules), out);
 }
 
 }  // namespace dunmere

@@ -15,10 +15,10 @@ void LearnMessageRow(SqliteFileReader& reader, const DecodedRow& row) {
 }
 
 Status DecodeMessages(SqliteFileReader& reader, std::vector<MessageRecord>& out) {
-  TableSpec<MessageRecord> spec;
-  spec.table = "message";
-  spec.learn = LearnMessageRow;
-  spec.fill = [](const DecodedRow& row, SqliteFileReader&, MessageRecord& m) {
+  TableSpec<MessageRecord> rules;
+  rules.table = "message";
+  rules.learn = LearnMessageRow;
+  rules.fill = [](const DecodedRow& row, SqliteFileReader&, MessageRecord& m) {
     if (const Status rc = TextAt(row, 2, true, m.text); rc != kOk) return rc;
     m.handleId = static_cast<std::int32_t>(IntegerAt(row, 5));
     m.date = MessageDateAt(row, 15);
@@ -26,45 +26,45 @@ Status DecodeMessages(SqliteFileReader& reader, std::vector<MessageRecord>& out)
     m.rowId = static_cast<std::int32_t>(row.rowid);
     return kOk;
   };
-  spec.keep = [](const MessageRecord& m) { return !m.text.empty(); };
-  spec.key = [](const MessageRecord& m) { return RowKey(m.fromMe, m.handleId, m.date, m.text); };
-  return DecodeTable(reader, std::move(spec), out);
+  rules.keep = [](const MessageRecord& m) { return !m.text.empty(); };
+  rules.key = [](const MessageRecord& m) { return RowKey(m.fromMe, m.handleId, m.date, m.text); };
+  return DecodeTable(reader, std::move(rules), out);
 }
 
 Status DecodeHandles(SqliteFileReader& reader, std::vector<HandleRow>& out) {
-  TableSpec<HandleRow> spec;
-  spec.table = "handle";
-  spec.fill = [](const DecodedRow& row, SqliteFileReader&, HandleRow& h) {
+  TableSpec<HandleRow> rules;
+  rules.table = "handle";
+  rules.fill = [](const DecodedRow& row, SqliteFileReader&, HandleRow& h) {
     h.rowId = static_cast<std::int32_t>(row.rowid);
     return TextAt(row, 1, false, h.text);
   };
-  spec.keep = [](const HandleRow& h) { return !h.text.empty(); };
-  spec.key = [](const HandleRow& h) { return RowKey(h.text); };
-  return DecodeTable(reader, std::move(spec), out);
+  rules.keep = [](const HandleRow& h) { return !h.text.empty(); };
+  rules.key = [](const HandleRow& h) { return RowKey(h.text); };
+  return DecodeTable(reader, std::move(rules), out);
 }
 
 Status DecodeAttachments(SqliteFileReader& reader, std::vector<AttachmentRow>& out) {
-  TableSpec<AttachmentRow> spec;
-  spec.table = "attachment";
-  spec.fill = [](const DecodedRow& row, SqliteFileReader&, AttachmentRow& a) {
+  TableSpec<AttachmentRow> rules;
+  rules.table = "attachment";
+  rules.fill = [](const DecodedRow& row, SqliteFileReader&, AttachmentRow& a) {
     a.rowId = static_cast<std::int32_t>(row.rowid);
     return TextAt(row, 4, false, a.path);
   };
-  spec.keep = [](const AttachmentRow& a) { return !a.path.empty(); };
-  spec.key = [](const AttachmentRow& a) { return RowKey(a.path); };
-  return DecodeTable(reader, std::move(spec), out);
+  rules.keep = [](const AttachmentRow& a) { return !a.path.empty(); };
+  rules.key = [](const AttachmentRow& a) { return RowKey(a.path); };
+  return DecodeTable(reader, std::move(rules), out);
 }
 
 Status DecodeAttachmentJoins(SqliteFileReader& reader, std::vector<AttachmentJoinRow>& out) {
-  TableSpec<AttachmentJoinRow> spec;
-  spec.table = "message_attachment_join";
-  spec.fill = [](const DecodedRow& row, SqliteFileReader&, AttachmentJoinRow& j) {
+  TableSpec<AttachmentJoinRow> rules;
+  rules.table = "message_attachment_join";
+  rules.fill = [](const DecodedRow& row, SqliteFileReader&, AttachmentJoinRow& j) {
     j.messageId = static_cast<std::int32_t>(IntegerAt(row, 0));
     j.attachmentId = static_cast<std::int32_t>(IntegerAt(row, 1));
     return kOk;
   };
-  spec.key = [](const AttachmentJoinRow& j) { return RowKey(j.messageId, j.attachmentId); };
-  return DecodeTable(reader, std::move(spec), out);
+  rules.key = [](const AttachmentJoinRow& j) { return RowKey(j.messageId, j.attachmentId); };
+  return DecodeTable(reader, std::move(rules), out);
 }
 
 }  // namespace dunmere

@@ -6,26 +6,26 @@
 namespace dunmere {
 
 Status DecodeNoteBodies(SqliteFileReader& reader, std::vector<NoteRecord>& out) {
-  TableSpec<NoteRecord> spec;
-  spec.table = "ZNOTEBODY";
-  spec.fill = [](const DecodedRow& row, SqliteFileReader&, NoteRecord& n) {
+  TableSpec<NoteRecord> rules;
+  rules.table = "ZNOTEBODY";
+  rules.fill = [](const DecodedRow& row, SqliteFileReader&, NoteRecord& n) {
     n.noteId = static_cast<std::int32_t>(row.rowid);
     return TextAt(row, 4, false, n.content);
   };
-  spec.key = [](const NoteRecord& n) { return RowKey(n.content); };
-  return DecodeTable(reader, std::move(spec), out);
+  rules.key = [](const NoteRecord& n) { return RowKey(n.content); };
+  return DecodeTable(reader, std::move(rules), out);
 }
 
 Status DecodeNotes(SqliteFileReader& reader, std::vector<NoteRecord>& out) {
-  TableSpec<NoteRecord> spec;
-  spec.table = "ZNOTE";
-  spec.fill = [](const DecodedRow& row, SqliteFileReader&, NoteRecord& n) {
+  TableSpec<NoteRecord> rules;
+  rules.table = "ZNOTE";
+  rules.fill = [](const DecodedRow& row, SqliteFileReader&, NoteRecord& n) {
     n.noteId = static_cast<std::int32_t>(IntegerAt(row, 11));
     n.date = AppleSecondsAt(row, 14);
     return TextAt(row, 19, false, n.title);
   };
-  spec.key = [](const NoteRecord& n) { return RowKey(n.noteId, n.date, n.title); };
-  return DecodeTable(reader, std::move(spec), out);
+  rules.key = [](const NoteRecord& n) { return RowKey(n.noteId, n.date, n.title); };
+  return DecodeTable(reader, std::move(rules), out);
 }
 
 }  // namespace dunmere

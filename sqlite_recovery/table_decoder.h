@@ -45,9 +45,9 @@ void SetState(Row& row, RowState state) {
 template <typename Row>
 class TableDecoder : public RowDecoder {
  public:
-  TableDecoder(TableSpec<Row> spec, std::vector<Row>& out) : spec_(std::move(spec)), out_(out) {}
+  TableDecoder(TableSpec<Row> rules, std::vector<Row>& out) : rules_(std::move(rules)), out_(out) {}
 
-  Status Run(SqliteFileReader& reader) { return RunTableDecoder(reader, spec_.table, *this, spec_.freedPages); }
+  Status Run(SqliteFileReader& reader) { return RunTableDecoder(reader, rules_.table, *this, rules_.freedPages); }
 
   void DecodeLive(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t, std::uint16_t cellOffset,
                   RowState state) override {
@@ -57,7 +57,7 @@ class TableDecoder : public RowDecoder {
     row_.rowid = record_.rowid;
     row_.headerLength = ReadVarint(record_.data, record_.size).value;
     if (DecodeLiveRecord(record_.data, record_.size, row_.columns) != kOk) return;
-    if (state == RowState::kNormal && spec_.learn) spec_.learn(reader, row_);
+    if (state == RowState::kNormal && rules_.learn) rules_.learn(reader, row_);
     Emit(reader);
   }
 
@@ -67,9 +67,9 @@ class TableDecoder : public RowDecoder {
     row_.live = false;
     row_.rowid = 0;
     row_.headerLength = 0;
-    const Status rc = spec_.deletedArea
+    const Status rc = rules_.deletedArea
                           ? DecodeCandidateArea(page, reader.pageSize, offset,
-                                                spec_.deletedArea(reader, page + offset, reader.pageSize - offset),
+                                                rules_.deletedArea(reader, page + offset, reader.pageSize - offset),
                                                 row_.columns)
                           : DecodeCandidate(page, reader.pageSize, offset, reader.currentColumnCount, row_.columns);
     if (rc != kOk) return;
@@ -80,26 +80,26 @@ class TableDecoder : public RowDecoder {
   void Emit(SqliteFileReader& reader) {
     Row row{};
     SetState(row, row_.state);
-    if (spec_.fill(row_, reader, row) != kOk) return;
-    if (spec_.keep && !spec_.keep(row)) return;
-    if (spec_.key) {
-      const bool seen = !seen_.insert(spec_.key(row)).second;
+    if (rules_.fill(row_, reader, row) != kOk) return;
+    if (rules_.keep && !rules_.keep(row)) return;
+    if (rules_.key) {
+      const bool seen = !seen_.insert(rules_.key(row)).second;
       if (seen && row_.state == RowState::kDeleted) return;
     }
     out_.push_back(std::move(row));
   }
 
-  TableSpec<Row> spec_;
+  TableSpec<Row> rules_;
   std::vector<Row>& out_;
   LiveRecord record_;
   DecodedRow row_;
   std::unordered_set<std::string> seen_;
 };
 
-// Runs the decoder of spec over the reader's file, appending to out.
+// Runs the decoder of rules over the reader's file, appending to out.
 template <typename Row>
-Status DecodeTable(SqliteFileReader& reader, TableSpec<Row> spec, std::vector<Row>& out) {
-  TableDecoder<Row> decoder(std::move(spec), out);
+Status DecodeTable(SqliteFileReader& reader, TableSpec<Row> rules, std::vector<Row>& out) {
+  TableDecoder<Row> decoder(std::move(rules), out);
   return decoder.Run(reader);
 }
 

@@ -130,19 +130,19 @@ class LineBuilder {
 Status WriteLines(SqliteFileReader& reader, const std::filesystem::path& output, LineKind kind) {
   const bool message = kind == LineKind::kMessage;
   const std::string table = message ? "message" : "ABPersonFullTextSearch_content";
-  TableSpec<ValueLine> spec;
-  spec.table = table;
-  if (!message) spec.deletedArea = ContactsDeletedArea;
+  TableSpec<ValueLine> rules;
+  rules.table = table;
+  if (!message) rules.deletedArea = ContactsDeletedArea;
   std::uint64_t& highest = message ? reader.highestMessageRowid : reader.highestContactsRowid;
   // Live rows keep their row id; the others are numbered on from the highest.
   std::uint64_t next = highest;
-  spec.learn = [message](SqliteFileReader& r, const DecodedRow& row) {
+  rules.learn = [message](SqliteFileReader& r, const DecodedRow& row) {
     // The counts are learned as the decoders learn them; the numbering stays the caller's.
     const std::uint64_t keep = message ? r.highestMessageRowid : r.highestContactsRowid;
     (message ? LearnMessageRow : LearnContactRow)(r, row);
     (message ? r.highestMessageRowid : r.highestContactsRowid) = keep;
   };
-  spec.fill = [&](const DecodedRow& row, SqliteFileReader& r, ValueLine& line) {
+  rules.fill = [&](const DecodedRow& row, SqliteFileReader& r, ValueLine& line) {
     // The line ends at the table's last column, or at the row's own last value when the row is wider
     // than the count the table is expected to have (rows of newer, wider tables stay on one line).
     const auto expectedLast = static_cast<std::uint32_t>(std::max(1, ExpectedColumnCount(r, table)) - 1);
@@ -159,7 +159,7 @@ Status WriteLines(SqliteFileReader& reader, const std::filesystem::path& output,
     return kOk;
   };
   std::vector<ValueLine> lines;
-  const Status rc = DecodeTable(reader, spec, lines);
+  const Status rc = DecodeTable(reader, rules, lines);
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(output.c_str(), "a+b"), &std::fclose);
   if (!file) return rc != kOk ? rc : StatusFromErrno(errno);
   for (const ValueLine& line : lines) {

@@ -13,9 +13,9 @@ std::string BeforeAtSign(const std::string& address) { return address.substr(0, 
 }  // namespace
 
 Status DecodeWhatsAppMessages(SqliteFileReader& reader, std::vector<WhatsAppMessageRecord>& out) {
-  TableSpec<WhatsAppMessageRecord> spec;
-  spec.table = "ZWAMESSAGE";
-  spec.fill = [](const DecodedRow& row, SqliteFileReader& r, WhatsAppMessageRecord& m) {
+  TableSpec<WhatsAppMessageRecord> rules;
+  rules.table = "ZWAMESSAGE";
+  rules.fill = [](const DecodedRow& row, SqliteFileReader& r, WhatsAppMessageRecord& m) {
     m.fromMe = SerialTypeAt(row, 12) == 9 ? 1 : 0;
     if (const ColumnValue* chat = row.At(19); chat != nullptr && chat->IsInteger()) {
       m.chatId = static_cast<std::int32_t>(chat->AsInteger());
@@ -27,29 +27,29 @@ Status DecodeWhatsAppMessages(SqliteFileReader& reader, std::vector<WhatsAppMess
     m.rowId = static_cast<std::int32_t>(row.rowid);
     return TextAt(row, 32, true, m.text);
   };
-  spec.key = [](const WhatsAppMessageRecord& m) {
+  rules.key = [](const WhatsAppMessageRecord& m) {
     return RowKey(m.fromMe, m.chatId, m.memberId, m.mediaId, m.date, m.text);
   };
-  return DecodeTable(reader, std::move(spec), out);
+  return DecodeTable(reader, std::move(rules), out);
 }
 
 Status DecodeChatSessions(SqliteFileReader& reader, std::vector<ChatSessionRow>& out) {
-  TableSpec<ChatSessionRow> spec;
-  spec.table = "ZWACHATSESSION";
-  spec.fill = [](const DecodedRow& row, SqliteFileReader&, ChatSessionRow& s) {
+  TableSpec<ChatSessionRow> rules;
+  rules.table = "ZWACHATSESSION";
+  rules.fill = [](const DecodedRow& row, SqliteFileReader&, ChatSessionRow& s) {
     s.sessionId = static_cast<std::int32_t>(row.rowid);
     if (const Status rc = TextAt(row, 20, true, s.contactAddress); rc != kOk) return rc;
     s.contactAddress = BeforeAtSign(s.contactAddress);
     return TextAt(row, 23, true, s.partnerName);
   };
-  spec.key = [](const ChatSessionRow& s) { return RowKey(s.contactAddress, s.partnerName); };
-  return DecodeTable(reader, std::move(spec), out);
+  rules.key = [](const ChatSessionRow& s) { return RowKey(s.contactAddress, s.partnerName); };
+  return DecodeTable(reader, std::move(rules), out);
 }
 
 Status DecodeGroupMembers(SqliteFileReader& reader, std::vector<GroupMemberRow>& out) {
-  TableSpec<GroupMemberRow> spec;
-  spec.table = "ZWAGROUPMEMBER";
-  spec.fill = [](const DecodedRow& row, SqliteFileReader&, GroupMemberRow& g) {
+  TableSpec<GroupMemberRow> rules;
+  rules.table = "ZWAGROUPMEMBER";
+  rules.fill = [](const DecodedRow& row, SqliteFileReader&, GroupMemberRow& g) {
     g.memberId = static_cast<std::int32_t>(row.rowid);
     g.sessionId = static_cast<std::int32_t>(IntegerAt(row, 7));
     if (const Status rc = TextAt(row, 10, true, g.memberName); rc != kOk) return rc;
@@ -57,19 +57,19 @@ Status DecodeGroupMembers(SqliteFileReader& reader, std::vector<GroupMemberRow>&
     g.memberAddress = BeforeAtSign(g.memberAddress);
     return kOk;
   };
-  spec.key = [](const GroupMemberRow& g) { return RowKey(g.sessionId, g.memberName, g.memberAddress); };
-  return DecodeTable(reader, std::move(spec), out);
+  rules.key = [](const GroupMemberRow& g) { return RowKey(g.sessionId, g.memberName, g.memberAddress); };
+  return DecodeTable(reader, std::move(rules), out);
 }
 
 Status DecodeMediaItems(SqliteFileReader& reader, std::vector<MediaItemRow>& out) {
-  TableSpec<MediaItemRow> spec;
-  spec.table = "ZWAMEDIAITEM";
-  spec.fill = [](const DecodedRow& row, SqliteFileReader&, MediaItemRow& m) {
+  TableSpec<MediaItemRow> rules;
+  rules.table = "ZWAMEDIAITEM";
+  rules.fill = [](const DecodedRow& row, SqliteFileReader&, MediaItemRow& m) {
     m.mediaId = static_cast<std::int32_t>(row.rowid);
     return TextAt(row, 18, true, m.mediaPath);
   };
-  spec.key = [](const MediaItemRow& m) { return RowKey(m.mediaPath); };
-  return DecodeTable(reader, std::move(spec), out);
+  rules.key = [](const MediaItemRow& m) { return RowKey(m.mediaPath); };
+  return DecodeTable(reader, std::move(rules), out);
 }
 
 }  // namespace dunmere
