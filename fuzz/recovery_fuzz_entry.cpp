@@ -13,6 +13,7 @@
 #include "sqlite_recovery/sqlite_file_reader.h"
 #include "sqlite_recovery/table_decoders.h"
 #include "sqlite_recovery/table_run.h"
+#include "sqlite_recovery/typed_stream.h"
 #include "sqlite_recovery/value_lines.h"
 
 namespace dunmere {
@@ -87,6 +88,9 @@ std::string ScratchPath() {
 }  // namespace
 
 std::size_t RunRecoveryOnBytes(const std::uint8_t* data, std::size_t size) {
+  // The same bytes as a message's archived attributedBody.
+  const auto archived = AttributedBodyText(std::string_view(reinterpret_cast<const char*>(data), size));
+  if (archived && archived->size() > size) std::abort();
   static const std::string path = ScratchPath();
   {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -5,6 +5,7 @@
 #include "sqlite_recovery/decoder_rules.h"
 #include "sqlite_recovery/table_decoder.h"
 #include "sqlite_recovery/table_decoders.h"
+#include "sqlite_recovery/typed_stream.h"
 
 namespace dunmere {
 
@@ -20,6 +21,12 @@ Status DecodeMessages(SqliteFileReader& reader, std::vector<MessageRecord>& out)
   rules.learn = LearnMessageRow;
   rules.fill = [](const DecodedRow& row, SqliteFileReader&, MessageRecord& m) {
     if (const Status rc = TextAt(row, 2, true, m.text); rc != kOk) return rc;
+    // Since iOS 16 the text is often kept only in the archived attributedBody.
+    if (m.text.empty()) {
+      if (const ColumnValue* body = row.At(8); body != nullptr && body->IsBlob()) {
+        if (auto text = AttributedBodyText(body->AsText()); text && IsCleanText(*text)) m.text = std::move(*text);
+      }
+    }
     m.handleId = static_cast<std::int32_t>(IntegerAt(row, 5));
     m.date = MessageDateAt(row, 15);
     m.fromMe = SerialTypeAt(row, 21) == 9 ? 1 : 0;
