@@ -51,6 +51,13 @@ std::string AppName(const std::string& domainPath) {
   return name;
 }
 
+// An app's own container, and (for current apps, WhatsApp among them) its shared group and plug-in
+// containers, which "AppDomain-" alone never reaches.
+bool IsAppDomain(const std::string& domainPath) {
+  return domainPath.find("AppDomain-") != std::string::npos || domainPath.find("AppDomainGroup-") != std::string::npos ||
+         domainPath.find("AppDomainPlugin-") != std::string::npos;
+}
+
 template <typename Record>
 void SortByName(std::vector<Record>& records) {
   if (records.size() > 1) {
@@ -115,7 +122,7 @@ Status CBackupEngine::ScanAppMedia(std::vector<AppMediaRecord>& out) {
   const std::int64_t total = static_cast<std::int64_t>(manifestEntries.size());
   std::int64_t reports = 0;
   for (const ManifestEntry& entry : manifestEntries) {
-    if (entry.domainPath.find("AppDomain-") != std::string::npos) {
+    if (IsAppDomain(entry.domainPath)) {
       const fs::path path = MediaPath(entry);
       if (const auto type = DetectMediaType(path)) {
         const std::string name = NameWithType(LastPart(entry.domainPath), *type);

@@ -48,6 +48,8 @@ std::vector<FixtureFile> Files() {
       {"AppDomain-com.example.photos", "Documents/b.png", Png(600)},
       {"AppDomain-org.example.app", "Library/com.x/a.png", Png(600)},
       {"AppDomain-net.whatsapp.WhatsApp", "Media/photo.jpg", Jpeg()},
+      {"AppDomainGroup-group.net.whatsapp.WhatsApp.shared", "Message/Media/4912@s.whatsapp.net/a/b/c.jpg", Jpeg()},
+      {"AppDomainPlugin-com.example.share", "Library/shared.png", Png(600)},
   };
 }
 
@@ -104,14 +106,18 @@ TEST_F(EngineTest, PlainBackupOpenProgressAndCategories) {
   EXPECT_EQ(attachments[0].fileName, "IMG_0001.JPG");
   std::vector<AppMediaRecord> apps;
   ASSERT_EQ(engine.ScanAppMedia(apps), kOk);
-  ASSERT_EQ(apps.size(), 2u);
+  // Shared group and plug-in containers count too: the plug-in's picture, and WhatsApp's shared media.
+  ASSERT_EQ(apps.size(), 3u);
   EXPECT_EQ(apps[0].fileName, "a.PNG");
   EXPECT_EQ(apps[0].appName, "other");  // its "com." lies in the path with no "-" after it
   EXPECT_EQ(apps[1].appName, "example.photos");
+  EXPECT_EQ(apps[2].fileName, "shared.PNG");
+  EXPECT_EQ(apps[2].appName, "example.share");
   std::vector<MediaFileRecord> whatsApp;
   ASSERT_EQ(engine.GetWhatsAppAttachments(whatsApp), kOk);
-  ASSERT_EQ(whatsApp.size(), 1u);
-  EXPECT_EQ(whatsApp[0].fileName, "photo.JPG");
+  ASSERT_EQ(whatsApp.size(), 2u);
+  EXPECT_EQ(whatsApp[0].fileName, "c.JPG");
+  EXPECT_EQ(whatsApp[1].fileName, "photo.JPG");
 
   // Copies: out into a folder chain that does not exist yet, and the preview copy.
   const fs::path destination = dir_ / "export" / "Camera Roll" / "deep" / roll[0].fileName;
@@ -211,8 +217,8 @@ TEST_F(EngineTest, FlatLayoutAndZeroSizeMedia) {
   ASSERT_EQ(engine.ScanAppMedia(apps), kOk);
   std::vector<MediaFileRecord> whatsApp;
   ASSERT_EQ(engine.GetWhatsAppAttachments(whatsApp), kOk);
-  EXPECT_EQ(whatsApp.size(), 1u);  // an empty WhatsApp file goes to neither list
-  EXPECT_EQ(apps.size(), 2u);
+  EXPECT_EQ(whatsApp.size(), 2u);  // an empty WhatsApp file goes to neither list
+  EXPECT_EQ(apps.size(), 3u);
 }
 
 struct CopyLog {
