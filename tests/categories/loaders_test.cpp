@@ -230,6 +230,16 @@ TEST(CallHistoryLoader, BothGenerationsWithNames) {
   EXPECT_EQ(calls[1].userName, "Ann");
   EXPECT_EQ(calls[1].incoming, 0);
 
+  // A number written in another form is matched on its digits.
+  MakeSqliteDatabase(dir / "formatted.db",
+                     {kPrologue, ReferenceSchema("callhistory_ios10.3.3.sql"),
+                      InsertRow("ZCALLRECORD", {{"Z_PK", "1"}, {"Z_ENT", "2"}, {"Z_OPT", "1"}, {"ZORIGINATED", "1"},
+                                                {"ZDATE", "600.0"}, {"ZDURATION", "30.0"}, {"ZADDRESS", "'+1 (555) 0123'"}})});
+  calls.clear();
+  ASSERT_EQ(LoadCallHistory(dir / "formatted.db", dir / "ab.db", calls, false), kOk);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].userName, "Ann");
+
   MakeSqliteDatabase(dir / "old.db", {kPrologue, ReferenceSchema("call_history_db_ios6.1.6.sql"),
                                       InsertRow("call", {{"ROWID", "1"}, {"address", "'+15550123'"}, {"date", "1046476800"},
                                                          {"duration", "61"}, {"flags", "4"}})});
