@@ -8,6 +8,7 @@
 #include "cli/record_json.h"
 #include "cli/summary_json.h"
 #include "platform/file_util.h"
+#include "sqlite_recovery/any_table_decoder.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
 #include "sqlite_recovery/table_decoders.h"
 
@@ -106,14 +107,62 @@ void PrintRows(const std::vector<Json>& rows) {
   }
 }
 
+Json AnyValueJson(const AnyValue& v) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  switch (v.kind) {
+    case AnyValue::Kind::kNull: return nullptr;
+    case AnyValue::Kind::kInteger: return v.integer;
+    case AnyValue::Kind::kReal: return v.real;
+    case AnyValue::Kind::kText: return v.bytes;
+    case AnyValue::Kind::kBlob: break;
+  }
+  std::string hex = "X'";
+  for (const char c : v.bytes) {
+    hex += kHex[static_cast<unsigned char>(c) >> 4];
+    hex += kHex[static_cast<unsigned char>(c) & 0x0F];
+  }
+  return hex + "'";
+}
+
+// A table the program has no decoder for: its declared columns, every value as stored.
+int DecodeAny(SqliteFileReader& reader, const DecodeOptions& options) {
+  std::vector<DeclaredColumn> columns;
+  std::vector<AnyRow> rows;
+  const Status result = DecodeAnyTable(reader, options.table, columns, rows);
+  if (columns.empty()) {
+    std::cerr << "dunmere: no table \"" << options.table << "\" in " << options.database.string() << '\n';
+    return 1;
+  }
+  if (options.json) {
+    Json names = Json::array();
+    for (const DeclaredColumn& c : columns) names.push_back(c.name);
+    Json list = Json::array();
+    for (const AnyRow& row : rows) {
+      Json values = Json::array();
+      for (const AnyValue& v : row.values) values.push_back(AnyValueJson(v));
+      list.push_back(Json{{"deleted", row.deleted != 0}, {"rowId", row.hasRowId ? Json(row.rowId) : Json(nullptr)},
+                          {"values", values}});
+    }
+    std::cout << DumpJson(Json{{"table", options.table}, {"result", result}, {"columns", names}, {"rows", list}}) << '\n';
+    return 0;
+  }
+  for (const AnyRow& row : rows) {
+    std::cout << (row.deleted != 0 ? "Deleted" : "Normal");
+    for (const AnyValue& v : row.values) {
+      const Json value = AnyValueJson(v);
+      std::cout << '\t' << (value.is_string() ? value.get<std::string>() : value.dump());
+    }
+    std::cout << '\n';
+  }
+  std::cerr << rows.size() << " rows, result " << result << '\n';
+  return 0;
+}
+
 }  // namespace
 
 int RunDecode(const DecodeOptions& options) {
   Decoder decoder;
-  if (!FindDecoder(options.table, decoder)) {
-    std::cerr << "dunmere: no decoder for the table \"" << options.table << "\"\n";
-    return 1;
-  }
+  const bool known = FindDecoder(options.table, decoder);
   if (!FileExists(options.database)) {
     std::cerr << "dunmere: " << options.database.string() << " is not a file\n";
     return 1;
@@ -128,6 +177,7 @@ int RunDecode(const DecodeOptions& options) {
     std::cerr << "dunmere: cannot read " << options.database.string() << " (error " << opened << ")\n";
     return 1;
   }
+  if (!known) return DecodeAny(reader, options);
   reader.newerLayout = options.newerLayout ? 1 : 0;
   if (options.table == "ZCALLRECORD") reader.callTableIsCoreData = 1;
   if (options.table == "ZWAMESSAGE") {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sqlite_recovery/any_table_decoder.h"
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/record_format.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
@@ -109,6 +110,13 @@ std::size_t RunRecoveryOnBytes(const std::uint8_t* data, std::size_t size) {
   for (const int newer : {0, 1}) {
     reader.newerLayout = newer;
     rows += RunEveryDecoder(reader);
+  }
+  // Tables by their declared columns, whatever the schema text says.
+  for (const char* table : {"handle", "message", "ZABCDRECORD", "t"}) {
+    std::vector<DeclaredColumn> columns;
+    std::vector<AnyRow> anyRows;
+    DecodeAnyTable(reader, table, columns, anyRows);
+    rows += anyRows.size();
   }
   const std::string lines = path + ".csv";
   WriteMessageLines(reader, lines);

@@ -71,6 +71,8 @@ class SqliteFileReader {
   std::int32_t callColumnCount = 0;
   std::int32_t contactsColumnBasis = 0;
   std::int32_t messageColumnCount = 38;
+  // The column count a table of no known layout declares in its schema (0: not known).
+  std::int32_t declaredColumnCount = 0;
 
  private:
   using LeafHandler = std::function<void(std::uint32_t index, const std::uint8_t* page)>;

@@ -338,6 +338,17 @@ TEST(DecodeCommand, TableRowsAsJsonLiveFirst) {
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err.find('\n'), run.err.size() - 1);
   testing::WriteFile(dir / "text.db", "just text");
+
+  // A table no decoder knows: its declared columns and every value as stored, blobs in hex.
+  testing::MakeSqliteDatabase(
+      dir / "app.db", {"PRAGMA page_size=4096;", "CREATE TABLE kv (k TEXT, v BLOB, n REAL, id INTEGER PRIMARY KEY);",
+                       "INSERT INTO kv VALUES ('first key', x'00AB', 3, NULL);"});
+  run = Dunmere({"decode", (dir / "app.db").string(), "--table", "kv", "--json"}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const json any = json::parse(run.out);
+  EXPECT_EQ(any.at("columns"), json({"k", "v", "n", "id"}));
+  ASSERT_EQ(any.at("rows").size(), 1u);
+  EXPECT_EQ(any.at("rows")[0], json({{"deleted", false}, {"rowId", 1}, {"values", {"first key", "X'00AB'", 3.0, 1}}}));
   run = Dunmere({"decode", (dir / "text.db").string(), "--table", "handle"}, dir.path());
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("not a SQLite database"), std::string::npos);

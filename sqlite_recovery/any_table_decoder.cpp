@@ -1,0 +1,91 @@
+#include "sqlite_recovery/any_table_decoder.h"
+
+#include <algorithm>
+
+#include "sqlite_recovery/decoder_keys.h"
+#include "sqlite_recovery/table_decoder.h"
+
+namespace dunmere {
+namespace {
+
+AnyValue ValueOf(const ColumnValue& v) {
+  AnyValue out;
+  if (v.IsInteger()) {
+    out.kind = AnyValue::Kind::kInteger;
+    out.integer = v.AsSignedInteger();  // as the file format defines integers
+  } else if (v.IsReal()) {
+    out.kind = AnyValue::Kind::kReal;
+    out.real = v.AsReal();
+  } else if (v.IsText() || v.IsBlob()) {
+    out.kind = v.IsText() ? AnyValue::Kind::kText : AnyValue::Kind::kBlob;
+    out.bytes = std::string(v.AsText());
+  }
+  return out;
+}
+
+std::string KeyOf(const AnyRow& row) {
+  std::string key;
+  for (const AnyValue& v : row.values) {
+    AppendKeyPart(key, static_cast<int>(v.kind));
+    AppendKeyPart(key, v.kind == AnyValue::Kind::kInteger ? std::to_string(v.integer)
+                       : v.kind == AnyValue::Kind::kReal  ? std::to_string(v.real)
+                                                          : v.bytes);
+  }
+  return key;
+}
+
+}  // namespace
+
+Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vector<DeclaredColumn>& columns,
+                      std::vector<AnyRow>& out) {
+  std::string sql;
+  if (const Status rc = FindTableSql(reader, table, sql); rc != kOk) return rc;
+  columns = ParseDeclaredColumns(sql);
+  if (columns.empty()) return kInvalidParameter;
+  // The searches for deleted rows take the declared column count for a table they know nothing of.
+  reader.declaredColumnCount = static_cast<std::int32_t>(columns.size());
+  TableSpec<AnyRow> rules;
+  rules.table = std::string(table);
+  rules.fill = [&columns](const DecodedRow& row, SqliteFileReader&, AnyRow& r) {
+    // A freed cell loses its first column's type to the freeblock header. That is harmless when the
+    // column is the row id's alias (stored as NULL, no body bytes); any other first column has a body
+    // of unknown length in front of the rest, so the values after it cannot be placed: no row.
+    const bool firstTypeLost = !row.live && (row.columns.empty() || row.columns.front().column != 0);
+    if (firstTypeLost && !columns.front().integerPrimaryKey) return kInvalidParameter;
+    r.hasRowId = row.live;
+    r.rowId = static_cast<std::int64_t>(row.rowid);
+    r.values.assign(columns.size(), AnyValue{});
+    for (const ColumnValue& v : row.columns) {
+      if (v.column >= r.values.size()) r.values.resize(v.column + 1);
+      r.values[v.column] = ValueOf(v);
+    }
+    // A whole number in a REAL column is stored as an integer; SQLite reads it back as real.
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (columns[i].realAffinity && r.values[i].kind == AnyValue::Kind::kInteger) {
+        r.values[i].kind = AnyValue::Kind::kReal;
+        r.values[i].real = static_cast<double>(r.values[i].integer);
+      }
+    }
+    // The row id's alias is stored as NULL: its value is the row id.
+    for (std::size_t i = 0; i < columns.size() && row.live; ++i) {
+      if (columns[i].integerPrimaryKey && r.values[i].kind == AnyValue::Kind::kNull) {
+        r.values[i].kind = AnyValue::Kind::kInteger;
+        r.values[i].integer = r.rowId;
+      }
+    }
+    return kOk;
+  };
+  // A candidate that holds nothing at all is no row.
+  rules.keep = [](const AnyRow& r) {
+    return r.deleted == 0 || std::any_of(r.values.begin(), r.values.end(), [](const AnyValue& v) {
+             return v.kind != AnyValue::Kind::kNull && !(v.kind == AnyValue::Kind::kText && v.bytes.empty());
+           });
+  };
+  rules.key = KeyOf;
+  const Status rc = DecodeTable(reader, std::move(rules), out);
+  std::stable_partition(out.begin(), out.end(), [](const AnyRow& r) { return r.deleted == 0; });
+  reader.declaredColumnCount = 0;
+  return rc;
+}
+
+}  // namespace dunmere

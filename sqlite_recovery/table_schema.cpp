@@ -1,0 +1,172 @@
+#include "sqlite_recovery/table_schema.h"
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+
+#include "sqlite_recovery/live_record.h"
+#include "sqlite_recovery/page_layout.h"
+#include "sqlite_recovery/record_format.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
+
+namespace dunmere {
+namespace {
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// Splits the text inside the outer brackets at commas that are not nested in brackets or quotes.
+std::vector<std::string_view> TopLevelParts(std::string_view body) {
+  std::vector<std::string_view> parts;
+  int depth = 0;
+  char quote = 0;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    const char c = body[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+      continue;
+    }
+    if (c == '\'' || c == '"' || c == '`') {
+      quote = c;
+    } else if (c == '[') {
+      quote = ']';
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      --depth;
+    } else if (c == ',' && depth == 0) {
+      parts.push_back(body.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  parts.push_back(body.substr(start));
+  return parts;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
+  return s;
+}
+
+// The first token of a column definition, unquoted.
+std::string ColumnName(std::string_view definition) {
+  definition = Trim(definition);
+  if (definition.empty()) return std::string();
+  const char open = definition.front();
+  const char close = open == '[' ? ']' : open;
+  if (open == '"' || open == '\'' || open == '`' || open == '[') {
+    const std::size_t end = definition.find(close, 1);
+    return std::string(definition.substr(1, end == std::string_view::npos ? std::string_view::npos : end - 1));
+  }
+  std::size_t end = 0;
+  while (end < definition.size() && !std::isspace(static_cast<unsigned char>(definition[end]))) ++end;
+  return std::string(definition.substr(0, end));
+}
+
+// Whether an upper-cased column definition makes the column the row id's alias: declared type
+// INTEGER and a PRIMARY KEY clause, whatever the spacing between the words.
+bool IsIntegerPrimaryKey(const std::string& upper) {
+  std::string words;
+  for (const char c : upper) {
+    const bool space = std::isspace(static_cast<unsigned char>(c)) != 0;
+    if (space && (words.empty() || words.back() == ' ')) continue;
+    words.push_back(space ? ' ' : c);
+  }
+  return words.find(" INTEGER PRIMARY KEY") != std::string::npos;
+}
+
+// The declared type of an upper-cased column definition: the words after the name up to the first
+// column constraint.
+std::string DeclaredType(std::string_view upper) {
+  const char open = upper.front();
+  std::size_t at = 0;
+  if (open == '"' || open == '\'' || open == '`' || open == '[') {
+    at = upper.find(open == '[' ? ']' : open, 1);
+    at = at == std::string_view::npos ? upper.size() : at + 1;
+  } else {
+    while (at < upper.size() && !std::isspace(static_cast<unsigned char>(upper[at]))) ++at;
+  }
+  static const std::string_view kStops[] = {" CONSTRAINT", " PRIMARY", " NOT", " NULL", " UNIQUE", " CHECK",
+                                            " DEFAULT", " COLLATE", " REFERENCES", " GENERATED", " AS"};
+  std::string_view rest = upper.substr(at);
+  std::size_t end = rest.size();
+  for (const std::string_view stop : kStops) {
+    for (std::size_t p = rest.find(stop); p != std::string_view::npos; p = rest.find(stop, p + 1)) {
+      const std::size_t after = p + stop.size();
+      if (after == rest.size() || !std::isalnum(static_cast<unsigned char>(rest[after]))) {
+        end = std::min(end, p);
+        break;
+      }
+    }
+  }
+  return std::string(rest.substr(0, end));
+}
+
+// The affinity rules of SQLite: a declared type holding INT is integer, CHAR, CLOB or TEXT text, BLOB
+// (or none) blob; then REAL, FLOA or DOUB makes it real.
+bool HasRealAffinity(const std::string& upperType) {
+  const auto has = [&upperType](const char* s) { return upperType.find(s) != std::string::npos; };
+  if (has("INT") || has("CHAR") || has("CLOB") || has("TEXT") || has("BLOB")) return false;
+  return has("REAL") || has("FLOA") || has("DOUB");
+}
+
+}  // namespace
+
+std::vector<DeclaredColumn> ParseDeclaredColumns(std::string_view sql) {
+  std::vector<DeclaredColumn> columns;
+  if (Upper(Trim(sql).substr(0, 6)) != "CREATE") return columns;
+  const std::size_t open = sql.find('(');
+  const std::size_t close = sql.rfind(')');
+  if (open == std::string_view::npos || close == std::string_view::npos || close <= open) return columns;
+  // Table constraints open with one of these words as a whole word (a column may be named checksum).
+  static const std::string_view kConstraints[] = {"PRIMARY", "UNIQUE", "CHECK", "FOREIGN", "CONSTRAINT"};
+  for (const std::string_view part : TopLevelParts(sql.substr(open + 1, close - open - 1))) {
+    const std::string upper = Upper(Trim(part));
+    if (upper.empty()) continue;
+    if (std::any_of(std::begin(kConstraints), std::end(kConstraints),
+                    [&upper](std::string_view c) {
+                      return upper.rfind(c, 0) == 0 &&
+                             (upper.size() == c.size() || upper[c.size()] == ' ' || upper[c.size()] == '(' ||
+                              upper[c.size()] == '\t' || upper[c.size()] == '\n');
+                    })) {
+      continue;
+    }
+    DeclaredColumn column;
+    column.name = ColumnName(part);
+    column.integerPrimaryKey = IsIntegerPrimaryKey(upper);
+    column.realAffinity = HasRealAffinity(DeclaredType(upper));
+    columns.push_back(std::move(column));
+  }
+  return columns;
+}
+
+Status FindTableSql(SqliteFileReader& reader, std::string_view name, std::string& sql) {
+  sql.clear();
+  std::vector<std::uint8_t> page = reader.NewPageBuffer();
+  Status rc = reader.ReadPage(0, page.data());
+  if (rc != kOk) return rc;
+  // The schema is the table whose root is page 1.
+  PageCellMap cells;
+  rc = reader.CollectLiveCells(0, page.data(), cells);
+  LiveRecord record;
+  std::vector<ColumnValue> values;
+  for (const auto& [index, offsets] : cells) {
+    if (reader.ReadPage(index, page.data()) != kOk) continue;
+    for (const std::uint16_t offset : offsets) {
+      if (GatherLiveRecord(reader, page.data(), offset, record) != kOk) continue;
+      if (DecodeLiveRecord(record.data, record.size, values) != kOk || values.size() < 5) continue;
+      if (values[0].AsText() == "table" && values[1].AsText() == name && values[4].IsText()) {
+        sql = std::string(values[4].AsText());
+        return kOk;
+      }
+    }
+  }
+  return rc;
+}
+
+}  // namespace dunmere
