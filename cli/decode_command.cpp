@@ -140,7 +140,7 @@ int DecodeAny(SqliteFileReader& reader, const DecodeOptions& options) {
     for (const AnyRow& row : rows) {
       Json values = Json::array();
       for (const AnyValue& v : row.values) values.push_back(AnyValueJson(v));
-      list.push_back(Json{{"deleted", row.deleted != 0}, {"rowId", row.hasRowId ? Json(row.rowId) : Json(nullptr)},
+      list.push_back(Json{{"deleted", row.deleted}, {"rowId", row.hasRowId ? Json(row.rowId) : Json(nullptr)},
                           {"values", values}});
     }
     std::cout << DumpJson(Json{{"table", options.table}, {"result", result}, {"columns", names}, {"rows", list}}) << '\n';

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "sqlite_recovery/decoder_keys.h"
+#include "sqlite_recovery/deleted_layout.h"
 #include "sqlite_recovery/table_decoder.h"
 
 namespace dunmere {
@@ -47,11 +48,6 @@ Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vec
   TableSpec<AnyRow> rules;
   rules.table = std::string(table);
   rules.fill = [&columns](const DecodedRow& row, SqliteFileReader&, AnyRow& r) {
-    // A freed cell loses its first column's type to the freeblock header. That is harmless when the
-    // column is the row id's alias (stored as NULL, no body bytes); any other first column has a body
-    // of unknown length in front of the rest, so the values after it cannot be placed: no row.
-    const bool firstTypeLost = !row.live && (row.columns.empty() || row.columns.front().column != 0);
-    if (firstTypeLost && !columns.front().integerPrimaryKey) return kInvalidParameter;
     r.hasRowId = row.live;
     r.rowId = static_cast<std::int64_t>(row.rowid);
     r.values.assign(columns.size(), AnyValue{});
@@ -74,6 +70,20 @@ Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vec
       }
     }
     return kOk;
+  };
+  // A freed cell loses its first column's type to the freeblock header. When that column is the row
+  // id's alias it had no body and the rest follows at once; any other first column's length comes
+  // from the cell's size. A candidate that overlaps a cell is none.
+  const bool aliasFirst = columns.front().integerPrimaryKey;
+  rules.deletedLayout = [aliasFirst](SqliteFileReader& r, const std::uint8_t* page, std::uint16_t offset,
+                                     DeletedLayout& layout) {
+    if (aliasFirst) {
+      layout = DeletedLayout{page[offset] != 0, 0, 0};
+    } else if (!InferDeletedLayout(page, r.pageSize, offset, r.currentColumnCount, layout)) {
+      return false;
+    }
+    const std::uint64_t end = DeletedRecordEnd(page, r.pageSize, offset, r.currentColumnCount, layout);
+    return end != 0 && !OverlapsCell(page, r.pageSize, r.usableSize, offset, end);
   };
   // A candidate that holds nothing at all is no row.
   rules.keep = [](const AnyRow& r) {

@@ -132,14 +132,21 @@ Status DecodeLiveRecord(const std::uint8_t* record, std::size_t size, std::vecto
 
 Status DecodeCandidate(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,
                        std::vector<ColumnValue>& out) {
+  if (offset >= pageSize) return kInvalidParameter;
+  return DecodeCandidateLayout(page, pageSize, offset, n, page[offset] != 0, 0, out);
+}
+
+Status DecodeCandidateLayout(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,
+                             bool firstTypeLost, std::uint64_t firstBodySize, std::vector<ColumnValue>& out) {
   out.clear();
-  if (offset >= pageSize || n <= 0) return kInvalidParameter;
+  if (offset >= pageSize || n <= 0 || (firstTypeLost && n < 2)) return kInvalidParameter;
   const std::uint8_t* start = page + offset;
   const std::size_t available = pageSize - offset;
-  const bool firstTypeLost = start[0] != 0;
   const std::uint64_t types = static_cast<std::uint64_t>(n) - (firstTypeLost ? 1 : 0);
   const std::uint64_t area = SerialAreaLength(start, available, types);
-  return WalkColumns(start, start + area, start + area, page + pageSize, firstTypeLost ? 1 : 0, out);
+  const std::uint64_t skip = firstTypeLost ? firstBodySize : 0;
+  if (area > available || skip > available - area) return kInvalidParameter;
+  return WalkColumns(start, start + area, start + area + skip, page + pageSize, firstTypeLost ? 1 : 0, out);
 }
 
 Status DecodeCandidateArea(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset,

@@ -65,6 +65,12 @@ Status DecodeLiveRecord(const std::uint8_t* record, std::size_t size, std::vecto
 Status DecodeCandidate(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,
                        std::vector<ColumnValue>& out);
 
+// A deleted candidate whose layout is known: n serial types at offset when the first type is kept,
+// else n - 1 types for columns 1 to n - 1 with the lost first column's body (firstBodySize bytes)
+// in front of theirs.
+Status DecodeCandidateLayout(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,
+                             bool firstTypeLost, std::uint64_t firstBodySize, std::vector<ColumnValue>& out);
+
 // The same with the serial area's length in bytes given instead of counted from n types.
 Status DecodeCandidateArea(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset,
                            std::uint64_t areaLength, std::vector<ColumnValue>& out);

@@ -19,6 +19,14 @@
 
 namespace dunmere {
 
+// How a deleted candidate's record lies: whether its first serial type was lost, and then how many
+// body bytes the lost first column takes in front of the others.
+struct DeletedLayout {
+  bool firstTypeLost = false;
+  std::uint64_t firstBodySize = 0;
+  std::uint32_t typesOffset = 0;  // how far after the candidate's offset the serial types start
+};
+
 template <typename Row>
 struct TableSpec {
   std::string table;
@@ -31,6 +39,10 @@ struct TableSpec {
   std::function<void(SqliteFileReader&, const DecodedRow&)> learn;
   // Serial-area length in bytes of the deleted form; empty: the serial types of the expected count.
   std::function<std::uint64_t(SqliteFileReader&, const std::uint8_t* typesStart, std::size_t available)> deletedArea;
+  // The layout of a deleted candidate of the expected column count; false drops the candidate. Empty:
+  // a zero first byte is a kept NULL type, any other the second column's type (the first column being
+  // the row id's alias, it has no body).
+  std::function<bool(SqliteFileReader&, const std::uint8_t* page, std::uint16_t offset, DeletedLayout&)> deletedLayout;
   // The row's fields as one text, for dropping repeats (the state and the row id left out).
   std::function<std::string(const Row&)> key;
   bool freedPages = true;
@@ -71,12 +83,23 @@ class TableDecoder : public RowDecoder {
                           ? DecodeCandidateArea(page, reader.pageSize, offset,
                                                 rules_.deletedArea(reader, page + offset, reader.pageSize - offset),
                                                 row_.columns)
-                          : DecodeCandidate(page, reader.pageSize, offset, reader.currentColumnCount, row_.columns);
+                          : DecodeDeletedForm(reader, page, offset);
     if (rc != kOk) return;
     Emit(reader);
   }
 
  private:
+  Status DecodeDeletedForm(SqliteFileReader& reader, const std::uint8_t* page, std::uint16_t offset) {
+    if (!rules_.deletedLayout) {
+      return DecodeCandidate(page, reader.pageSize, offset, reader.currentColumnCount, row_.columns);
+    }
+    DeletedLayout layout;
+    if (!rules_.deletedLayout(reader, page, offset, layout)) return kInvalidParameter;
+    return DecodeCandidateLayout(page, reader.pageSize, offset + layout.typesOffset, reader.currentColumnCount,
+                                 layout.firstTypeLost,
+                                 layout.firstBodySize, row_.columns);
+  }
+
   void Emit(SqliteFileReader& reader) {
     Row row{};
     SetState(row, row_.state);

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
 
 #include "sqlite_recovery/any_table_decoder.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
@@ -124,20 +128,62 @@ TEST_F(AnyTable, EveryStorageClassLiveAndDeleted) {
             0);
 }
 
-TEST_F(AnyTable, DeletedRowWhoseFirstColumnLostItsTypeIsNotMisread) {
-  // The text first column's type goes to the freeblock header: the body cannot be placed, so the row
-  // must not come back with the text's bytes read as the blob and the real.
-  Make({"PRAGMA auto_vacuum=0;", "CREATE TABLE kv (k TEXT, v BLOB, n REAL, id INTEGER PRIMARY KEY);",
-        "INSERT INTO kv VALUES ('first key', x'00AB', 3, NULL), ('second key, deleted later', x'FF', 1.5, 9);",
-        "DELETE FROM kv WHERE id = 9;"});
+// A first column with data: its length comes from the freed cell's size, whether its type took one
+// byte or two, whether the row id took one byte or two, and when neighbouring freed cells merged.
+TEST_F(AnyTable, DeletedRowsOfATableWhoseFirstColumnHoldsData) {
+  std::vector<std::string> sql = {"PRAGMA auto_vacuum=0; PRAGMA page_size=4096;",
+                                  "CREATE TABLE kv (k TEXT, v BLOB, n REAL, m INTEGER);", "BEGIN;"};
+  const auto key = [](int i) { return "key " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 90), 'k'); };
+  for (int i = 1; i <= 400; ++i) {
+    sql.push_back("INSERT INTO kv VALUES ('" + key(i) + "', x'" + std::string(static_cast<std::size_t>(2 * (i % 5 + 1)), 'A') +
+                  "', " + std::to_string(i) + ".25, " + std::to_string(i * 1000) + ");");
+  }
+  sql.push_back("COMMIT;");
+  // Single rows, and runs of neighbours whose freed cells merge.
+  sql.push_back("DELETE FROM kv WHERE rowid % 7 = 0 OR rowid BETWEEN 200 AND 204 OR rowid BETWEEN 300 AND 303;");
+  Make(sql);
   std::vector<DeclaredColumn> columns;
   std::vector<AnyRow> rows;
   ASSERT_EQ(DecodeAnyTable(reader_, "kv", columns, rows), kOk);
-  for (const AnyRow& row : rows) {
-    EXPECT_EQ(row.deleted, 0);
-    EXPECT_EQ(row.values[1].bytes, std::string("\x00\xAB", 2));
+  std::set<int> deleted;
+  for (int i = 1; i <= 400; ++i) {
+    if (i % 7 == 0 || (i >= 200 && i <= 204) || (i >= 300 && i <= 303)) deleted.insert(i);
   }
-  EXPECT_EQ(rows.size(), 1u);
+  std::set<int> found;
+  std::size_t wrong = 0;
+  for (const AnyRow& row : rows) {
+    if (row.deleted == 0) continue;
+    // Every value placed is the deleted row's own: the real tells which row it was.
+    const int i = row.values[2].kind == AnyValue::Kind::kReal ? static_cast<int>(row.values[2].real) : 0;
+    const bool right = deleted.count(i) == 1 && row.values[3].kind == AnyValue::Kind::kInteger &&
+                       row.values[3].integer == i * 1000 &&
+                       row.values[1].bytes == std::string(static_cast<std::size_t>(i % 5 + 1), '\xAA') &&
+                       (row.values[0].kind == AnyValue::Kind::kNull || row.values[0].bytes == key(i));
+    if (right) {
+      found.insert(i);
+    } else {
+      ++wrong;
+    }
+  }
+  // Rows whose cells a rebalance rewrote are gone from the file; the rest must come back, and what
+  // comes back must be right. (A lost first value whose first byte, read as a serial type, happens
+  // to fill the cell exactly is taken for a whole header: such rare rows are misread.)
+  std::ifstream in(dir_ / "db", std::ios::binary);
+  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::size_t recoverable = 0, recovered = 0;
+  for (const int i : deleted) {
+    const double real = i + 0.25;
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &real, sizeof bits);
+    std::string body = key(i) + std::string(static_cast<std::size_t>(i % 5 + 1), '\xAA');
+    for (int shift = 56; shift >= 0; shift -= 8) body.push_back(static_cast<char>(bits >> shift));
+    if (file.find(body) == std::string::npos) continue;
+    ++recoverable;
+    recovered += found.count(i);
+  }
+  EXPECT_GE(recoverable, 40u);
+  EXPECT_GE(recovered * 100, recoverable * 95) << recovered << " of " << recoverable;
+  EXPECT_LE(wrong * 100, (found.size() + wrong) * 5) << wrong << " misread of " << found.size() + wrong;
 }
 
 TEST_F(AnyTable, MissingTableAndReaderLeftAsFound) {

@@ -1,0 +1,161 @@
+#include "sqlite_recovery/deleted_layout.h"
+
+#include <vector>
+
+#include "sqlite_recovery/live_record.h"
+#include "sqlite_recovery/page_layout.h"
+#include "sqlite_recovery/record_format.h"
+#include "sqlite_recovery/varint.h"
+
+namespace dunmere {
+namespace {
+
+std::uint32_t Be16(const std::uint8_t* p) { return (static_cast<std::uint32_t>(p[0]) << 8) | p[1]; }
+
+// The bytes k serial types at offset take, and the bytes of the values they describe. False when
+// the types run past the page.
+bool Measure(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int64_t k,
+             std::uint64_t& area, std::uint64_t& body) {
+  area = 0;
+  body = 0;
+  if (k < 0) return false;
+  for (std::int64_t i = 0; i < k; ++i) {
+    if (offset + area >= pageSize) return false;
+    const Varint type = ReadVarint(page + offset + area, pageSize - offset - area);
+    if (type.length == 0) return false;
+    area += type.length;
+    body += SerialTypeBodySize(type.value);
+    if (body > pageSize) return false;
+  }
+  return true;
+}
+
+// The end of the cell freed into the block at s: the block's end, or, when cells freed before it
+// and lying just after it were merged into the block, the first of their headers (each kept its
+// own, and its size reaches the block's end). min is the least end the record allows.
+bool FreedCellEnd(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t s, std::uint64_t min,
+                  std::uint64_t& end) {
+  const std::uint32_t next = Be16(page + s);
+  const std::uint32_t size = Be16(page + s + 2);
+  if (size < 4 || s + size > pageSize || (next != 0 && (next <= s || next >= pageSize))) return false;
+  end = s + size;
+  for (std::uint64_t r = min; r + 4 <= end; ++r) {
+    const std::uint32_t innerNext = Be16(page + r);
+    if (Be16(page + r + 2) == end - r && (innerNext == 0 || (innerNext > r && innerNext < pageSize))) {
+      end = r;
+      break;
+    }
+  }
+  return true;
+}
+
+// Whether the bytes in front of a header-length varint at header are a cell's payload length (equal
+// to payload) and row id, each a varint (of one to nine bytes).
+bool WholeCellBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload) {
+  // A varint ends at a byte below 0x80; every byte before its last one has the high bit set.
+  if (header < 2 || page[header - 1] >= 0x80) return false;
+  for (std::uint32_t rowid = header - 1; rowid > 0 && header - rowid <= 9; --rowid) {
+    if (rowid < header - 1 && page[rowid] < 0x80) break;
+    for (std::uint32_t length = rowid; length > 0 && rowid - length < 9;) {
+      --length;
+      const Varint value = ReadVarint(page + length, rowid - length);
+      if (value.length == rowid - length && value.value == payload) return true;
+    }
+  }
+  return false;
+}
+
+// Whether a value of bodySize bytes can have had a serial type whose varint was one byte long.
+bool FitsOneByteType(std::uint64_t bodySize) { return bodySize <= (127 - 12) / 2; }
+
+}  // namespace
+
+bool InferDeletedLayout(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,
+                        DeletedLayout& layout) {
+  layout = DeletedLayout{};
+  if (offset >= pageSize || n < 2) return false;
+  std::uint64_t areaAll = 0, bodyAll = 0, areaRest = 0, bodyRest = 0;
+  const bool measuredAll = Measure(page, pageSize, offset, n, areaAll, bodyAll);
+  const bool measuredRest = Measure(page, pageSize, offset, n - 1, areaRest, bodyRest);
+
+  // The freeblock header just in front: the cell's size is known.
+  std::uint64_t end = 0;
+  const bool freed = offset >= 4 && measuredRest &&
+                     FreedCellEnd(page, pageSize, offset - 4, offset + areaRest + bodyRest, end);
+  const std::uint64_t cell = freed ? end - (offset - 4) : 0;
+  // The payload length and row id took four bytes: every type is still there.
+  if (freed && measuredAll && 4 + areaAll + bodyAll == cell) return true;
+  if (measuredAll && offset >= 1 && areaAll + 1 < 128 && page[offset - 1] == areaAll + 1) {
+    // They took four bytes and the header-length varint is left in front of the types.
+    std::uint64_t wider = 0;
+    if (offset >= 5 && FreedCellEnd(page, pageSize, offset - 5, offset + areaAll + bodyAll, wider) &&
+        wider == offset + areaAll + bodyAll) {
+      return true;
+    }
+    // A whole cell: the row id's varint, and before it the payload length's, which must be the
+    // header's and the values' length.
+    if (WholeCellBefore(page, offset - 1, areaAll + 1 + bodyAll)) return true;
+  }
+  if (freed) {
+    // The first type was one byte and went with the three before it.
+    const std::uint64_t lost = cell - 4 - areaRest - bodyRest;
+    if (cell >= 4 + areaRest + bodyRest && FitsOneByteType(lost)) {
+      layout.firstTypeLost = true;
+      layout.firstBodySize = lost;
+      return true;
+    }
+    // The first type was a two-byte varint (a text or blob of 58 bytes or more): its last byte is
+    // left at offset, and must agree with a value of the length the cell leaves for it.
+    std::uint64_t areaTail = 0, bodyTail = 0;
+    if (Measure(page, pageSize, offset + 1, n - 1, areaTail, bodyTail) && cell >= 5 + areaTail + bodyTail &&
+        page[offset] < 0x80) {
+      const std::uint64_t size = cell - 5 - areaTail - bodyTail;
+      const std::uint64_t low = page[offset];
+      if (!FitsOneByteType(size) && ((2 * size + 12) % 128 == low || (2 * size + 13) % 128 == low)) {
+        // The types start one byte on; the caller decodes from there.
+        layout.firstTypeLost = true;
+        layout.firstBodySize = size;
+        layout.typesOffset = 1;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+}  // namespace dunmere
+
+namespace dunmere {
+
+std::uint64_t DeletedRecordEnd(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,
+                               const DeletedLayout& layout) {
+  const std::uint64_t start = static_cast<std::uint64_t>(offset) + layout.typesOffset;
+  if (start >= pageSize) return 0;
+  std::uint64_t area = 0, body = 0;
+  if (!Measure(page, pageSize, static_cast<std::uint32_t>(start), layout.firstTypeLost ? n - 1 : n, area, body)) {
+    return 0;
+  }
+  const std::uint64_t end = start + area + (layout.firstTypeLost ? layout.firstBodySize : 0) + body;
+  return end < pageSize ? end : pageSize;
+}
+
+bool OverlapsCell(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t usableSize, std::uint64_t begin,
+                     std::uint64_t end) {
+  const PageView view{page, pageSize, 0};
+  if (view.Kind() != kLeafTablePage) return false;
+  std::vector<std::uint16_t> cells;
+  CellList(view, cells);
+  for (const std::uint16_t cell : cells) {
+    if (cell >= pageSize) continue;
+    const Varint payload = ReadVarint(page + cell, pageSize - cell);
+    if (payload.length == 0 || cell + payload.length >= pageSize) continue;
+    const Varint rowid = ReadVarint(page + cell + payload.length, pageSize - cell - payload.length);
+    const std::uint64_t local = LocalPayloadSize(payload.value, usableSize);
+    const std::uint64_t cellEnd =
+        cell + payload.length + rowid.length + local + (local < payload.value ? 4 : 0);
+    if (begin < cellEnd && cell < end) return true;
+  }
+  return false;
+}
+
+}  // namespace dunmere

@@ -1,0 +1,27 @@
+#pragma once
+// Where the values of a freed cell lie when its table's first column holds data. Freeing a cell
+// writes a freeblock header (next offset, size) over its first four bytes: the payload length, the
+// row id, the header length and, when those took three bytes, the first column's serial type. The
+// block's size, which is the cell's size, then tells how long the lost first value was.
+#include <cstdint>
+
+#include "sqlite_recovery/table_decoder.h"
+
+namespace dunmere {
+
+// The layout of the candidate whose serial types (n of them, or n - 1 after a lost first type) start
+// at offset. False when it cannot be told where its values lie.
+bool InferDeletedLayout(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,
+                        DeletedLayout& layout);
+
+// Whether the bytes [begin, end) of a table leaf page overlap one of its cells: no deleted record
+// does (those of a leaf freed whole are its cells, read as such).
+bool OverlapsCell(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t usableSize, std::uint64_t begin,
+                     std::uint64_t end);
+
+// The end of the record laid out as layout says at offset (n columns), at most the page's end; 0
+// when its types run past the page.
+std::uint64_t DeletedRecordEnd(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,
+                               const DeletedLayout& layout);
+
+}  // namespace dunmere
