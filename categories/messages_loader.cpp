@@ -4,6 +4,7 @@
 #include "categories/contact_names.h"
 #include "categories/first_by_id.h"
 #include "categories/loaders.h"
+#include "categories/recently_deleted.h"
 #include "platform/text_compare.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
 #include "sqlite_recovery/table_decoders.h"
@@ -35,6 +36,11 @@ Status LoadMessages(const std::filesystem::path& addressBookDb, ConversationMap&
   DecodeAttachments(reader, attachments);
   if (report(base + weight / 3) != kOk) return finish();
   DecodeAttachmentJoins(reader, joins);
+  // Messages in "Recently Deleted" are still live rows: they are shown as deleted.
+  const auto recentlyDeleted = RecentlyDeletedMessageIds(reader);
+  for (MessageRecord& m : messages) {
+    if (m.rowId != 0 && recentlyDeleted.count(m.rowId) != 0) m.deleted = static_cast<std::uint8_t>(RowState::kDeleted);
+  }
   if (report(base + weight / 2) != kOk) return finish();
 
   // Each attachment belongs to the message of the first join row that names it.

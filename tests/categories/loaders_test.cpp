@@ -81,6 +81,34 @@ TEST_F(MessagesLoaderTest, ConversationsJoinedAndOrdered) {
   EXPECT_EQ(orphan[0].contactName, "");
 }
 
+TEST(MessagesLoader, RecentlyDeletedMessagesShownAsDeleted) {
+  testing::TempDir dir;
+  MakeSqliteDatabase(
+      dir / "sms.db",
+      {kPrologue, ReferenceSchema("sms_ios11.2.sql"),
+       // As current devices declare it.
+       "CREATE TABLE chat_recoverable_message_join (chat_id INTEGER REFERENCES chat (ROWID) ON DELETE CASCADE,"
+       " message_id INTEGER REFERENCES message (ROWID) ON DELETE CASCADE, delete_date INTEGER,"
+       " ck_sync_state INTEGER DEFAULT 0, PRIMARY KEY (chat_id, message_id), CHECK (delete_date != 0));",
+       InsertRow("handle", {{"ROWID", "1"}, {"id", "'+15550100001'"}, {"service", "'SMS'"}}),
+       Message(20, "kept as it was", 1, 1000, 0), Message(21, "moved to recently deleted", 1, 2000, 1),
+       Message(22, "recently deleted, then restored", 1, 3000, 0),
+       "INSERT INTO chat_recoverable_message_join VALUES (1, 21, 700000000, 0), (1, 22, 700000001, 0);",
+       "DELETE FROM chat_recoverable_message_join WHERE message_id = 22;"});
+  ConversationMap conversations;
+  LoaderContext context{true, nullptr, nullptr, 0, 10};
+  std::int64_t highest = 0;
+  ASSERT_EQ(LoadMessages(dir / "none.db", conversations, context, dir / "sms.db", highest), kOk);
+  const auto& messages = conversations.at(1);
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0].text, "kept as it was");
+  EXPECT_EQ(messages[0].deleted, 0);
+  EXPECT_EQ(messages[1].text, "moved to recently deleted");
+  EXPECT_EQ(messages[1].deleted, 1);
+  EXPECT_EQ(messages[2].text, "recently deleted, then restored");
+  EXPECT_EQ(messages[2].deleted, 0);
+}
+
 TEST_F(MessagesLoaderTest, StopsMissingFilesAndNoAddressBook) {
   ConversationMap conversations;
   ProgressLog reports;
