@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "categories/note_store_body.h"
+#include "categories/protobuf_fields.h"
 #include "sqlite_recovery/any_table_decoder.h"
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/record_format.h"
@@ -92,6 +94,14 @@ std::size_t RunRecoveryOnBytes(const std::uint8_t* data, std::size_t size) {
   // The same bytes as a message's archived attributedBody.
   const auto archived = AttributedBodyText(std::string_view(reinterpret_cast<const char*>(data), size));
   if (archived && archived->size() > size) std::abort();
+  // ... as a note body, and as a protocol buffer.
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  std::string noteText;
+  NoteStoreText(bytes, noteText);
+  std::string_view field;
+  if (FindBytesField(bytes, 2, field) && (field.data() < bytes.data() || field.data() + field.size() > bytes.data() + size)) {
+    std::abort();
+  }
   static const std::string path = ScratchPath();
   {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
