@@ -142,7 +142,10 @@ Status CBackupEngine::ScanContacts(std::vector<ContactRecord>& out) {
 }
 
 Status CBackupEngine::ScanNotes(std::vector<NoteRecord>& out) {
-  return FinishDatabaseStep(NotAStop(LoadNotes(DatabasePath(kNotesDbId), out)));
+  // Both stores: the old one of early systems, the current one of the Notes app's group container.
+  const Status old = NotAStop(LoadNotes(DatabasePath(kNotesDbId), out));
+  const Status current = NotAStop(LoadNoteStore(DatabasePath(kNoteStoreDbId), out));
+  return FinishDatabaseStep(old == kOk || current == kOk ? kOk : old);
 }
 
 Status CBackupEngine::ScanCallHistory(std::vector<CallRecord>& out) {

@@ -37,6 +37,10 @@ Status LoadContacts(bool versionAbove11, const std::filesystem::path& addressBoo
 // entities turned into text.
 Status LoadNotes(const std::filesystem::path& notesDb, std::vector<NoteRecord>& notes);
 
+// Notes of the current store (NoteStore.sqlite), appended: each note with its title, date and the
+// text of its body (a locked note's is "Locked"); notes in "Recently Deleted" count as deleted.
+Status LoadNoteStore(const std::filesystem::path& noteStoreDb, std::vector<NoteRecord>& notes);
+
 // WhatsApp messages with their chat, sender and media, by chat id, each chat in date order.
 Status LoadWhatsApp(const std::filesystem::path& chatDb, WhatsAppChatMap& chats);
 

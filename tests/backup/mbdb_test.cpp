@@ -19,6 +19,7 @@ TEST(FileIds, FixedIdsAreTheSha1OfTheirDomainPaths) {
   EXPECT_EQ(Sha1FileId(kCallHistoryStoreDomainPath), kCallHistoryStoreId);
   EXPECT_EQ(Sha1FileId(kCallHistoryDbDomainPath), kCallHistoryDbId);
   EXPECT_EQ(Sha1FileId(kNotesDbDomainPath), kNotesDbId);
+  EXPECT_EQ(Sha1FileId(kNoteStoreDbDomainPath), kNoteStoreDbId);
   EXPECT_EQ(Sha1FileId(""), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
   // Bytes as stored: no case folding, no terminator.
   EXPECT_NE(Sha1FileId("homedomain-Library/SMS/sms.db"), kMessagesDbId);
