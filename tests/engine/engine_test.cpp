@@ -133,6 +133,26 @@ TEST_F(EngineTest, PlainBackupOpenProgressAndCategories) {
   EXPECT_NE(testing::ReadFile(dir_ / "sms.csv").find("\"hello\""), std::string::npos);
 }
 
+TEST_F(EngineTest, NotesFromTheCurrentStoreAlone) {
+  FixtureBackup backup;
+  backup.info.productVersion = "17.2";
+  const std::string store = testing::SqliteDatabaseBytes(
+      {"CREATE TABLE ZICCLOUDSYNCINGOBJECT (Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER,"
+       " ZNOTEDATA INTEGER, ZMODIFICATIONDATE1 TIMESTAMP, ZTITLE1 VARCHAR);",
+       testing::ReferenceSchema("notestore_zicnotedata_ios17.sql"),
+       "INSERT INTO ZICCLOUDSYNCINGOBJECT VALUES (1, 12, 1, 7, 0, 'Only in the current store');"});
+  backup.files = {{"AppDomainGroup-group.com.apple.notes", "NoteStore.sqlite", store}};
+  testing::WriteFixtureBackup(dir_ / "backup", backup);
+  CBackupEngine engine;
+  engine.SetCurrentBackup(Summary(dir_ / "backup"));
+  ASSERT_EQ(engine.Open(""), kOk);
+  std::vector<NoteRecord> notes;
+  ASSERT_EQ(engine.ScanNotes(notes), kOk);  // no old store: the current one is enough
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].title, "Only in the current store");
+  EXPECT_EQ(notes[0].date, "2001-01-01 00:00:00");
+}
+
 TEST_F(EngineTest, NoManifestStillFindsTheDatabasesAndAStopEndsAScan) {
   FixtureBackup backup;
   backup.files = Files();
