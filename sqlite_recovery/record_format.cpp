@@ -51,7 +51,10 @@ std::int32_t ExpectedColumnCount(SqliteFileReader& reader, std::string_view tabl
   };
   std::int32_t count = 0;
   if (same("message")) {
-    count = reader.messageColumnCount;
+    // Current message tables have 60 to 90 columns: the schema's count, once read, holds.
+    const auto declared = reader.schemaColumnCounts.find(std::string(table));
+    count = declared != reader.schemaColumnCounts.end() && declared->second > 0 ? declared->second
+                                                                                 : reader.messageColumnCount;
   } else if (same("ABPersonFullTextSearch_content")) {
     count = reader.contactsColumnBasis > 25 ? 25 : 24;
   } else if (same("ZWAMESSAGE")) {

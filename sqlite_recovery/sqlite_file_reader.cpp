@@ -40,6 +40,7 @@ void SqliteFileReader::Close() {
 
 Status SqliteFileReader::Open(const std::filesystem::path& path) {
   Close();
+  schemaColumnCounts.clear();
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) return StatusFromErrno(errno);
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/status.h"
@@ -73,6 +74,8 @@ class SqliteFileReader {
   std::int32_t messageColumnCount = 38;
   // The column count a table of no known layout declares in its schema (0: not known).
   std::int32_t declaredColumnCount = 0;
+  // Column counts the schema of the open file declares, by table, for the tables read so far.
+  std::unordered_map<std::string, std::int32_t> schemaColumnCounts;
 
  private:
   using LeafHandler = std::function<void(std::uint32_t index, const std::uint8_t* page)>;

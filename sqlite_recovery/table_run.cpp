@@ -5,6 +5,7 @@
 #include "sqlite_recovery/page_scans.h"
 #include "sqlite_recovery/record_format.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/table_schema.h"
 
 namespace dunmere {
 namespace {
@@ -86,6 +87,7 @@ Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDeco
   ChildPageMap roots;
   rc = reader.FindTableRoots(table, roots);
   reader.currentTableName = std::string(table);
+  NoteDeclaredColumnCount(reader, table);
   if (rc == kOk) {
     for (const auto& [root, key] : roots) {
       (void)key;

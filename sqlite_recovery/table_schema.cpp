@@ -170,3 +170,17 @@ Status FindTableSql(SqliteFileReader& reader, std::string_view name, std::string
 }
 
 }  // namespace dunmere
+
+namespace dunmere {
+
+void NoteDeclaredColumnCount(SqliteFileReader& reader, std::string_view table) {
+  const std::string key(table);
+  if (reader.schemaColumnCounts.count(key) != 0) return;
+  std::string sql;
+  const std::int32_t count = FindTableSql(reader, table, sql) == kOk
+                                 ? static_cast<std::int32_t>(ParseDeclaredColumns(sql).size())
+                                 : 0;
+  reader.schemaColumnCounts.emplace(key, count);
+}
+
+}  // namespace dunmere

@@ -20,6 +20,10 @@ struct DeclaredColumn {
 // The CREATE TABLE statement of the table named exactly name; empty when the schema has none.
 Status FindTableSql(SqliteFileReader& reader, std::string_view name, std::string& sql);
 
+// Reads the column count the schema declares for table into the reader's schemaColumnCounts (0 when
+// the schema has no such table), once per table and file.
+void NoteDeclaredColumnCount(SqliteFileReader& reader, std::string_view table);
+
 // The columns a CREATE TABLE statement declares, in order (table constraints left out). Empty when
 // the text is no CREATE TABLE statement with a column list.
 std::vector<DeclaredColumn> ParseDeclaredColumns(std::string_view sql);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 #include "sqlite_recovery/sqlite_file_reader.h"
 #include "sqlite_recovery/table_decoders.h"
@@ -45,6 +47,30 @@ std::string Message(int rowid, const std::string& text, int handle, const std::s
   return InsertRow("message", {{"ROWID", std::to_string(rowid)}, {"guid", SqlText(guid)},
                                {"text", text.empty() ? "NULL" : SqlText(text)}, {"handle_id", std::to_string(handle)},
                                {"service", "'SMS'"}, {"date", date}, {"is_from_me", std::to_string(fromMe)}});
+}
+
+TEST(MessageDecoder, CurrentSchemaOfMoreColumnsDeletedRowsByTheDeclaredCount) {
+  std::vector<std::string> sql = {kPrologue, ReferenceSchema("sms_ios14_15_message_handle_only.sql")};
+  for (int i = 1; i <= 40; ++i) {
+    // Nanoseconds since 2001, as current systems store them.
+    sql.push_back(Message(i, "message number " + std::to_string(i) + " of the current layout", 1,
+                          std::to_string(600000000000000000LL + i * 1000000000LL), i % 2));
+  }
+  sql.push_back("DELETE FROM message WHERE ROWID % 5 = 0;");
+  Db db(sql);
+  std::vector<MessageRecord> out;
+  ASSERT_EQ(DecodeMessages(db.reader, out), kOk);
+  const auto deleted = Where(out, [](const MessageRecord& m) { return m.deleted != 0; });
+  EXPECT_EQ(Where(out, [](const MessageRecord& m) { return m.deleted == 0; }).size(), 32u);
+  ASSERT_EQ(deleted.size(), 8u);
+  for (const MessageRecord& m : deleted) {
+    const int i = std::atoi(m.text.c_str() + std::strlen("message number "));
+    EXPECT_EQ(m.text, "message number " + std::to_string(i) + " of the current layout");
+    EXPECT_EQ(i % 5, 0);
+    EXPECT_EQ(m.fromMe, i % 2);
+    EXPECT_EQ(m.handleId, 1);
+    EXPECT_EQ(m.date.substr(0, 10), "2020-01-06");
+  }
 }
 
 TEST(MessageDecoder, OlderSchemaWithAppleSecondsLiveAndDeleted) {
