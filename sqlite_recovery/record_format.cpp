@@ -50,11 +50,12 @@ std::int32_t ExpectedColumnCount(SqliteFileReader& reader, std::string_view tabl
     return table.size() == std::strlen(name) && ::strncasecmp(table.data(), name, table.size()) == 0;
   };
   std::int32_t count = 0;
+  // Current tables have more columns than the fixed counts of early systems: the schema's count,
+  // once read, holds for the tables of a fixed count.
+  const auto declaredEntry = reader.schemaColumnCounts.find(std::string(table));
+  const std::int32_t declared = declaredEntry != reader.schemaColumnCounts.end() ? declaredEntry->second : 0;
   if (same("message")) {
-    // Current message tables have 60 to 90 columns: the schema's count, once read, holds.
-    const auto declared = reader.schemaColumnCounts.find(std::string(table));
-    count = declared != reader.schemaColumnCounts.end() && declared->second > 0 ? declared->second
-                                                                                 : reader.messageColumnCount;
+    count = declared > 0 ? declared : reader.messageColumnCount;
   } else if (same("ABPersonFullTextSearch_content")) {
     count = reader.contactsColumnBasis > 25 ? 25 : 24;
   } else if (same("ZWAMESSAGE")) {
@@ -67,7 +68,7 @@ std::int32_t ExpectedColumnCount(SqliteFileReader& reader, std::string_view tabl
     count = reader.declaredColumnCount;  // a table of no known layout: what its schema declares, if known
     for (const Fixed& f : kFixed) {
       if (same(f.name)) {
-        count = f.count;
+        count = declared > 0 ? declared : f.count;
         break;
       }
     }

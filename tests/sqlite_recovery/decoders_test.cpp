@@ -147,13 +147,19 @@ TEST(MessageDecoder, RepeatsOfRowsAreReportedOnce) {
   EXPECT_EQ(Where(out, [](const MessageRecord& m) { return m.deleted == 0; }).size(), 199u);
 }
 
+// The early layout, and a later one whose attachment table has sixteen columns (its deleted rows are
+// read with the count the schema declares).
 TEST(MessagesDatabaseDecoders, HandlesAttachmentsAndJoins) {
-  Db db({kPrologue, ReferenceSchema("sms_ios6.1.6.sql"),
+  for (const char* schema : {"sms_ios6.1.6.sql", "sms_ios10.2.sql"}) {
+  SCOPED_TRACE(schema);
+  Db db({kPrologue, ReferenceSchema(schema),
          InsertRow("handle", {{"ROWID", "1"}, {"id", "'+15550100001'"}, {"service", "'SMS'"}}),
          InsertRow("handle", {{"ROWID", "2"}, {"id", "'friend@example.com'"}, {"service", "'iMessage'"}}),
          InsertRow("handle", {{"ROWID", "3"}, {"id", "''"}, {"service", "'SMS'"}}),
          InsertRow("attachment", {{"ROWID", "7"}, {"guid", "'at-7'"}, {"filename", "'~/Library/SMS/Attachments/a.jpg'"}}),
-         InsertRow("attachment", {{"ROWID", "8"}, {"guid", "'at-8'"}, {"filename", "'~/Library/SMS/Attachments/gone.mov'"}}),
+         InsertRow("attachment", {{"ROWID", "8"}, {"guid", "'at-8'"}, {"created_date", "500000000"},
+                                  {"filename", "'~/Library/SMS/Attachments/gone.mov'"}, {"mime_type", "'video/quicktime'"},
+                                  {"transfer_state", "5"}}),
          InsertRow("message_attachment_join", {{"message_id", "40"}, {"attachment_id", "7"}}),
          InsertRow("message_attachment_join", {{"message_id", "41"}, {"attachment_id", "8"}}),
          "DELETE FROM handle WHERE ROWID = 2;", "DELETE FROM attachment WHERE ROWID = 8;"});
@@ -178,6 +184,7 @@ TEST(MessagesDatabaseDecoders, HandlesAttachmentsAndJoins) {
   ASSERT_EQ(joins.size(), 2u);
   EXPECT_EQ(joins[0].messageId, 40);
   EXPECT_EQ(joins[0].attachmentId, 7);
+  }
 }
 
 std::string Contact(int docid, const std::string& first, const std::string& last, const std::string& company,
