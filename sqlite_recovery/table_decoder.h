@@ -27,9 +27,25 @@ struct DeletedLayout {
   std::uint32_t typesOffset = 0;  // how far after the candidate's offset the serial types start
 };
 
+// A column a decoder reads, by its position in the early layout and by its name. Where the table's
+// CREATE TABLE puts that name elsewhere, the value is read from there.
+struct NamedColumn {
+  std::uint32_t position;
+  const char* name;
+};
+
+// The moves the schema of the open file asks for: (position the decoder reads, declared index).
+std::vector<std::pair<std::uint32_t, std::uint32_t>> ColumnMoves(SqliteFileReader& reader, std::string_view table,
+                                                                 const std::vector<NamedColumn>& named);
+
+// Puts the value of each move's declared index at its position (NULL where the row has none).
+void ApplyColumnMoves(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& moves, DecodedRow& row);
+
 template <typename Row>
 struct TableSpec {
   std::string table;
+  // The columns fill reads, named; empty: fixed positions only.
+  std::vector<NamedColumn> named;
   // Fills row from the decoded columns (row starts default-constructed with its state set); a
   // non-zero result drops the row.
   std::function<Status(const DecodedRow&, SqliteFileReader&, Row&)> fill;
@@ -59,7 +75,10 @@ class TableDecoder : public RowDecoder {
  public:
   TableDecoder(TableSpec<Row> rules, std::vector<Row>& out) : rules_(std::move(rules)), out_(out) {}
 
-  Status Run(SqliteFileReader& reader) { return RunTableDecoder(reader, rules_.table, *this, rules_.freedPages); }
+  Status Run(SqliteFileReader& reader) {
+    if (!rules_.named.empty()) moves_ = ColumnMoves(reader, rules_.table, rules_.named);
+    return RunTableDecoder(reader, rules_.table, *this, rules_.freedPages);
+  }
 
   void DecodeLive(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t, std::uint16_t cellOffset,
                   RowState state) override {
@@ -101,6 +120,7 @@ class TableDecoder : public RowDecoder {
   }
 
   void Emit(SqliteFileReader& reader) {
+    if (!moves_.empty()) ApplyColumnMoves(moves_, row_);
     Row row{};
     SetState(row, row_.state);
     if (rules_.fill(row_, reader, row) != kOk) return;
@@ -117,6 +137,7 @@ class TableDecoder : public RowDecoder {
   LiveRecord record_;
   DecodedRow row_;
   std::unordered_set<std::string> seen_;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> moves_;
 };
 
 // Runs the decoder of rules over the reader's file, appending to out.

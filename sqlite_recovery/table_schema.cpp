@@ -8,6 +8,7 @@
 #include "sqlite_recovery/page_layout.h"
 #include "sqlite_recovery/record_format.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/table_decoder.h"
 
 namespace dunmere {
 namespace {
@@ -181,6 +182,46 @@ void NoteDeclaredColumnCount(SqliteFileReader& reader, std::string_view table) {
                                  ? static_cast<std::int32_t>(ParseDeclaredColumns(sql).size())
                                  : 0;
   reader.schemaColumnCounts.emplace(key, count);
+}
+
+}  // namespace dunmere
+
+namespace dunmere {
+
+std::vector<std::pair<std::uint32_t, std::uint32_t>> ColumnMoves(SqliteFileReader& reader, std::string_view table,
+                                                                 const std::vector<NamedColumn>& named) {
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> moves;
+  std::string sql;
+  if (FindTableSql(reader, table, sql) != kOk || sql.empty()) return moves;
+  const std::vector<DeclaredColumn> columns = ParseDeclaredColumns(sql);
+  for (const NamedColumn& n : named) {
+    for (std::uint32_t i = 0; i < columns.size(); ++i) {
+      if (Upper(columns[i].name) == Upper(n.name)) {
+        if (i != n.position) moves.emplace_back(n.position, i);
+        break;
+      }
+    }
+  }
+  return moves;
+}
+
+void ApplyColumnMoves(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& moves, DecodedRow& row) {
+  if (row.columns.empty()) return;
+  const DecodedRow original = row;
+  const std::uint32_t first = row.columns.front().column;
+  for (const auto& [position, index] : moves) {
+    if (position < first) continue;  // the lost first column
+    const std::uint32_t slot = position - first;
+    while (row.columns.size() <= slot) {
+      ColumnValue empty;  // NULL
+      empty.column = first + static_cast<std::uint32_t>(row.columns.size());
+      row.columns.push_back(empty);
+    }
+    const ColumnValue* value = original.At(index);
+    ColumnValue moved = value != nullptr ? *value : ColumnValue{};  // NULL where the row has none
+    moved.column = position;
+    row.columns[slot] = moved;
+  }
 }
 
 }  // namespace dunmere

@@ -64,6 +64,7 @@ Status DecodeGroupMembers(SqliteFileReader& reader, std::vector<GroupMemberRow>&
 Status DecodeMediaItems(SqliteFileReader& reader, std::vector<MediaItemRow>& out) {
   TableSpec<MediaItemRow> rules;
   rules.table = "ZWAMEDIAITEM";
+  rules.named = {{18, "ZMEDIALOCALPATH"}};
   rules.fill = [](const DecodedRow& row, SqliteFileReader&, MediaItemRow& m) {
     m.mediaId = static_cast<std::int32_t>(row.rowid);
     return TextAt(row, 18, true, m.mediaPath);

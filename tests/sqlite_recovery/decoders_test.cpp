@@ -301,7 +301,11 @@ TEST(WhatsAppDecoders, MessagesSessionsMembersAndMedia) {
                                       {"ZPARTNERNAME", "'Anna'"}}),
          InsertRow("ZWAGROUPMEMBER", {{"Z_PK", "3"}, {"ZCHATSESSION", "1"}, {"ZCONTACTNAME", "'Ben'"},
                                       {"ZMEMBERJID", "'4917600000000@s.whatsapp.net'"}}),
-         InsertRow("ZWAMEDIAITEM", {{"Z_PK", "9"}, {"ZTITLE", "'Media/photo.jpg'"}}),
+         InsertRow("ZWAMEDIAITEM", {{"Z_PK", "9"}, {"ZMEDIALOCALPATH", "'Media/photo.jpg'"}, {"ZTITLE", "'a caption'"}}),
+         // The path is read by its name, which this layout puts before the title.
+         InsertRow("ZWAMEDIAITEM", {{"Z_PK", "10"}, {"Z_ENT", "6"}, {"Z_OPT", "2"}, {"ZFILESIZE", "52000"}, {"ZMEDIALOCALPATH", "'Media/deleted-clip.mp4'"},
+                                    {"ZTITLE", "'another caption'"}}),
+         "DELETE FROM ZWAMEDIAITEM WHERE Z_PK = 10;",
          InsertRow("ZWAMESSAGE", {{"Z_PK", "11"}, {"ZISFROMME", "1"}, {"ZCHATSESSION", "1"}, {"ZGROUPMEMBER", "3"},
                                   {"ZMEDIAITEM", "9"}, {"ZMESSAGEDATE", "68169600.0"}, {"ZTEXT", "'Hallo'"}}),
          InsertRow("ZWAMESSAGE", {{"Z_PK", "12"}, {"ZISFROMME", "0"}, {"ZMESSAGEDATE", "68169660.0"},
@@ -336,9 +340,11 @@ TEST(WhatsAppDecoders, MessagesSessionsMembersAndMedia) {
 
   std::vector<MediaItemRow> media;
   ASSERT_EQ(DecodeMediaItems(db.reader, media), kOk);
-  ASSERT_EQ(media.size(), 1u);
+  ASSERT_EQ(media.size(), 2u);
   EXPECT_EQ(media[0].mediaId, 9);
   EXPECT_EQ(media[0].mediaPath, "Media/photo.jpg");
+  EXPECT_EQ(media[1].deleted, 1);
+  EXPECT_EQ(media[1].mediaPath, "Media/deleted-clip.mp4");
 }
 
 TEST(ChatAppDecoders, ConversationTablesFriendsAndPeers) {
