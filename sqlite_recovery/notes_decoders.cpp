@@ -19,6 +19,7 @@ Status DecodeNoteBodies(SqliteFileReader& reader, std::vector<NoteRecord>& out) 
 Status DecodeNotes(SqliteFileReader& reader, std::vector<NoteRecord>& out) {
   TableSpec<NoteRecord> rules;
   rules.table = "ZNOTE";
+  rules.named = {{11, "ZBODY"}, {14, "ZMODIFICATIONDATE"}, {19, "ZTITLE"}};
   rules.fill = [](const DecodedRow& row, SqliteFileReader&, NoteRecord& n) {
     n.noteId = static_cast<std::int32_t>(IntegerAt(row, 11));
     n.date = AppleSecondsAt(row, 14);

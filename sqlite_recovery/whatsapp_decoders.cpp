@@ -15,6 +15,8 @@ std::string BeforeAtSign(const std::string& address) { return address.substr(0, 
 Status DecodeWhatsAppMessages(SqliteFileReader& reader, std::vector<WhatsAppMessageRecord>& out) {
   TableSpec<WhatsAppMessageRecord> rules;
   rules.table = "ZWAMESSAGE";
+  rules.named = {{12, "ZISFROMME"},  {19, "ZCHATSESSION"},  {20, "ZGROUPMEMBER"},
+                 {22, "ZMEDIAITEM"}, {25, "ZMESSAGEDATE"}, {32, "ZTEXT"}};
   rules.fill = [](const DecodedRow& row, SqliteFileReader& r, WhatsAppMessageRecord& m) {
     m.fromMe = SerialTypeAt(row, 12) == 9 ? 1 : 0;
     if (const ColumnValue* chat = row.At(19); chat != nullptr && chat->IsInteger()) {
@@ -36,6 +38,7 @@ Status DecodeWhatsAppMessages(SqliteFileReader& reader, std::vector<WhatsAppMess
 Status DecodeChatSessions(SqliteFileReader& reader, std::vector<ChatSessionRow>& out) {
   TableSpec<ChatSessionRow> rules;
   rules.table = "ZWACHATSESSION";
+  rules.named = {{20, "ZCONTACTJID"}, {23, "ZPARTNERNAME"}};
   rules.fill = [](const DecodedRow& row, SqliteFileReader&, ChatSessionRow& s) {
     s.sessionId = static_cast<std::int32_t>(row.rowid);
     if (const Status rc = TextAt(row, 20, true, s.contactAddress); rc != kOk) return rc;
@@ -49,6 +52,7 @@ Status DecodeChatSessions(SqliteFileReader& reader, std::vector<ChatSessionRow>&
 Status DecodeGroupMembers(SqliteFileReader& reader, std::vector<GroupMemberRow>& out) {
   TableSpec<GroupMemberRow> rules;
   rules.table = "ZWAGROUPMEMBER";
+  rules.named = {{7, "ZCHATSESSION"}, {10, "ZCONTACTNAME"}, {12, "ZMEMBERJID"}};
   rules.fill = [](const DecodedRow& row, SqliteFileReader&, GroupMemberRow& g) {
     g.memberId = static_cast<std::int32_t>(row.rowid);
     g.sessionId = static_cast<std::int32_t>(IntegerAt(row, 7));

@@ -243,15 +243,27 @@ TEST(NoteDecoders, BodiesAndNotes) {
   EXPECT_EQ(bodies[1].deleted, 1);
   EXPECT_EQ(bodies[1].content, "<div>a deleted body of some length</div>");
 
-  Db notes({kPrologue, ReferenceSchema("oldnotes_ios9.3.5.sql"),
-            InsertRow("ZNOTE", {{"Z_PK", "1"}, {"Z_ENT", "1"}, {"Z_OPT", "1"}, {"ZBODY", "5"},
-                                {"ZMODIFICATIONDATE", "68169600.75"}, {"ZTITLE", "'Shopping'"}})});
-  std::vector<NoteRecord> out;
-  ASSERT_EQ(DecodeNotes(notes.reader, out), kOk);
-  ASSERT_EQ(out.size(), 1u);
-  EXPECT_EQ(out[0].noteId, 5);
-  EXPECT_EQ(out[0].date, "2003-03-01 00:00:00");  // a real truncated to whole seconds
-  EXPECT_EQ(out[0].title, "Shopping");
+  // iOS 9 has the layout the positions were taken from; iOS 6 lacks a column before the body, so the
+  // columns are found by name there, live and deleted.
+  for (const char* schema : {"oldnotes_ios9.3.5.sql", "oldnotes_ios6.1.6.sql"}) {
+    SCOPED_TRACE(schema);
+    Db notes({kPrologue, ReferenceSchema(schema),
+              InsertRow("ZNOTE", {{"Z_PK", "1"}, {"Z_ENT", "1"}, {"Z_OPT", "1"}, {"ZBODY", "5"},
+                                  {"ZMODIFICATIONDATE", "68169600.75"}, {"ZTITLE", "'Shopping'"}}),
+              InsertRow("ZNOTE", {{"Z_PK", "2"}, {"Z_ENT", "1"}, {"Z_OPT", "3"}, {"ZBODY", "6"},
+                                  {"ZMODIFICATIONDATE", "68169700"}, {"ZTITLE", "'A note deleted later'"}}),
+              "DELETE FROM ZNOTE WHERE Z_PK = 2;"});
+    std::vector<NoteRecord> out;
+    ASSERT_EQ(DecodeNotes(notes.reader, out), kOk);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(out[0].noteId, 5);
+    EXPECT_EQ(out[0].date, "2003-03-01 00:00:00");  // a real truncated to whole seconds
+    EXPECT_EQ(out[0].title, "Shopping");
+    EXPECT_EQ(out[1].deleted, 1);
+    EXPECT_EQ(out[1].noteId, 6);
+    EXPECT_EQ(out[1].date, "2003-03-01 00:01:40");
+    EXPECT_EQ(out[1].title, "A note deleted later");
+  }
 }
 
 TEST(CallDecoders, OlderCallTableAndCoreDataRecords) {
