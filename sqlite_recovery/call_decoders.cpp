@@ -55,6 +55,8 @@ Status DecodeCalls(SqliteFileReader& reader, std::vector<CallRecord>& out) {
 
 Status DecodeCallRecords(SqliteFileReader& reader, std::vector<CallRecord>& out) {
   TableSpec<CallRecord> rules = CallSpec("ZCALLRECORD");
+  // Each generation of the store adds columns in the middle: the names hold.
+  rules.named = {{10, "ZORIGINATED"}, {12, "ZDATE"}, {13, "ZDURATION"}, {20, "ZADDRESS"}, {21, "ZADDRESS"}};
   rules.fill = [](const DecodedRow& row, SqliteFileReader& r, CallRecord& c) {
     c.incoming = SerialTypeAt(row, 10) == 8 ? 1 : 0;  // ZORIGINATED 0: the call came in
     c.date = AppleSecondsAt(row, 12);

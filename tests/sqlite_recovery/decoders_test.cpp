@@ -289,22 +289,30 @@ TEST(CallDecoders, OlderCallTableAndCoreDataRecords) {
   EXPECT_EQ(calls[2].number, "+15550100004");
   EXPECT_EQ(calls[2].duration, 60);
 
-  Db core({kPrologue, ReferenceSchema("callhistory_ios11.2.sql"),
-           InsertRow("ZCALLRECORD", {{"Z_PK", "1"}, {"Z_ENT", "2"}, {"Z_OPT", "1"}, {"ZORIGINATED", "0"}, {"ZDATE", "68169600.5"},
-                                     {"ZDURATION", "42.9"}, {"ZADDRESS", "CAST('+15550100009' AS BLOB)"}}),
-           InsertRow("ZCALLRECORD", {{"Z_PK", "2"}, {"Z_ENT", "2"}, {"Z_OPT", "1"}, {"ZORIGINATED", "1"}, {"ZDATE", "68169700.0"},
-                                     {"ZDURATION", "7.0"}, {"ZADDRESS", "'+15550100010'"}}),
-           "DELETE FROM ZCALLRECORD WHERE Z_PK = 2;"});
-  calls.clear();
-  ASSERT_EQ(DecodeCallRecords(core.reader, calls), kOk);
-  ASSERT_EQ(calls.size(), 2u);
-  EXPECT_EQ(calls[0].number, "+15550100009");
-  EXPECT_EQ(calls[0].incoming, 1);
-  EXPECT_EQ(calls[0].duration, 42);
-  EXPECT_EQ(calls[0].date, "2003-03-01 00:00:00");
-  EXPECT_EQ(calls[1].deleted, 1);
-  EXPECT_EQ(calls[1].number, "+15550100010");
-  EXPECT_EQ(calls[1].incoming, 0);
+  // The iOS 11 store, and a recent one (model 46) that moved every column the decoder reads.
+  std::string recent = ReferenceSchema("callhistory_recent_UNVERIFIED_fixture.sql");
+  recent = recent.substr(recent.find("CREATE TABLE ZCALLRECORD"));
+  recent = recent.substr(0, recent.find(", ...")) + ");";
+  for (const std::string& schema : {ReferenceSchema("callhistory_ios11.2.sql"), recent}) {
+    Db core({kPrologue, schema,
+             InsertRow("ZCALLRECORD", {{"Z_PK", "1"}, {"Z_ENT", "2"}, {"Z_OPT", "1"}, {"ZORIGINATED", "0"}, {"ZDATE", "68169600.5"},
+                                       {"ZDURATION", "42.9"}, {"ZADDRESS", "CAST('+15550100009' AS BLOB)"}}),
+             InsertRow("ZCALLRECORD", {{"Z_PK", "2"}, {"Z_ENT", "2"}, {"Z_OPT", "1"}, {"ZORIGINATED", "1"}, {"ZDATE", "68169700.0"},
+                                       {"ZDURATION", "7.0"}, {"ZADDRESS", "'+15550100010'"}, {"ZNAME", "'Someone'"}}),
+             "DELETE FROM ZCALLRECORD WHERE Z_PK = 2;"});
+    calls.clear();
+    ASSERT_EQ(DecodeCallRecords(core.reader, calls), kOk);
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].number, "+15550100009");
+    EXPECT_EQ(calls[0].incoming, 1);
+    EXPECT_EQ(calls[0].duration, 42);
+    EXPECT_EQ(calls[0].date, "2003-03-01 00:00:00");
+    EXPECT_EQ(calls[1].deleted, 1);
+    EXPECT_EQ(calls[1].number, "+15550100010");
+    EXPECT_EQ(calls[1].incoming, 0);
+    EXPECT_EQ(calls[1].duration, 7);
+    EXPECT_EQ(calls[1].date, "2003-03-01 00:01:40");
+  }
 }
 
 TEST(WhatsAppDecoders, MessagesSessionsMembersAndMedia) {
