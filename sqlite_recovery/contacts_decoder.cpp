@@ -27,6 +27,10 @@ Status DecodeContacts(SqliteFileReader& reader, std::vector<ContactRecord>& out)
   rules.table = "ABPersonFullTextSearch_content";
   rules.learn = LearnContactRow;
   rules.deletedArea = ContactsDeletedArea;
+  // Phone to URL sit one column further on from iOS 10; the names tell where, whatever the version.
+  const std::uint32_t base = reader.newerLayout != 0 ? 17 : 16;
+  rules.named = {{1, "*First"},       {2, "*Last"},      {7, "*Organization"},       {base, "*Phone"},
+                 {base + 1, "*Email"}, {base + 2, "*Address"}, {base + 3, "*SocialProfile"}, {base + 4, "*URL"}};
   rules.fill = [](const DecodedRow& row, SqliteFileReader& r, ContactRecord& c) {
     std::string first;
     std::string last;

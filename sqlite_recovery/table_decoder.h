@@ -27,8 +27,9 @@ struct DeletedLayout {
   std::uint32_t typesOffset = 0;  // how far after the candidate's offset the serial types start
 };
 
-// A column a decoder reads, by its position in the early layout and by its name. Where the table's
-// CREATE TABLE puts that name elsewhere, the value is read from there.
+// A column a decoder reads, by its position in the early layout and by its name ("*X": the column
+// "c<number>X" of a full-text table). Where the table's CREATE TABLE puts that name elsewhere, the
+// value is read from there.
 struct NamedColumn {
   std::uint32_t position;
   const char* name;

@@ -194,9 +194,18 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> ColumnMoves(SqliteFileReade
   std::string sql;
   if (FindTableSql(reader, table, sql) != kOk || sql.empty()) return moves;
   const std::vector<DeclaredColumn> columns = ParseDeclaredColumns(sql);
+  // A name "*X" stands for a column of a full-text table, "c<number>X", whatever its number.
+  const auto matches = [](const std::string& declared, std::string_view wanted) {
+    if (wanted.empty() || wanted.front() != '*') return Upper(declared) == Upper(wanted);
+    std::size_t at = 0;
+    if (at < declared.size() && (declared[at] == 'c' || declared[at] == 'C')) ++at;
+    const std::size_t digits = at;
+    while (at < declared.size() && std::isdigit(static_cast<unsigned char>(declared[at])) != 0) ++at;
+    return at > digits && Upper(declared.substr(at)) == Upper(wanted.substr(1));
+  };
   for (const NamedColumn& n : named) {
     for (std::uint32_t i = 0; i < columns.size(); ++i) {
-      if (Upper(columns[i].name) == Upper(n.name)) {
+      if (matches(columns[i].name, n.name)) {
         if (i != n.position) moves.emplace_back(n.position, i);
         break;
       }

@@ -198,12 +198,14 @@ std::string Contact(int docid, const std::string& first, const std::string& last
 
 TEST(ContactDecoder, BothLayoutsLiveDeletedAndControlCharacters) {
   {
-    // iOS 10 and later: phones in column 17.
+    // iOS 10 and later: phones in column 17, found by name whichever layout the version suggests.
+    for (const int newerLayout : {1, 0}) {
+    SCOPED_TRACE(newerLayout);
     Db db({kPrologue, ReferenceSchema("addressbook_fts_ios16_17.sql"),
            Contact(1, "Ann", "Example", "Example Ltd", "+15550100001 5550100001", "ann@example.com", 16),
            Contact(2, "Bob", "Gone", "", "+15550100002", "bob@example.com", 16),
            Contact(3, "Tab", "In Phone", "", "+1555\t0100003", "", 16), "DELETE FROM ABPersonFullTextSearch_content WHERE docid = 2;"});
-    db.reader.newerLayout = 1;
+    db.reader.newerLayout = newerLayout;
     std::vector<ContactRecord> out;
     ASSERT_EQ(DecodeContacts(db.reader, out), kOk);
     ASSERT_EQ(out.size(), 2u);  // the control character drops the third
@@ -215,11 +217,13 @@ TEST(ContactDecoder, BothLayoutsLiveDeletedAndControlCharacters) {
     EXPECT_EQ(out[1].name, "BobGone");
     EXPECT_EQ(out[1].phones, "+15550100002");
     EXPECT_EQ(db.reader.highestContactsRowid, 3u);
+    }
   }
   {
     // iOS 9: phones in column 16 (c15Phone).
     Db db({kPrologue, ReferenceSchema("addressbook_fts_ios9_RECONSTRUCTED.sql"),
            Contact(1, "Old", "Layout", "", "+442079460000", "old@example.com", 15)});
+    db.reader.newerLayout = 1;  // a version flag that does not fit this file changes nothing
     std::vector<ContactRecord> out;
     ASSERT_EQ(DecodeContacts(db.reader, out), kOk);
     ASSERT_EQ(out.size(), 1u);
