@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "categories/category_records.h"
@@ -47,35 +48,40 @@ class ContactNameLookup {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
   }
 
+  // Two numbers of at least seven digits where one ends with the other share their last seven
+  // digits: those index the phones, each with its contact, in contact order.
+  static std::string Tail(const std::string& digits) { return digits.substr(digits.size() - kMinimumDigits); }
+
   std::string NameByDigits(const std::string& digits) {
     if (digits.size() < kMinimumDigits) return std::string();
-    if (phoneDigits_.empty()) {
+    if (!indexed_) {
+      indexed_ = true;
       // Each contact's phone texts hold several spellings separated by blanks or lines.
-      for (const ContactRecord& c : contacts_) {
-        std::vector<std::string> pieces;
+      for (std::size_t i = 0; i < contacts_.size(); ++i) {
         std::string piece;
-        for (const char ch : c.phones + " ") {
+        for (const char ch : contacts_[i].phones + " ") {
           if (ch == ' ' || ch == '\n') {
-            if (const std::string d = Digits(piece); d.size() >= kMinimumDigits) pieces.push_back(d);
+            if (std::string d = Digits(piece); d.size() >= kMinimumDigits) phonesByTail_[Tail(d)].emplace_back(i, std::move(d));
             piece.clear();
           } else {
             piece += ch;
           }
         }
-        phoneDigits_.push_back(std::move(pieces));
       }
     }
-    for (std::size_t i = 0; i < contacts_.size(); ++i) {
-      for (const std::string& d : phoneDigits_[i]) {
-        if (EndsWith(d, digits) || EndsWith(digits, d)) return contacts_[i].name;
-      }
+    const auto found = phonesByTail_.find(Tail(digits));
+    if (found == phonesByTail_.end()) return std::string();
+    for (const auto& [contact, d] : found->second) {
+      if (EndsWith(d, digits) || EndsWith(digits, d)) return contacts_[contact].name;
     }
     return std::string();
   }
 
   const std::vector<ContactRecord>& contacts_;
   std::unordered_map<std::string, std::string> cache_;
-  std::vector<std::vector<std::string>> phoneDigits_;  // digits of each contact's phone spellings
+  bool indexed_ = false;
+  // The digits of every phone spelling, with its contact's index, by their last seven digits.
+  std::unordered_map<std::string, std::vector<std::pair<std::size_t, std::string>>> phonesByTail_;
 };
 
 }  // namespace dunmere
