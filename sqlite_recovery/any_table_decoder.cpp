@@ -43,8 +43,6 @@ Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vec
   if (const Status rc = FindTableSql(reader, table, sql); rc != kOk) return rc;
   columns = ParseDeclaredColumns(sql);
   if (columns.empty()) return kInvalidParameter;
-  // The searches for deleted rows take the declared column count for a table they know nothing of.
-  reader.declaredColumnCount = static_cast<std::int32_t>(columns.size());
   TableSpec<AnyRow> rules;
   rules.table = std::string(table);
   rules.fill = [&columns](const DecodedRow& row, SqliteFileReader&, AnyRow& r) {
@@ -94,7 +92,6 @@ Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vec
   rules.key = KeyOf;
   const Status rc = DecodeTable(reader, std::move(rules), out);
   std::stable_partition(out.begin(), out.end(), [](const AnyRow& r) { return r.deleted == 0; });
-  reader.declaredColumnCount = 0;
   return rc;
 }
 

@@ -65,7 +65,7 @@ std::int32_t ExpectedColumnCount(SqliteFileReader& reader, std::string_view tabl
   } else if (table.substr(0, 9) == "tb_c2cMsg") {
     count = 50;
   } else {
-    count = reader.declaredColumnCount;  // a table of no known layout: what its schema declares, if known
+    count = declared;  // a table of no known layout: what its schema declares, if known
     for (const Fixed& f : kFixed) {
       if (same(f.name)) {
         count = declared > 0 ? declared : f.count;

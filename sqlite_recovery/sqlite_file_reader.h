@@ -72,8 +72,6 @@ class SqliteFileReader {
   std::int32_t callColumnCount = 0;
   std::int32_t contactsColumnBasis = 0;
   std::int32_t messageColumnCount = 38;
-  // The column count a table of no known layout declares in its schema (0: not known).
-  std::int32_t declaredColumnCount = 0;
   // Column counts the schema of the open file declares, by table, for the tables read so far.
   std::unordered_map<std::string, std::int32_t> schemaColumnCounts;
 
