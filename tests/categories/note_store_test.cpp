@@ -96,16 +96,6 @@ TEST(GzipInflate, CeilingOnTheOutput) {
   EXPECT_TRUE(out.empty());
 }
 
-std::string Hex(const std::string& bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out = "x'";
-  for (const char c : bytes) {
-    out += kDigits[static_cast<unsigned char>(c) >> 4];
-    out += kDigits[static_cast<unsigned char>(c) & 0xF];
-  }
-  return out + "'";
-}
-
 // The note object table as iOS 13 to 17 declare it, cut to the columns notes use (reconstructed:
 // no dump of it is at hand; the body table is the device's own).
 const char* kCloudSyncingObject =
@@ -122,7 +112,7 @@ std::string Object(int pk, const std::string& title, int dataId, int locked, int
 
 std::string NoteData(int pk, int note, const std::string& zdata) {
   return "INSERT INTO ZICNOTEDATA (Z_PK, Z_ENT, ZNOTE, ZDATA) VALUES (" + std::to_string(pk) + ", 9, " +
-         std::to_string(note) + ", " + Hex(zdata) + ");";
+         std::to_string(note) + ", " + testing::SqlBlob(zdata) + ");";
 }
 
 TEST(NoteStoreLoader, NotesWithBodiesLockedRecentlyAndWhollyDeleted) {

@@ -52,21 +52,11 @@ TEST(AttributedBodyText, StringsOfEveryLengthAndBadInput) {
   }
 }
 
-std::string Hex(const std::string& bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : bytes) {
-    out += kHex[static_cast<unsigned char>(c) >> 4];
-    out += kHex[static_cast<unsigned char>(c) & 0x0F];
-  }
-  return out;
-}
-
 TEST(MessageDecoder, TextFromTheArchivedBodyLiveAndDeleted) {
   testing::TempDir dir;
   auto row = [](int rowid, const std::string& text) {
     return testing::InsertRow("message", {{"ROWID", std::to_string(rowid)}, {"guid", "'g" + std::to_string(rowid) + "'"},
-                                          {"text", "NULL"}, {"attributedBody", "X'" + Hex(Archive(text)) + "'"},
+                                          {"text", "NULL"}, {"attributedBody", testing::SqlBlob(Archive(text))},
                                           {"handle_id", "1"}, {"service", "'iMessage'"}, {"date", "100"}});
   };
   testing::MakeSqliteDatabase(dir / "sms.db", {"PRAGMA page_size=4096;", testing::ReferenceSchema("sms_ios9.2.1.sql"),

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "backup/file_ids.h"
+#include "tests/support/sql_text.h"
 #include "tests/support/sqlite_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tools/decryptor/backup_crypto.h"
@@ -90,16 +91,6 @@ Bytes FileBlob(const std::string& relativePath, std::uint32_t protectionClass, c
   return Serialise(root.get(), true);
 }
 
-std::string Hex(const Bytes& bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : bytes) {
-    out += kHex[static_cast<unsigned char>(c) >> 4];
-    out += kHex[static_cast<unsigned char>(c) & 0x0F];
-  }
-  return out;
-}
-
 }  // namespace
 
 void WriteEncryptedBackup(const fs::path& folder, const FixtureBackup& backup, const EncryptionOptions& options) {
@@ -144,7 +135,7 @@ void WriteEncryptedBackup(const fs::path& folder, const FixtureBackup& backup, c
     }
     if (modern) {
       const int flags = regular ? 1 : ((f.mode & 0xF000) == 0x4000 ? 2 : 4);
-      const std::string blob = regular ? "X'" + Hex(FileBlob(f.relativePath, fileClass, wrapped, f.bytes.size())) + "'"
+      const std::string blob = regular ? SqlBlob(FileBlob(f.relativePath, fileClass, wrapped, f.bytes.size()))
                                        : "NULL";
       rows.push_back("INSERT INTO Files VALUES ('" + id + "', '" + f.domain + "', '" + f.relativePath + "', " +
                      std::to_string(flags) + ", " + blob + ");");

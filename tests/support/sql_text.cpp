@@ -25,4 +25,14 @@ std::string InsertRow(const std::string& table, std::initializer_list<std::pair<
   return "INSERT INTO " + table + " (" + columns + ") VALUES (" + literals + ");";
 }
 
+std::string SqlBlob(const std::string& bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out = "X'";
+  for (const char c : bytes) {
+    out += kHex[static_cast<unsigned char>(c) >> 4];
+    out += kHex[static_cast<unsigned char>(c) & 0x0F];
+  }
+  return out + "'";
+}
+
 }  // namespace dunmere::testing

@@ -9,6 +9,9 @@ namespace dunmere::testing {
 // A text as an SQL literal ('it''s').
 std::string SqlText(const std::string& text);
 
+// Bytes as an SQL blob literal (X'00FF').
+std::string SqlBlob(const std::string& bytes);
+
 // "INSERT INTO table (a, b) VALUES (x, y);" from column/literal pairs.
 std::string InsertRow(const std::string& table, std::initializer_list<std::pair<std::string, std::string>> values);
 
