@@ -24,15 +24,41 @@ AnyValue ValueOf(const ColumnValue& v) {
   return out;
 }
 
-std::string KeyOf(const AnyRow& row) {
+// The row's values but the row id's alias, which a deleted row no longer has: remains of a live row
+// (a copy a page rebuild left behind) give its key.
+std::string KeyOf(const std::vector<DeclaredColumn>& columns, const AnyRow& row) {
   std::string key;
-  for (const AnyValue& v : row.values) {
+  for (std::size_t i = 0; i < row.values.size(); ++i) {
+    if (i < columns.size() && columns[i].integerPrimaryKey) continue;
+    const AnyValue& v = row.values[i];
     AppendKeyPart(key, static_cast<int>(v.kind));
     AppendKeyPart(key, v.kind == AnyValue::Kind::kInteger ? std::to_string(v.integer)
                        : v.kind == AnyValue::Kind::kReal  ? std::to_string(v.real)
                                                           : v.bytes);
   }
   return key;
+}
+
+// The layout of a candidate of a table whose first column holds data, at the expected column count
+// or, for rows written before columns were added, an older one. A layout that fills the freed cell
+// with every type kept decides; otherwise the expected count's comes before the older ones'.
+bool InferAnyCountLayout(const SqliteFileReader& r, const std::uint8_t* page, std::uint16_t offset,
+                         DeletedLayout& layout) {
+  bool found = false;
+  DeletedLayout candidate;
+  std::vector<std::int32_t> counts{r.currentColumnCount};
+  counts.insert(counts.end(), r.olderColumnCounts.begin(), r.olderColumnCounts.end());
+  for (const std::int32_t count : counts) {
+    if (!InferDeletedLayout(page, r.pageSize, offset, count, candidate)) continue;
+    candidate.columnCount = count;
+    if (!candidate.firstTypeLost) {
+      layout = candidate;
+      return true;
+    }
+    if (!found) layout = candidate;
+    found = true;
+  }
+  return found;
 }
 
 }  // namespace
@@ -76,11 +102,12 @@ Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vec
   rules.deletedLayout = [aliasFirst](SqliteFileReader& r, const std::uint8_t* page, std::uint16_t offset,
                                      DeletedLayout& layout) {
     if (aliasFirst) {
-      layout = DeletedLayout{page[offset] != 0, 0, 0};
-    } else if (!InferDeletedLayout(page, r.pageSize, offset, r.currentColumnCount, layout)) {
+      layout = DeletedLayout{page[offset] != 0, 0, 0, 0};
+      layout.columnCount = DeletedColumnCount(page, r.pageSize, offset, r.currentColumnCount, r.olderColumnCounts, layout);
+    } else if (!InferAnyCountLayout(r, page, offset, layout)) {
       return false;
     }
-    const std::uint64_t end = DeletedRecordEnd(page, r.pageSize, offset, r.currentColumnCount, layout);
+    const std::uint64_t end = DeletedRecordEnd(page, r.pageSize, offset, layout.columnCount, layout);
     return end != 0 && !OverlapsCell(page, r.pageSize, r.usableSize, offset, end);
   };
   // A candidate that holds nothing at all is no row.
@@ -89,7 +116,7 @@ Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vec
              return v.kind != AnyValue::Kind::kNull && !(v.kind == AnyValue::Kind::kText && v.bytes.empty());
            });
   };
-  rules.key = KeyOf;
+  rules.key = [&columns](const AnyRow& r) { return KeyOf(columns, r); };
   const Status rc = DecodeTable(reader, std::move(rules), out);
   std::stable_partition(out.begin(), out.end(), [](const AnyRow& r) { return r.deleted == 0; });
   return rc;

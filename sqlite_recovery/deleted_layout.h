@@ -4,10 +4,25 @@
 // row id, the header length and, when those took three bytes, the first column's serial type. The
 // block's size, which is the cell's size, then tells how long the lost first value was.
 #include <cstdint>
-
-#include "sqlite_recovery/table_decoder.h"
+#include <vector>
 
 namespace dunmere {
+
+// How a deleted candidate's record lies: whether its first serial type was lost, and then how many
+// body bytes the lost first column takes in front of the others.
+struct DeletedLayout {
+  bool firstTypeLost = false;
+  std::uint64_t firstBodySize = 0;
+  std::uint32_t typesOffset = 0;  // how far after the candidate's offset the serial types start
+  std::int32_t columnCount = 0;   // the record's column count; 0: the table's expected count
+};
+
+// The column count of the deleted record laid out as layout says at offset: expected, unless the
+// record's own bounds (the header-length byte left in front of its types, or the freed cell's size)
+// fit one of the older counts and not the expected one.
+std::int32_t DeletedColumnCount(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset,
+                                std::int32_t expected, const std::vector<std::int32_t>& older,
+                                const DeletedLayout& layout);
 
 // The layout of the candidate whose serial types (n of them, or n - 1 after a lost first type) start
 // at offset. False when it cannot be told where its values lie.

@@ -22,6 +22,18 @@ struct Scan {
     isMessage = ::strcasecmp(table.c_str(), "message") == 0;
     // The header tests of the tail and gap scans use the column count of the last live call record.
     headerCount = ::strcasecmp(table.c_str(), "call") == 0 ? reader.callColumnCount : n;
+    older = &reader.olderColumnCounts;
+  }
+
+  // The counts a record of the table may have: the expected one first, then those of rows written
+  // before columns were added.
+  template <typename Try>
+  bool AnyCount(std::int32_t first, Try attempt) const {
+    if (attempt(first)) return true;
+    for (const std::int32_t c : *older) {
+      if (c != first && attempt(c)) return true;
+    }
+    return false;
   }
 
   std::uint32_t Be16(std::int64_t pos) const {
@@ -37,12 +49,13 @@ struct Scan {
     return static_cast<std::int64_t>(
         SerialAreaLength(page + pos, static_cast<std::size_t>(size - pos), static_cast<std::uint64_t>(k)));
   }
-  // Extent of a record whose serial types start at pos (see RecordExtent).
-  std::int64_t Extent(std::int64_t pos, std::int64_t callerArea, std::int64_t limit) const {
+  // Extent of a record of count columns (the expected count when 0) whose serial types start at pos
+  // (see RecordExtent).
+  std::int64_t Extent(std::int64_t pos, std::int64_t callerArea, std::int64_t limit, std::int32_t count = 0) const {
     const std::size_t available = (pos >= 0 && pos < size) ? static_cast<std::size_t>(size - pos) : 0;
     const std::uint8_t* start = available > 0 ? page + pos : page;
     const std::uint64_t extent =
-        RecordExtent(n, start, available, callerArea < 0 ? 0 : static_cast<std::uint64_t>(callerArea),
+        RecordExtent(count != 0 ? count : n, start, available, callerArea < 0 ? 0 : static_cast<std::uint64_t>(callerArea),
                      limit < 0 ? 0 : static_cast<std::uint64_t>(limit));
     return extent > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
                ? std::numeric_limits<std::int64_t>::max()
@@ -65,6 +78,7 @@ struct Scan {
   std::int64_t size;
   std::int32_t n;            // expected column count of the table
   std::int32_t headerCount;  // count for the header tests of the tail and gap scans
+  const std::vector<std::int32_t>* older = nullptr;  // shorter counts live rows have, largest first
   bool isMessage = false;
 };
 
@@ -78,16 +92,19 @@ std::vector<std::uint16_t> Cells(const Scan& scan) {
 // value up to five more than the column count, equal to 1 plus the length of the column count's
 // serial types after it) is a record start; the walk then skips the record.
 void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>& candidates) {
-  const std::int64_t c = scan.headerCount;
   while (x < scan.size) {
     const std::int64_t left = scan.size - x;
     const Varint header = scan.VarintAt(x, left);
     const std::int64_t g = header.length;
     const std::int64_t h = Scan::Value(header);
     x += g;
-    const bool recordStart = h != 0 && h <= c + 5 && h < left && c < left - g && h == 1 + scan.Area(x, c);
+    std::int32_t count = 0;
+    const bool recordStart = h != 0 && h < left && scan.AnyCount(scan.headerCount, [&](std::int32_t c) {
+      count = c;
+      return h <= c + 5 && c < left - g && h == 1 + scan.Area(x, c);
+    });
     if (!recordStart) continue;
-    const std::int64_t extent = scan.Extent(x, h - 1, scan.size - x);
+    const std::int64_t extent = scan.Extent(x, h - 1, scan.size - x, count);
     if (extent >= scan.size - x) break;  // the record would run past the page: nothing after it
     scan.Append(x, candidates);
     x += extent;
@@ -105,7 +122,7 @@ std::int64_t TypesStart(const Scan& scan, std::int64_t p, std::int64_t& headerAt
   for (std::int64_t at = p; at < p + 4 && at < scan.size; ++at) {
     const Varint v = scan.VarintAt(at, scan.size - at);
     const std::int64_t h = v.length;
-    if (Scan::Value(v) - h == scan.Area(at + h, scan.n)) {
+    if (scan.AnyCount(scan.n, [&](std::int32_t c) { return Scan::Value(v) - h == scan.Area(at + h, c); })) {
       headerAt = at;
       return at + h;
     }
@@ -126,7 +143,9 @@ bool FreeblockAt(const Scan& scan, std::int64_t s, std::int64_t& start) {
   }
   std::int64_t headerAt = 0;
   start = TypesStart(scan, s + 4, headerAt);
-  return start < scan.size && scan.Extent(start, 0, scan.size - start) <= blockSize;
+  return start < scan.size && scan.AnyCount(scan.n, [&](std::int32_t c) {
+           return scan.Extent(start, 0, scan.size - start, c) <= blockSize;
+         });
 }
 
 bool NearCandidate(const std::vector<std::uint16_t>& candidates, std::int64_t pos) {
@@ -139,12 +158,24 @@ bool NearCandidate(const std::vector<std::uint16_t>& candidates, std::int64_t po
 // of their serial types, out of reach of the chain and of the header tests: take every such header
 // in [from, to) whose record fits its block and that no candidate lies near.
 void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, std::vector<std::uint16_t>& candidates) {
-  for (std::int64_t s = from; s + 4 < to;) {
+  const auto headerAt = [&](std::int64_t s, std::int64_t& start) {
     const std::int64_t next = scan.Be16(s);
     const std::int64_t blockSize = scan.Be16(s + 2);
+    return s + 4 < to && (next == 0 || (next > s && next < scan.size)) && blockSize >= 4 &&
+           s + blockSize <= scan.size && FreeblockAt(scan, s, start) && !NearCandidate(candidates, start);
+  };
+  for (std::int64_t s = from; s + 4 < to;) {
     std::int64_t start = 0;
-    if ((next == 0 || (next > s && next < scan.size)) && blockSize >= 4 && s + blockSize <= scan.size &&
-        FreeblockAt(scan, s, start) && !NearCandidate(candidates, start)) {
+    if (headerAt(s, start)) {
+      // The bytes in front of a header (zeros, or the end of the record before) read as one too; a
+      // header that names a next block a byte or three on is the real one.
+      for (std::int64_t k = 3; k >= 1; --k) {
+        std::int64_t later = 0;
+        if (scan.Be16(s + k) != 0 && headerAt(s + k, later)) {
+          start = later;
+          break;
+        }
+      }
       scan.Append(start, candidates);
       s = start + std::clamp<std::int64_t>(scan.Extent(start, 0, scan.size - start), 1, scan.size - start);
       continue;
@@ -170,7 +201,9 @@ void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vect
       // Where the identifier is looked for: the header position plus the length of the types.
       const std::int64_t h = scan.VarintAt(headerAt, scan.size - headerAt).length;
       const std::int64_t m = scan.Area(headerAt + h, scan.n);
-      bool keep = scan.Extent(start, 0, scan.size - o - 4) <= blockSize;
+      bool keep = scan.AnyCount(scan.n, [&](std::int32_t c) {
+        return scan.Extent(start, 0, scan.size - o - 4, c) <= blockSize;
+      });
       if (keep && scan.isMessage) {
         // A message row's first text is its 36-character identifier: no zero byte in it.
         const std::int64_t guid = headerAt + m;

@@ -66,6 +66,10 @@ class SqliteFileReader {
 
   // --- The table being decoded ---------------------------------------------------------------------
   std::int32_t currentColumnCount = 0;
+  std::int32_t declaredColumnCount = 0;  // what its CREATE TABLE declares; 0 when not known
+  // Fewer columns than declared, which live rows of the table have: rows written before columns were
+  // added keep their shorter records. Largest first.
+  std::vector<std::int32_t> olderColumnCounts;
   std::string currentTableName;
   std::vector<std::uint32_t> freelistLeafPages;   // zero-based, in chain order, each once
   std::vector<std::uint32_t> freelistTrunkPages;  // zero-based, in chain order

@@ -10,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "sqlite_recovery/deleted_layout.h"
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/record_format.h"
 #include "sqlite_recovery/row_values.h"
@@ -18,14 +19,6 @@
 #include "sqlite_recovery/varint.h"
 
 namespace dunmere {
-
-// How a deleted candidate's record lies: whether its first serial type was lost, and then how many
-// body bytes the lost first column takes in front of the others.
-struct DeletedLayout {
-  bool firstTypeLost = false;
-  std::uint64_t firstBodySize = 0;
-  std::uint32_t typesOffset = 0;  // how far after the candidate's offset the serial types start
-};
 
 // A column a decoder reads, by its position in the early layout and by its name ("*X": the column
 // "c<number>X" of a full-text table). Where the table's CREATE TABLE puts that name elsewhere, the
@@ -89,7 +82,10 @@ class TableDecoder : public RowDecoder {
     row_.rowid = record_.rowid;
     row_.headerLength = ReadVarint(record_.data, record_.size).value;
     if (DecodeLiveRecord(record_.data, record_.size, row_.columns) != kOk) return;
-    if (state == RowState::kNormal && rules_.learn) rules_.learn(reader, row_);
+    if (state == RowState::kNormal) {
+      NoteOlderColumnCount(reader, static_cast<std::int32_t>(row_.columns.size()));
+      if (rules_.learn) rules_.learn(reader, row_);
+    }
     Emit(reader);
   }
 
@@ -111,13 +107,16 @@ class TableDecoder : public RowDecoder {
  private:
   Status DecodeDeletedForm(SqliteFileReader& reader, const std::uint8_t* page, std::uint16_t offset) {
     if (!rules_.deletedLayout) {
-      return DecodeCandidate(page, reader.pageSize, offset, reader.currentColumnCount, row_.columns);
+      const bool firstTypeLost = offset < reader.pageSize && page[offset] != 0;
+      const std::int32_t count = DeletedColumnCount(page, reader.pageSize, offset, reader.currentColumnCount,
+                                                    reader.olderColumnCounts, DeletedLayout{firstTypeLost, 0, 0, 0});
+      return DecodeCandidate(page, reader.pageSize, offset, count, row_.columns);
     }
     DeletedLayout layout;
     if (!rules_.deletedLayout(reader, page, offset, layout)) return kInvalidParameter;
-    return DecodeCandidateLayout(page, reader.pageSize, offset + layout.typesOffset, reader.currentColumnCount,
-                                 layout.firstTypeLost,
-                                 layout.firstBodySize, row_.columns);
+    return DecodeCandidateLayout(page, reader.pageSize, offset + layout.typesOffset,
+                                 layout.columnCount != 0 ? layout.columnCount : reader.currentColumnCount,
+                                 layout.firstTypeLost, layout.firstBodySize, row_.columns);
   }
 
   void Emit(SqliteFileReader& reader) {

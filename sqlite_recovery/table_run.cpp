@@ -1,5 +1,7 @@
 #include "sqlite_recovery/table_run.h"
 
+#include <algorithm>
+
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/page_layout.h"
 #include "sqlite_recovery/page_scans.h"
@@ -65,7 +67,11 @@ void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
     const auto& [firstPage, firstCells] = *live.begin();
     if (reader.ReadPage(firstPage, page.data()) != kOk) continue;
     if (GatherLiveRecord(reader, page.data(), firstCells.front(), first) != kOk) continue;
-    if (static_cast<std::int32_t>(CountSerialTypes(first.data, first.size)) != expected) continue;
+    const auto count = static_cast<std::int32_t>(CountSerialTypes(first.data, first.size));
+    if (count != expected && std::find(reader.olderColumnCounts.begin(), reader.olderColumnCounts.end(), count) ==
+                                 reader.olderColumnCounts.end()) {
+      continue;
+    }
     DecodeTree(reader, freed, decoder, RowState::kDeleted, page.data(), &live);
   }
   // Trunk pages keep the cells of the leaf they were before being freed.
@@ -80,6 +86,17 @@ void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
   }
 }
 
+void NoteOlderColumnCount(SqliteFileReader& reader, std::int32_t count) {
+  // Counts that the table's expected count does not come from its schema are left alone.
+  if (count <= 1 || count >= reader.declaredColumnCount ||
+      ExpectedColumnCount(reader, reader.currentTableName) != reader.declaredColumnCount) {
+    return;
+  }
+  std::vector<std::int32_t>& counts = reader.olderColumnCounts;
+  const auto at = std::find_if(counts.begin(), counts.end(), [count](std::int32_t c) { return c <= count; });
+  if ((at == counts.end() || *at != count) && counts.size() < kMaxOlderColumnCounts) counts.insert(at, count);
+}
+
 Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDecoder& decoder, bool freedPages) {
   std::vector<std::uint8_t> page = reader.NewPageBuffer();
   Status rc = reader.ReadPage(0, page.data());
@@ -87,7 +104,9 @@ Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDeco
   ChildPageMap roots;
   rc = reader.FindTableRoots(table, roots);
   reader.currentTableName = std::string(table);
+  reader.olderColumnCounts.clear();
   NoteDeclaredColumnCount(reader, table);
+  reader.declaredColumnCount = reader.schemaColumnCounts[std::string(table)];
   if (rc == kOk) {
     for (const auto& [root, key] : roots) {
       (void)key;

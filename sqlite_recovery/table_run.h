@@ -28,6 +28,13 @@ class RowDecoder {
 // records of the table left on freelist trunk pages, as Deleted.
 void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder);
 
+// How many shorter record generations of one table are told apart.
+inline constexpr std::size_t kMaxOlderColumnCounts = 8;
+
+// Notes that a live row of the current table has count columns: when that is fewer than its schema
+// declares, the deleted-row steps also look for records of that count.
+void NoteOlderColumnCount(SqliteFileReader& reader, std::int32_t count);
+
 // Runs a decoder over one table: sets the reader's current table, then for each root in ascending page
 // index the live cells (Normal, leaf pages in ascending index, cells in list order) and the deleted
 // candidates (Deleted), then, when freedPages is set, RecoverFreedPages. A read error ends the work on
