@@ -61,6 +61,50 @@ bool InferAnyCountLayout(const SqliteFileReader& r, const std::uint8_t* page, st
   return found;
 }
 
+// The kinds of value (number, text, blob) each column holds in the table's live rows. Remains read
+// from the wrong byte give texts where numbers belong and the like; once a column has shown enough
+// values, a deleted row with a kind it never holds is taken for such a misreading.
+class ColumnKinds {
+ public:
+  explicit ColumnKinds(std::size_t columns) : seen_(columns, 0), count_(columns, 0) {}
+
+  void Learn(const AnyRow& row) {
+    for (std::size_t i = 0; i < row.values.size() && i < seen_.size(); ++i) {
+      const std::uint8_t bit = Bit(row.values[i].kind);
+      if (bit == 0) continue;
+      seen_[i] |= bit;
+      if (count_[i] < kEvidence) ++count_[i];
+    }
+  }
+
+  bool Fits(const AnyRow& row) const {
+    for (std::size_t i = 0; i < row.values.size() && i < seen_.size(); ++i) {
+      const std::uint8_t bit = Bit(row.values[i].kind);
+      if (bit != 0 && count_[i] >= kEvidence && (seen_[i] & bit) == 0) return false;
+    }
+    return true;
+  }
+
+ private:
+  static constexpr std::uint32_t kEvidence = 8;
+  static std::uint8_t Bit(AnyValue::Kind kind) {
+    switch (kind) {
+      case AnyValue::Kind::kInteger:
+      case AnyValue::Kind::kReal:
+        return 1;
+      case AnyValue::Kind::kText:
+        return 2;
+      case AnyValue::Kind::kBlob:
+        return 4;
+      case AnyValue::Kind::kNull:
+        break;
+    }
+    return 0;
+  }
+  std::vector<std::uint8_t> seen_;
+  std::vector<std::uint32_t> count_;
+};
+
 }  // namespace
 
 Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vector<DeclaredColumn>& columns,
@@ -71,7 +115,8 @@ Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vec
   if (columns.empty()) return kInvalidParameter;
   TableSpec<AnyRow> rules;
   rules.table = std::string(table);
-  rules.fill = [&columns](const DecodedRow& row, SqliteFileReader&, AnyRow& r) {
+  ColumnKinds kinds(columns.size());
+  rules.fill = [&columns, &kinds](const DecodedRow& row, SqliteFileReader&, AnyRow& r) {
     r.hasRowId = row.live;
     r.rowId = static_cast<std::int64_t>(row.rowid);
     r.values.assign(columns.size(), AnyValue{});
@@ -93,6 +138,7 @@ Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vec
         r.values[i].integer = r.rowId;
       }
     }
+    if (row.state == RowState::kNormal) kinds.Learn(r);
     return kOk;
   };
   // A freed cell loses its first column's type to the freeblock header. When that column is the row
@@ -110,12 +156,14 @@ Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vec
     const std::uint64_t end = DeletedRecordEnd(page, r.pageSize, offset, layout.columnCount, layout);
     return end != 0 && !OverlapsCell(page, r.pageSize, r.usableSize, offset, end);
   };
-  // A candidate that holds nothing at all is no row.
-  rules.keep = [](const AnyRow& r) {
-    return r.deleted == 0 || std::any_of(r.values.begin(), r.values.end(), [](const AnyValue& v) {
-             return v.kind != AnyValue::Kind::kNull && !(v.kind == AnyValue::Kind::kText && v.bytes.empty());
-           });
+  // A candidate that holds nothing at all, or a kind of value its column never holds, is no row.
+  rules.keep = [&kinds](const AnyRow& r) {
+    return r.deleted == 0 || (kinds.Fits(r) && std::any_of(r.values.begin(), r.values.end(), [](const AnyValue& v) {
+                                return v.kind != AnyValue::Kind::kNull &&
+                                       !(v.kind == AnyValue::Kind::kText && v.bytes.empty());
+                              }));
   };
+  rules.interiorPages = true;
   rules.key = [&columns](const AnyRow& r) { return KeyOf(columns, r); };
   const Status rc = DecodeTable(reader, std::move(rules), out);
   std::stable_partition(out.begin(), out.end(), [](const AnyRow& r) { return r.deleted == 0; });

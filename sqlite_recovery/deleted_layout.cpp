@@ -49,22 +49,6 @@ bool FreedCellEnd(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_
   return true;
 }
 
-// Whether the bytes in front of a header-length varint at header are a cell's payload length (equal
-// to payload) and row id, each a varint (of one to nine bytes).
-bool WholeCellBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload) {
-  // A varint ends at a byte below 0x80; every byte before its last one has the high bit set.
-  if (header < 2 || page[header - 1] >= 0x80) return false;
-  for (std::uint32_t rowid = header - 1; rowid > 0 && header - rowid <= 9; --rowid) {
-    if (rowid < header - 1 && page[rowid] < 0x80) break;
-    for (std::uint32_t length = rowid; length > 0 && rowid - length < 9;) {
-      --length;
-      const Varint value = ReadVarint(page + length, rowid - length);
-      if (value.length == rowid - length && value.value == payload) return true;
-    }
-  }
-  return false;
-}
-
 // Whether a value of bodySize bytes can have had a serial type whose varint was one byte long.
 bool FitsOneByteType(std::uint64_t bodySize) { return bodySize <= (127 - 12) / 2; }
 
@@ -116,6 +100,22 @@ std::int32_t DeletedColumnCount(const std::uint8_t* page, std::uint32_t pageSize
     }
   }
   return best;
+}
+
+// Whether the bytes in front of a header-length varint at header are a cell's payload length (equal
+// to payload) and row id, each a varint (of one to nine bytes).
+bool WholeCellBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload) {
+  // A varint ends at a byte below 0x80; every byte before its last one has the high bit set.
+  if (header < 2 || page[header - 1] >= 0x80) return false;
+  for (std::uint32_t rowid = header - 1; rowid > 0 && header - rowid <= 9; --rowid) {
+    if (rowid < header - 1 && page[rowid] < 0x80) break;
+    for (std::uint32_t length = rowid; length > 0 && rowid - length < 9;) {
+      --length;
+      const Varint value = ReadVarint(page + length, rowid - length);
+      if (value.length == rowid - length && value.value == payload) return true;
+    }
+  }
+  return false;
 }
 
 bool InferDeletedLayout(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,

@@ -24,6 +24,10 @@ std::int32_t DeletedColumnCount(const std::uint8_t* page, std::uint32_t pageSize
                                 std::int32_t expected, const std::vector<std::int32_t>& older,
                                 const DeletedLayout& layout);
 
+// Whether the bytes in front of a header-length varint at header are a cell's payload length (equal
+// to payload) and row id, each a varint.
+bool WholeCellBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload);
+
 // The layout of the candidate whose serial types (n of them, or n - 1 after a lost first type) start
 // at offset. False when it cannot be told where its values lie.
 bool InferDeletedLayout(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,

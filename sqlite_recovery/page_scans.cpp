@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "sqlite_recovery/deleted_layout.h"
 #include "sqlite_recovery/page_layout.h"
 #include "sqlite_recovery/record_format.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
@@ -49,13 +50,13 @@ struct Scan {
     return static_cast<std::int64_t>(
         SerialAreaLength(page + pos, static_cast<std::size_t>(size - pos), static_cast<std::uint64_t>(k)));
   }
-  // Extent of a record of count columns (the expected count when 0) whose serial types start at pos
-  // (see RecordExtent).
+  // Extent of a record of count columns (the expected count when 0; when -1, of the serial types in
+  // the callerArea bytes at pos) whose serial types start at pos (see RecordExtent).
   std::int64_t Extent(std::int64_t pos, std::int64_t callerArea, std::int64_t limit, std::int32_t count = 0) const {
     const std::size_t available = (pos >= 0 && pos < size) ? static_cast<std::size_t>(size - pos) : 0;
     const std::uint8_t* start = available > 0 ? page + pos : page;
     const std::uint64_t extent =
-        RecordExtent(count != 0 ? count : n, start, available, callerArea < 0 ? 0 : static_cast<std::uint64_t>(callerArea),
+        RecordExtent(count < 0 ? 0 : count != 0 ? count : n, start, available, callerArea < 0 ? 0 : static_cast<std::uint64_t>(callerArea),
                      limit < 0 ? 0 : static_cast<std::uint64_t>(limit));
     return extent > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())
                ? std::numeric_limits<std::int64_t>::max()
@@ -88,12 +89,16 @@ std::vector<std::uint16_t> Cells(const Scan& scan) {
   return cells;
 }
 
-// From x on, every position whose varint reads as the header length of a record of the table (a
-// value up to five more than the column count, equal to 1 plus the length of the column count's
-// serial types after it) is a record start; the walk then skips the record.
-void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>& candidates) {
-  while (x < scan.size) {
-    const std::int64_t left = scan.size - x;
+// From x on (up to to, the page's end when 0), every position whose varint reads as the header
+// length of a record of the table (a value up to five more than the column count, equal to 1 plus
+// the length of the column count's serial types after it) is a record start; the walk then skips
+// the record. With wholeCells, only records whose cell's payload length and row id are still in
+// front of the header count.
+void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>& candidates, std::int64_t to = 0,
+                   bool wholeCells = false) {
+  if (to <= 0 || to > scan.size) to = scan.size;
+  while (x < to) {
+    const std::int64_t left = to - x;
     const Varint header = scan.VarintAt(x, left);
     const std::int64_t g = header.length;
     const std::int64_t h = Scan::Value(header);
@@ -104,11 +109,25 @@ void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>&
       return h <= c + 5 && c < left - g && h == 1 + scan.Area(x, c);
     });
     if (!recordStart) continue;
-    const std::int64_t extent = scan.Extent(x, h - 1, scan.size - x, count);
-    if (extent >= scan.size - x) break;  // the record would run past the page: nothing after it
+    // A whole header says how long its types are; otherwise a non-zero first byte is taken for the
+    // second column's type.
+    const std::int64_t extent = wholeCells ? scan.Extent(x, h - g, to - x, -1) : scan.Extent(x, h - 1, to - x, count);
+    if (to == scan.size && extent >= to - x) break;  // the record would run past the page: nothing after it
+    if (extent > to - x) continue;                   // no record of an area it would leave: read on
+    if (wholeCells && !WholeCellBefore(scan.page, static_cast<std::uint32_t>(x - g), static_cast<std::uint64_t>(extent + g))) {
+      continue;
+    }
     scan.Append(x, candidates);
     x += extent;
   }
+}
+
+// Whether end, the end of a record read in a freed block that ends at blockEnd, is where a cell
+// ended: the block's end, or the header a cell freed before it kept when the two were merged.
+bool EndsAtCellBoundary(const Scan& scan, std::int64_t end, std::int64_t blockEnd) {
+  if (end == blockEnd) return true;
+  const std::int64_t next = scan.Be16(end), size = scan.Be16(end + 2);
+  return end + 4 <= blockEnd && size >= 4 && end + size <= blockEnd && (next == 0 || next > end);
 }
 
 // Where the serial types of a record in a freed cell start, the freeblock header having taken the
@@ -117,12 +136,21 @@ void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>&
 // p itself. Beyond that test at p: when p holds neither such a varint nor the zero type of a NULL
 // first column, the cell's row id may have been longer than the two bytes the header took, so the
 // next three positions are tried for a header-length varint as well (headerAt gets its position).
-std::int64_t TypesStart(const Scan& scan, std::int64_t p, std::int64_t& headerAt) {
+// Types bytes can read as such a varint too: when the block's end is known (blockEnd) and a record
+// starting at p ends at a cell boundary there (the block's end, or the kept header of a cell freed
+// before and merged into the block) while the one after the varint does not, p wins.
+std::int64_t TypesStart(const Scan& scan, std::int64_t p, std::int64_t& headerAt, std::int64_t blockEnd = 0) {
   headerAt = p;
+  const auto endsAtBlock = [&](std::int64_t start) {
+    return blockEnd > start && scan.AnyCount(scan.n, [&](std::int32_t c) {
+             return EndsAtCellBoundary(scan, start + scan.Extent(start, 0, scan.size - start, c), blockEnd);
+           });
+  };
   for (std::int64_t at = p; at < p + 4 && at < scan.size; ++at) {
     const Varint v = scan.VarintAt(at, scan.size - at);
     const std::int64_t h = v.length;
     if (scan.AnyCount(scan.n, [&](std::int32_t c) { return Scan::Value(v) - h == scan.Area(at + h, c); })) {
+      if (at > p && endsAtBlock(p) && !endsAtBlock(at + h)) return p;
       headerAt = at;
       return at + h;
     }
@@ -142,7 +170,7 @@ bool FreeblockAt(const Scan& scan, std::int64_t s, std::int64_t& start) {
     if (blockSize > scan.size - s - 3 - alt.length) return false;
   }
   std::int64_t headerAt = 0;
-  start = TypesStart(scan, s + 4, headerAt);
+  start = TypesStart(scan, s + 4, headerAt, s + blockSize);
   return start < scan.size && scan.AnyCount(scan.n, [&](std::int32_t c) {
            return scan.Extent(start, 0, scan.size - start, c) <= blockSize;
          });
@@ -172,12 +200,16 @@ void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, 
       for (std::int64_t k = 3; k >= 1; --k) {
         std::int64_t later = 0;
         if (scan.Be16(s + k) != 0 && headerAt(s + k, later)) {
+          s += k;
           start = later;
           break;
         }
       }
       scan.Append(start, candidates);
-      s = start + std::clamp<std::int64_t>(scan.Extent(start, 0, scan.size - start), 1, scan.size - start);
+      // A record that ends where a cell does is skipped whole; of any other reading only the header
+      // is sure, and the cells merged behind it are looked for from there.
+      const std::int64_t end = start + std::clamp<std::int64_t>(scan.Extent(start, 0, scan.size - start), 1, scan.size - start);
+      s = EndsAtCellBoundary(scan, end, s + scan.Be16(s + 2)) ? end : s + 4;
       continue;
     }
     ++s;
@@ -197,7 +229,7 @@ void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vect
     if (blockSize == 0) break;
     if (o + blockSize <= scan.size) {
       std::int64_t headerAt = 0;
-      const std::int64_t start = TypesStart(scan, o + 4, headerAt);
+      const std::int64_t start = TypesStart(scan, o + 4, headerAt, o + blockSize);
       // Where the identifier is looked for: the header position plus the length of the types.
       const std::int64_t h = scan.VarintAt(headerAt, scan.size - headerAt).length;
       const std::int64_t m = scan.Area(headerAt + h, scan.n);
@@ -350,11 +382,23 @@ void StalePointerScan(SqliteFileReader& reader, const std::uint8_t* page, std::v
   }
 }
 
+void InteriorRemainsScan(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t headerOffset,
+                         std::vector<std::uint16_t>& candidates) {
+  const Scan scan(reader, page);
+  const PageView view{page, static_cast<std::uint32_t>(scan.size), headerOffset};
+  if (view.Kind() != kInteriorTablePage) return;
+  const std::int64_t from = headerOffset + view.HeaderLength() + 2 * static_cast<std::int64_t>(view.CellCount());
+  const std::int64_t to = std::min<std::int64_t>(view.ContentAreaStart(), scan.size);
+  if (from >= to) return;
+  HeaderRunPass(scan, from, candidates, to, true);
+  FreeblockRemainsPass(scan, from, to, candidates);
+}
+
 void FreelistTrunkScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates) {
   const Scan scan(reader, page);
   const std::int64_t listed = std::min<std::int64_t>(ReadBe32(page, scan.size, 4), (scan.size - 8) / 4);
   const std::int64_t from = 8 + 4 * listed;
-  HeaderRunPass(scan, from, candidates);
+  HeaderRunPass(scan, from, candidates, scan.size, true);
   FreeblockRemainsPass(scan, from, scan.size, candidates);
 }
 

@@ -16,6 +16,11 @@ void TailScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<st
 void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates);
 void StalePointerScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates);
 
+// An interior page of a table that was a leaf before (a root that grew a level, a page reused)
+// keeps that leaf's cells between its pointer array and its own cells: searched as a trunk page is.
+void InteriorRemainsScan(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t headerOffset,
+                         std::vector<std::uint16_t>& candidates);
+
 // A freelist trunk page keeps, after its list of leaf numbers, what the page held before it was
 // freed, usually cells of a table leaf. Searches that part for records of the current table: intact
 // cells by their header length, cells freed one by one by their freeblock header.

@@ -162,13 +162,14 @@ Status SqliteFileReader::FindTableRoots(std::string_view name, ChildPageMap& roo
 }
 
 Status SqliteFileReader::Walk(std::uint32_t index, const std::uint8_t* page, int depth, std::vector<bool>& visited,
-                              const LeafHandler& leaf) const {
+                              const LeafHandler& leaf, const LeafHandler* interior) const {
   const PageView view{page, pageSize, BtreeHeaderOffset(index)};
   if (view.Kind() == kLeafTablePage) {
     leaf(index, page);
     return kOk;
   }
   if (view.Kind() != kInteriorTablePage || depth >= kMaxBtreeDepth) return kOk;
+  if (interior != nullptr) (*interior)(index, page);
   ChildPageMap children;
   InteriorChildren(view, children);
   std::vector<std::uint8_t> child = NewPageBuffer();
@@ -180,7 +181,7 @@ Status SqliteFileReader::Walk(std::uint32_t index, const std::uint8_t* page, int
     }
     const Status rc = ReadPage(childIndex, child.data());
     if (rc != kOk) return rc;
-    const Status inner = Walk(childIndex, child.data(), depth + 1, visited, leaf);
+    const Status inner = Walk(childIndex, child.data(), depth + 1, visited, leaf, interior);
     if (inner != kOk) return inner;
   }
   return kOk;
@@ -197,14 +198,22 @@ Status SqliteFileReader::CollectLiveCells(std::uint32_t root, const std::uint8_t
 Status SqliteFileReader::CollectDeletedCandidates(std::uint32_t root, const std::uint8_t* page, PageCellMap& out) {
   std::vector<bool> visited(pageCount, false);
   if (root < visited.size()) visited[root] = true;
-  return Walk(root, page, 0, visited, [&](std::uint32_t index, const std::uint8_t* leaf) {
+  const LeafHandler interior = [&](std::uint32_t index, const std::uint8_t* inner) {
     std::vector<std::uint16_t>& candidates = out[index];
     candidates.clear();
-    FreeblockScan(*this, leaf, candidates);
-    TailScan(*this, leaf, candidates);
-    GapScan(*this, leaf, candidates);
-    StalePointerScan(*this, leaf, candidates);
-  });
+    InteriorRemainsScan(*this, inner, BtreeHeaderOffset(index), candidates);
+  };
+  return Walk(
+      root, page, 0, visited,
+      [&](std::uint32_t index, const std::uint8_t* leaf) {
+        std::vector<std::uint16_t>& candidates = out[index];
+        candidates.clear();
+        FreeblockScan(*this, leaf, candidates);
+        TailScan(*this, leaf, candidates);
+        GapScan(*this, leaf, candidates);
+        StalePointerScan(*this, leaf, candidates);
+      },
+      searchInteriorPages ? &interior : nullptr);
 }
 
 }  // namespace dunmere

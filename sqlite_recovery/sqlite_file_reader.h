@@ -71,6 +71,9 @@ class SqliteFileReader {
   // added keep their shorter records. Largest first.
   std::vector<std::int32_t> olderColumnCounts;
   std::string currentTableName;
+  // Whether the deleted-row search also reads what interior pages of the table kept from the leaf
+  // they were before (a root that grew a level, a reused page).
+  bool searchInteriorPages = false;
   std::vector<std::uint32_t> freelistLeafPages;   // zero-based, in chain order, each once
   std::vector<std::uint32_t> freelistTrunkPages;  // zero-based, in chain order
   std::int32_t callColumnCount = 0;
@@ -85,8 +88,9 @@ class SqliteFileReader {
   void WalkFreelist(std::uint32_t firstTrunk);
   // Visits every leaf table page under index (page holds it), children in ascending page index, each
   // page at most once and no deeper than kMaxBtreeDepth.
+  // Calls leaf for every leaf page of the tree and, when given, interior for every interior page.
   Status Walk(std::uint32_t index, const std::uint8_t* page, int depth, std::vector<bool>& visited,
-              const LeafHandler& leaf) const;
+              const LeafHandler& leaf, const LeafHandler* interior = nullptr) const;
   void ScanSchemaLeaf(const std::uint8_t* page, std::uint32_t headerOffset, std::string_view name,
                       ChildPageMap& roots) const;
 

@@ -56,6 +56,8 @@ struct TableSpec {
   // The row's fields as one text, for dropping repeats (the state and the row id left out).
   std::function<std::string(const Row&)> key;
   bool freedPages = true;
+  // Whether interior pages are searched for what they kept from a leaf.
+  bool interiorPages = false;
 };
 
 // Sets the state field of a record (every record keeps it first, as `deleted`).
@@ -71,6 +73,7 @@ class TableDecoder : public RowDecoder {
 
   Status Run(SqliteFileReader& reader) {
     if (!rules_.named.empty()) moves_ = ColumnMoves(reader, rules_.table, rules_.named);
+    reader.searchInteriorPages = rules_.interiorPages;
     return RunTableDecoder(reader, rules_.table, *this, rules_.freedPages);
   }
 
