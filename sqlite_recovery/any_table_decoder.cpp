@@ -4,6 +4,7 @@
 
 #include "sqlite_recovery/decoder_keys.h"
 #include "sqlite_recovery/deleted_layout.h"
+#include "sqlite_recovery/deleted_overflow.h"
 #include "sqlite_recovery/table_decoder.h"
 
 namespace dunmere {
@@ -49,7 +50,7 @@ bool InferAnyCountLayout(const SqliteFileReader& r, const std::uint8_t* page, st
   std::vector<std::int32_t> counts{r.currentColumnCount};
   counts.insert(counts.end(), r.olderColumnCounts.begin(), r.olderColumnCounts.end());
   for (const std::int32_t count : counts) {
-    if (!InferDeletedLayout(page, r.pageSize, offset, count, candidate)) continue;
+    if (!InferDeletedLayout(page, r.pageSize, r.usableSize, offset, count, candidate)) continue;
     candidate.columnCount = count;
     if (!candidate.firstTypeLost) {
       layout = candidate;
@@ -153,8 +154,11 @@ Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vec
     } else if (!InferAnyCountLayout(r, page, offset, layout)) {
       return false;
     }
-    const std::uint64_t end = DeletedRecordEnd(page, r.pageSize, offset, layout.columnCount, layout);
-    return end != 0 && !OverlapsCell(page, r.pageSize, r.usableSize, offset, end);
+    DeletedSpan span;
+    if (!MeasureDeletedRecord(page, r.pageSize, r.usableSize, offset, layout.columnCount, layout, span)) return false;
+    const std::uint64_t end =
+        span.Overflows() ? span.LocalEnd() : DeletedRecordEnd(page, r.pageSize, offset, layout.columnCount, layout);
+    return end != 0 && end <= r.pageSize && !OverlapsCell(page, r.pageSize, r.usableSize, offset, end);
   };
   // A candidate that holds nothing at all, or a kind of value its column never holds, is no row.
   rules.keep = [&kinds](const AnyRow& r) {
@@ -164,6 +168,7 @@ Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vec
                               }));
   };
   rules.interiorPages = true;
+  rules.deletedOverflow = true;
   rules.key = [&columns](const AnyRow& r) { return KeyOf(columns, r); };
   const Status rc = DecodeTable(reader, std::move(rules), out);
   std::stable_partition(out.begin(), out.end(), [](const AnyRow& r) { return r.deleted == 0; });

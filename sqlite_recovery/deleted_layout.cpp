@@ -12,6 +12,22 @@ namespace {
 
 std::uint32_t Be16(const std::uint8_t* p) { return (static_cast<std::uint32_t>(p[0]) << 8) | p[1]; }
 
+// No record is longer than this (SQLite's own limit is a billion bytes).
+constexpr std::uint64_t kMaxRecord = std::uint64_t{1} << 32;
+
+// The bytes from its types on that a record keeps in its cell: lead is what of the record lies in
+// front of its types (the header-length varint, a lost first type), rest the types and values from
+// there. A record too long for the page keeps its local part and the overflow page number. With no
+// usable size, every record counts as fitting.
+std::uint64_t OnPageFromTypes(std::uint64_t lead, std::uint64_t rest, std::uint32_t usableSize) {
+  const std::uint64_t payload = lead + rest;
+  if (usableSize < 512 || payload <= usableSize - 35) return rest;
+  const std::uint64_t local = LocalPayloadSize(payload, usableSize);
+  return local >= lead ? local - lead + 4 : 0;
+}
+
+std::uint64_t HeaderVarintLength(std::uint64_t typeBytes) { return typeBytes + 1 < 128 ? 1 : 2; }
+
 // The bytes k serial types at offset take, and the bytes of the values they describe. False when
 // the types run past the page.
 bool Measure(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int64_t k,
@@ -25,7 +41,7 @@ bool Measure(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t off
     if (type.length == 0) return false;
     area += type.length;
     body += SerialTypeBodySize(type.value);
-    if (body > pageSize) return false;
+    if (body > kMaxRecord) return false;
   }
   return true;
 }
@@ -39,6 +55,14 @@ bool FreedCellEnd(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_
   const std::uint32_t size = Be16(page + s + 2);
   if (size < 4 || s + size > pageSize || (next != 0 && (next <= s || next >= pageSize))) return false;
   end = s + size;
+  // A header right where the record ends, inside the block, is the next cell's.
+  if (min + 4 <= end) {
+    const std::uint32_t atNext = Be16(page + min), atSize = Be16(page + min + 2);
+    if (atSize >= 4 && min + atSize <= end && (atNext == 0 || (atNext > min && atNext < pageSize))) {
+      end = min;
+      return true;
+    }
+  }
   for (std::uint64_t r = min; r + 4 <= end; ++r) {
     const std::uint32_t innerNext = Be16(page + r);
     if (Be16(page + r + 2) == end - r && (innerNext == 0 || (innerNext > r && innerNext < pageSize))) {
@@ -118,26 +142,27 @@ bool WholeCellBefore(const std::uint8_t* page, std::uint32_t header, std::uint64
   return false;
 }
 
-bool InferDeletedLayout(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,
-                        DeletedLayout& layout) {
+bool InferDeletedLayout(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t usableSize,
+                        std::uint32_t offset, std::int32_t n, DeletedLayout& layout) {
   layout = DeletedLayout{};
   if (offset >= pageSize || n < 2) return false;
   std::uint64_t areaAll = 0, bodyAll = 0, areaRest = 0, bodyRest = 0;
   const bool measuredAll = Measure(page, pageSize, offset, n, areaAll, bodyAll);
   const bool measuredRest = Measure(page, pageSize, offset, n - 1, areaRest, bodyRest);
+  const std::uint64_t allOnPage = OnPageFromTypes(HeaderVarintLength(areaAll), areaAll + bodyAll, usableSize);
 
   // The freeblock header just in front: the cell's size is known.
   std::uint64_t end = 0;
-  const bool freed = offset >= 4 && measuredRest &&
-                     FreedCellEnd(page, pageSize, offset - 4, offset + areaRest + bodyRest, end);
+  const std::uint64_t restOnPage = OnPageFromTypes(2, areaRest + bodyRest, usableSize);
+  const bool freed = offset >= 4 && measuredRest && FreedCellEnd(page, pageSize, offset - 4, offset + restOnPage, end);
   const std::uint64_t cell = freed ? end - (offset - 4) : 0;
   // The payload length and row id took four bytes: every type is still there.
-  if (freed && measuredAll && 4 + areaAll + bodyAll == cell) return true;
+  if (freed && measuredAll && 4 + allOnPage == cell) return true;
   if (measuredAll && offset >= 1 && areaAll + 1 < 128 && page[offset - 1] == areaAll + 1) {
     // They took four bytes and the header-length varint is left in front of the types.
     std::uint64_t wider = 0;
-    if (offset >= 5 && FreedCellEnd(page, pageSize, offset - 5, offset + areaAll + bodyAll, wider) &&
-        wider == offset + areaAll + bodyAll) {
+    if (offset >= 5 && FreedCellEnd(page, pageSize, offset - 5, offset + allOnPage, wider) &&
+        wider == offset + allOnPage) {
       return true;
     }
     // A whole cell: the row id's varint, and before it the payload length's, which must be the
@@ -145,12 +170,24 @@ bool InferDeletedLayout(const std::uint8_t* page, std::uint32_t pageSize, std::u
     if (WholeCellBefore(page, offset - 1, areaAll + 1 + bodyAll)) return true;
   }
   if (freed) {
-    // The first type was one byte and went with the three before it.
+    // The first type was one byte and went with the three before it; the cell's size leaves the
+    // length of its value.
+    const std::uint64_t lead = HeaderVarintLength(areaRest + 1) + 1;
     const std::uint64_t lost = cell - 4 - areaRest - bodyRest;
-    if (cell >= 4 + areaRest + bodyRest && FitsOneByteType(lost)) {
+    if (cell >= 4 + areaRest + bodyRest && FitsOneByteType(lost) &&
+        4 + OnPageFromTypes(lead, areaRest + lost + bodyRest, usableSize) == cell) {
       layout.firstTypeLost = true;
       layout.firstBodySize = lost;
       return true;
+    }
+    // A record too long for the page keeps only part of itself there: the lengths that fill the
+    // cell are tried one by one.
+    for (std::uint64_t size = 0; lead + areaRest + bodyRest > usableSize - 35 && FitsOneByteType(size); ++size) {
+      if (4 + OnPageFromTypes(lead, areaRest + size + bodyRest, usableSize) == cell) {
+        layout.firstTypeLost = true;
+        layout.firstBodySize = size;
+        return true;
+      }
     }
     // The first type was a two-byte varint (a text or blob of 58 bytes or more): its last byte is
     // left at offset, and must agree with a value of the length the cell leaves for it.

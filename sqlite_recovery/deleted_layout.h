@@ -29,9 +29,10 @@ std::int32_t DeletedColumnCount(const std::uint8_t* page, std::uint32_t pageSize
 bool WholeCellBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload);
 
 // The layout of the candidate whose serial types (n of them, or n - 1 after a lost first type) start
-// at offset. False when it cannot be told where its values lie.
-bool InferDeletedLayout(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,
-                        DeletedLayout& layout);
+// at offset. False when it cannot be told where its values lie. With the usable page size, records
+// too long for the page are measured by the part they keep on it; with 0 they are not told.
+bool InferDeletedLayout(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t usableSize,
+                        std::uint32_t offset, std::int32_t n, DeletedLayout& layout);
 
 // Whether the bytes [begin, end) of a table leaf page overlap one of its cells: no deleted record
 // does (those of a leaf freed whole are its cells, read as such).

@@ -16,6 +16,24 @@ std::uint64_t LocalPayloadSize(std::uint64_t payloadLength, std::uint32_t usable
   return k <= maxLocal ? k : minLocal;
 }
 
+Status AppendOverflow(const SqliteFileReader& reader, std::uint32_t first, std::uint64_t total, bool freedOnly,
+                      std::vector<std::uint8_t>& buffer) {
+  const std::uint32_t perPage = reader.usableSize - 4;
+  std::vector<std::uint8_t> overflow = reader.NewPageBuffer();
+  std::unordered_set<std::uint32_t> visited;
+  std::uint32_t next = first;
+  while (next != 0 && buffer.size() < total && visited.insert(next).second) {
+    if (freedOnly && !reader.IsFreelistLeaf(next - 1)) break;
+    const Status rc = reader.ReadPage(next - 1, overflow.data());
+    if (rc != kOk) return rc;
+    const std::uint64_t want = total - buffer.size();
+    const std::uint32_t take = static_cast<std::uint32_t>(want < perPage ? want : perPage);
+    buffer.insert(buffer.end(), overflow.begin() + 4, overflow.begin() + 4 + take);
+    next = ReadBe32(overflow.data(), reader.pageSize, 0);
+  }
+  return kOk;
+}
+
 Status GatherLiveRecord(const SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t cellOffset,
                         LiveRecord& out) {
   out.data = nullptr;
@@ -44,17 +62,9 @@ Status GatherLiveRecord(const SqliteFileReader& reader, const std::uint8_t* page
   buffer.clear();
   buffer.reserve(static_cast<std::size_t>(payload.value));
   buffer.insert(buffer.end(), page + start, page + start + local);
-  std::uint32_t next = ReadBe32(page, pageSize, start + static_cast<std::uint32_t>(local));
-  std::vector<std::uint8_t> overflow = reader.NewPageBuffer();
-  std::unordered_set<std::uint32_t> visited;
-  while (next != 0 && buffer.size() < payload.value && visited.insert(next).second) {
-    const Status rc = reader.ReadPage(next - 1, overflow.data());
-    if (rc != kOk) return rc;
-    const std::uint64_t want = payload.value - buffer.size();
-    const std::uint32_t take = static_cast<std::uint32_t>(want < perPage ? want : perPage);
-    buffer.insert(buffer.end(), overflow.begin() + 4, overflow.begin() + 4 + take);
-    next = ReadBe32(overflow.data(), pageSize, 0);
-  }
+  const Status rc = AppendOverflow(reader, ReadBe32(page, pageSize, start + static_cast<std::uint32_t>(local)),
+                                   payload.value, false, buffer);
+  if (rc != kOk) return rc;
   // A chain that ended early leaves a short record; its last values then fail to decode.
   out.data = buffer.data();
   out.size = buffer.size();

@@ -26,6 +26,13 @@ struct LiveRecord {
 Status GatherLiveRecord(const SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t cellOffset,
                         LiveRecord& out);
 
+// Appends to buffer, until it holds total bytes, the content of the overflow chain starting at page
+// number first (one-based), each page visited once. With freedOnly the chain ends at a page that is
+// not a leaf of the freelist: a deleted record's pages are freed, and one in use again holds other
+// data. A read error's code; a chain that ends early is no error (buffer is then short).
+Status AppendOverflow(const SqliteFileReader& reader, std::uint32_t first, std::uint64_t total, bool freedOnly,
+                      std::vector<std::uint8_t>& buffer);
+
 // Bytes of a table-leaf payload of payloadLength that are stored on the page itself.
 std::uint64_t LocalPayloadSize(std::uint64_t payloadLength, std::uint32_t usableSize);
 

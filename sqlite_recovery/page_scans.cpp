@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "sqlite_recovery/deleted_layout.h"
+#include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/page_layout.h"
 #include "sqlite_recovery/record_format.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
@@ -24,6 +25,17 @@ struct Scan {
     // The header tests of the tail and gap scans use the column count of the last live call record.
     headerCount = ::strcasecmp(table.c_str(), "call") == 0 ? reader.callColumnCount : n;
     older = &reader.olderColumnCounts;
+    usable = reader.usableSize;
+    overflowFollowed = reader.followDeletedOverflow;
+  }
+
+  // The bytes from its types on that a record of that extent keeps on the page: all of them, or,
+  // when deleted records' overflow chains are followed, the part a record too long for the page
+  // keeps there with its overflow page number.
+  std::int64_t OnPage(std::int64_t extent) const {
+    const auto payload = static_cast<std::uint64_t>(extent) + 1;
+    if (!overflowFollowed || extent < 0 || payload <= usable - 35) return extent;
+    return static_cast<std::int64_t>(LocalPayloadSize(payload, usable)) - 1 + 4;
   }
 
   // The counts a record of the table may have: the expected one first, then those of rows written
@@ -80,6 +92,8 @@ struct Scan {
   std::int32_t n;            // expected column count of the table
   std::int32_t headerCount;  // count for the header tests of the tail and gap scans
   const std::vector<std::int32_t>* older = nullptr;  // shorter counts live rows have, largest first
+  std::uint32_t usable = 0;
+  bool overflowFollowed = false;
   bool isMessage = false;
 };
 
@@ -111,10 +125,11 @@ void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>&
     if (!recordStart) continue;
     // A whole header says how long its types are; otherwise a non-zero first byte is taken for the
     // second column's type.
-    const std::int64_t extent = wholeCells ? scan.Extent(x, h - g, to - x, -1) : scan.Extent(x, h - 1, to - x, count);
+    const std::int64_t whole = wholeCells ? scan.Extent(x, h - g, std::numeric_limits<std::int64_t>::max(), -1) : 0;
+    const std::int64_t extent = wholeCells ? scan.OnPage(whole) : scan.Extent(x, h - 1, to - x, count);
     if (to == scan.size && extent >= to - x) break;  // the record would run past the page: nothing after it
     if (extent > to - x) continue;                   // no record of an area it would leave: read on
-    if (wholeCells && !WholeCellBefore(scan.page, static_cast<std::uint32_t>(x - g), static_cast<std::uint64_t>(extent + g))) {
+    if (wholeCells && !WholeCellBefore(scan.page, static_cast<std::uint32_t>(x - g), static_cast<std::uint64_t>(whole + g))) {
       continue;
     }
     scan.Append(x, candidates);
@@ -143,7 +158,7 @@ std::int64_t TypesStart(const Scan& scan, std::int64_t p, std::int64_t& headerAt
   headerAt = p;
   const auto endsAtBlock = [&](std::int64_t start) {
     return blockEnd > start && scan.AnyCount(scan.n, [&](std::int32_t c) {
-             return EndsAtCellBoundary(scan, start + scan.Extent(start, 0, scan.size - start, c), blockEnd);
+             return EndsAtCellBoundary(scan, start + scan.OnPage(scan.Extent(start, 0, scan.size - start, c)), blockEnd);
            });
   };
   for (std::int64_t at = p; at < p + 4 && at < scan.size; ++at) {
@@ -172,7 +187,7 @@ bool FreeblockAt(const Scan& scan, std::int64_t s, std::int64_t& start) {
   std::int64_t headerAt = 0;
   start = TypesStart(scan, s + 4, headerAt, s + blockSize);
   return start < scan.size && scan.AnyCount(scan.n, [&](std::int32_t c) {
-           return scan.Extent(start, 0, scan.size - start, c) <= blockSize;
+           return scan.OnPage(scan.Extent(start, 0, scan.size - start, c)) <= blockSize;
          });
 }
 
@@ -208,7 +223,8 @@ void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, 
       scan.Append(start, candidates);
       // A record that ends where a cell does is skipped whole; of any other reading only the header
       // is sure, and the cells merged behind it are looked for from there.
-      const std::int64_t end = start + std::clamp<std::int64_t>(scan.Extent(start, 0, scan.size - start), 1, scan.size - start);
+      const std::int64_t end =
+          start + std::clamp<std::int64_t>(scan.OnPage(scan.Extent(start, 0, scan.size - start)), 1, scan.size - start);
       s = EndsAtCellBoundary(scan, end, s + scan.Be16(s + 2)) ? end : s + 4;
       continue;
     }
@@ -234,7 +250,7 @@ void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vect
       const std::int64_t h = scan.VarintAt(headerAt, scan.size - headerAt).length;
       const std::int64_t m = scan.Area(headerAt + h, scan.n);
       bool keep = scan.AnyCount(scan.n, [&](std::int32_t c) {
-        return scan.Extent(start, 0, scan.size - o - 4, c) <= blockSize;
+        return scan.OnPage(scan.Extent(start, 0, scan.size - o - 4, c)) <= blockSize;
       });
       if (keep && scan.isMessage) {
         // A message row's first text is its 36-character identifier: no zero byte in it.

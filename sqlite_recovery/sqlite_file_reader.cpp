@@ -1,5 +1,7 @@
 #include "sqlite_recovery/sqlite_file_reader.h"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -87,6 +89,12 @@ void SqliteFileReader::WalkFreelist(std::uint32_t trunk) {
     }
     trunk = next;
   }
+  freelistLeavesSorted_ = freelistLeafPages;
+  std::sort(freelistLeavesSorted_.begin(), freelistLeavesSorted_.end());
+}
+
+bool SqliteFileReader::IsFreelistLeaf(std::uint32_t index) const {
+  return std::binary_search(freelistLeavesSorted_.begin(), freelistLeavesSorted_.end(), index);
 }
 
 Status SqliteFileReader::ReadPage(std::uint32_t index, std::uint8_t* buffer) const {

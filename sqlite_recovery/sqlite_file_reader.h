@@ -49,6 +49,9 @@ class SqliteFileReader {
   // Every leaf page under root, with the offsets of the record candidates the page scans find on it.
   Status CollectDeletedCandidates(std::uint32_t root, const std::uint8_t* page, PageCellMap& out);
 
+  // Whether the page of that zero-based index is a leaf of the freelist.
+  bool IsFreelistLeaf(std::uint32_t index) const;
+
   // A page-size buffer, zero-filled.
   std::vector<std::uint8_t> NewPageBuffer() const { return std::vector<std::uint8_t>(pageSize, 0); }
 
@@ -74,6 +77,8 @@ class SqliteFileReader {
   // Whether the deleted-row search also reads what interior pages of the table kept from the leaf
   // they were before (a root that grew a level, a reused page).
   bool searchInteriorPages = false;
+  // Whether deleted records too long for their page are read on through their freed overflow pages.
+  bool followDeletedOverflow = false;
   std::vector<std::uint32_t> freelistLeafPages;   // zero-based, in chain order, each once
   std::vector<std::uint32_t> freelistTrunkPages;  // zero-based, in chain order
   std::int32_t callColumnCount = 0;
@@ -83,6 +88,7 @@ class SqliteFileReader {
   std::unordered_map<std::string, std::int32_t> schemaColumnCounts;
 
  private:
+  std::vector<std::uint32_t> freelistLeavesSorted_;
   using LeafHandler = std::function<void(std::uint32_t index, const std::uint8_t* page)>;
 
   void WalkFreelist(std::uint32_t firstTrunk);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sqlite_recovery/deleted_layout.h"
+#include "sqlite_recovery/deleted_overflow.h"
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/record_format.h"
 #include "sqlite_recovery/row_values.h"
@@ -58,6 +59,9 @@ struct TableSpec {
   bool freedPages = true;
   // Whether interior pages are searched for what they kept from a leaf.
   bool interiorPages = false;
+  // Whether deleted records of the layout hook that spilled to overflow pages are gathered from the
+  // freed pages of their chain.
+  bool deletedOverflow = false;
 };
 
 // Sets the state field of a record (every record keeps it first, as `deleted`).
@@ -74,6 +78,7 @@ class TableDecoder : public RowDecoder {
   Status Run(SqliteFileReader& reader) {
     if (!rules_.named.empty()) moves_ = ColumnMoves(reader, rules_.table, rules_.named);
     reader.searchInteriorPages = rules_.interiorPages;
+    reader.followDeletedOverflow = rules_.deletedOverflow;
     return RunTableDecoder(reader, rules_.table, *this, rules_.freedPages);
   }
 
@@ -117,9 +122,10 @@ class TableDecoder : public RowDecoder {
     }
     DeletedLayout layout;
     if (!rules_.deletedLayout(reader, page, offset, layout)) return kInvalidParameter;
-    return DecodeCandidateLayout(page, reader.pageSize, offset + layout.typesOffset,
-                                 layout.columnCount != 0 ? layout.columnCount : reader.currentColumnCount,
-                                 layout.firstTypeLost, layout.firstBodySize, row_.columns);
+    const std::int32_t count = layout.columnCount != 0 ? layout.columnCount : reader.currentColumnCount;
+    if (rules_.deletedOverflow) return GatherDeletedRecord(reader, page, offset, count, layout, storage_, row_.columns);
+    return DecodeCandidateLayout(page, reader.pageSize, offset + layout.typesOffset, count, layout.firstTypeLost,
+                                 layout.firstBodySize, row_.columns);
   }
 
   void Emit(SqliteFileReader& reader) {
@@ -138,6 +144,7 @@ class TableDecoder : public RowDecoder {
   TableSpec<Row> rules_;
   std::vector<Row>& out_;
   LiveRecord record_;
+  std::vector<std::uint8_t> storage_;  // a deleted record gathered from its overflow pages
   DecodedRow row_;
   std::unordered_set<std::string> seen_;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> moves_;
