@@ -19,6 +19,7 @@ bool MeasureDeletedRecord(const std::uint8_t* page, std::uint32_t pageSize, std:
     if (type.length == 0) return false;
     area += type.length;
     body += SerialTypeBodySize(type.value);
+    if (body > std::uint64_t{1} << 32) return false;  // longer than any record
   }
   // The lost first type took one byte, or two when its last one is left at offset.
   const std::uint64_t lostType = layout.firstTypeLost ? (layout.typesOffset == 1 ? 2 : 1) : 0;

@@ -129,7 +129,7 @@ void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>&
     const std::int64_t extent = wholeCells ? scan.OnPage(whole) : scan.Extent(x, h - 1, to - x, count);
     if (to == scan.size && extent >= to - x) break;  // the record would run past the page: nothing after it
     if (extent > to - x) continue;                   // no record of an area it would leave: read on
-    if (wholeCells && !WholeCellBefore(scan.page, static_cast<std::uint32_t>(x - g), static_cast<std::uint64_t>(whole + g))) {
+    if (wholeCells && !WholeCellBefore(scan.page, static_cast<std::uint32_t>(x - g), static_cast<std::uint64_t>(whole) + static_cast<std::uint64_t>(g))) {
       continue;
     }
     scan.Append(x, candidates);
@@ -158,7 +158,8 @@ std::int64_t TypesStart(const Scan& scan, std::int64_t p, std::int64_t& headerAt
   headerAt = p;
   const auto endsAtBlock = [&](std::int64_t start) {
     return blockEnd > start && scan.AnyCount(scan.n, [&](std::int32_t c) {
-             return EndsAtCellBoundary(scan, start + scan.OnPage(scan.Extent(start, 0, scan.size - start, c)), blockEnd);
+             const std::int64_t length = scan.OnPage(scan.Extent(start, 0, scan.size - start, c));
+             return length <= blockEnd - start && EndsAtCellBoundary(scan, start + length, blockEnd);
            });
   };
   for (std::int64_t at = p; at < p + 4 && at < scan.size; ++at) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/status.h"
 
@@ -30,6 +31,12 @@ class IDeviceConnection {
   virtual Status StartService(const std::string& name, std::unique_ptr<IDeviceService>& service) = 0;
   // Reads a whole device file through the file service.
   virtual Status ReadFile(const std::string& devicePath, std::string& contents) = 0;
+  // The names in a device folder, through the file service; a connection that cannot list has none.
+  virtual Status ListFolder(const std::string& devicePath, std::vector<std::string>& names) {
+    (void)devicePath;
+    names.clear();
+    return kPathNotFound;
+  }
   virtual std::string DeviceName() = 0;
 };
 

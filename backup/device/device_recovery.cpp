@@ -27,7 +27,18 @@ constexpr DeviceDatabase kDatabases[] = {
     {"history", "/private/var/wireless/Library/CallHistory/call_history.db"},
 };
 
+// The current Notes store lives in the Notes app's group container, a folder of the shared app
+// groups named by an identifier of the device's own.
+constexpr const char* kAppGroupFolder = "/private/var/mobile/Containers/Shared/AppGroup";
+constexpr const char* kNoteStoreName = "NoteStore.sqlite";
+constexpr const char* kNoteStoreLocalName = "notestore";
+
 Status NotAStop(Status result) { return result == kStoppedByUser ? kPathNotFound : result; }
+
+// Whether a listed name is a plain folder name (a hostile listing could name a way out).
+bool PlainName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
 
 }  // namespace
 
@@ -39,6 +50,7 @@ CDeviceRecovery::CDeviceRecovery() {
 CDeviceRecovery::~CDeviceRecovery() {
   if (localFolder_.empty()) return;
   for (const DeviceDatabase& db : kDatabases) DeleteFileQuietly(LocalPath(db.localName));
+  DeleteFileQuietly(LocalPath(kNoteStoreLocalName));
   DeleteFileQuietly(localFolder_ / "Tallow");
   for (const AttachmentFileRecord& a : attachments_) DeleteFileQuietly(a.sourcePath);
 }
@@ -83,6 +95,7 @@ Status CDeviceRecovery::Open(const std::string&) {
         if (device_->ReadFile(db.devicePath, contents) != kOk) continue;
         std::ofstream(LocalPath(db.localName), std::ios::binary | std::ios::trunc) << contents;
       }
+      FetchNoteStore();
     } else {
       attachments_ = ScanRelayArchive(localFolder_ / "Tallow", LocalPath("personcontent"), LocalPath("sms"),
                                       localFolder_)
@@ -92,6 +105,18 @@ Status CDeviceRecovery::Open(const std::string&) {
   progressBase_ = 20;
   Report(20);
   return result;
+}
+
+void CDeviceRecovery::FetchNoteStore() {
+  std::vector<std::string> groups;
+  if (device_->ListFolder(kAppGroupFolder, groups) != kOk) return;
+  for (const std::string& group : groups) {
+    if (!PlainName(group)) continue;
+    std::string contents;
+    if (device_->ReadFile(std::string(kAppGroupFolder) + "/" + group + "/" + kNoteStoreName, contents) != kOk) continue;
+    std::ofstream(LocalPath(kNoteStoreLocalName), std::ios::binary | std::ios::trunc) << contents;
+    return;
+  }
 }
 
 Status CDeviceRecovery::FinishDatabaseStep(Status result) {
@@ -116,7 +141,10 @@ Status CDeviceRecovery::ScanContacts(std::vector<ContactRecord>& out) {
 }
 
 Status CDeviceRecovery::ScanNotes(std::vector<NoteRecord>& out) {
-  return FinishDatabaseStep(NotAStop(LoadNotes(LocalPath("note"), out)));
+  // Both stores, as in a backup: the old one, and the current one when the device gave it.
+  const Status old = NotAStop(LoadNotes(LocalPath("note"), out));
+  const Status current = NotAStop(LoadNoteStore(LocalPath(kNoteStoreLocalName), out));
+  return FinishDatabaseStep(old == kOk || current == kOk ? kOk : old);
 }
 
 Status CDeviceRecovery::ScanCallHistory(std::vector<CallRecord>& out) {

@@ -63,6 +63,8 @@ class CDeviceRecovery : public IPhoneRecoveryParse {
  private:
   Status Report(std::int32_t value) const;
   Status FinishDatabaseStep(Status result);
+  // The current Notes store, looked for in the shared app-group folders through the file service.
+  void FetchNoteStore();
 
   IDeviceConnection* device_ = nullptr;
   bool fileService_ = false;

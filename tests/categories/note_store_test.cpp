@@ -2,7 +2,10 @@
 // byte by byte (damaged, truncated and oversized input refused), and the store's notes with titles,
 // dates, locked and deleted ones.
 #include <gtest/gtest.h>
+#include <plist/plist.h>
 #include <zlib.h>
+
+#include <cstdlib>
 
 #include <algorithm>
 
@@ -66,9 +69,43 @@ TEST(NoteStoreBody, TextOutOfTheNestedMessages) {
   EXPECT_EQ(found, "wanted");
 }
 
+// A keyed archive as a binary property list: the note's string among the archive's markers.
+std::string ArchivedString(const std::string& value) {
+  plist_t root = plist_new_dict();
+  plist_dict_set_item(root, "$archiver", plist_new_string("NSKeyedArchiver"));
+  plist_t objects = plist_new_array();
+  plist_array_append_item(objects, plist_new_string("$null"));
+  plist_t string = plist_new_dict();
+  plist_dict_set_item(string, "NS.string", plist_new_string(value.c_str()));
+  plist_dict_set_item(string, "$class", plist_new_uid(2));
+  plist_array_append_item(objects, string);
+  plist_t cls = plist_new_dict();
+  plist_dict_set_item(cls, "$classname", plist_new_string("NSMutableStringWithAVeryLongClassName"));
+  plist_t classes = plist_new_array();
+  plist_array_append_item(classes, plist_new_string("NSMutableStringWithAVeryLongClassName"));
+  plist_dict_set_item(cls, "$classes", classes);
+  plist_array_append_item(objects, cls);
+  plist_dict_set_item(root, "$objects", objects);
+  char* bin = nullptr;
+  std::uint32_t size = 0;
+  plist_to_bin(root, &bin, &size);
+  std::string out(bin, size);
+  std::free(bin);
+  plist_free(root);
+  return out;
+}
+
+TEST(NoteStoreBody, PropertyListBodies) {
+  std::string text;
+  ASSERT_EQ(NoteStoreText(ArchivedString("Packing list: tent, stove"), text), kOk);
+  EXPECT_EQ(text, "Packing list: tent, stove");  // not the longer class name
+  EXPECT_EQ(NoteStoreText(ArchivedString(""), text), kInvalidParameter);  // nothing but markers
+  EXPECT_TRUE(text.empty());
+}
+
 TEST(NoteStoreBody, OtherAndDamagedInputRefused) {
   std::string text;
-  EXPECT_EQ(NoteStoreText("bplist00\xd1\x01\x02", text), kInvalidParameter);  // a property list, not gzip
+  EXPECT_EQ(NoteStoreText("bplist00\xd1\x01\x02", text), kInvalidParameter);  // a damaged property list
   EXPECT_EQ(NoteStoreText("", text), kInvalidParameter);
   const std::string body = Body("a note that gets cut short somewhere in its stream");
   EXPECT_EQ(NoteStoreText(body.substr(0, body.size() / 2), text), kInvalidParameter);

@@ -61,6 +61,16 @@ class FakeDevice : public IDeviceConnection {
     return kOk;
   }
   std::string DeviceName() override { return "Fake iPhone"; }
+  Status ListFolder(const std::string& devicePath, std::vector<std::string>& names) override {
+    names.clear();
+    const std::string prefix = devicePath + "/";
+    for (const auto& [path, contents] : files) {
+      if (path.compare(0, prefix.size(), prefix) != 0) continue;
+      const std::string rest = path.substr(prefix.size());
+      names.push_back(rest.substr(0, rest.find('/')));
+    }
+    return names.empty() ? kPathNotFound : kOk;
+  }
 
   bool reachable = true;
   std::string answer;
@@ -168,6 +178,25 @@ TEST_F(DeviceSourceTest, UnreachableDeviceShortAnswerAndFileService) {
   EXPECT_EQ(conversations.size(), 1u);
   std::vector<NoteRecord> notes;
   EXPECT_EQ(source.ScanNotes(notes), kPathNotFound);  // not on this device: not a stop
+
+  // The current Notes store, in one of the shared app-group folders; a hostile name is not followed.
+  const std::string groups = "/private/var/mobile/Containers/Shared/AppGroup/";
+  const auto noteStore = [](const std::string& title) {
+    return testing::SqliteDatabaseBytes(
+        {"CREATE TABLE ZICCLOUDSYNCINGOBJECT (Z_PK INTEGER PRIMARY KEY, Z_ENT INTEGER, Z_OPT INTEGER,"
+         " ZISPASSWORDPROTECTED INTEGER, ZMARKEDFORDELETION INTEGER, ZNOTEDATA INTEGER,"
+         " ZMODIFICATIONDATE1 TIMESTAMP, ZTITLE1 VARCHAR);",
+         testing::ReferenceSchema("notestore_zicnotedata_ios17.sql"),
+         "INSERT INTO ZICCLOUDSYNCINGOBJECT (Z_PK, Z_ENT, ZNOTEDATA, ZTITLE1) VALUES (1, 12, 0, '" + title + "');"});
+  };
+  device.files[groups + "0A1B-other-group/Library/x.plist"] = "not notes";
+  device.files[groups + "../NoteStore.sqlite"] = noteStore("Outside the group folders");  // listed first
+  device.files[groups + "7C2D-notes-group/NoteStore.sqlite"] = noteStore("Trip ideas");
+  ASSERT_EQ(source.Open(""), kOk);
+  ASSERT_EQ(source.ScanNotes(notes), kOk);
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0].title, "Trip ideas");
+  EXPECT_EQ(notes[0].deleted, 0);
 }
 
 }  // namespace
