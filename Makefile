@@ -47,6 +47,7 @@ bench: build
 	$(BUILD)/bench/bench_decrypt
 	$(BUILD)/bench/bench_engine
 	$(BUILD)/bench/bench_export
+	python3 bench/recovery_quality.py $(BUILD)/cli/dunmere
 
 # Runs the page-reader fuzzer for FUZZ_SECONDS (default 600) under AddressSanitizer; crashes land in
 # tests/sqlite_recovery/fuzz_corpus, which the test suite replays.

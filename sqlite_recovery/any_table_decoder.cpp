@@ -167,8 +167,7 @@ Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vec
                                        !(v.kind == AnyValue::Kind::kText && v.bytes.empty());
                               }));
   };
-  rules.interiorPages = true;
-  rules.deletedOverflow = true;
+  rules.thorough = true;
   rules.key = [&columns](const AnyRow& r) { return KeyOf(columns, r); };
   const Status rc = DecodeTable(reader, std::move(rules), out);
   std::stable_partition(out.begin(), out.end(), [](const AnyRow& r) { return r.deleted == 0; });

@@ -26,15 +26,15 @@ struct Scan {
     headerCount = ::strcasecmp(table.c_str(), "call") == 0 ? reader.callColumnCount : n;
     older = &reader.olderColumnCounts;
     usable = reader.usableSize;
-    overflowFollowed = reader.followDeletedOverflow;
+    thorough = reader.thoroughSearch;
   }
 
-  // The bytes from its types on that a record of that extent keeps on the page: all of them, or,
-  // when deleted records' overflow chains are followed, the part a record too long for the page
-  // keeps there with its overflow page number.
+  // The bytes from its types on that a record of that extent keeps on the page: all of them, or, in
+  // a thorough search (which follows deleted records' overflow chains), the part a record too long
+  // for the page keeps there with its overflow page number.
   std::int64_t OnPage(std::int64_t extent) const {
     const auto payload = static_cast<std::uint64_t>(extent) + 1;
-    if (!overflowFollowed || extent < 0 || payload <= usable - 35) return extent;
+    if (!thorough || extent < 0 || payload <= usable - 35) return extent;
     return static_cast<std::int64_t>(LocalPayloadSize(payload, usable)) - 1 + 4;
   }
 
@@ -93,7 +93,7 @@ struct Scan {
   std::int32_t headerCount;  // count for the header tests of the tail and gap scans
   const std::vector<std::int32_t>* older = nullptr;  // shorter counts live rows have, largest first
   std::uint32_t usable = 0;
-  bool overflowFollowed = false;
+  bool thorough = false;
   bool isMessage = false;
 };
 
@@ -223,10 +223,10 @@ void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, 
       }
       scan.Append(start, candidates);
       // A record that ends where a cell does is skipped whole; of any other reading only the header
-      // is sure, and the cells merged behind it are looked for from there.
+      // is sure, and a thorough search looks for the cells merged behind it from there.
       const std::int64_t end =
           start + std::clamp<std::int64_t>(scan.OnPage(scan.Extent(start, 0, scan.size - start)), 1, scan.size - start);
-      s = EndsAtCellBoundary(scan, end, s + scan.Be16(s + 2)) ? end : s + 4;
+      s = !scan.thorough || EndsAtCellBoundary(scan, end, s + scan.Be16(s + 2)) ? end : s + 4;
       continue;
     }
     ++s;

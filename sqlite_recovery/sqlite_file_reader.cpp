@@ -221,7 +221,7 @@ Status SqliteFileReader::CollectDeletedCandidates(std::uint32_t root, const std:
         GapScan(*this, leaf, candidates);
         StalePointerScan(*this, leaf, candidates);
       },
-      searchInteriorPages ? &interior : nullptr);
+      thoroughSearch ? &interior : nullptr);
 }
 
 }  // namespace dunmere

@@ -74,11 +74,12 @@ class SqliteFileReader {
   // added keep their shorter records. Largest first.
   std::vector<std::int32_t> olderColumnCounts;
   std::string currentTableName;
-  // Whether the deleted-row search also reads what interior pages of the table kept from the leaf
-  // they were before (a root that grew a level, a reused page).
-  bool searchInteriorPages = false;
-  // Whether deleted records too long for their page are read on through their freed overflow pages.
-  bool followDeletedOverflow = false;
+  // Whether the deleted-row search goes further, for a table of no known layout whose decoder weeds
+  // out what that finds wrongly: it reads what interior pages of the table kept from the leaf they
+  // were before (a root that grew a level, a reused page), reads deleted records too long for their
+  // page on through their freed overflow pages, and reads on inside a freed block after a doubtful
+  // reading instead of skipping it.
+  bool thoroughSearch = false;
   std::vector<std::uint32_t> freelistLeafPages;   // zero-based, in chain order, each once
   std::vector<std::uint32_t> freelistTrunkPages;  // zero-based, in chain order
   std::int32_t callColumnCount = 0;

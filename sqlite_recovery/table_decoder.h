@@ -57,11 +57,9 @@ struct TableSpec {
   // The row's fields as one text, for dropping repeats (the state and the row id left out).
   std::function<std::string(const Row&)> key;
   bool freedPages = true;
-  // Whether interior pages are searched for what they kept from a leaf.
-  bool interiorPages = false;
-  // Whether deleted records of the layout hook that spilled to overflow pages are gathered from the
-  // freed pages of their chain.
-  bool deletedOverflow = false;
+  // The further deleted-row search of SqliteFileReader::thoroughSearch; deleted records of the layout
+  // hook that spilled to overflow pages are then gathered from the freed pages of their chain.
+  bool thorough = false;
 };
 
 // Sets the state field of a record (every record keeps it first, as `deleted`).
@@ -77,8 +75,7 @@ class TableDecoder : public RowDecoder {
 
   Status Run(SqliteFileReader& reader) {
     if (!rules_.named.empty()) moves_ = ColumnMoves(reader, rules_.table, rules_.named);
-    reader.searchInteriorPages = rules_.interiorPages;
-    reader.followDeletedOverflow = rules_.deletedOverflow;
+    reader.thoroughSearch = rules_.thorough;
     return RunTableDecoder(reader, rules_.table, *this, rules_.freedPages);
   }
 
@@ -123,7 +120,7 @@ class TableDecoder : public RowDecoder {
     DeletedLayout layout;
     if (!rules_.deletedLayout(reader, page, offset, layout)) return kInvalidParameter;
     const std::int32_t count = layout.columnCount != 0 ? layout.columnCount : reader.currentColumnCount;
-    if (rules_.deletedOverflow) return GatherDeletedRecord(reader, page, offset, count, layout, storage_, row_.columns);
+    if (rules_.thorough) return GatherDeletedRecord(reader, page, offset, count, layout, storage_, row_.columns);
     return DecodeCandidateLayout(page, reader.pageSize, offset + layout.typesOffset, count, layout.firstTypeLost,
                                  layout.firstBodySize, row_.columns);
   }
