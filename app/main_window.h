@@ -1,0 +1,66 @@
+#pragma once
+// The one top-level window: the steps face (choose a backup, choose categories) and the scan face,
+// the owner of the backup engine, the active data source and the four page handlers, and the hub
+// of the private messages from workers and dialogs.
+#include <QWidget>
+#include <memory>
+
+#include "app/page_handlers.h"
+#include "backup/backup_engine.h"
+#include "ui/skin/notify.h"
+
+class QStackedWidget;
+
+namespace dunmere {
+
+class CMenuWindow;
+
+class CMainWnd : public QWidget, public INotifyUI {
+  Q_OBJECT
+ public:
+  static constexpr int kWidth = 1000;
+  static constexpr int kHeight = 665;
+  static constexpr int kCaptionHeight = 90;
+  static constexpr int kResizeBorder = 4;
+
+  CMainWnd();
+  ~CMainWnd() override;
+
+  void Notify(TNotifyUI& msg) override;
+  QWidget* Control(const QString& name) const;
+  CNotifyPump& Pump() { return pump_; }
+  CMenuWindow* AssistMenu() const { return menu_; }
+
+  // Where the cursor at a window point lies, as the window's own frame would tell it.
+  enum class HitArea { kClient, kCaption, kLeft, kRight, kTop, kBottom, kTopLeft, kTopRight, kBottomLeft, kBottomRight };
+  HitArea HitTest(const QPoint& point) const;
+
+  // Back from the scan face to the first step (the scan page's Home).
+  void ReturnToSteps();
+
+ protected:
+  bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  void HandlePrivateMessage(int message, qintptr wParam);
+  void WindowInit();
+  void ApplyLanguage();
+  void OpenAssistMenu();
+  void OnMenuItem(const QString& name);
+  void SwitchToScanFace();
+
+  CNotifyPump pump_;
+  CBackupEngine engine_;
+  IPhoneRecoveryParse* source_ = nullptr;
+  std::unique_ptr<IPhoneRecoveryParse> ownedSource_;
+  CPreviewVrtWnd preview_;
+  CScanVrtWnd scan_;
+  CSpecifyFileVrtWnd specify_;
+  CItunesBackupVrtWnd backup_;
+  QWidget* skin_ = nullptr;
+  CMenuWindow* menu_ = nullptr;
+};
+
+}  // namespace dunmere

@@ -1,0 +1,25 @@
+#pragma once
+// The media-player processes this copy of the program started, so that at the end only those are
+// stopped: another program's player of the same name is left alone.
+#include <sys/types.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace dunmere {
+
+class CPlayerProcesses {
+ public:
+  // Notes a player the preview started.
+  void Started(pid_t pid);
+  // Stops each noted process still running whose program file is named exactly name; returns how
+  // many were stopped.
+  int KillByName(const std::string& name);
+
+ private:
+  std::mutex lock_;
+  std::vector<pid_t> started_;
+};
+
+}  // namespace dunmere
