@@ -26,8 +26,7 @@ void CButtonGifUI::SetNormalGifFile(const QString& file) {
 void CButtonGifUI::Start() {
   playing_ = true;
   if (!movie_) return;
-  movie_->stop();
-  movie_->jumpToFrame(0);
+  movie_->stop();  // a stopped movie starts again from its first frame
   movie_->start();
 }
 

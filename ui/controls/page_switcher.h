@@ -25,7 +25,7 @@ class PageSwitcher {
   bool Go(int page);
 
   // The buttons in order: Prev, the first and last pages, up to two pages either side of the
-  // current one, a gap where pages are left out, Next.
+  // current one, a gap where two or more pages are left out, Next.
   std::vector<PageButton> Buttons() const;
 
  private:

@@ -20,7 +20,8 @@ CPopUpWnd::CPopUpWnd(QWidget* owner, const QString& skinFile, int width, int hei
   layout->setContentsMargins(0, 0, 0, 0);
   skin_ = CSkinLoader::LoadSkin(skinFile, this);
   if (skin_ != nullptr) layout->addWidget(skin_);
-  resize(width, height);
+  // No smaller than the skin allows.
+  resize(QSize(width, height).expandedTo(minimumSizeHint()));
   // Enter must not press a button: none is a default one.
   for (QPushButton* button : findChildren<QPushButton*>()) {
     button->setAutoDefault(false);

@@ -1,0 +1,190 @@
+// The program's own controls as widgets: made for their skin tags, and the notifications they send.
+#include <gtest/gtest.h>
+
+#include <QEnterEvent>
+#include <QPushButton>
+#include <QTest>
+
+#include "ui/controls/button_ex.h"
+#include "ui/controls/button_gif.h"
+#include "ui/controls/file_tree.h"
+#include "ui/controls/label_ex.h"
+#include "ui/controls/list_ex.h"
+#include "ui/controls/menu_window.h"
+#include "ui/controls/pagination.h"
+#include "ui/skin/skin_loader.h"
+
+namespace dunmere {
+namespace {
+
+struct Sent {
+  QString type;
+  qintptr wParam;
+  qintptr lParam;
+};
+
+// Collects what a control sends.
+template <typename Control>
+std::vector<Sent>& Listen(Control& control, std::vector<Sent>& into) {
+  control.SetNotifySink([&into](const QString& type, qintptr w, qintptr l) { into.push_back({type, w, l}); });
+  return into;
+}
+
+TEST(ControlFactory, TagsGiveTheProgramsControls) {
+  QWidget parent;
+  EXPECT_NE(qobject_cast<CPaginationUI*>(CSkinLoader::CreateControl("Pagination", &parent)), nullptr);
+  EXPECT_NE(qobject_cast<CFileTreeUI*>(CSkinLoader::CreateControl("FileTree", &parent)), nullptr);
+  EXPECT_NE(qobject_cast<CDiskListUI*>(CSkinLoader::CreateControl("DiskList", &parent)), nullptr);
+  EXPECT_NE(qobject_cast<CButtonExUI*>(CSkinLoader::CreateControl("ButtonEx", &parent)), nullptr);
+  EXPECT_NE(qobject_cast<CButtonGifUI*>(CSkinLoader::CreateControl("ButtonGif", &parent)), nullptr);
+  EXPECT_NE(qobject_cast<CLabelExUI*>(CSkinLoader::CreateControl("LabelEx", &parent)), nullptr);
+  EXPECT_EQ(CSkinLoader::CreateControl("Button", &parent), nullptr);  // any other tag: nothing
+
+  // The main skin: its controls by name, the program's own ones among them, each also what it extends.
+  QWidget* skin = CSkinLoader::LoadSkin(":/skins/skin.ui", &parent);
+  ASSERT_NE(skin, nullptr);
+  auto* gif = skin->findChild<CButtonGifUI*>("BtnGifLoading");
+  ASSERT_NE(gif, nullptr);
+  EXPECT_EQ(gif->NormalGifFile(), ":/skins/loading.gif");  // the skin's attribute reached the control
+  EXPECT_NE(skin->findChild<QPushButton*>("BtnGifLoading"), nullptr);
+  EXPECT_NE(skin->findChild<CFileTreeUI*>("NodeTree"), nullptr);
+  EXPECT_NE(skin->findChild<CDiskListUI*>("BackupFileList"), nullptr);
+  EXPECT_NE(skin->findChild<CButtonExUI*>("BtnAssist"), nullptr);
+  EXPECT_NE(skin->findChild<CPaginationUI*>("DataListPages"), nullptr);
+  for (const char* name : {"HorLayoutMain", "HorLayoutScan", "MainTabPage", "TabPage", "OptStep1", "OptStep2", "OptStep3",
+                           "LblProductName", "ScanToolBar", "ReocveryToolBar", "BtnScanPause", "BtnScanStop",
+                           "BtnNext2", "closebtn", "minbtn", "maxbtn", "restorebtn"}) {
+    EXPECT_NE(skin->findChild<QWidget*>(name), nullptr) << name;
+  }
+  EXPECT_EQ(CSkinLoader::LoadSkin(":/skins/none.ui", &parent), nullptr);
+}
+
+TEST(ButtonEx, HotOnlyWhileEnabled) {
+  CButtonExUI button;
+  std::vector<Sent> sent;
+  Listen(button, sent);
+  QEnterEvent enter(QPointF(3, 4), QPointF(3, 4), QPointF(3, 4));
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(&button, &enter);
+  QCoreApplication::sendEvent(&button, &leave);
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].type, "onhot");
+  EXPECT_EQ(sent[1].type, "offhot");
+  button.setEnabled(false);
+  sent.clear();
+  QCoreApplication::sendEvent(&button, &enter);
+  QCoreApplication::sendEvent(&button, &leave);
+  EXPECT_TRUE(sent.empty());
+}
+
+TEST(ButtonGif, PlaysTheAnimationFromItsFirstFrame) {
+  CButtonGifUI button;
+  button.SetNormalGifFile(":/skins/loading.gif");
+  button.Start();
+  EXPECT_TRUE(button.Playing());
+  QTest::qWait(350);  // frames of 100 ms
+  EXPECT_GT(button.CurrentFrame(), 0);
+  button.Stop();
+  EXPECT_FALSE(button.Playing());
+  button.Start();
+  EXPECT_EQ(button.CurrentFrame(), 0);
+  button.SetNormalGifFile("no such file.gif");  // no animation: a plain button, and no crash
+  EXPECT_EQ(button.CurrentFrame(), -1);
+}
+
+TEST(FileTree, BoxesNotifyAndSumUp) {
+  CFileTreeUI tree;
+  std::vector<Sent> sent;
+  Listen(tree, sent);
+  QTreeWidgetItem* root = tree.AddNode(nullptr, "Messages");
+  QTreeWidgetItem* a = tree.AddNode(root, "Anna");
+  QTreeWidgetItem* b = tree.AddNode(root, "Ben");
+  QTreeWidgetItem* b1 = tree.AddNode(b, "a deleted one");
+  tree.collapseAll();
+
+  // A click on the root's box (as the user does it, through the item's check state).
+  root->setCheckState(0, Qt::Checked);
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.back().type, "checkboxselectchanged");
+  EXPECT_TRUE(tree.IsChecked(b1));  // collapsed children too
+  EXPECT_EQ(b1->checkState(0), Qt::Checked);
+
+  b->setCheckState(0, Qt::Unchecked);
+  EXPECT_TRUE(tree.IsChecked(root));
+  EXPECT_TRUE(tree.IsPartial(root));
+  EXPECT_EQ(root->checkState(0), Qt::PartiallyChecked);
+  // A click on a partly marked box checks everything below it.
+  root->setCheckState(0, Qt::Unchecked);
+  EXPECT_TRUE(tree.IsChecked(b1));
+  EXPECT_FALSE(tree.IsPartial(root));
+  tree.SetChecked(a, false);
+  tree.SetChecked(b, false);
+  EXPECT_EQ(root->checkState(0), Qt::Unchecked);
+
+  sent.clear();
+  tree.expandItem(b);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].type, "itemexpand");
+  EXPECT_EQ(sent[0].lParam, 1);
+}
+
+TEST(Pagination, EveryMoveSendsUpdatepage) {
+  CPaginationUI pages;
+  std::vector<Sent> sent;
+  Listen(pages, sent);
+  pages.SetPageCount(4);
+  pages.Prev();  // on page 1: stays, still reported
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].type, "updatepage");
+  EXPECT_EQ(sent[0].wParam, 1);
+  // The buttons work as laid out: Next, then a page button, then Next on the last page.
+  QTest::mouseClick(pages.findChild<QPushButton*>("Next"), Qt::LeftButton);
+  EXPECT_EQ(pages.CurrentPage(), 2);
+  QTest::mouseClick(pages.findChild<QPushButton*>("4"), Qt::LeftButton);
+  EXPECT_EQ(pages.CurrentPage(), 4);
+  QTest::mouseClick(pages.findChild<QPushButton*>("Next"), Qt::LeftButton);
+  EXPECT_EQ(pages.CurrentPage(), 4);
+  EXPECT_EQ(sent.size(), 4u);
+  EXPECT_EQ(sent.back().wParam, 4);
+  auto* prev = pages.findChild<QPushButton*>("Prev");
+  ASSERT_NE(prev, nullptr);
+  EXPECT_EQ(prev->width(), 30);
+  EXPECT_EQ(pages.findChild<QPushButton*>("3")->width(), 32);
+}
+
+TEST(ListEx, ThreeLevelsWithExpandMarks) {
+  CListExUI list;
+  const int device = list.AddRow("iPhone");
+  const int folder = list.AddRow("Backups", device);
+  const int leaf = list.AddRow("2026-12-01", folder);
+  EXPECT_EQ(list.AddRow("too deep", leaf), -1);
+  EXPECT_EQ(list.RowMarkup(device), "<x 6><a><i expand_flag.png 2 1></a>iPhone");
+  EXPECT_EQ(list.RowMarkup(leaf), "<x 6><x 18><x 18>2026-12-01");  // the last level has no mark
+  list.SetExpanded(device, false);
+  EXPECT_EQ(list.RowMarkup(device), "<x 6><a><i expand_flag.png 2 0></a>iPhone");
+  EXPECT_TRUE(list.item(folder)->isHidden());
+  EXPECT_TRUE(list.item(leaf)->isHidden());  // its parent is hidden
+  list.SetExpanded(device, true);
+  EXPECT_FALSE(list.item(leaf)->isHidden());
+}
+
+TEST(MenuWindow, SkinEntriesTextsSubmenusAndClicks) {
+  QWidget owner;
+  QString clicked;
+  LanguageSection texts{{"item_exit", "Beenden"}};
+  CMenuWindow menu(&owner, ":/skins/menu_assist_reg.xml", texts, [&clicked](const QString& name) { clicked = name; });
+  for (const char* name : {"item_help", "item_language", "item_faq", "item_about", "item_support", "item_exit"}) {
+    EXPECT_NE(menu.Element(name), nullptr) << name;
+  }
+  EXPECT_EQ(menu.Element("item_exit")->text(), "Beenden");
+  EXPECT_EQ(menu.Element("item_help")->text(), "Help");  // no text in the section: the skin's
+  QMenu* languages = menu.Submenu("item_language");
+  ASSERT_NE(languages, nullptr);
+  menu.AddEntry(languages, "Deutsch", "Deutsch")->trigger();
+  EXPECT_EQ(clicked, "Deutsch");
+  menu.Element("item_faq")->trigger();
+  EXPECT_EQ(clicked, "item_faq");
+}
+
+}  // namespace
+}  // namespace dunmere

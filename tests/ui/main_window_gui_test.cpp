@@ -1,0 +1,178 @@
+// The main window: its two faces and steps, the private messages, the language switch from the
+// assist menu, the caption and border areas of the frameless window, closing; one running copy;
+// the players stopped at the end.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QTest>
+#include <filesystem>
+#include <future>
+
+#include "app/main_window.h"
+#include "app/player_processes.h"
+#include "app/private_messages.h"
+#include "app/single_instance.h"
+#include "settings/settings.h"
+#include "tests/support/temp_dir.h"
+#include "ui/controls/menu_window.h"
+
+namespace dunmere {
+namespace {
+
+template <typename T = QWidget>
+T* Get(const CMainWnd& window, const char* name) {
+  T* control = window.findChild<T*>(name);
+  EXPECT_NE(control, nullptr) << name;
+  return control;
+}
+
+TEST(MainWindow, StepsAndFaces) {
+  CMainWnd window;
+  window.show();
+  EXPECT_EQ(window.windowTitle(), "Dunmere Free Edition");
+  EXPECT_EQ(window.size(), QSize(1000, 665));
+  auto* steps = Get<QStackedWidget>(window, "TabPage");
+  auto* faces = Get<QStackedWidget>(window, "MainTabPage");
+  EXPECT_EQ(faces->currentIndex(), 0);
+  EXPECT_EQ(steps->currentIndex(), 0);
+
+  QTest::mouseClick(Get<QAbstractButton>(window, "OptStep2"), Qt::LeftButton);
+  EXPECT_EQ(steps->currentIndex(), 1);
+  QTest::mouseClick(Get<QAbstractButton>(window, "OptStep1"), Qt::LeftButton);
+  EXPECT_EQ(steps->currentIndex(), 0);
+  auto* third = Get<QAbstractButton>(window, "OptStep3");
+  EXPECT_FALSE(third->isEnabled());
+  QTest::mouseClick(third, Qt::LeftButton);
+  third->setChecked(true);  // in code: changes nothing
+  EXPECT_EQ(steps->currentIndex(), 0);
+
+  // The scan's first report switches to the scan face; Home comes back.
+  Get(window, "BtnNext2")->setEnabled(false);
+  faces->setEnabled(false);
+  PostPrivateMessage(&window, kMsgScanStateChanged, 0);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(faces->currentIndex(), 1);
+  EXPECT_TRUE(faces->isEnabled());
+  EXPECT_TRUE(Get(window, "BtnNext2")->isEnabled());
+  EXPECT_TRUE(Get(window, "HorLayoutScan")->isVisible());
+  EXPECT_FALSE(Get(window, "HorLayoutMain")->isVisible());
+  window.ReturnToSteps();
+  EXPECT_EQ(faces->currentIndex(), 0);
+  EXPECT_TRUE(Get(window, "HorLayoutMain")->isVisible());
+  EXPECT_FALSE(Get(window, "HorLayoutScan")->isVisible());
+  EXPECT_TRUE(Get<QAbstractButton>(window, "OptStep1")->isChecked());
+
+  // A password asked for and not given: the steps are usable again. A message of no handler is
+  // ignored.
+  Get(window, "BtnNext2")->setEnabled(false);
+  PostPrivateMessage(&window, kMsgScanStateChanged, 1);
+  PostPrivateMessage(&window, 57, 3);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(Get(window, "BtnNext2")->isEnabled());
+  EXPECT_EQ(faces->currentIndex(), 0);
+
+  // No scan and no results: the window closes without a question.
+  EXPECT_TRUE(window.close());
+}
+
+TEST(MainWindow, LanguageFromTheAssistMenu) {
+  CMainWnd window;
+  window.show();
+  auto* assist = Get<QAbstractButton>(window, "BtnAssist");
+  EXPECT_EQ(assist->text(), "Menu");
+  QTest::mouseClick(assist, Qt::LeftButton);
+  ASSERT_NE(window.AssistMenu(), nullptr);
+  QMenu* languages = window.AssistMenu()->Submenu("item_language");
+  ASSERT_NE(languages, nullptr);
+  ASSERT_EQ(languages->actions().size(), 3);  // the offered languages, in the file's order
+  EXPECT_EQ(languages->actions()[1]->text(), "Deutsch");
+  EXPECT_TRUE(languages->actions()[0]->isChecked());  // the current one
+  window.AssistMenu()->Element("language:Deutsch")->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(CSettings::Get().CurrentLanguage(), "Deutsch");
+  EXPECT_EQ(assist->text(), QString::fromUtf8("Menü"));
+  EXPECT_EQ(Get<QAbstractButton>(window, "OptStep1")->text(), QString::fromUtf8("1  Sicherung wählen"));
+  window.AssistMenu()->hide();
+
+  // Back to English, through the menu again (the menu is rebuilt each time it opens).
+  QTest::mouseClick(assist, Qt::LeftButton);
+  EXPECT_TRUE(window.AssistMenu()->Element("language:Deutsch")->isChecked());
+  window.AssistMenu()->Element("language:English")->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(assist->text(), "Menu");
+  window.AssistMenu()->hide();
+}
+
+TEST(MainWindow, CaptionAndBorders) {
+  CMainWnd window;
+  window.show();
+  using Hit = CMainWnd::HitArea;
+  EXPECT_EQ(window.HitTest({500, 40}), Hit::kCaption);
+  QWidget* assist = Get(window, "BtnAssist");
+  EXPECT_EQ(window.HitTest(assist->mapTo(&window, assist->rect().center())), Hit::kClient);  // a button in the caption
+  EXPECT_EQ(window.HitTest({500, 300}), Hit::kClient);
+  EXPECT_EQ(window.HitTest({1, 300}), Hit::kLeft);
+  EXPECT_EQ(window.HitTest({998, 300}), Hit::kRight);
+  EXPECT_EQ(window.HitTest({0, 0}), Hit::kTopLeft);
+  EXPECT_EQ(window.HitTest({999, 664}), Hit::kBottomRight);
+  EXPECT_EQ(window.HitTest({500, 663}), Hit::kBottom);
+  window.showMaximized();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(window.isMaximized());
+  EXPECT_EQ(window.HitTest({1, 300}), Hit::kClient);  // no resize borders when maximised
+}
+
+TEST(SingleInstance, ASecondStartBringsTheFirstForward) {
+  const QString name = QStringLiteral("dunmere-test-%1").arg(::getpid());
+  CSingleInstance first(name);
+  ASSERT_EQ(first.Claim(), CSingleInstance::Outcome::kFirst);
+  const auto second = [&name] {
+    // A start of its own: another object in another thread, as another process would be.
+    return std::async(std::launch::async, [name] {
+      CSingleInstance later(name);
+      return later.Claim();
+    });
+  };
+  const auto wait = [](std::future<CSingleInstance::Outcome>& f) {
+    while (f.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) QCoreApplication::processEvents();
+    return f.get();
+  };
+  auto stillStarting = second();  // the first copy has no window yet
+  EXPECT_EQ(wait(stillStarting), CSingleInstance::Outcome::kOtherHasNoWindow);
+  int shown = 0;
+  first.SetShowWindow([&shown] { return ++shown > 0; });
+  auto running = second();
+  EXPECT_EQ(wait(running), CSingleInstance::Outcome::kShownOther);
+  EXPECT_EQ(shown, 1);
+}
+
+TEST(PlayerProcesses, OnlyThePlayersThisCopyStarted) {
+  testing::TempDir dir;
+  const std::filesystem::path player = dir / "Player";
+  std::filesystem::copy_file("/bin/sleep", player);
+  const auto spawn = [&player] {
+    pid_t pid = 0;
+    char arg0[] = "Player", arg1[] = "30";
+    char* argv[] = {arg0, arg1, nullptr};
+    EXPECT_EQ(::posix_spawn(&pid, player.c_str(), nullptr, nullptr, argv, environ), 0);
+    return pid;
+  };
+  const pid_t ours = spawn();
+  const pid_t other = spawn();  // the same name, not started by the preview
+  CPlayerProcesses players;
+  players.Started(ours);
+  EXPECT_EQ(players.KillByName("player"), 0);  // the name must match exactly
+  EXPECT_EQ(players.KillByName("Player"), 1);
+  EXPECT_EQ(::kill(other, 0), 0);  // still running
+  ::kill(other, SIGKILL);
+  ::waitpid(other, nullptr, 0);
+  EXPECT_EQ(players.KillByName("Player"), 0);  // nothing left of ours
+}
+
+}  // namespace
+}  // namespace dunmere
