@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QLocalSocket>
+#include <QProcess>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QTest>
@@ -149,6 +151,38 @@ TEST(SingleInstance, ASecondStartBringsTheFirstForward) {
   auto running = second();
   EXPECT_EQ(wait(running), CSingleInstance::Outcome::kShownOther);
   EXPECT_EQ(shown, 1);
+}
+
+// The program itself, started twice: the second start finds the first's window, has it brought
+// forward and ends at once with 0 (a second start that found no window would wait on its message
+// box instead).
+TEST(SingleInstance, TheProgramStartedTwice) {
+  testing::TempDir data;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("DUNMERE_APPDATA", QString::fromStdString(data.path().string()));
+  QProcess first;
+  first.setProcessEnvironment(env);
+  first.start(DUNMERE_GUI, {});
+  ASSERT_TRUE(first.waitForStarted(10000));
+  // Up once it answers on its socket.
+  QLocalSocket probe;
+  for (int i = 0; i < 200 && probe.state() != QLocalSocket::ConnectedState; ++i) {
+    probe.connectToServer(CSingleInstance::DefaultName());
+    if (!probe.waitForConnected(50)) QTest::qWait(50);
+  }
+  ASSERT_EQ(probe.state(), QLocalSocket::ConnectedState);
+  probe.disconnectFromServer();
+
+  QProcess second;
+  second.setProcessEnvironment(env);
+  second.start(DUNMERE_GUI, {});
+  EXPECT_TRUE(second.waitForFinished(15000));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(first.state(), QProcess::Running);
+  first.kill();
+  first.waitForFinished(5000);
 }
 
 TEST(PlayerProcesses, OnlyThePlayersThisCopyStarted) {
