@@ -51,7 +51,7 @@ CMainWnd::CMainWnd()
     pump_.AddVirtualWnd(page->Name(), page);
   }
   pump_.Attach(this);
-  WindowInit();
+  pump_.Send(this, QStringLiteral("windowinit"));
 }
 
 CMainWnd::~CMainWnd() {
@@ -76,6 +76,10 @@ void CMainWnd::ApplyLanguage() {
 }
 
 void CMainWnd::Notify(TNotifyUI& msg) {
+  if (msg.sType == QLatin1String("windowinit")) {
+    WindowInit();
+    return;
+  }
   if (msg.sType == QLatin1String("click")) {
     const QString& name = msg.senderName;
     if (name == QLatin1String("BtnAssist")) {
@@ -155,6 +159,7 @@ void CMainWnd::HandlePrivateMessage(int message, qintptr wParam) {
     case kMsgLanguageChanged:
       ApplyLanguage();
       backup_.ApplyLanguage();
+      specify_.ApplyLanguage();  // the category page's texts change with the others
       scan_.ApplyLanguage();
       preview_.ApplyLanguage();
       break;

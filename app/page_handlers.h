@@ -4,6 +4,7 @@
 // none owns another.
 #include <QString>
 #include <QWidget>
+#include <string>
 
 #include "ui/skin/notify.h"
 
@@ -14,25 +15,30 @@ class IPhoneRecoveryParse;
 
 class CBaseVrtWnd : public INotifyUI {
  public:
-  CBaseVrtWnd(const char* name, QWidget* window) : name_(QString::fromLatin1(name)), window_(window) {}
+  // A page bound to name, whose texts are the language section of that name (none when empty).
+  CBaseVrtWnd(const char* name, const char* section, QWidget* window)
+      : name_(QString::fromLatin1(name)), section_(section), window_(window) {}
   const QString& Name() const { return name_; }
   void Notify(TNotifyUI&) override {}
   // Sets up the page's controls and applies its language section.
-  virtual void Init() {}
-  // Applies the page's language section again after a language change.
-  virtual void ApplyLanguage() {}
+  virtual void Init() { ApplyLanguage(); }
+  // Applies the page's language section (again, after a language change).
+  virtual void ApplyLanguage();
+  // The skin's container of this page (the window when the skin has none).
+  QWidget* Container() const;
 
  protected:
   QWidget* Window() const { return window_; }
 
  private:
   QString name_;
+  std::string section_;
   QWidget* window_;
 };
 
 class CPreviewVrtWnd : public CBaseVrtWnd {
  public:
-  CPreviewVrtWnd(QWidget* window, CBackupEngine& engine) : CBaseVrtWnd("PreviewVtrWnd", window), engine_(engine) {}
+  CPreviewVrtWnd(QWidget* window, CBackupEngine& engine) : CBaseVrtWnd("PreviewVtrWnd", "", window), engine_(engine) {}
   // Shows the media a preview worker made ready.
   virtual void ShowReadyMedia() {}
 
@@ -43,7 +49,7 @@ class CPreviewVrtWnd : public CBaseVrtWnd {
 class CScanVrtWnd : public CBaseVrtWnd {
  public:
   CScanVrtWnd(QWidget* window, CBackupEngine& engine, IPhoneRecoveryParse*& source, CPreviewVrtWnd& preview)
-      : CBaseVrtWnd("ScanVtrWnd", window), engine_(engine), source_(source), preview_(preview) {}
+      : CBaseVrtWnd("ScanVtrWnd", "PageScan", window), engine_(engine), source_(source), preview_(preview) {}
 
   // Starts a scan of the source kind (1: the chosen backup folder).
   virtual void StartScan(int /*sourceKind*/) {}
@@ -63,7 +69,7 @@ class CScanVrtWnd : public CBaseVrtWnd {
 class CSpecifyFileVrtWnd : public CBaseVrtWnd {
  public:
   CSpecifyFileVrtWnd(QWidget* window, CScanVrtWnd& scan, CPreviewVrtWnd& preview)
-      : CBaseVrtWnd("SpecifyFileVtrWnd", window), scan_(scan), preview_(preview) {}
+      : CBaseVrtWnd("SpecifyFileVtrWnd", "PageSpecifyFile", window), scan_(scan), preview_(preview) {}
 
   // Asks for the password again and restarts the scan; false when the user cancelled.
   virtual bool AskPasswordAndRestart() { return false; }
@@ -76,7 +82,7 @@ class CSpecifyFileVrtWnd : public CBaseVrtWnd {
 class CItunesBackupVrtWnd : public CBaseVrtWnd {
  public:
   CItunesBackupVrtWnd(QWidget* window, CBackupEngine& engine, CScanVrtWnd& scan)
-      : CBaseVrtWnd("ItunesVtrWnd", window), engine_(engine), scan_(scan) {}
+      : CBaseVrtWnd("ItunesVtrWnd", "PageItunesBackup", window), engine_(engine), scan_(scan) {}
 
  private:
   CBackupEngine& engine_;

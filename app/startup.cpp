@@ -17,7 +17,9 @@
 namespace dunmere {
 namespace {
 
-void DeletePreviewFiles() {
+}  // namespace
+
+void DeletePreviewWorkFiles() {
   std::filesystem::path data;
   if (DataFolder(data) != kOk) return;
   for (const char* name : {"tmp.jpg", "tmp.wav", "tmp.avi"}) {
@@ -25,6 +27,8 @@ void DeletePreviewFiles() {
     std::filesystem::remove(data / name, ec);  // absent or not: nothing to report
   }
 }
+
+namespace {
 
 void ApplyStyle(QApplication& app) {
   QFile style(QStringLiteral(":/skins/dunmere.qss"));
@@ -80,7 +84,7 @@ int RunProgram(const QStringList& arguments, CPlayerProcesses& players) {
   // The players this copy started, then the preview's work files.
   players.KillByName("Player");
   players.KillByName("Player1");
-  DeletePreviewFiles();
+  DeletePreviewWorkFiles();
   return 0;
 }
 

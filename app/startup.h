@@ -10,4 +10,8 @@ class CPlayerProcesses;
 // Runs the program in a QApplication already made; the exit code (0 on every path).
 int RunProgram(const QStringList& arguments, CPlayerProcesses& players);
 
+// Deletes the preview's work files (tmp.jpg, tmp.wav, tmp.avi) in the data folder; absent ones are
+// no error.
+void DeletePreviewWorkFiles();
+
 }  // namespace dunmere

@@ -7,18 +7,23 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QLabel>
+#include <QTreeWidget>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QMenu>
 #include <QStackedWidget>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
 #include <future>
 
 #include "app/main_window.h"
 #include "app/player_processes.h"
 #include "app/private_messages.h"
 #include "app/single_instance.h"
+#include "app/startup.h"
+#include "backup/work_folders.h"
 #include "settings/settings.h"
 #include "tests/support/temp_dir.h"
 #include "ui/controls/menu_window.h"
@@ -101,12 +106,18 @@ TEST(MainWindow, LanguageFromTheAssistMenu) {
   EXPECT_EQ(Get<QAbstractButton>(window, "OptStep1")->text(), QString::fromUtf8("1  Sicherung wählen"));
   window.AssistMenu()->hide();
 
+  // Every page's texts changed with it, the category page's too.
+  EXPECT_EQ(Get<QAbstractButton>(window, "OptNotes")->text(), "Notizen");
+  EXPECT_EQ(Get<QLabel>(window, "BackupListHeader3")->text(), "Seriennummer");
+  EXPECT_EQ(Get<QAbstractButton>(window, "BtnScanStop")->text(), "Stopp");
+
   // Back to English, through the menu again (the menu is rebuilt each time it opens).
   QTest::mouseClick(assist, Qt::LeftButton);
   EXPECT_TRUE(window.AssistMenu()->Element("language:Deutsch")->isChecked());
   window.AssistMenu()->Element("language:English")->trigger();
   QCoreApplication::processEvents();
   EXPECT_EQ(assist->text(), "Menu");
+  EXPECT_EQ(Get<QAbstractButton>(window, "OptNotes")->text(), "Notes");
   window.AssistMenu()->hide();
 }
 
@@ -183,6 +194,35 @@ TEST(SingleInstance, TheProgramStartedTwice) {
   EXPECT_EQ(first.state(), QProcess::Running);
   first.kill();
   first.waitForFinished(5000);
+}
+
+TEST(Shutdown, PreviewWorkFilesDeleted) {
+  std::filesystem::path data;
+  ASSERT_EQ(DataFolder(data), kOk);
+  std::filesystem::create_directories(data);
+  for (const char* name : {"tmp.jpg", "tmp.wav", "tmp.avi", "keep.txt"}) std::ofstream(data / name) << "x";
+  DeletePreviewWorkFiles();
+  for (const char* name : {"tmp.jpg", "tmp.wav", "tmp.avi"}) EXPECT_FALSE(std::filesystem::exists(data / name)) << name;
+  EXPECT_TRUE(std::filesystem::exists(data / "keep.txt"));
+  DeletePreviewWorkFiles();  // none there: no error
+}
+
+TEST(MainWindow, PageNotificationsReachTheirHandlers) {
+  // The data list's check boxes and the pages' buttons go to the page handler of their container.
+  CMainWnd window;
+  struct Recorder : INotifyUI {
+    std::vector<QString> seen;
+    void Notify(TNotifyUI& msg) override { seen.push_back(msg.sType + ":" + msg.senderName); }
+  } scan;
+  window.Pump().AddVirtualWnd("ScanVtrWnd", &scan);
+  auto* list = Get<QTreeWidget>(window, "DataList");
+  auto* row = new QTreeWidgetItem(list, {"a message"});
+  row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+  row->setCheckState(0, Qt::Checked);
+  QTest::mouseClick(Get<QAbstractButton>(window, "BtnScanStop"), Qt::LeftButton);
+  EXPECT_NE(std::find(scan.seen.begin(), scan.seen.end(), "Plist_check_click:DataList"), scan.seen.end());
+  EXPECT_NE(std::find(scan.seen.begin(), scan.seen.end(), "click:BtnScanStop"), scan.seen.end());
+  window.Pump().RemoveVirtualWnd("ScanVtrWnd");
 }
 
 TEST(PlayerProcesses, OnlyThePlayersThisCopyStarted) {

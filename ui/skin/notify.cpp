@@ -63,6 +63,17 @@ void CNotifyPump::AttachOne(QWidget* control) {
   }
   if (auto* tree = qobject_cast<QTreeWidget*>(control)) {
     QObject::connect(tree, &QTreeWidget::itemSelectionChanged, tree, [this, tree] { Send(tree, "itemselect"); });
+    QObject::connect(tree, &QTreeWidget::itemDoubleClicked, tree, [this, tree](QTreeWidgetItem* item) {
+      Send(tree, "List_item_dbclick", tree->indexOfTopLevelItem(item));
+    });
+    // A check box in a list row; the program's own tree sends its own notification instead.
+    if (dynamic_cast<INotifySource*>(control) == nullptr) {
+      QObject::connect(tree, &QTreeWidget::itemChanged, tree, [this, tree](QTreeWidgetItem* item, int column) {
+        if (item->flags() & Qt::ItemIsUserCheckable) {
+          Send(tree, "Plist_check_click", tree->indexOfTopLevelItem(item), item->checkState(column) == Qt::Checked);
+        }
+      });
+    }
     return;
   }
   if (auto* combo = qobject_cast<QComboBox*>(control)) {

@@ -44,7 +44,8 @@ class CNotifyPump {
 
   // Turns the signals of every control under root into notifications: buttons "click", checkable
   // options "selectchanged" when they become selected, lists and trees "itemselect" and
-  // "List_item_dbclick", combo boxes "itemselect", and whatever the program's own controls send.
+  // "List_item_dbclick", a list row's check box "Plist_check_click", combo boxes "itemselect", and
+  // whatever the program's own controls send.
   void Attach(QWidget* root);
   // Delivers a notification from sender (its handler chosen as above).
   void Send(QWidget* sender, const QString& type, qintptr wParam = 0, qintptr lParam = 0);
