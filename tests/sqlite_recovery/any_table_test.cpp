@@ -60,9 +60,35 @@ class AnyTable : public ::testing::Test {
     testing::MakeSqliteDatabase(dir_ / "db", sql);
     ASSERT_EQ(reader_.Open(dir_ / "db"), kOk);
   }
+  // The database file's bytes, to tell which deleted rows are still in it.
+  std::string FileBytes() const {
+    std::ifstream in(dir_ / "db", std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
   testing::TempDir dir_;
   SqliteFileReader reader_;
 };
+
+// The deleted rows sorted into the right ones (by which row they are, from which) and the misread
+// ones (right says whether every value is that row's own).
+struct Tally {
+  std::set<int> found;
+  std::size_t wrong = 0;
+};
+template <typename Which, typename Right>
+Tally TallyDeleted(const std::vector<AnyRow>& rows, Which which, Right right) {
+  Tally tally;
+  for (const AnyRow& row : rows) {
+    if (row.deleted == 0) continue;
+    const int i = which(row);
+    if (right(row, i)) {
+      tally.found.insert(i);
+    } else {
+      ++tally.wrong;
+    }
+  }
+  return tally;
+}
 
 const AnyRow* WithText(const std::vector<AnyRow>& rows, std::size_t column, const std::string& text) {
   const auto it = std::find_if(rows.begin(), rows.end(), [&](const AnyRow& r) {
@@ -150,27 +176,22 @@ TEST_F(AnyTable, DeletedRowsOfATableWhoseFirstColumnHoldsData) {
   for (int i = 1; i <= 400; ++i) {
     if (i % 7 == 0 || (i >= 200 && i <= 204) || (i >= 300 && i <= 303)) deleted.insert(i);
   }
-  std::set<int> found;
-  std::size_t wrong = 0;
-  for (const AnyRow& row : rows) {
-    if (row.deleted == 0) continue;
-    // Every value placed is the deleted row's own: the real tells which row it was.
-    const int i = row.values[2].kind == AnyValue::Kind::kReal ? static_cast<int>(row.values[2].real) : 0;
-    const bool right = deleted.count(i) == 1 && row.values[3].kind == AnyValue::Kind::kInteger &&
-                       row.values[3].integer == i * 1000 &&
-                       row.values[1].bytes == std::string(static_cast<std::size_t>(i % 5 + 1), '\xAA') &&
-                       (row.values[0].kind == AnyValue::Kind::kNull || row.values[0].bytes == key(i));
-    if (right) {
-      found.insert(i);
-    } else {
-      ++wrong;
-    }
-  }
+  // Every value placed is the deleted row's own: the real tells which row it was.
+  const auto [found, wrong] = TallyDeleted(
+      rows,
+      [](const AnyRow& row) {
+        return row.values[2].kind == AnyValue::Kind::kReal ? static_cast<int>(row.values[2].real) : 0;
+      },
+      [&](const AnyRow& row, int i) {
+        return deleted.count(i) == 1 && row.values[3].kind == AnyValue::Kind::kInteger &&
+               row.values[3].integer == i * 1000 &&
+               row.values[1].bytes == std::string(static_cast<std::size_t>(i % 5 + 1), '\xAA') &&
+               (row.values[0].kind == AnyValue::Kind::kNull || row.values[0].bytes == key(i));
+      });
   // Rows whose cells a rebalance rewrote are gone from the file; the rest must come back, and what
   // comes back must be right. (A lost first value whose first byte, read as a serial type, happens
   // to fill the cell exactly is taken for a whole header: such rare rows are misread.)
-  std::ifstream in(dir_ / "db", std::ios::binary);
-  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string file = FileBytes();
   std::size_t recoverable = 0, recovered = 0;
   for (const int i : deleted) {
     const double real = i + 0.25;
@@ -221,25 +242,22 @@ TEST_F(AnyTable, DeletedRowsWrittenBeforeColumnsWereAdded) {
     ASSERT_EQ(DecodeAnyTable(reader_, "t", columns, rows), kOk);
     ASSERT_EQ(columns.size(), 5u);
     const std::size_t nameAt = aliasFirst ? 1 : 0, idAt = aliasFirst ? 0 : 1;
-    std::set<int> found;
-    std::size_t wrong = 0;
-    for (const AnyRow& row : rows) {
-      if (row.deleted == 0) continue;
-      const int i = row.values[2].kind == AnyValue::Kind::kInteger ? static_cast<int>(row.values[2].integer / 7) : 0;
-      const bool nameRight = row.values[nameAt].kind == AnyValue::Kind::kNull || row.values[nameAt].bytes == name(i);
-      const bool idRight = row.values[idAt].kind == AnyValue::Kind::kNull || row.values[idAt].integer == i;
-      const bool addedRight =
-          i <= 200 ? row.values[3].kind == AnyValue::Kind::kNull && row.values[4].kind == AnyValue::Kind::kNull
-                   : row.values[3].bytes == "note " + std::to_string(i) && row.values[4].real == i + 0.5;
-      if (i % 6 == 0 && i > 0 && row.values[2].integer == i * 7 && nameRight && idRight && addedRight) {
-        found.insert(i);
-      } else {
-        ++wrong;
-      }
-    }
+    const auto [found, wrong] = TallyDeleted(
+        rows,
+        [](const AnyRow& row) {
+          return row.values[2].kind == AnyValue::Kind::kInteger ? static_cast<int>(row.values[2].integer / 7) : 0;
+        },
+        [&](const AnyRow& row, int i) {
+          const bool nameRight =
+              row.values[nameAt].kind == AnyValue::Kind::kNull || row.values[nameAt].bytes == name(i);
+          const bool idRight = row.values[idAt].kind == AnyValue::Kind::kNull || row.values[idAt].integer == i;
+          const bool addedRight =
+              i <= 200 ? row.values[3].kind == AnyValue::Kind::kNull && row.values[4].kind == AnyValue::Kind::kNull
+                       : row.values[3].bytes == "note " + std::to_string(i) && row.values[4].real == i + 0.5;
+          return i % 6 == 0 && i > 0 && row.values[2].integer == i * 7 && nameRight && idRight && addedRight;
+        });
     // The rows whose values are still in the file (a split after the insertions overwrote others).
-    std::ifstream in(dir_ / "db", std::ios::binary);
-    const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string file = FileBytes();
     const auto integer = [](int v) {
       return v <= 127 ? std::string(1, static_cast<char>(v)) : std::string{static_cast<char>(v >> 8), static_cast<char>(v & 0xFF)};
     };
@@ -287,20 +305,15 @@ TEST_F(AnyTable, DeletedRowsWithOverflowPages) {
   ASSERT_EQ(DecodeAnyTable(reader_, "doc", columns, rows), kOk);
 
   const auto deleted = [](int i) { return i % 7 == 0; };
-  std::set<int> found;
-  std::size_t wrong = 0;
-  for (const AnyRow& row : rows) {
-    if (row.deleted == 0) continue;
-    const int i = row.values[3].kind == AnyValue::Kind::kInteger ? static_cast<int>(row.values[3].integer / 3) : 0;
-    const bool right = deleted(i) && row.values[1].bytes == title(i) && row.values[2].bytes == body(i);
-    if (right) {
-      found.insert(i);
-    } else {
-      ++wrong;
-    }
-  }
-  std::ifstream in(dir_ / "db", std::ios::binary);
-  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto [found, wrong] = TallyDeleted(
+      rows,
+      [](const AnyRow& row) {
+        return row.values[3].kind == AnyValue::Kind::kInteger ? static_cast<int>(row.values[3].integer / 3) : 0;
+      },
+      [&](const AnyRow& row, int i) {
+        return deleted(i) && row.values[1].bytes == title(i) && row.values[2].bytes == body(i);
+      });
+  const std::string file = FileBytes();
   std::size_t recoverable = 0, recovered = 0, longRecoverable = 0, longRecovered = 0;
   for (int i = 1; i <= 600; ++i) {
     if (!deleted(i)) continue;
@@ -360,8 +373,7 @@ TEST_F(AnyTable, DeletedRowsLeftOnInteriorPages) {
     if (row.values[1].bytes + row.values[2].bytes == text(i)) found.insert(i);
   }
   // The deleted rows whose bytes lie on interior pages only.
-  std::ifstream in(dir_ / "db", std::ios::binary);
-  const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string file = FileBytes();
   const std::size_t page = 1024;
   std::size_t onInterior = 0;
   for (int i = 1; i <= 400; ++i) {
