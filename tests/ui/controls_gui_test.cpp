@@ -5,6 +5,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <QTextBrowser>
+
+#include "ui/controls/browser_host.h"
 #include "ui/controls/button_ex.h"
 #include "ui/controls/button_gif.h"
 #include "ui/controls/file_tree.h"
@@ -166,6 +169,14 @@ TEST(ListEx, ThreeLevelsWithExpandMarks) {
   EXPECT_TRUE(list.item(leaf)->isHidden());  // its parent is hidden
   list.SetExpanded(device, true);
   EXPECT_FALSE(list.item(leaf)->isHidden());
+}
+
+TEST(BrowserHost, PrintViewFlags) {
+  EXPECT_EQ(CWebBrowserEventHandlerEx::HostFlags(0x10u), 0x00040015u);  // added to what is given
+  QTextBrowser view;
+  CWebBrowserEventHandlerEx::ApplyTo(&view, CWebBrowserEventHandlerEx::HostFlags(0));
+  EXPECT_EQ(view.frameShape(), QFrame::NoFrame);
+  EXPECT_EQ(view.contextMenuPolicy(), Qt::NoContextMenu);
 }
 
 TEST(MenuWindow, SkinEntriesTextsSubmenusAndClicks) {
