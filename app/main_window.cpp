@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "app/private_messages.h"
+#include "ui/pages/private_messages.h"
 #include "backup/recovery_source.h"
 #include "settings/settings.h"
 #include "ui/controls/menu_window.h"
@@ -35,7 +35,7 @@ CMainWnd::CMainWnd()
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint),
       preview_(this, engine_),
       scan_(this, engine_, source_, preview_),
-      specify_(this, scan_, preview_),
+      specify_(this, engine_, scan_, preview_),
       backup_(this, engine_, scan_) {
   setObjectName(QStringLiteral("FileRecoveryWnd"));
   setWindowTitle(QString::fromLatin1(kTitle));

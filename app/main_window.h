@@ -5,8 +5,11 @@
 #include <QWidget>
 #include <memory>
 
-#include "app/page_handlers.h"
 #include "backup/backup_engine.h"
+#include "ui/pages/backup_page.h"
+#include "ui/pages/category_page.h"
+#include "ui/pages/preview_page.h"
+#include "ui/pages/scan_page.h"
 #include "ui/skin/notify.h"
 
 class QStackedWidget;
@@ -30,6 +33,10 @@ class CMainWnd : public QWidget, public INotifyUI {
   QWidget* Control(const QString& name) const;
   CNotifyPump& Pump() { return pump_; }
   CMenuWindow* AssistMenu() const { return menu_; }
+  CBackupEngine& Engine() { return engine_; }
+  CItunesBackupVrtWnd& BackupPage() { return backup_; }
+  CSpecifyFileVrtWnd& CategoryPage() { return specify_; }
+  CScanVrtWnd& ScanPage() { return scan_; }
 
   // Where the cursor at a window point lies, as the window's own frame would tell it.
   enum class HitArea { kClient, kCaption, kLeft, kRight, kTop, kBottom, kTopLeft, kTopRight, kBottomLeft, kBottomRight };

@@ -51,7 +51,6 @@ TEST(ControlFactory, TagsGiveTheProgramsControls) {
   EXPECT_EQ(gif->NormalGifFile(), ":/skins/loading.gif");  // the skin's attribute reached the control
   EXPECT_NE(skin->findChild<QPushButton*>("BtnGifLoading"), nullptr);
   EXPECT_NE(skin->findChild<CFileTreeUI*>("NodeTree"), nullptr);
-  EXPECT_NE(skin->findChild<CDiskListUI*>("BackupFileList"), nullptr);
   EXPECT_NE(skin->findChild<CButtonExUI*>("BtnAssist"), nullptr);
   EXPECT_NE(skin->findChild<CPaginationUI*>("DataListPages"), nullptr);
   for (const char* name : {"HorLayoutMain", "HorLayoutScan", "MainTabPage", "TabPage", "OptStep1", "OptStep2", "OptStep3",

@@ -20,7 +20,7 @@
 
 #include "app/main_window.h"
 #include "app/player_processes.h"
-#include "app/private_messages.h"
+#include "ui/pages/private_messages.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "backup/work_folders.h"
@@ -76,12 +76,16 @@ TEST(MainWindow, StepsAndFaces) {
 
   // A password asked for and not given: the steps are usable again. A message of no handler is
   // ignored.
+  QString told;
+  window.CategoryPage().tellPasswordNeeded = [&told](QWidget*, const QString& text) { told = text; };
+  window.CategoryPage().askPassword = [](QWidget*) { return PasswordAnswer{CPopUpWnd::kCancel, {}}; };
   Get(window, "BtnNext2")->setEnabled(false);
   PostPrivateMessage(&window, kMsgScanStateChanged, 1);
   PostPrivateMessage(&window, 57, 3);
   QCoreApplication::processEvents();
   EXPECT_TRUE(Get(window, "BtnNext2")->isEnabled());
   EXPECT_EQ(faces->currentIndex(), 0);
+  EXPECT_EQ(told, "This backup is encrypted. Please enter its password to scan it.");  // MSG0302
 
   // No scan and no results: the window closes without a question.
   EXPECT_TRUE(window.close());

@@ -1,4 +1,4 @@
-#include "app/page_handlers.h"
+#include "ui/pages/base_page.h"
 
 #include "settings/settings.h"
 #include "ui/skin/skin_loader.h"
