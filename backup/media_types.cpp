@@ -119,3 +119,25 @@ std::optional<std::string> DetectMediaType(const std::filesystem::path& file) {
 }
 
 }  // namespace dunmere
+
+namespace dunmere {
+
+bool ExtensionListHas(const char* list, std::string_view fileName) {
+  const std::size_t dot = fileName.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  std::string entry = "*" + std::string(fileName.substr(dot));
+  for (char& c : entry) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  // Whole entries only: the list's separators (or its ends) on both sides.
+  const std::string_view all(list);
+  for (std::size_t at = all.find(entry); at != std::string_view::npos; at = all.find(entry, at + 1)) {
+    const std::size_t end = at + entry.size();
+    if ((at == 0 || all[at - 1] == '|') && (end == all.size() || all[end] == '|')) return true;
+  }
+  return false;
+}
+
+bool IsAppVideoFile(std::string_view fileName) {
+  return ExtensionListHas(kVideoExtensions, fileName) || ExtensionListHas(kSoundExtensions, fileName);
+}
+
+}  // namespace dunmere

@@ -23,3 +23,15 @@ extern const char* const kSoundExtensions;
 extern const char* const kVideoExtensions;
 
 }  // namespace dunmere
+
+namespace dunmere {
+
+// Whether an extension list ("*.a|*.b|…") holds the extension of fileName as a whole entry, letter
+// case aside.
+bool ExtensionListHas(const char* list, std::string_view fileName);
+
+// Where an app's file is listed: App Videos for a video or sound extension, App Photos for a
+// picture or any other.
+bool IsAppVideoFile(std::string_view fileName);
+
+}  // namespace dunmere

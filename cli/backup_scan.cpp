@@ -28,16 +28,6 @@ bool IsKnownCategory(const std::string& name) {
 
 namespace {
 
-// App media is told apart by extension: pictures to App Photos, the rest to App Videos.
-bool IsPicture(const std::string& fileName) {
-  const std::size_t dot = fileName.rfind('.');
-  if (dot == std::string::npos) return false;
-  std::string pattern = "*" + fileName.substr(dot);
-  for (char& c : pattern) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return std::string_view(kPictureExtensions).find(pattern + "|") != std::string_view::npos ||
-         std::string_view(kPictureExtensions).ends_with(pattern);
-}
-
 // The highest progress shown so far.
 Status ShowProgress(void* user, std::int32_t progress) {
   auto* shown = static_cast<std::int32_t*>(user);
@@ -99,7 +89,7 @@ void ScanCategories(CBackupEngine& engine, const std::set<std::string>& chosen, 
   if (ticked("app-photos") || ticked("app-videos")) {
     std::vector<AppMediaRecord> media;
     const Status rc = engine.ScanAppMedia(media);
-    for (AppMediaRecord& m : media) (IsPicture(m.fileName) ? r.appPhotos : r.appVideos).push_back(std::move(m));
+    for (AppMediaRecord& m : media) (IsAppVideoFile(m.fileName) ? r.appVideos : r.appPhotos).push_back(std::move(m));
     outcome.codes["app-photos"] = outcome.codes["app-videos"] = rc;
   }
   if (ticked("whatsapp")) outcome.codes["whatsapp"] = engine.ScanWhatsApp(r.whatsApp);

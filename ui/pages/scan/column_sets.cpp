@@ -1,0 +1,65 @@
+#include "ui/pages/scan/column_sets.h"
+
+#include "ui/pages/scan/size_text.h"
+
+namespace dunmere {
+
+std::vector<ListColumn> ColumnSet(CategoryId category, bool appLevel) {
+  switch (category) {
+    case CategoryId::kCameraRoll:
+    case CategoryId::kPhotoStream:
+      return {{"File Name", 200}, {"File Size", 0}};
+    case CategoryId::kAppPhotos:
+    case CategoryId::kAppVideos:
+      if (appLevel) return {{"App Name", 200}, {"Type", 0}};
+      return {{"File Name", 200}, {"App Name", 150}, {"Size", 0}};
+    case CategoryId::kMessages:
+      return {{"User Name", 100}, {"Phone Number", 100}, {"Date", 120}, {"Message", 0}};
+    case CategoryId::kMessageAttachments:
+    case CategoryId::kWhatsAppAttachments:
+      return {{"File Name", 300}, {"File Size", 0}};
+    case CategoryId::kContacts:
+      return {{"Name", 100}, {"Company", 100}, {"Phone", 100}, {"Email", 100}, {"Home Page", 0}};
+    case CategoryId::kCallHistory:
+      return {{"User Name", 150}, {"Phone Number", 150}, {"Date", 130}, {"Call Status", 100}, {"Duration", 100},
+              {"Status", 0}};
+    case CategoryId::kNotes:
+      return {{"Title", 100}, {"Date", 110}, {"Note", 0}};
+    case CategoryId::kWhatsApp:
+      return {{"Chats", 150}, {"Name", 150}, {"Phone", 0}};
+  }
+  return {};
+}
+
+bool HasDeletedFilter(CategoryId category) {
+  return category == CategoryId::kMessages || category == CategoryId::kContacts ||
+         category == CategoryId::kCallHistory || category == CategoryId::kNotes || category == CategoryId::kWhatsApp;
+}
+
+std::vector<std::string> RowCells(const MediaFileRecord& r) { return {r.fileName, SizeText(r.size)}; }
+std::vector<std::string> RowCells(const AttachmentFileRecord& r) { return {r.fileName, SizeText(r.size)}; }
+std::vector<std::string> AppRowCells(const std::string& appName) { return {appName, "Folder"}; }
+std::vector<std::string> RowCells(const AppMediaRecord& r) { return {r.fileName, r.appName, SizeText(r.size)}; }
+
+std::vector<std::string> RowCells(const MessageRecord& m) {
+  return {m.contactName.empty() ? m.handle : m.contactName, m.handle, m.date, m.text};
+}
+
+std::vector<std::string> RowCells(const ContactRecord& r) { return {r.name, r.company, r.phones, r.emails, r.url}; }
+
+std::vector<std::string> RowCells(const CallRecord& r) {
+  // A call that did not connect: missed when it came in, cancelled when it went out.
+  const std::string duration = r.duration > 0 ? DurationText(r.duration) : (r.incoming != 0 ? "Missed" : "Canceled");
+  return {r.userName, r.number, r.date, r.incoming != 0 ? "Incoming" : "Outgoing", duration,
+          r.deleted != 0 ? "Deleted" : "Normal"};
+}
+
+std::vector<std::string> RowCells(const NoteRecord& r) { return {r.title, r.date, r.content}; }
+
+std::vector<std::string> RowCells(const WhatsAppMessageRecord& m) {
+  const std::size_t at = m.chatJids.find('@');
+  return {m.chatMembers.empty() ? m.senderName : m.chatMembers, m.senderName,
+          at == std::string::npos ? m.chatJids : m.chatJids.substr(0, at)};
+}
+
+}  // namespace dunmere
