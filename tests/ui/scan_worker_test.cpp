@@ -1,0 +1,168 @@
+// The scan loop against a data source of the test's own: the fixed order, the chosen categories
+// only, the progress reports (first report, reports that go down, 100 shown as 99), pause through
+// the scan lock, stop, a backup that cannot be opened or needs its password.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <thread>
+
+#include "ui/pages/scan/scan_worker.h"
+
+namespace dunmere {
+namespace {
+
+class FakeSource : public IPhoneRecoveryParse {
+ public:
+  std::vector<std::string> calls;
+  Status openResult = kOk;
+  std::vector<std::int32_t> reports = {1, 5, 3, 100};  // sent during the messages scan
+  ProgressCallback callback = nullptr;
+  void* user = nullptr;
+  Status stopSeen = kOk;
+
+  Status Report(std::int32_t p) { return callback != nullptr ? callback(user, p) : kOk; }
+  Status Attach(void*) override { return kOk; }
+  Status SetProgressCallback(ProgressCallback c, void* u) override {
+    callback = c;
+    user = u;
+    return kOk;
+  }
+  Status Reserved(std::intptr_t) override { return kOk; }
+  Status IsLocalSource(std::intptr_t) override { return 1; }
+  Status Open(const std::string& password) override {
+    calls.push_back("Open:" + password);
+    return openResult;
+  }
+  Status ScanMessages(ConversationMap& out) override {
+    calls.push_back("Messages");
+    for (const std::int32_t p : reports) {
+      out[static_cast<std::int32_t>(out.size())] = {MessageRecord{}};
+      if (Report(p) == kStoppedByUser) return stopSeen = kStoppedByUser;
+    }
+    return kOk;
+  }
+  Status ScanMessageAttachments(std::vector<AttachmentFileRecord>&) override { return Call("Attachments"); }
+  Status ScanContacts(std::vector<ContactRecord>& out) override {
+    out.resize(3);
+    out[2].deleted = 1;
+    return Call("Contacts");
+  }
+  Status ScanNotes(std::vector<NoteRecord>&) override { return Call("Notes"); }
+  Status ScanCallHistory(std::vector<CallRecord>&) override { return Call("Calls"); }
+  Status ScanCameraRollAndPhotoStream(std::vector<MediaFileRecord>& roll, std::vector<MediaFileRecord>& stream) override {
+    roll.resize(2);
+    stream.resize(1);
+    return Call("CameraRoll");
+  }
+  Status GetWhatsAppAttachments(std::vector<MediaFileRecord>&) override { return Call("WhatsAppAttachments"); }
+  Status ScanAppMedia(std::vector<AppMediaRecord>& out) override {
+    out = {{1, "A", "x.jpg", ""}, {1, "A", "y.mov", ""}, {1, "B", "z.m4a", ""}};
+    return Call("AppMedia");
+  }
+  Status ScanQQ(ChatConversationMap&) override { return Call("QQ"); }
+  Status ScanMMChats(ChatConversationMap&) override { return Call("MM"); }
+  Status ScanWhatsApp(WhatsAppChatMap&) override { return Call("WhatsApp"); }
+  Status MakePreviewCopy(const std::filesystem::path&, std::filesystem::path&, ProgressCallback, void*) override { return kOk; }
+  Status CopyOut(const std::filesystem::path&, const std::filesystem::path&, CopyCallback, void*) override { return kOk; }
+  Status ExportMessagesCsv(const std::filesystem::path&) override { return kOk; }
+  Status ExportContactsCsv(const std::filesystem::path&) override { return kOk; }
+  Status ExportWhatsAppText(std::int32_t, const std::filesystem::path&, ProgressCallback, void*) override { return kOk; }
+  Status ExportQQText(const std::string&, const std::string&, const std::filesystem::path&, ProgressCallback, void*) override {
+    return kOk;
+  }
+  Status ExportMMChatText(const std::string&, const std::string&, const std::filesystem::path&, ProgressCallback,
+                          void*) override {
+    return kOk;
+  }
+
+ private:
+  Status Call(const char* name) {
+    calls.emplace_back(name);
+    return kPathNotFound;  // nothing of it in the backup: the loop goes on
+  }
+};
+
+struct ScanLog {
+  std::vector<CScanWorker::Event> events;
+  std::vector<CategoryBatch> batches;
+  std::vector<int> percents;
+};
+
+ScanLog Scan(FakeSource& source, CScanWorker& worker) {
+  ScanLog run;
+  worker.onEvent = [&run, &worker](CScanWorker::Event e) {
+    run.events.push_back(e);
+    if (e == CScanWorker::Event::kProgress) run.percents.push_back(worker.Percent());
+  };
+  worker.onCategory = [&run](CategoryBatch&& b) { run.batches.push_back(std::move(b)); };
+  source.SetProgressCallback(&CScanWorker::Report, &worker);
+  worker.Run();
+  return run;
+}
+
+TEST(ScanWorker, OrderChoiceAndProgress) {
+  FakeSource source;
+  ScanChoice choice;
+  choice.photoStream = false;
+  choice.notes = false;
+  CScanWorker worker(source, choice, "pw");
+  const ScanLog run = Scan(source, worker);
+  EXPECT_EQ(source.calls, (std::vector<std::string>{"Open:pw", "CameraRoll", "Messages", "Attachments", "Contacts",
+                                                    "Calls", "AppMedia", "WhatsApp", "WhatsAppAttachments"}));
+  std::vector<CategoryId> handed;
+  for (const CategoryBatch& b : run.batches) handed.push_back(b.id);
+  EXPECT_EQ(handed, (std::vector<CategoryId>{CategoryId::kCameraRoll, CategoryId::kMessages,
+                                             CategoryId::kMessageAttachments, CategoryId::kContacts,
+                                             CategoryId::kCallHistory, CategoryId::kAppPhotos, CategoryId::kWhatsApp,
+                                             CategoryId::kWhatsAppAttachments}));
+  EXPECT_EQ(run.batches[3].contacts[0].deleted, 1);  // deleted contacts first
+  // 1 is the first report (shown as 2); 3 after 5 is ignored; 100 shows as 99.
+  EXPECT_EQ(run.percents, (std::vector<int>{2, 5, 99}));
+  EXPECT_EQ(run.events.front(), CScanWorker::Event::kOpened);
+  EXPECT_EQ(std::count(run.events.begin(), run.events.end(), CScanWorker::Event::kFirstReport), 1);
+  EXPECT_EQ(run.events.back(), CScanWorker::Event::kEnded);  // even though the last category found nothing
+  const auto live = worker.LiveCounts();
+  EXPECT_EQ(live[3], 4);  // the conversations the messages scan had made
+  EXPECT_EQ(live[1], 1);  // App Photos: x.jpg
+  EXPECT_EQ(live[2], 2);  // App Videos: y.mov and the sound z.m4a
+  EXPECT_TRUE(worker.Idle());
+}
+
+TEST(ScanWorker, OpenFailuresAndPassword) {
+  FakeSource failing;
+  failing.openResult = kDeviceUnreadable;
+  CScanWorker a(failing, ScanChoice{}, "");
+  const ScanLog r1 = Scan(failing, a);
+  EXPECT_EQ(r1.events, (std::vector<CScanWorker::Event>{CScanWorker::Event::kOpenFailed, CScanWorker::Event::kEnded}));
+  EXPECT_EQ(failing.calls.size(), 1u);
+
+  FakeSource locked;
+  locked.openResult = kWrongPassword;
+  CScanWorker b(locked, ScanChoice{}, "wrong");
+  const ScanLog r2 = Scan(locked, b);
+  EXPECT_EQ(r2.events, (std::vector<CScanWorker::Event>{CScanWorker::Event::kNeedsPassword}));  // no end: restarted
+  EXPECT_TRUE(b.Idle());
+}
+
+TEST(ScanWorker, PauseThenStop) {
+  FakeSource source;
+  CScanWorker worker(source, ScanChoice{}, "");
+  // The user pauses before the first report: the worker waits in it.
+  worker.Lock().lock();
+  std::future<ScanLog> running = std::async(std::launch::async, [&] { return Scan(source, worker); });
+  EXPECT_EQ(running.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+  EXPECT_FALSE(worker.Idle());
+  // Stop while paused: the worker is let go only to see the stop.
+  worker.RequestStop();
+  worker.Lock().unlock();
+  const ScanLog run = running.get();
+  EXPECT_EQ(source.stopSeen, kStoppedByUser);
+  EXPECT_EQ(source.calls, (std::vector<std::string>{"Open:", "CameraRoll", "Messages"}));  // nothing after
+  EXPECT_EQ(run.events.back(), CScanWorker::Event::kEnded);
+  // The camera roll was complete before the stop; the messages were not handed over.
+  ASSERT_EQ(run.batches.size(), 2u);
+  EXPECT_EQ(run.batches[1].id, CategoryId::kPhotoStream);
+}
+
+}  // namespace
+}  // namespace dunmere

@@ -1,0 +1,184 @@
+#include "ui/pages/scan/scan_worker.h"
+
+#include <chrono>
+#include <thread>
+
+#include "ui/pages/scan/result_lists.h"
+
+namespace dunmere {
+
+CScanWorker::CScanWorker(IPhoneRecoveryParse& source, ScanChoice choice, std::string password)
+    : source_(source), choice_(choice), password_(std::move(password)) {
+  for (auto& c : live_) c = 0;
+}
+
+std::array<int, CScanWorker::kLiveCounts> CScanWorker::LiveCounts() const {
+  std::array<int, kLiveCounts> out{};
+  for (int i = 0; i < kLiveCounts; ++i) out[i] = live_[i];
+  return out;
+}
+
+void CScanWorker::CountLive() {
+  const CategoryBatch* b = filling_;
+  if (b == nullptr) return;
+  const auto n = [](std::size_t size) { return static_cast<int>(size); };
+  switch (b->id) {
+    case CategoryId::kCameraRoll: live_[0] = n(b->media.size()); break;
+    case CategoryId::kAppPhotos: live_[1] = n(b->appFiles.size()); break;
+    case CategoryId::kMessages: live_[3] = n(b->messages.size()); break;
+    case CategoryId::kMessageAttachments: live_[4] = n(b->attachments.size()); break;
+    case CategoryId::kContacts: live_[5] = n(b->contacts.size()); break;
+    case CategoryId::kCallHistory: live_[6] = n(b->calls.size()); break;
+    case CategoryId::kNotes: live_[7] = n(b->notes.size()); break;
+    default: break;
+  }
+}
+
+Status CScanWorker::Report(void* user, std::int32_t percent) {
+  auto* self = static_cast<CScanWorker*>(user);
+  std::lock_guard<std::mutex> hold(self->lock_);  // a paused scan waits here
+  if (self->stop_) return kStoppedByUser;
+  if (percent > self->percent_) {
+    if (percent == 1 && self->onEvent) {
+      self->onEvent(Event::kFirstReport);
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    self->percent_ = percent >= 100 ? 99 : std::max(percent, 2);
+    self->CountLive();
+    if (self->onEvent) self->onEvent(Event::kProgress);
+  }
+  return kOk;
+}
+
+Status CScanWorker::Category(CategoryBatch& batch, const std::function<Status(CategoryBatch&)>& call) {
+  filling_ = &batch;
+  const Status rc = call(batch);
+  filling_ = nullptr;
+  return rc;
+}
+
+void CScanWorker::Run() {
+  idle_ = false;
+  stop_ = false;
+  const auto emit = [this](Event e) {
+    if (onEvent) onEvent(e);
+  };
+  const auto finish = [&](bool postEnd) {
+    idle_ = true;
+    if (postEnd) emit(Event::kEnded);
+  };
+  const Status opened = source_.Open(password_);
+  if (opened == kStoppedByUser) return finish(true);
+  if (opened == kDeviceUnreadable) {
+    emit(Event::kOpenFailed);
+    return finish(true);
+  }
+  if (opened == kWrongPassword) {
+    emit(Event::kNeedsPassword);
+    return finish(false);  // the password is asked for and the scan started again
+  }
+  emit(Event::kOpened);
+
+  const auto hand = [this](CategoryBatch&& batch) {
+    if (onCategory) onCategory(std::move(batch));
+  };
+  // Each step: the operation, then its records handed over; a stop ends the loop.
+  struct Step {
+    bool chosen;
+    std::function<Status()> run;
+  };
+  const std::vector<Step> steps = {
+      {choice_.cameraRoll || choice_.photoStream,
+       [&] {
+         CategoryBatch roll, stream;
+         roll.id = CategoryId::kCameraRoll;
+         stream.id = CategoryId::kPhotoStream;
+         const Status rc = Category(roll, [&](CategoryBatch& b) { return source_.ScanCameraRollAndPhotoStream(b.media, stream.media); });
+         if (rc == kStoppedByUser) return rc;
+         if (choice_.cameraRoll) hand(std::move(roll));
+         if (choice_.photoStream) hand(std::move(stream));
+         return rc;
+       }},
+      {choice_.messages,
+       [&] {
+         CategoryBatch b;
+         b.id = CategoryId::kMessages;
+         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.ScanMessages(x.messages); });
+         if (rc != kStoppedByUser) hand(std::move(b));
+         return rc;
+       }},
+      {choice_.messageAttachments,
+       [&] {
+         CategoryBatch b;
+         b.id = CategoryId::kMessageAttachments;
+         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.ScanMessageAttachments(x.attachments); });
+         if (rc != kStoppedByUser) hand(std::move(b));
+         return rc;
+       }},
+      {choice_.contacts,
+       [&] {
+         CategoryBatch b;
+         b.id = CategoryId::kContacts;
+         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.ScanContacts(x.contacts); });
+         SortDeletedFirst(b.contacts);
+         if (rc != kStoppedByUser) hand(std::move(b));
+         return rc;
+       }},
+      {choice_.callHistory,
+       [&] {
+         CategoryBatch b;
+         b.id = CategoryId::kCallHistory;
+         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.ScanCallHistory(x.calls); });
+         SortCalls(b.calls);
+         if (rc != kStoppedByUser) hand(std::move(b));
+         return rc;
+       }},
+      {choice_.notes,
+       [&] {
+         CategoryBatch b;
+         b.id = CategoryId::kNotes;
+         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.ScanNotes(x.notes); });
+         SortDeletedFirst(b.notes);
+         if (rc != kStoppedByUser) hand(std::move(b));
+         return rc;
+       }},
+      {choice_.appPhotos || choice_.appVideos,
+       [&] {
+         CategoryBatch b;
+         b.id = CategoryId::kAppPhotos;
+         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.ScanAppMedia(x.appFiles); });
+         const AppFolders folders = SplitAppMedia(b.appFiles);
+         std::size_t photos = 0, videos = 0;
+         for (const auto& [app, files] : folders.photos) photos += files.size();
+         for (const auto& [app, files] : folders.videos) videos += files.size();
+         live_[1] = static_cast<int>(photos);
+         live_[2] = static_cast<int>(videos);
+         if (rc != kStoppedByUser) hand(std::move(b));
+         return rc;
+       }},
+      {choice_.whatsApp,
+       [&] {
+         CategoryBatch b;
+         b.id = CategoryId::kWhatsApp;
+         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.ScanWhatsApp(x.chats); });
+         if (rc != kStoppedByUser) hand(std::move(b));
+         return rc;
+       }},
+      {choice_.whatsAppAttachments,
+       [&] {
+         CategoryBatch b;
+         b.id = CategoryId::kWhatsAppAttachments;
+         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.GetWhatsAppAttachments(x.media); });
+         if (rc != kStoppedByUser) hand(std::move(b));
+         return rc;
+       }},
+  };
+  for (const Step& step : steps) {
+    if (!step.chosen) continue;
+    if (step.run() == kStoppedByUser || stop_) break;
+  }
+  // The end is always told (a last category that found nothing must not leave the page scanning).
+  finish(true);
+}
+
+}  // namespace dunmere
