@@ -202,13 +202,7 @@ void CMainWnd::SwitchToScanFace() {
   if (QWidget* header = Control(QStringLiteral("HorLayoutScan"))) header->show();
 }
 
-void CMainWnd::ReturnToSteps() {
-  if (QWidget* header = Control(QStringLiteral("HorLayoutMain"))) header->show();
-  if (QWidget* header = Control(QStringLiteral("HorLayoutScan"))) header->hide();
-  scan_.ClearResults();
-  if (auto* tabs = Find<QStackedWidget>(this, "MainTabPage")) tabs->setCurrentIndex(0);
-  if (auto* first = Find<QAbstractButton>(this, "OptStep1")) first->setChecked(true);
-}
+void CMainWnd::ReturnToSteps() { scan_.GoHome(); }
 
 void CMainWnd::closeEvent(QCloseEvent* event) {
   if (scan_.ConfirmStop()) {

@@ -60,8 +60,7 @@ class CMainWnd : public QWidget, public INotifyUI {
 
   CNotifyPump pump_;
   CBackupEngine engine_;
-  IPhoneRecoveryParse* source_ = nullptr;
-  std::unique_ptr<IPhoneRecoveryParse> ownedSource_;
+  IPhoneRecoveryParse* source_ = nullptr;  // the active data source, made by the scan page
   CPreviewVrtWnd preview_;
   CScanVrtWnd scan_;
   CSpecifyFileVrtWnd specify_;

@@ -6,81 +6,11 @@
 #include <future>
 #include <thread>
 
+#include "tests/ui/fake_source.h"
 #include "ui/pages/scan/scan_worker.h"
 
 namespace dunmere {
 namespace {
-
-class FakeSource : public IPhoneRecoveryParse {
- public:
-  std::vector<std::string> calls;
-  Status openResult = kOk;
-  std::vector<std::int32_t> reports = {1, 5, 3, 100};  // sent during the messages scan
-  ProgressCallback callback = nullptr;
-  void* user = nullptr;
-  Status stopSeen = kOk;
-
-  Status Report(std::int32_t p) { return callback != nullptr ? callback(user, p) : kOk; }
-  Status Attach(void*) override { return kOk; }
-  Status SetProgressCallback(ProgressCallback c, void* u) override {
-    callback = c;
-    user = u;
-    return kOk;
-  }
-  Status Reserved(std::intptr_t) override { return kOk; }
-  Status IsLocalSource(std::intptr_t) override { return 1; }
-  Status Open(const std::string& password) override {
-    calls.push_back("Open:" + password);
-    return openResult;
-  }
-  Status ScanMessages(ConversationMap& out) override {
-    calls.push_back("Messages");
-    for (const std::int32_t p : reports) {
-      out[static_cast<std::int32_t>(out.size())] = {MessageRecord{}};
-      if (Report(p) == kStoppedByUser) return stopSeen = kStoppedByUser;
-    }
-    return kOk;
-  }
-  Status ScanMessageAttachments(std::vector<AttachmentFileRecord>&) override { return Call("Attachments"); }
-  Status ScanContacts(std::vector<ContactRecord>& out) override {
-    out.resize(3);
-    out[2].deleted = 1;
-    return Call("Contacts");
-  }
-  Status ScanNotes(std::vector<NoteRecord>&) override { return Call("Notes"); }
-  Status ScanCallHistory(std::vector<CallRecord>&) override { return Call("Calls"); }
-  Status ScanCameraRollAndPhotoStream(std::vector<MediaFileRecord>& roll, std::vector<MediaFileRecord>& stream) override {
-    roll.resize(2);
-    stream.resize(1);
-    return Call("CameraRoll");
-  }
-  Status GetWhatsAppAttachments(std::vector<MediaFileRecord>&) override { return Call("WhatsAppAttachments"); }
-  Status ScanAppMedia(std::vector<AppMediaRecord>& out) override {
-    out = {{1, "A", "x.jpg", ""}, {1, "A", "y.mov", ""}, {1, "B", "z.m4a", ""}};
-    return Call("AppMedia");
-  }
-  Status ScanQQ(ChatConversationMap&) override { return Call("QQ"); }
-  Status ScanMMChats(ChatConversationMap&) override { return Call("MM"); }
-  Status ScanWhatsApp(WhatsAppChatMap&) override { return Call("WhatsApp"); }
-  Status MakePreviewCopy(const std::filesystem::path&, std::filesystem::path&, ProgressCallback, void*) override { return kOk; }
-  Status CopyOut(const std::filesystem::path&, const std::filesystem::path&, CopyCallback, void*) override { return kOk; }
-  Status ExportMessagesCsv(const std::filesystem::path&) override { return kOk; }
-  Status ExportContactsCsv(const std::filesystem::path&) override { return kOk; }
-  Status ExportWhatsAppText(std::int32_t, const std::filesystem::path&, ProgressCallback, void*) override { return kOk; }
-  Status ExportQQText(const std::string&, const std::string&, const std::filesystem::path&, ProgressCallback, void*) override {
-    return kOk;
-  }
-  Status ExportMMChatText(const std::string&, const std::string&, const std::filesystem::path&, ProgressCallback,
-                          void*) override {
-    return kOk;
-  }
-
- private:
-  Status Call(const char* name) {
-    calls.emplace_back(name);
-    return kPathNotFound;  // nothing of it in the backup: the loop goes on
-  }
-};
 
 struct ScanLog {
   std::vector<CScanWorker::Event> events;

@@ -23,6 +23,16 @@ void CheckTree::SetBelow(std::size_t node, bool checked) {
 
 void CheckTree::SetChecked(std::size_t node, bool checked) {
   SetBelow(node, checked);
+  UpdateAbove(node);
+}
+
+void CheckTree::SetMark(std::size_t node, bool checked, bool partial) {
+  nodes_[node].checked = checked || partial;
+  nodes_[node].partial = partial;
+  UpdateAbove(node);
+}
+
+void CheckTree::UpdateAbove(std::size_t node) {
   for (std::size_t up = nodes_[node].parent; up != kNone; up = nodes_[up].parent) {
     bool all = true, any = false;
     for (const std::size_t child : nodes_[up].children) {

@@ -20,6 +20,10 @@ class CheckTree {
   // ancestors are worked out again from their children.
   void SetChecked(std::size_t node, bool checked);
 
+  // Shows a node as all, some or none of what it stands for is checked, without touching the nodes
+  // below it (a leaf that stands for many records); its ancestors are worked out again.
+  void SetMark(std::size_t node, bool checked, bool partial);
+
   bool Checked(std::size_t node) const { return nodes_[node].checked; }
   bool Partial(std::size_t node) const { return nodes_[node].partial; }
   std::size_t Parent(std::size_t node) const { return nodes_[node].parent; }
@@ -33,6 +37,7 @@ class CheckTree {
     bool partial = false;
   };
   void SetBelow(std::size_t node, bool checked);
+  void UpdateAbove(std::size_t node);
 
   std::vector<Node> nodes_;
 };

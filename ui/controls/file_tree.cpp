@@ -63,12 +63,20 @@ void CFileTreeUI::SetChecked(QTreeWidgetItem* item, bool checked) {
   if (sink_) sink_("checkboxselectchanged", static_cast<qintptr>(node), checked ? 1 : 0);
 }
 
+void CFileTreeUI::SetMark(QTreeWidgetItem* item, bool checked, bool partial) {
+  model_.SetMark(NodeOf(item), checked, partial);
+  ShowStates();
+}
+
 void CFileTreeUI::OnItemChanged(QTreeWidgetItem* item, int column) {
   if (showing_ || column != 0) return;
-  // A click on a partly marked box checks it wholly; on a checked one clears it.
   const std::size_t node = NodeOf(item);
-  const bool wasWhole = model_.Checked(node) && !model_.Partial(node);
-  SetChecked(item, !wasWhole);
+  const Qt::CheckState shown = model_.Partial(node) ? Qt::PartiallyChecked
+                               : model_.Checked(node) ? Qt::Checked
+                                                      : Qt::Unchecked;
+  if (item->checkState(0) == shown) return;  // a change of text or flags, not of the box
+  // A click on a partly marked box checks it wholly; on a checked one clears it.
+  SetChecked(item, !(model_.Checked(node) && !model_.Partial(node)));
 }
 
 }  // namespace dunmere

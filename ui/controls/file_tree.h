@@ -20,6 +20,10 @@ class CFileTreeUI : public QTreeWidget, public INotifySource {
   void ClearNodes();
   // Checks or clears a node as a click on its box does.
   void SetChecked(QTreeWidgetItem* item, bool checked);
+  // Shows a node wholly, partly or not checked without touching the nodes below (no notification).
+  void SetMark(QTreeWidgetItem* item, bool checked, bool partial);
+  // The item of a node id (as "checkboxselectchanged" carries it).
+  QTreeWidgetItem* ItemOf(std::size_t node) const { return node < items_.size() ? items_[node] : nullptr; }
   bool IsChecked(QTreeWidgetItem* item) const;
   bool IsPartial(QTreeWidgetItem* item) const;
 

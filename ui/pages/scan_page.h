@@ -1,42 +1,114 @@
 #pragma once
-// The scan page's handler: runs the scan of the chosen categories and shows what it found.
+// The scan page's handler: starts the scan worker over the chosen categories, shows its progress,
+// pauses and stops it, and then shows the results: the category tree with counts, the record list
+// with its columns, deleted-only filter and check boxes, and the selection statistics.
+#include <QString>
+#include <functional>
+#include <map>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "export/export_run.h"
 #include "ui/pages/base_page.h"
 #include "ui/pages/preview_page.h"
+#include "ui/pages/scan/result_lists.h"
+#include "ui/pages/scan/scan_worker.h"
+#include "ui/pages/scan/statistics.h"
+
+class QTimer;
+class QTreeWidgetItem;
 
 namespace dunmere {
 
 class CBackupEngine;
-class IPhoneRecoveryParse;
+class CFileTreeUI;
 class CSpecifyFileVrtWnd;
 
 class CScanVrtWnd : public CBaseVrtWnd {
  public:
-  CScanVrtWnd(QWidget* window, CBackupEngine& engine, IPhoneRecoveryParse*& source, CPreviewVrtWnd& preview)
-      : CBaseVrtWnd("ScanVtrWnd", "PageScan", window), engine_(engine), source_(source), preview_(preview) {}
+  // Tree nodes of categories never scanned (they always read "(0)").
+  static constexpr int kReminder = 12, kCalendar = 13, kSafariBookmark = 14;
 
-  // The category page whose options say what a scan covers.
+  CScanVrtWnd(QWidget* window, CBackupEngine& engine, IPhoneRecoveryParse*& source, CPreviewVrtWnd& preview);
+  ~CScanVrtWnd() override;
+
   void SetCategoryPage(CSpecifyFileVrtWnd* categories) { categories_ = categories; }
   // The password the next scan opens the backup with.
   void SetPassword(const std::string& password) { password_ = password; }
   const std::string& Password() const { return password_; }
 
-  // Starts a scan of the source kind (1: the chosen backup folder).
-  virtual void StartScan(int /*sourceKind*/) {}
-  virtual void RewriteCounts() {}
-  virtual void SelectFirstFoundCategory() {}
-  virtual void ScanEnded() {}
-  // Whether the window may close: true at once when no scan runs and no result is shown.
-  virtual bool ConfirmStop() { return true; }
-  virtual void ClearResults() {}
+  void Init() override;
+  void ApplyLanguage() override;
+  void Notify(TNotifyUI& msg) override;
 
- protected:
+  // The private messages of the scan.
+  void StartScan(int sourceKind);
+  void RewriteCounts();
+  void SelectFirstFoundCategory();
+  void ScanEnded();
+  // Whether the window may close: asks while a scan runs or results are shown; stops the scan on OK.
+  bool ConfirmStop() { return StopConfirmation(true) == 1; }
+  void ClearResults();
+  // Back to the first step (Home).
+  void GoHome();
+
+  // The data source a scan of that kind reads (a backup folder: the engine's backup); tests give
+  // their own. Answers the questions of Stop, Home and close; tests answer for the user.
+  std::function<std::unique_ptr<IPhoneRecoveryParse>(int sourceKind)> makeSource;
+  std::function<int(QWidget* owner, bool closing)> askStop;
+  std::function<int(QWidget* owner)> askHome;
+
+  bool Scanning() const { return worker_ != nullptr && !worker_->Idle(); }
+  bool Paused() const { return paused_; }
+  const ScanResults& Results() const { return results_; }
+  const CStatisticsObj& Statistics() const { return statistics_; }
+  // The category node of a tree item (-1 for a group node or none).
+  int CategoryOf(QTreeWidgetItem* item) const;
+  QTreeWidgetItem* NodeOf(int category) const;
+
+ private:
+  int StopConfirmation(bool closing);
+  void TogglePause();
+  void Install(CategoryBatch&& batch);
+  void BuildTree();
+  void WriteLiveCounts();
+  void ShowCategory(int category);
+  void FillList(int category);
+  void ShowAppFiles(const std::string& app);
+  void RowChecked(int row, bool checked);
+  void CategoryChecked(std::size_t node, bool checked);
+  void FilterChanged(bool on);
+  void UpdateCategoryMark(int category);
+  void WriteStatistics();
+  void UpdateRecover();
+  void JoinWorker();
+  std::vector<std::pair<std::vector<std::string>, RecordInfo>> Rows(int category) const;
+
   CBackupEngine& engine_;
   IPhoneRecoveryParse*& source_;
   CPreviewVrtWnd& preview_;
   CSpecifyFileVrtWnd* categories_ = nullptr;
   std::string password_;
+  int sourceKind_ = 1;
+
+  std::unique_ptr<IPhoneRecoveryParse> ownedSource_;
+  std::unique_ptr<CScanWorker> worker_;
+  std::thread thread_;
+  bool paused_ = false;
+
+  ScanResults results_;
+  std::vector<ConversationRow<MessageRecord>> messageRows_;
+  std::vector<ConversationRow<WhatsAppMessageRecord>> chatRows_;
+  AppFolders appFolders_;
+  CStatisticsObj statistics_;
+  std::map<int, bool> filterOn_;  // the nodes' marks: "D" (true) or "N"
+  QTreeWidgetItem* firstFound_ = nullptr;
+  int listed_ = -1;
+  std::string listedApp_;  // App Photos and App Videos: the app whose files are listed
+  bool filling_ = false;
+  std::unique_ptr<QTimer> countTimer_;
 };
 
 }  // namespace dunmere

@@ -1,0 +1,154 @@
+// The scan page in the window, over a data source of the test's own: the scan runs on its worker,
+// the face switches at the first report, the tree shows the chosen categories and their counts,
+// the list takes each category's columns, the deleted-only filter hides and counts, ticks change the
+// statistics and the Recover button, Home and close ask once results are shown.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QStackedWidget>
+#include <QTest>
+#include <QTreeWidget>
+#include <chrono>
+
+#include "app/main_window.h"
+#include "tests/ui/fake_source.h"
+#include "ui/controls/file_tree.h"
+#include "ui/pages/private_messages.h"
+
+namespace dunmere {
+namespace {
+
+class ScanPageTest : public ::testing::Test {
+ protected:
+  ScanPageTest() {
+    window_.show();
+    FakeSource& fake = *source_;
+    fake.notes.resize(3);
+    fake.notes[0].title = "kept";
+    fake.notes[1].title = "gone";
+    fake.notes[1].deleted = 1;
+    fake.notes[2].title = "also kept";
+    window_.ScanPage().makeSource = [this](int) -> std::unique_ptr<IPhoneRecoveryParse> { return std::move(source_); };
+  }
+  template <typename T = QWidget>
+  T* Get(const char* name) {
+    T* control = window_.findChild<T*>(name);
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+  }
+  // Runs a scan to its end, the posted messages handled on the way.
+  void Scan() {
+    PostPrivateMessage(&window_, kMsgStartScan, 1);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    QCoreApplication::processEvents();
+    while ((window_.ScanPage().Scanning() || !Get("ReocveryToolBar")->isVisible()) &&
+           std::chrono::steady_clock::now() < until) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    QCoreApplication::processEvents();
+  }
+  QTreeWidgetItem* Node(const char* text) {
+    auto* tree = Get<CFileTreeUI>("NodeTree");
+    const auto found = tree->findItems(QString::fromLatin1(text), Qt::MatchStartsWith | Qt::MatchRecursive);
+    return found.isEmpty() ? nullptr : found.front();
+  }
+  std::unique_ptr<FakeSource> source_ = std::make_unique<FakeSource>();
+  CMainWnd window_;
+};
+
+TEST_F(ScanPageTest, ScanTreeListFilterAndTicks) {
+  // Reminder is asked for too: its node stays at (0).
+  Scan();
+  EXPECT_EQ(Get<QStackedWidget>("MainTabPage")->currentIndex(), 1);  // the scan face
+  EXPECT_TRUE(Get("HorLayoutScan")->isVisible());
+  EXPECT_FALSE(Get("ScanToolBar")->isVisible());
+  EXPECT_TRUE(Get("BtnHome")->isEnabled());
+  ASSERT_NE(Node("Camera Roll"), nullptr);
+  EXPECT_EQ(Node("Camera Roll")->text(0), "Camera Roll (2)");
+  EXPECT_EQ(Node("Photo Stream")->text(0), "Photo Stream (1)");
+  EXPECT_EQ(Node("Messages (")->text(0), "Messages (4)");
+  EXPECT_EQ(Node("Notes")->text(0), "Notes (3)");
+  EXPECT_EQ(Node("Reminder")->text(0), "Reminder (0)");
+  EXPECT_FALSE(Node("Call History")->flags() & Qt::ItemIsEnabled);  // no records: inactive
+
+  // The first category with records is shown.
+  auto* list = Get<QTreeWidget>("DataList");
+  EXPECT_EQ(window_.ScanPage().CategoryOf(Get<CFileTreeUI>("NodeTree")->currentItem()),
+            static_cast<int>(CategoryId::kCameraRoll));
+  EXPECT_EQ(list->topLevelItemCount(), 2);
+  EXPECT_EQ(list->headerItem()->text(1), "File Name");
+  EXPECT_FALSE(Get("FilterToolBar")->isVisible());
+  EXPECT_EQ(Get<QLabel>("LblStatistics")->text(), "You select 16.00 KB in 16 item(s) of 16.00 KB in 16 item(s)");
+  EXPECT_TRUE(Get("BtnRecovery")->isEnabled());
+
+  // Notes: deleted first, drawn in the deleted colour; the filter hides the others.
+  Get<CFileTreeUI>("NodeTree")->setCurrentItem(Node("Notes"));
+  ASSERT_EQ(list->topLevelItemCount(), 3);
+  EXPECT_EQ(list->headerItem()->text(1), "Title");
+  EXPECT_EQ(list->topLevelItem(0)->text(1), "gone");
+  EXPECT_EQ(list->topLevelItem(0)->foreground(1).color(), QColor(0xF3, 0x73, 0x02));
+  EXPECT_TRUE(Get("FilterToolBar")->isVisible());
+  QTest::mouseClick(Get<QCheckBox>("OptOnOffFilter"), Qt::LeftButton);
+  EXPECT_FALSE(list->topLevelItem(0)->isHidden());
+  EXPECT_TRUE(list->topLevelItem(1)->isHidden());
+  EXPECT_TRUE(Get("LblFilterCount")->isVisible());
+  EXPECT_EQ(Get<QLabel>("LblFilterCount")->text(), "Files Filtered: 2 item(s)");
+  EXPECT_EQ(window_.ScanPage().Statistics().ShownSelected(), 14);  // the two notes not deleted are left out
+
+  // A row's tick: the node shows part of its records selected.
+  list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+  EXPECT_EQ(window_.ScanPage().Statistics().ShownSelected(), 13);
+  EXPECT_EQ(Node("Notes")->checkState(0), Qt::PartiallyChecked);
+  // The category node's tick: every record of it, the rows too.
+  auto* tree = Get<CFileTreeUI>("NodeTree");
+  tree->SetChecked(Node("Notes"), true);
+  EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Checked);
+  tree->SetChecked(Node("Photos & Videos"), false);  // a group: its categories
+  EXPECT_EQ(window_.ScanPage().Statistics().Node(CategoryId::kCameraRoll).selected, 0);
+  EXPECT_EQ(window_.ScanPage().Statistics().ShownSelected(), 8);  // less the six photos, videos and sounds
+
+  // The filter is the node's own: another category shows all, Notes keeps its mark.
+  tree->setCurrentItem(Node("Contacts"));
+  EXPECT_FALSE(Get<QCheckBox>("OptOnOffFilter")->isChecked());
+  tree->setCurrentItem(Node("Notes"));
+  EXPECT_TRUE(Get<QCheckBox>("OptOnOffFilter")->isChecked());
+}
+
+TEST_F(ScanPageTest, AppFoldersHomeAndClose) {
+  Scan();
+  auto* tree = Get<CFileTreeUI>("NodeTree");
+  auto* list = Get<QTreeWidget>("DataList");
+  tree->setCurrentItem(Node("App Videos"));
+  ASSERT_EQ(list->topLevelItemCount(), 2);  // apps A and B (a video, a sound)
+  EXPECT_EQ(list->topLevelItem(0)->text(2), "Folder");
+  emit list->itemDoubleClicked(list->topLevelItem(1), 1);
+  ASSERT_EQ(list->topLevelItemCount(), 1);
+  EXPECT_EQ(list->topLevelItem(0)->text(1), "z.m4a");
+  EXPECT_TRUE(Get("BtnBackAppDir")->isVisibleTo(&window_));
+  QTest::mouseClick(Get<QAbstractButton>("BtnBackAppDir"), Qt::LeftButton);
+  EXPECT_EQ(list->topLevelItemCount(), 2);
+
+  // Results shown: closing asks (cancel keeps the window), Home asks (cancel stays).
+  int stopAsked = 0, homeAsked = 0;
+  window_.ScanPage().askStop = [&](QWidget*, bool closing) {
+    EXPECT_TRUE(closing);
+    ++stopAsked;
+    return 2;
+  };
+  window_.ScanPage().askHome = [&](QWidget*) { return ++homeAsked == 1 ? 2 : 1; };
+  EXPECT_FALSE(window_.close());
+  EXPECT_EQ(stopAsked, 1);
+  QTest::mouseClick(Get<QAbstractButton>("BtnHome"), Qt::LeftButton);
+  EXPECT_EQ(Get<QStackedWidget>("MainTabPage")->currentIndex(), 1);
+  QTest::mouseClick(Get<QAbstractButton>("BtnHome"), Qt::LeftButton);
+  EXPECT_EQ(homeAsked, 2);
+  EXPECT_EQ(Get<QStackedWidget>("MainTabPage")->currentIndex(), 0);
+  EXPECT_TRUE(Get("HorLayoutMain")->isVisible());
+  EXPECT_EQ(window_.ScanPage().Statistics().Root().total, 0);  // results cleared
+  EXPECT_TRUE(window_.close());  // nothing shown any more: no question
+}
+
+}  // namespace
+}  // namespace dunmere

@@ -1,0 +1,701 @@
+#include "ui/pages/scan_page.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QSignalBlocker>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+
+#include "backup/backup_engine.h"
+#include "backup/media_types.h"
+#include "backup/recovery_source.h"
+#include "settings/settings.h"
+#include "ui/controls/button_gif.h"
+#include "ui/controls/file_tree.h"
+#include "ui/dialogs/message_box.h"
+#include "ui/pages/category_page.h"
+#include "ui/pages/private_messages.h"
+#include "ui/pages/scan/column_sets.h"
+
+namespace dunmere {
+namespace {
+
+constexpr int kCategoryRole = Qt::UserRole + 2;
+constexpr int kKeyRole = Qt::UserRole + 3;
+constexpr int kDeletedRole = Qt::UserRole + 4;
+constexpr int kAppRole = Qt::UserRole + 5;
+constexpr int kCountPeriodMs = 300;
+const QColor kDeletedColour(0xF3, 0x73, 0x02);
+
+// The tree's nodes in the category page's order: name, and the group they sit under (0 or 1).
+struct NodeSpec {
+  const char* name;
+  int category;
+  int group;
+};
+constexpr NodeSpec kNodes[CSpecifyFileVrtWnd::kOptionCount] = {
+    {"Camera Roll", static_cast<int>(CategoryId::kCameraRoll), 0},
+    {"Photo Stream", static_cast<int>(CategoryId::kPhotoStream), 0},
+    {"App Photos", static_cast<int>(CategoryId::kAppPhotos), 0},
+    {"App Videos", static_cast<int>(CategoryId::kAppVideos), 0},
+    {"Messages", static_cast<int>(CategoryId::kMessages), 1},
+    {"Messages Attachments", static_cast<int>(CategoryId::kMessageAttachments), 1},
+    {"Contacts", static_cast<int>(CategoryId::kContacts), 1},
+    {"Call History", static_cast<int>(CategoryId::kCallHistory), 1},
+    {"Notes", static_cast<int>(CategoryId::kNotes), 1},
+    {"WhatsApp", static_cast<int>(CategoryId::kWhatsApp), 1},
+    {"WhatsApp Attachments", static_cast<int>(CategoryId::kWhatsAppAttachments), 1},
+    {"Reminder", CScanVrtWnd::kReminder, 1},
+    {"Calendar", CScanVrtWnd::kCalendar, 1},
+    {"Safari Bookmark", CScanVrtWnd::kSafariBookmark, 1},
+};
+
+bool IsApp(int category) {
+  return category == static_cast<int>(CategoryId::kAppPhotos) || category == static_cast<int>(CategoryId::kAppVideos);
+}
+
+template <typename Record>
+void AddRecords(std::vector<std::pair<std::vector<std::string>, RecordInfo>>& rows, const std::vector<Record>& records,
+                std::uint64_t (*size)(const Record&)) {
+  for (const Record& r : records) rows.push_back({RowCells(r), RecordInfo{&r, size(r), false}});
+}
+
+// The statistics' records of a category's container.
+template <typename Record>
+std::vector<RecordInfo> Infos(const std::vector<Record>& records) {
+  std::vector<RecordInfo> out;
+  for (const Record& r : records) {
+    if constexpr (requires { r.deleted; }) {
+      out.push_back({&r, 0, r.deleted != 0});
+    } else {
+      out.push_back({&r, r.size, false});
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+CScanVrtWnd::CScanVrtWnd(QWidget* window, CBackupEngine& engine, IPhoneRecoveryParse*& source, CPreviewVrtWnd& preview)
+    : CBaseVrtWnd("ScanVtrWnd", "PageScan", window), engine_(engine), source_(source), preview_(preview) {
+  makeSource = [this](int kind) -> std::unique_ptr<IPhoneRecoveryParse> {
+    if (kind != 1) return nullptr;  // a connected device needs the device-connection layer
+    auto local = std::make_unique<CLocalBuckupRecovery>();
+    local->Attach(&engine_);
+    return local;
+  };
+  askStop = [](QWidget* owner, bool closing) {
+    CSettings& s = CSettings::Get();
+    if (!closing) {
+      return ShowMessageBox(std::nullopt, kMbQuestion, owner, QString::fromStdString(s.Message("MSG0508")), 550, 200);
+    }
+    CMessageBox box(QString::fromStdString(s.Message("MSG0405")), kMbWarning, owner,
+                    QString::fromStdString(s.Message("MSG0511")), 550, 200);
+    if (QWidget* cancel = box.Control(QStringLiteral("cancelbtn"))) cancel->show();
+    return box.ShowModal();
+  };
+  askHome = [](QWidget* owner) {
+    return ShowMessageBox(std::nullopt, kMbQuestion, owner,
+                          QString::fromStdString(CSettings::Get().Message("MSG0510")), 550, 200);
+  };
+}
+
+CScanVrtWnd::~CScanVrtWnd() {
+  if (worker_) {
+    if (paused_) worker_->Lock().unlock();
+    worker_->RequestStop();
+  }
+  JoinWorker();
+}
+
+void CScanVrtWnd::JoinWorker() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void CScanVrtWnd::Init() {
+  CBaseVrtWnd::Init();
+  if (auto* list = Control<QTreeWidget>("DataList")) {
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+  }
+  if (QWidget* count = Control("LblFilterCount")) count->hide();
+  if (QWidget* back = Control("BtnBackAppDir")) back->hide();
+}
+
+void CScanVrtWnd::ApplyLanguage() {
+  CBaseVrtWnd::ApplyLanguage();
+  if (auto* pause = Control<QAbstractButton>("BtnScanPause")) {
+    pause->setText(QString::fromStdString(CSettings::Get().Message(paused_ ? "MSG0507" : "MSG0506")));
+  }
+}
+
+int CScanVrtWnd::CategoryOf(QTreeWidgetItem* item) const {
+  return item != nullptr && item->data(0, kCategoryRole).isValid() ? item->data(0, kCategoryRole).toInt() : -1;
+}
+
+QTreeWidgetItem* CScanVrtWnd::NodeOf(int category) const {
+  auto* tree = Control<CFileTreeUI>("NodeTree");
+  if (tree == nullptr) return nullptr;
+  for (int g = 0; g < tree->topLevelItemCount(); ++g) {
+    QTreeWidgetItem* group = tree->topLevelItem(g);
+    for (int c = 0; c < group->childCount(); ++c) {
+      if (CategoryOf(group->child(c)) == category) return group->child(c);
+    }
+  }
+  return nullptr;
+}
+
+// ----- the scan -------------------------------------------------------------------------------------
+
+void CScanVrtWnd::StartScan(int sourceKind) {
+  if (Scanning()) return;
+  JoinWorker();
+  sourceKind_ = sourceKind;
+  CSettings& s = CSettings::Get();
+  const QString scanText = QString::fromStdString(s.Message(sourceKind == 1 ? "MSG0501" : "MSG0503"));
+  if (auto* l = Control<QLabel>("LblScanType")) l->setText(scanText);
+  if (auto* l = Control<QLabel>("LblScanInfo")) l->setText(scanText);
+  if (auto* l = Control<QLabel>("LblRemark")) l->setText(QString::fromStdString(s.Message(sourceKind == 1 ? "MSG0502" : "MSG0504")));
+  ClearResults();
+  if (QWidget* w = Control("DataListLayout")) w->show();
+  if (auto* gif = Control<CButtonGifUI>("BtnGifLoading")) gif->Start();
+  if (QWidget* w = Control("ScanToolBar")) w->show();
+  if (QWidget* w = Control("ReocveryToolBar")) w->hide();
+  if (QWidget* w = Control("DataListToolBar")) w->hide();
+  if (QWidget* w = Control("BtnHome")) w->setEnabled(false);
+  if (QWidget* w = Control("BtnRecovery")) w->setEnabled(false);
+
+  worker_.reset();
+  ownedSource_ = makeSource(sourceKind);
+  source_ = ownedSource_.get();
+  if (!ownedSource_) {
+    ScanEnded();
+    return;
+  }
+  ScanChoice choice;
+  const auto on = [this](int i) { return categories_ == nullptr || categories_->IsChecked(i); };
+  choice = ScanChoice{on(0), on(1), on(2), on(3), on(4), on(5), on(6), on(7), on(8), on(9), on(10)};
+  worker_ = std::make_unique<CScanWorker>(*ownedSource_, choice, password_);
+  ownedSource_->SetProgressCallback(&CScanWorker::Report, worker_.get());
+  QWidget* window = Window();
+  CScanWorker* worker = worker_.get();
+  // The worker reaches the screen only through posted messages and queued calls.
+  worker->onEvent = [this, window, worker](CScanWorker::Event e) {
+    switch (e) {
+      case CScanWorker::Event::kFirstReport:
+        PostPrivateMessage(window, kMsgScanStateChanged, 0);
+        break;
+      case CScanWorker::Event::kProgress:
+        QMetaObject::invokeMethod(window, [this, worker] {
+          if (worker_.get() != worker) return;
+          if (auto* bar = Control<QProgressBar>("ProgressScan")) bar->setValue(worker->Percent());
+          if (auto* label = Control<QLabel>("LblPercent")) label->setText(QString::asprintf("%d%%", worker->Percent()));
+        }, Qt::QueuedConnection);
+        break;
+      case CScanWorker::Event::kOpened:
+        PostPrivateMessage(window, kMsgCountsChanged);
+        break;
+      case CScanWorker::Event::kOpenFailed:
+        QMetaObject::invokeMethod(window, [window] {
+          ShowMessageBox(std::nullopt, kMbWarning, window,
+                         QString::fromStdString(CSettings::Get().Message("MSG0512")), 550, 200);
+        }, Qt::QueuedConnection);
+        break;
+      case CScanWorker::Event::kNeedsPassword:
+        PostPrivateMessage(window, kMsgScanStateChanged, 1);
+        break;
+      case CScanWorker::Event::kEnded:
+        PostPrivateMessage(window, kMsgScanEnded);
+        break;
+    }
+  };
+  worker->onCategory = [this, window, worker](CategoryBatch&& batch) {
+    auto shared = std::make_shared<CategoryBatch>(std::move(batch));
+    QMetaObject::invokeMethod(window, [this, worker, shared] {
+      if (worker_.get() == worker) Install(std::move(*shared));
+    }, Qt::QueuedConnection);
+  };
+  // The tree's counts while the worker runs, refreshed a few times a second.
+  countTimer_ = std::make_unique<QTimer>();
+  QObject::connect(countTimer_.get(), &QTimer::timeout, window, [this] { WriteLiveCounts(); });
+  countTimer_->start(kCountPeriodMs);
+  thread_ = std::thread([worker] { worker->Run(); });
+}
+
+void CScanVrtWnd::Install(CategoryBatch&& batch) {
+  const CategoryId id = batch.id;
+  switch (id) {
+    case CategoryId::kCameraRoll:
+      results_.cameraRoll = std::move(batch.media);
+      statistics_.AddCategory(id, &results_.cameraRoll, Infos(results_.cameraRoll));
+      break;
+    case CategoryId::kPhotoStream:
+      results_.photoStream = std::move(batch.media);
+      statistics_.AddCategory(id, &results_.photoStream, Infos(results_.photoStream));
+      break;
+    case CategoryId::kWhatsAppAttachments:
+      results_.whatsAppAttachments = std::move(batch.media);
+      statistics_.AddCategory(id, &results_.whatsAppAttachments, Infos(results_.whatsAppAttachments));
+      break;
+    case CategoryId::kMessageAttachments:
+      results_.messageAttachments = std::move(batch.attachments);
+      statistics_.AddCategory(id, &results_.messageAttachments, Infos(results_.messageAttachments));
+      break;
+    case CategoryId::kContacts:
+      results_.contacts = std::move(batch.contacts);
+      statistics_.AddCategory(id, &results_.contacts, Infos(results_.contacts));
+      break;
+    case CategoryId::kCallHistory:
+      results_.calls = std::move(batch.calls);
+      statistics_.AddCategory(id, &results_.calls, Infos(results_.calls));
+      break;
+    case CategoryId::kNotes:
+      results_.notes = std::move(batch.notes);
+      statistics_.AddCategory(id, &results_.notes, Infos(results_.notes));
+      break;
+    case CategoryId::kMessages: {
+      results_.messages = std::move(batch.messages);
+      messageRows_ = MessageSummaries(results_.messages);
+      std::vector<RecordInfo> infos;
+      for (const auto& r : messageRows_) infos.push_back({&results_.messages.at(r.key).back(), 0, r.deleted != 0});
+      statistics_.AddCategory(id, &results_.messages, infos);
+      break;
+    }
+    case CategoryId::kWhatsApp: {
+      results_.whatsApp = std::move(batch.chats);
+      chatRows_ = ChatSummaries(results_.whatsApp);
+      std::vector<RecordInfo> infos;
+      for (const auto& r : chatRows_) infos.push_back({&results_.whatsApp.at(r.key).back(), 0, r.deleted != 0});
+      statistics_.AddCategory(id, &results_.whatsApp, infos);
+      break;
+    }
+    case CategoryId::kAppPhotos:
+    case CategoryId::kAppVideos: {
+      appFolders_ = SplitAppMedia(batch.appFiles);
+      for (AppMediaRecord& f : batch.appFiles) {
+        (IsAppVideoFile(f.fileName) ? results_.appVideos : results_.appPhotos).push_back(std::move(f));
+      }
+      const bool photosChosen = categories_ == nullptr || categories_->IsChecked(2);
+      const bool videosChosen = categories_ == nullptr || categories_->IsChecked(3);
+      if (photosChosen) statistics_.AddCategory(CategoryId::kAppPhotos, &results_.appPhotos, Infos(results_.appPhotos));
+      if (videosChosen) statistics_.AddCategory(CategoryId::kAppVideos, &results_.appVideos, Infos(results_.appVideos));
+      for (const CategoryId each : {CategoryId::kAppPhotos, CategoryId::kAppVideos}) {
+        QTreeWidgetItem* node = NodeOf(static_cast<int>(each));
+        if (node != nullptr && statistics_.Node(each).total > 0) {
+          node->setFlags(node->flags() | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+          Control<CFileTreeUI>("NodeTree")->SetMark(node, true, false);
+          if (firstFound_ == nullptr) firstFound_ = node;
+        }
+      }
+      PostPrivateMessage(Window(), kMsgCountsChanged);
+      if (firstFound_ != nullptr) PostPrivateMessage(Window(), kMsgCategoryFound);
+      return;
+    }
+  }
+  QTreeWidgetItem* node = NodeOf(static_cast<int>(id));
+  auto* tree = Control<CFileTreeUI>("NodeTree");
+  if (node != nullptr && statistics_.Node(id).total > 0) {
+    node->setFlags(node->flags() | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+    tree->SetMark(node, true, false);
+    if (firstFound_ == nullptr && tree->selectedItems().isEmpty()) firstFound_ = node;
+  }
+  PostPrivateMessage(Window(), kMsgCountsChanged);
+  if (firstFound_ != nullptr) PostPrivateMessage(Window(), kMsgCategoryFound);
+}
+
+void CScanVrtWnd::ScanEnded() {
+  JoinWorker();
+  countTimer_.reset();
+  if (QWidget* w = Control("ScanToolBar")) w->hide();
+  if (QWidget* w = Control("ReocveryToolBar")) w->show();
+  if (QWidget* w = Control("DataListToolBar")) w->show();
+  if (auto* gif = Control<CButtonGifUI>("BtnGifLoading")) gif->Stop();
+  if (QWidget* w = Control("BtnHome")) w->setEnabled(true);
+  RewriteCounts();
+  WriteStatistics();
+  UpdateRecover();
+}
+
+void CScanVrtWnd::TogglePause() {
+  if (!worker_) return;
+  if (!paused_) {
+    worker_->Lock().lock();  // the worker waits at its next report
+    paused_ = true;
+  } else {
+    worker_->Lock().unlock();
+    paused_ = false;
+  }
+  ApplyLanguage();
+  if (QWidget* w = Control("BtnHome")) w->setEnabled(false);
+  if (auto* gif = Control<CButtonGifUI>("BtnGifLoading")) paused_ ? gif->Stop() : gif->Start();
+  UpdateRecover();
+}
+
+int CScanVrtWnd::StopConfirmation(bool closing) {
+  if (!Scanning() && firstFound_ == nullptr) return 1;
+  const bool running = Scanning();
+  if (running && !paused_) worker_->Lock().lock();
+  const int answer = askStop(Window(), closing);
+  if (answer == 1) {
+    if (running) {
+      worker_->RequestStop();
+      worker_->Lock().unlock();
+      paused_ = false;
+      ApplyLanguage();
+      JoinWorker();  // the worker sees the stop at its next report and ends
+    }
+    return 1;
+  }
+  if (running && !paused_) worker_->Lock().unlock();  // a paused scan stays paused
+  return answer;
+}
+
+// ----- the tree and its counts -----------------------------------------------------------------------
+
+void CScanVrtWnd::BuildTree() {
+  auto* tree = Control<CFileTreeUI>("NodeTree");
+  if (tree == nullptr) return;
+  tree->ClearNodes();
+  QTreeWidgetItem* groups[2] = {tree->AddNode(nullptr, QStringLiteral("Photos & Videos")),
+                                tree->AddNode(nullptr, QStringLiteral("Messages & Call logs"))};
+  for (int i = 0; i < CSpecifyFileVrtWnd::kOptionCount; ++i) {
+    if (categories_ != nullptr && !categories_->IsChecked(i)) continue;
+    QTreeWidgetItem* node = tree->AddNode(groups[kNodes[i].group], QString::fromLatin1(kNodes[i].name) + " (0)");
+    node->setData(0, kCategoryRole, kNodes[i].category);
+    node->setFlags(node->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable));  // inactive until it has records
+    filterOn_[kNodes[i].category] = false;
+  }
+  tree->expandAll();
+}
+
+void CScanVrtWnd::RewriteCounts() {
+  const auto count = [this](int category) -> int {
+    switch (static_cast<CategoryId>(category)) {
+      case CategoryId::kCameraRoll:
+      case CategoryId::kPhotoStream:
+      case CategoryId::kAppPhotos:
+      case CategoryId::kAppVideos: return statistics_.Node(static_cast<CategoryId>(category)).total;
+      case CategoryId::kMessages: return static_cast<int>(messageRows_.size());
+      case CategoryId::kMessageAttachments: return static_cast<int>(results_.messageAttachments.size());
+      case CategoryId::kContacts: return static_cast<int>(results_.contacts.size());
+      case CategoryId::kCallHistory: return static_cast<int>(results_.calls.size());
+      case CategoryId::kNotes: return static_cast<int>(results_.notes.size());
+      case CategoryId::kWhatsApp: return static_cast<int>(chatRows_.size());
+      case CategoryId::kWhatsAppAttachments: return static_cast<int>(results_.whatsAppAttachments.size());
+    }
+    return 0;
+  };
+  for (const NodeSpec& spec : kNodes) {
+    QTreeWidgetItem* node = NodeOf(spec.category);
+    if (node == nullptr) continue;
+    const QString text = node->text(0);
+    node->setText(0, text.left(text.indexOf('(')) + QString::asprintf("(%d)", count(spec.category)));
+  }
+}
+
+void CScanVrtWnd::WriteLiveCounts() {
+  if (!worker_) return;
+  const auto live = worker_->LiveCounts();
+  const int order[CScanWorker::kLiveCounts] = {
+      static_cast<int>(CategoryId::kCameraRoll), static_cast<int>(CategoryId::kAppPhotos),
+      static_cast<int>(CategoryId::kAppVideos),  static_cast<int>(CategoryId::kMessages),
+      static_cast<int>(CategoryId::kMessageAttachments), static_cast<int>(CategoryId::kContacts),
+      static_cast<int>(CategoryId::kCallHistory), static_cast<int>(CategoryId::kNotes)};
+  for (int i = 0; i < CScanWorker::kLiveCounts; ++i) {
+    QTreeWidgetItem* node = NodeOf(order[i]);
+    if (node == nullptr) continue;
+    const QString text = node->text(0);
+    node->setText(0, text.left(text.indexOf('(')) + QString::asprintf("(%d)", live[i]));
+  }
+}
+
+void CScanVrtWnd::SelectFirstFoundCategory() {
+  auto* tree = Control<CFileTreeUI>("NodeTree");
+  if (tree == nullptr || firstFound_ == nullptr || !tree->selectedItems().isEmpty()) return;
+  tree->setCurrentItem(firstFound_);
+}
+
+void CScanVrtWnd::ClearResults() {
+  results_ = ScanResults{};
+  results_.deviceName = engine_.currentSummary.displayName;
+  messageRows_.clear();
+  chatRows_.clear();
+  appFolders_ = AppFolders{};
+  statistics_.Clear();
+  filterOn_.clear();
+  firstFound_ = nullptr;
+  listed_ = -1;
+  listedApp_.clear();
+  if (auto* bar = Control<QProgressBar>("ProgressScan")) bar->setValue(0);
+  if (auto* list = Control<QTreeWidget>("DataList")) list->clear();
+  BuildTree();
+  RewriteCounts();
+  WriteStatistics();
+}
+
+void CScanVrtWnd::GoHome() {
+  if (firstFound_ != nullptr && askHome(Window()) != 1) return;
+  if (QWidget* w = Control("HorLayoutMain")) w->show();
+  if (QWidget* w = Control("HorLayoutScan")) w->hide();
+  ClearResults();
+  if (auto* tabs = Control<QStackedWidget>("MainTabPage")) tabs->setCurrentIndex(0);
+  if (auto* first = Control<QAbstractButton>("OptStep1")) first->setChecked(true);
+}
+
+// ----- the list ---------------------------------------------------------------------------------------
+
+std::vector<std::pair<std::vector<std::string>, RecordInfo>> CScanVrtWnd::Rows(int category) const {
+  std::vector<std::pair<std::vector<std::string>, RecordInfo>> rows;
+  const auto media = [](const MediaFileRecord& r) { return static_cast<std::uint64_t>(r.size); };
+  switch (static_cast<CategoryId>(category)) {
+    case CategoryId::kCameraRoll: AddRecords<MediaFileRecord>(rows, results_.cameraRoll, media); break;
+    case CategoryId::kPhotoStream: AddRecords<MediaFileRecord>(rows, results_.photoStream, media); break;
+    case CategoryId::kWhatsAppAttachments: AddRecords<MediaFileRecord>(rows, results_.whatsAppAttachments, media); break;
+    case CategoryId::kMessageAttachments:
+      AddRecords<AttachmentFileRecord>(rows, results_.messageAttachments,
+                                       [](const AttachmentFileRecord& r) { return static_cast<std::uint64_t>(r.size); });
+      break;
+    case CategoryId::kContacts:
+      for (const ContactRecord& r : results_.contacts) rows.push_back({RowCells(r), {&r, 0, r.deleted != 0}});
+      break;
+    case CategoryId::kCallHistory:
+      for (const CallRecord& r : results_.calls) rows.push_back({RowCells(r), {&r, 0, r.deleted != 0}});
+      break;
+    case CategoryId::kNotes:
+      for (const NoteRecord& r : results_.notes) rows.push_back({RowCells(r), {&r, 0, r.deleted != 0}});
+      break;
+    case CategoryId::kMessages:
+      for (const auto& r : messageRows_) {
+        rows.push_back({RowCells(r.row), {&results_.messages.at(r.key).back(), 0, r.deleted != 0}});
+      }
+      break;
+    case CategoryId::kWhatsApp:
+      for (const auto& r : chatRows_) {
+        rows.push_back({RowCells(r.row), {&results_.whatsApp.at(r.key).back(), 0, r.deleted != 0}});
+      }
+      break;
+    case CategoryId::kAppPhotos:
+    case CategoryId::kAppVideos: {
+      const bool photos = static_cast<CategoryId>(category) == CategoryId::kAppPhotos;
+      const auto& folders = photos ? appFolders_.photos : appFolders_.videos;
+      const std::vector<AppMediaRecord>& all = photos ? results_.appPhotos : results_.appVideos;
+      if (listedApp_.empty()) {
+        for (const auto& [app, files] : folders) rows.push_back({AppRowCells(app), RecordInfo{}});
+      } else {
+        for (const AppMediaRecord& r : all) {
+          if (r.appName == listedApp_) rows.push_back({RowCells(r), {&r, r.size, false}});
+        }
+      }
+      break;
+    }
+  }
+  return rows;
+}
+
+void CScanVrtWnd::FillList(int category) {
+  auto* list = Control<QTreeWidget>("DataList");
+  if (list == nullptr) return;
+  filling_ = true;
+  list->clear();
+  listed_ = category;
+  if (category < static_cast<int>(CategoryId::kCameraRoll) || category > static_cast<int>(CategoryId::kWhatsAppAttachments)) {
+    filling_ = false;
+    return;  // Reminder, Calendar, Safari Bookmark: never scanned
+  }
+  const auto columns = ColumnSet(static_cast<CategoryId>(category), IsApp(category) && listedApp_.empty());
+  QStringList headers{QString()};
+  for (const ListColumn& c : columns) headers << QString::fromLatin1(c.title);
+  list->setColumnCount(headers.size());
+  list->setHeaderLabels(headers);
+  list->setColumnWidth(0, 28);
+  for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
+    if (columns[static_cast<std::size_t>(i)].width > 0) list->setColumnWidth(i + 1, columns[static_cast<std::size_t>(i)].width);
+  }
+  list->header()->setStretchLastSection(true);
+  const bool filterOn = filterOn_[category];
+  for (const auto& [cells, info] : Rows(category)) {
+    auto* row = new QTreeWidgetItem(list);
+    for (std::size_t c = 0; c < cells.size(); ++c) row->setText(static_cast<int>(c + 1), QString::fromStdString(cells[c]));
+    row->setData(0, kKeyRole, QVariant::fromValue<qulonglong>(reinterpret_cast<quintptr>(info.key)));
+    row->setData(0, kDeletedRole, info.deleted);
+    if (info.key == nullptr) row->setData(0, kAppRole, QString::fromStdString(cells.front()));
+    row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+    bool checked = statistics_.IsChecked(info.key);
+    if (info.key == nullptr) {
+      // An app's row: checked while any of its files is.
+      const std::vector<AppMediaRecord>& all =
+          category == static_cast<int>(CategoryId::kAppPhotos) ? results_.appPhotos : results_.appVideos;
+      checked = std::any_of(all.begin(), all.end(), [&](const AppMediaRecord& r) {
+        return r.appName == cells.front() && statistics_.IsChecked(&r);
+      });
+    }
+    row->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+    if (info.deleted) {
+      for (int c = 1; c < list->columnCount(); ++c) row->setForeground(c, kDeletedColour);
+    }
+    row->setHidden(filterOn && !info.deleted);
+  }
+  filling_ = false;
+  list->scrollToTop();
+  if (list->topLevelItemCount() > 0) list->setCurrentItem(list->topLevelItem(0));
+}
+
+void CScanVrtWnd::ShowCategory(int category) {
+  listedApp_.clear();
+  if (QWidget* bar = Control("FilterToolBar")) {
+    bar->setVisible(category >= 0 && category <= static_cast<int>(CategoryId::kWhatsAppAttachments) &&
+                    HasDeletedFilter(static_cast<CategoryId>(category)));
+  }
+  if (auto* filter = Control<QCheckBox>("OptOnOffFilter")) {
+    const QSignalBlocker quiet(filter);
+    filter->setChecked(filterOn_[category]);
+  }
+  if (QWidget* back = Control("BtnBackAppDir")) back->hide();
+  if (QWidget* w = Control("DataListLayout")) w->show();
+  FillList(category);
+}
+
+void CScanVrtWnd::ShowAppFiles(const std::string& app) {
+  listedApp_ = app;
+  const int category = listed_;
+  FillList(category);
+  listedApp_ = app;
+  if (QWidget* back = Control("BtnBackAppDir")) back->show();
+}
+
+// ----- ticks, filter, statistics -----------------------------------------------------------------------
+
+void CScanVrtWnd::UpdateCategoryMark(int category) {
+  QTreeWidgetItem* node = NodeOf(category);
+  auto* tree = Control<CFileTreeUI>("NodeTree");
+  if (node == nullptr || tree == nullptr) return;
+  const auto mark = statistics_.CategoryMark(static_cast<CategoryId>(category));
+  tree->SetMark(node, mark == CStatisticsObj::Mark::kAll, mark == CStatisticsObj::Mark::kSome);
+}
+
+void CScanVrtWnd::RowChecked(int row, bool checked) {
+  auto* list = Control<QTreeWidget>("DataList");
+  if (list == nullptr || filling_ || row < 0 || row >= list->topLevelItemCount()) return;
+  QTreeWidgetItem* item = list->topLevelItem(row);
+  const auto* key = reinterpret_cast<const void*>(static_cast<quintptr>(item->data(0, kKeyRole).toULongLong()));
+  if (key != nullptr) {
+    statistics_.SetChecked(key, checked);
+  } else if (IsApp(listed_)) {
+    const std::string app = item->data(0, kAppRole).toString().toStdString();
+    const std::vector<AppMediaRecord>& all =
+        listed_ == static_cast<int>(CategoryId::kAppPhotos) ? results_.appPhotos : results_.appVideos;
+    for (const AppMediaRecord& r : all) {
+      if (r.appName == app) statistics_.SetChecked(&r, checked);
+    }
+  }
+  UpdateCategoryMark(listed_);
+  WriteStatistics();
+  UpdateRecover();
+}
+
+void CScanVrtWnd::CategoryChecked(std::size_t nodeId, bool checked) {
+  auto* tree = Control<CFileTreeUI>("NodeTree");
+  QTreeWidgetItem* node = tree != nullptr ? tree->ItemOf(nodeId) : nullptr;
+  if (node == nullptr) return;
+  std::vector<QTreeWidgetItem*> nodes;
+  if (CategoryOf(node) >= 0) {
+    nodes.push_back(node);
+  } else {
+    for (int c = 0; c < node->childCount(); ++c) nodes.push_back(node->child(c));  // a group: its categories
+  }
+  for (QTreeWidgetItem* n : nodes) {
+    const int category = CategoryOf(n);
+    if (statistics_.HasCategory(static_cast<CategoryId>(category))) {
+      statistics_.SetCategoryChecked(static_cast<CategoryId>(category), checked);
+    }
+    if (category == listed_) {
+      if (auto* list = Control<QTreeWidget>("DataList")) {
+        filling_ = true;
+        for (int r = 0; r < list->topLevelItemCount(); ++r) list->topLevelItem(r)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+        filling_ = false;
+      }
+    }
+  }
+  WriteStatistics();
+  UpdateRecover();
+}
+
+void CScanVrtWnd::FilterChanged(bool on) {
+  if (listed_ < 0) return;
+  filterOn_[listed_] = on;
+  if (statistics_.HasCategory(static_cast<CategoryId>(listed_))) statistics_.SetFilter(static_cast<CategoryId>(listed_), on);
+  if (auto* list = Control<QTreeWidget>("DataList")) {
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+      QTreeWidgetItem* row = list->topLevelItem(r);
+      row->setHidden(on && !row->data(0, kDeletedRole).toBool());
+    }
+  }
+  if (auto* count = Control<QLabel>("LblFilterCount")) {
+    count->setVisible(on);
+    count->setText(QString::asprintf("Files Filtered: %d item(s)",
+                                     statistics_.Node(static_cast<CategoryId>(listed_)).filtered));
+  }
+  WriteStatistics();
+  UpdateRecover();
+}
+
+void CScanVrtWnd::WriteStatistics() {
+  if (auto* label = Control<QLabel>("LblStatistics")) {
+    label->setText(QString::fromStdString(StatisticsText(CSettings::Get().Message("MSG0513"), statistics_)));
+  }
+}
+
+void CScanVrtWnd::UpdateRecover() {
+  if (QWidget* recover = Control("BtnRecovery")) recover->setEnabled(RecoverEnabled(Scanning(), paused_, statistics_));
+}
+
+// ----- notifications ---------------------------------------------------------------------------------------
+
+void CScanVrtWnd::Notify(TNotifyUI& msg) {
+  const QString& name = msg.senderName;
+  if (msg.sType == QLatin1String("click")) {
+    if (name == QLatin1String("BtnScanPause")) {
+      TogglePause();
+    } else if (name == QLatin1String("BtnScanStop")) {
+      StopConfirmation(false);
+    } else if (name == QLatin1String("BtnHome")) {
+      GoHome();
+    } else if (name == QLatin1String("BtnBackAppDir")) {
+      ShowCategory(listed_);
+    }
+    return;
+  }
+  if (msg.sType == QLatin1String("itemselect") && name == QLatin1String("NodeTree")) {
+    auto* tree = Control<CFileTreeUI>("NodeTree");
+    const int category = tree != nullptr ? CategoryOf(tree->currentItem()) : -1;
+    if (category >= 0) ShowCategory(category);
+    return;
+  }
+  if (msg.sType == QLatin1String("checkboxselectchanged")) {
+    CategoryChecked(static_cast<std::size_t>(msg.wParam), msg.lParam != 0);
+    return;
+  }
+  if (msg.sType == QLatin1String("Plist_check_click")) {
+    RowChecked(static_cast<int>(msg.wParam), msg.lParam != 0);
+    return;
+  }
+  if (msg.sType == QLatin1String("List_item_dbclick") && name == QLatin1String("DataList") && IsApp(listed_) &&
+      listedApp_.empty()) {
+    auto* list = Control<QTreeWidget>("DataList");
+    QTreeWidgetItem* row = list != nullptr ? list->topLevelItem(static_cast<int>(msg.wParam)) : nullptr;
+    if (row != nullptr) ShowAppFiles(row->data(0, kAppRole).toString().toStdString());
+    return;
+  }
+  if (msg.sType == QLatin1String("selectchanged") && name == QLatin1String("OptOnOffFilter")) {
+    FilterChanged(msg.wParam != 0);
+    return;
+  }
+}
+
+}  // namespace dunmere
