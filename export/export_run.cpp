@@ -68,7 +68,10 @@ void ExportRun::Run() {
     std::lock_guard<std::mutex> guard(lock_);
     done = failed = 0;
     total = 0;
-    for (const auto& [key, entry] : selection_) total += entry.checked != 0 ? 1 : 0;
+    // The items the run will do: ticked, and left out neither as a container nor by the filter.
+    for (const auto& [key, entry] : selection_) {
+      total += entry.checked != 0 && entry.excluded == 0 && entry.filteredOut == 0 ? 1 : 0;
+    }
   }
   for (const auto& [key, entry] : selection_) {
     if (entry.checked == 0 || entry.excluded != 0 || entry.filteredOut != 0) continue;

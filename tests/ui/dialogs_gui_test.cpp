@@ -43,13 +43,13 @@ TEST(MessageBox, ResultsOfButtonsAndKeys) {
       stayedAfterEnter = box.isVisible();
       QTest::keyClick(&box, Qt::Key_Escape);
     });
-    EXPECT_EQ(box.ShowModal(), CPopUpWnd::kCancel);
+    EXPECT_EQ(box.ShowModal(), CPopUpWnd::kResultCancel);
     EXPECT_TRUE(stayedAfterEnter);
   }
   for (const char* button : {"okbtn", "cancelbtn", "closebtn"}) {
     CMessageBox box(std::nullopt, kMbConfirm, nullptr, "Go on?", 550, 200);
     QTimer::singleShot(0, &box, [&box, button] { QTest::mouseClick(box.Control(button), Qt::LeftButton); });
-    EXPECT_EQ(box.ShowModal(), std::string(button) == "okbtn" ? CPopUpWnd::kOk : CPopUpWnd::kCancel) << button;
+    EXPECT_EQ(box.ShowModal(), std::string(button) == "okbtn" ? CPopUpWnd::kResultOk : CPopUpWnd::kResultCancel) << button;
   }
 }
 

@@ -78,7 +78,7 @@ TEST(MainWindow, StepsAndFaces) {
   // ignored.
   QString told;
   window.CategoryPage().tellPasswordNeeded = [&told](QWidget*, const QString& text) { told = text; };
-  window.CategoryPage().askPassword = [](QWidget*) { return PasswordAnswer{CPopUpWnd::kCancel, {}}; };
+  window.CategoryPage().askPassword = [](QWidget*) { return PasswordAnswer{CPopUpWnd::kResultCancel, {}}; };
   Get(window, "BtnNext2")->setEnabled(false);
   PostPrivateMessage(&window, kMsgScanStateChanged, 1);
   PostPrivateMessage(&window, 57, 3);

@@ -165,13 +165,13 @@ TEST_F(PagesTest, PasswordOfAnEncryptedBackup) {
   };
   auto* next = Get<QAbstractButton>("BtnNext2");
 
-  typed = {{CPopUpWnd::kCancel, {}}};
+  typed = {{CPopUpWnd::kResultCancel, {}}};
   QTest::mouseClick(next, Qt::LeftButton);
   EXPECT_TRUE(next->isEnabled());  // cancelled: the step is usable again
   EXPECT_TRUE(Get("MainTabPage")->isEnabled());
 
   // Empty, asked again, then a password: kept for the scan; the step waits for the scan.
-  typed = {{CPopUpWnd::kOk, {}}, {CPopUpWnd::kOk, "secret"}};
+  typed = {{CPopUpWnd::kResultOk, {}}, {CPopUpWnd::kResultOk, "secret"}};
   QTest::mouseClick(next, Qt::LeftButton);
   EXPECT_EQ(warnings, 1);
   EXPECT_EQ(window_.ScanPage().Password(), "secret");
@@ -181,7 +181,7 @@ TEST_F(PagesTest, PasswordOfAnEncryptedBackup) {
   // Empty and the warning answered otherwise: the empty password goes on.
   next->setEnabled(true);
   Get("MainTabPage")->setEnabled(true);
-  typed = {{CPopUpWnd::kOk, {}}};
+  typed = {{CPopUpWnd::kResultOk, {}}};
   warningAnswer = 2;
   QTest::mouseClick(next, Qt::LeftButton);
   EXPECT_EQ(warnings, 2);
@@ -201,7 +201,7 @@ TEST(DecryptionWnd, PasswordAndResults) {
       QTest::keyClicks(edit, " word");
       QTest::mouseClick(dialog.Control("BtnOK"), Qt::LeftButton);
     });
-    EXPECT_EQ(dialog.ShowModal(), CPopUpWnd::kOk);
+    EXPECT_EQ(dialog.ShowModal(), CPopUpWnd::kResultOk);
     EXPECT_EQ(dialog.Password(), QString::fromUtf8("p\u00e4ss word"));
   }
   for (const char* button : {"BtnCancel", "closebtn"}) {
@@ -210,7 +210,7 @@ TEST(DecryptionWnd, PasswordAndResults) {
       QTest::keyClicks(dialog.findChild<QLineEdit*>("EditPassword"), "typed");
       QTest::mouseClick(dialog.Control(button), Qt::LeftButton);
     });
-    EXPECT_EQ(dialog.ShowModal(), CPopUpWnd::kCancel) << button;
+    EXPECT_EQ(dialog.ShowModal(), CPopUpWnd::kResultCancel) << button;
     EXPECT_TRUE(dialog.Password().isEmpty()) << button;
   }
 }

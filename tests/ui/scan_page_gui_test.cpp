@@ -12,7 +12,12 @@
 #include <QTreeWidget>
 #include <chrono>
 
+#include <QTimer>
+#include <filesystem>
+
 #include "app/main_window.h"
+#include "tests/support/temp_dir.h"
+#include "ui/dialogs/recover_process_wnd.h"
 #include "tests/ui/fake_source.h"
 #include "ui/controls/file_tree.h"
 #include "ui/pages/private_messages.h"
@@ -148,6 +153,56 @@ TEST_F(ScanPageTest, AppFoldersHomeAndClose) {
   EXPECT_TRUE(Get("HorLayoutMain")->isVisible());
   EXPECT_EQ(window_.ScanPage().Statistics().Root().total, 0);  // results cleared
   EXPECT_TRUE(window_.close());  // nothing shown any more: no question
+}
+
+// Recover: the ticked records go out through the export dialog; every finished item has its row and
+// its file; missing templates stop it before anything is written.
+TEST_F(ScanPageTest, RecoverThroughTheExportDialog) {
+  Scan();
+  testing::TempDir out;
+  CScanVrtWnd& page = window_.ScanPage();
+  Get<CFileTreeUI>("NodeTree")->SetChecked(Node("Photos & Videos"), false);  // no media copies
+  page.chooseExportFolder = [&out](QWidget*, const QString&) { return QString::fromStdString(out.path().string()); };
+
+  QString templateError;
+  int result = -1;
+  page.runExport = [&](CRecoverProcessWnd& dialog) {
+    dialog.showTemplateError = [&templateError](QWidget*, const QString& text) { templateError = text; };
+    return result = dialog.Run(out / "no templates here");
+  };
+  QTest::mouseClick(Get<QAbstractButton>("BtnRecovery"), Qt::LeftButton);
+  EXPECT_EQ(result, CPopUpWnd::kResultCancel);
+  EXPECT_EQ(templateError, "The export templates could not be read.");  // MSG1104
+  EXPECT_TRUE(std::filesystem::is_empty(out.path()));
+
+  std::vector<std::pair<QString, QString>> rows;
+  int asked = 0;
+  page.runExport = [&](CRecoverProcessWnd& dialog) {
+    dialog.askCancel = [&asked](QWidget*, const QString&) { return ++asked, 2; };
+    // When the run is over: Cancel asks nothing any more and closes with 1.
+    auto* poll = new QTimer(&dialog);
+    QObject::connect(poll, &QTimer::timeout, &dialog, [&dialog, &rows, poll] {
+      if (!dialog.Control("FinishBtn")->isVisible()) return;
+      poll->stop();
+      auto* list = dialog.findChild<QTreeWidget*>("DetailList");
+      for (int r = 0; r < list->topLevelItemCount(); ++r) {
+        rows.emplace_back(list->topLevelItem(r)->text(0), list->topLevelItem(r)->text(1));
+      }
+      QTest::mouseClick(dialog.Control("CancelBtn"), Qt::LeftButton);  // hidden now: the box's Escape then
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+    });
+    poll->start(20);
+    return result = dialog.Run(DUNMERE_TEMPLATES);
+  };
+  QTest::mouseClick(Get<QAbstractButton>("BtnRecovery"), Qt::LeftButton);
+  EXPECT_EQ(result, CPopUpWnd::kResultOk);
+  EXPECT_EQ(asked, 0);
+  // Four conversations, three contacts and three notes, every one a row of its own, all written.
+  ASSERT_EQ(rows.size(), 10u);
+  for (const auto& [path, status] : rows) {
+    EXPECT_EQ(status, "Success") << path.toStdString();
+    EXPECT_TRUE(std::filesystem::exists(path.toStdString())) << path.toStdString();
+  }
 }
 
 }  // namespace

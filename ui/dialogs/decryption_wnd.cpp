@@ -34,12 +34,12 @@ void CDecryptionWnd::Notify(TNotifyUI& msg) {
     if (msg.senderName == QLatin1String("BtnOK")) {
       auto* edit = qobject_cast<QLineEdit*>(Control(QStringLiteral("EditPassword")));
       password_ = edit != nullptr ? edit->text() : QString();
-      done(kOk);
+      done(kResultOk);
       return;
     }
     if (msg.senderName == QLatin1String("BtnCancel")) {
       password_.clear();
-      done(kCancel);
+      done(kResultCancel);
       return;
     }
     if (msg.senderName == QLatin1String("BtnRestoreLink")) {
@@ -54,7 +54,7 @@ PasswordAnswer AskBackupPassword(QWidget* owner) {
   CDecryptionWnd dialog(owner);
   PasswordAnswer answer;
   answer.result = dialog.ShowModal();
-  if (answer.result == CPopUpWnd::kOk) answer.password = dialog.Password();
+  if (answer.result == CPopUpWnd::kResultOk) answer.password = dialog.Password();
   return answer;
 }
 

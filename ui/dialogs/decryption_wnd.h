@@ -22,7 +22,7 @@ class CDecryptionWnd : public CPopUpWnd {
 
 // Asks for a backup's password: the dialog's result and, after OK, the password.
 struct PasswordAnswer {
-  int result = CPopUpWnd::kCancel;
+  int result = CPopUpWnd::kResultCancel;
   QString password;
 };
 PasswordAnswer AskBackupPassword(QWidget* owner);

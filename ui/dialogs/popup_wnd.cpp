@@ -48,9 +48,9 @@ int CPopUpWnd::ShowModal() {
 void CPopUpWnd::Notify(TNotifyUI& msg) {
   if (msg.sType != QLatin1String("click")) return;
   if (msg.senderName == QLatin1String("okbtn")) {
-    done(kOk);
+    done(kResultOk);
   } else if (msg.senderName == QLatin1String("closebtn") || msg.senderName == QLatin1String("cancelbtn")) {
-    done(kCancel);
+    done(kResultCancel);
   }
 }
 

@@ -12,8 +12,8 @@ namespace dunmere {
 class CPopUpWnd : public QDialog, public INotifyUI {
   Q_OBJECT
  public:
-  static constexpr int kOk = 1;
-  static constexpr int kCancel = 2;
+  static constexpr int kResultOk = 1;      // the results of a dialog
+  static constexpr int kResultCancel = 2;
 
   // Loads skinFile into a dialog owned by owner, width by height pixels; captionHeight is the part
   // of the top that drags the window.
@@ -26,7 +26,7 @@ class CPopUpWnd : public QDialog, public INotifyUI {
   QWidget* Control(const QString& name) const;
 
   void Notify(TNotifyUI& msg) override;
-  void reject() override { done(kCancel); }
+  void reject() override { done(kResultCancel); }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

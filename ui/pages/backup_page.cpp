@@ -121,7 +121,7 @@ void CItunesBackupVrtWnd::OtherFolder() {
       ShowCategoryStep();
       return;
     }
-    if (askQuestion(Window(), QStringLiteral("Question"), QString::fromLatin1(kRetryText)) != CPopUpWnd::kOk) return;
+    if (askQuestion(Window(), QStringLiteral("Question"), QString::fromLatin1(kRetryText)) != CPopUpWnd::kResultOk) return;
   }
 }
 

@@ -98,13 +98,13 @@ void CSpecifyFileVrtWnd::SetStepsEnabled(bool enabled) {
 bool CSpecifyFileVrtWnd::ObtainPassword() {
   for (;;) {
     const PasswordAnswer answer = askPassword(Window());
-    if (answer.result != CPopUpWnd::kOk) return false;
+    if (answer.result != CPopUpWnd::kResultOk) return false;
     if (!answer.password.isEmpty()) {
       scan_.SetPassword(answer.password.toStdString());
       return true;
     }
     // Empty: OK asks again; any other answer goes on with the empty password.
-    if (warnEmptyPassword(Window(), QString::fromStdString(CSettings::Get().Message("MSG0301"))) != CPopUpWnd::kOk) {
+    if (warnEmptyPassword(Window(), QString::fromStdString(CSettings::Get().Message("MSG0301"))) != CPopUpWnd::kResultOk) {
       scan_.SetPassword(std::string());
       return true;
     }

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
@@ -17,7 +18,9 @@
 #include "settings/settings.h"
 #include "ui/controls/button_gif.h"
 #include "ui/controls/file_tree.h"
+#include "platform/program_dir.h"
 #include "ui/dialogs/message_box.h"
+#include "ui/dialogs/recover_process_wnd.h"
 #include "ui/pages/category_page.h"
 #include "ui/pages/private_messages.h"
 #include "ui/pages/scan/column_sets.h"
@@ -99,6 +102,11 @@ CScanVrtWnd::CScanVrtWnd(QWidget* window, CBackupEngine& engine, IPhoneRecoveryP
     if (QWidget* cancel = box.Control(QStringLiteral("cancelbtn"))) cancel->show();
     return box.ShowModal();
   };
+  chooseExportFolder = [](QWidget* owner, const QString& title) {
+    return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
+  };
+  templateFolder = ProgramDirectory() / "template";
+  runExport = [this](CRecoverProcessWnd& dialog) { return dialog.Run(templateFolder); };
   askHome = [](QWidget* owner) {
     return ShowMessageBox(std::nullopt, kMbQuestion, owner,
                           QString::fromStdString(CSettings::Get().Message("MSG0510")), 550, 200);
@@ -651,6 +659,14 @@ void CScanVrtWnd::WriteStatistics() {
   }
 }
 
+void CScanVrtWnd::Recover() {
+  if (source_ == nullptr || !RecoverEnabled(Scanning(), paused_, statistics_)) return;
+  const QString folder = chooseExportFolder(Window(), QString::fromStdString(CSettings::Get().Message("MSG0509")));
+  if (folder.isEmpty()) return;
+  CRecoverProcessWnd dialog(Window(), results_, statistics_.Entries(), *source_, folder.toStdString());
+  runExport(dialog);
+}
+
 void CScanVrtWnd::UpdateRecover() {
   if (QWidget* recover = Control("BtnRecovery")) recover->setEnabled(RecoverEnabled(Scanning(), paused_, statistics_));
 }
@@ -668,6 +684,8 @@ void CScanVrtWnd::Notify(TNotifyUI& msg) {
       GoHome();
     } else if (name == QLatin1String("BtnBackAppDir")) {
       ShowCategory(listed_);
+    } else if (name == QLatin1String("BtnRecovery")) {
+      Recover();
     }
     return;
   }

@@ -3,6 +3,7 @@
 // pauses and stops it, and then shows the results: the category tree with counts, the record list
 // with its columns, deleted-only filter and check boxes, and the selection statistics.
 #include <QString>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -59,6 +60,11 @@ class CScanVrtWnd : public CBaseVrtWnd {
   std::function<std::unique_ptr<IPhoneRecoveryParse>(int sourceKind)> makeSource;
   std::function<int(QWidget* owner, bool closing)> askStop;
   std::function<int(QWidget* owner)> askHome;
+  // Where the export goes (the folder browser unless set otherwise), and where its page templates are.
+  std::function<QString(QWidget* owner, const QString& title)> chooseExportFolder;
+  std::filesystem::path templateFolder;
+  // How the export dialog is run once it is made (tests watch or answer it).
+  std::function<int(class CRecoverProcessWnd& dialog)> runExport;
 
   bool Scanning() const { return worker_ != nullptr && !worker_->Idle(); }
   bool Paused() const { return paused_; }
@@ -84,6 +90,7 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void WriteStatistics();
   void UpdateRecover();
   void JoinWorker();
+  void Recover();
   std::vector<std::pair<std::vector<std::string>, RecordInfo>> Rows(int category) const;
 
   CBackupEngine& engine_;

@@ -1,0 +1,177 @@
+#include "ui/dialogs/recover_process_wnd.h"
+
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "settings/settings.h"
+#include "ui/dialogs/message_box.h"
+
+namespace dunmere {
+namespace {
+constexpr char kGuideUrl[] = "https://www.dunmere.org/guide/exported-pages/";
+const QColor kFailedColour(0xFF, 0x00, 0x00);
+
+// The counts line: the language's format with its four numbers, filled without printf (the format
+// comes from a file).
+QString CountLine(const std::string& format, int done, int total, int failed) {
+  const int values[4] = {done, total, done - failed, failed};
+  QString out;
+  int next = 0;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 'd' && next < 4) {
+      out += QString::number(values[next++]);
+      ++i;
+    } else {
+      out += QChar::fromLatin1(format[i]);
+    }
+  }
+  return out;
+}
+}  // namespace
+
+CRecoverProcessWnd::CRecoverProcessWnd(QWidget* owner, const ScanResults& results, const Selection& selection,
+                                       IPhoneRecoveryParse& source, std::filesystem::path outputRoot)
+    : CPopUpWnd(owner, QStringLiteral(":/skins/RecoverProcessWnd.ui"), 770, 700, 40),
+      run_(results, selection, source, outputRoot),
+      root_(std::move(outputRoot)) {
+  setObjectName(QStringLiteral("UIRecoverProcessWnd"));
+  ApplyLanguage(CSettings::Get().Section("RecoverProcessWnd"));
+  if (auto* list = qobject_cast<QTreeWidget*>(Control(QStringLiteral("DetailList")))) {
+    list->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Status")});
+    list->header()->setStretchLastSection(false);
+    list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    list->setTextElideMode(Qt::ElideRight);
+  }
+  askCancel = [](QWidget* parent, const QString& text) {
+    return ShowMessageBox(std::nullopt, kMbQuestion, parent, text, 550, 200);
+  };
+  showTemplateError = [](QWidget* parent, const QString& text) {
+    ShowMessageBox(std::nullopt, kMbError, parent, text, 500, 200);
+  };
+  // Every report of the run, inside its lock on the worker's thread: a copy of what to show goes to
+  // the dialog's thread.
+  std::weak_ptr<bool> alive = alive_;
+  run_.onReport = [this, alive, seenFailed = 0](const ExportRun& run) mutable {
+    Report r;
+    r.percent = run.percent;
+    r.done = run.done;
+    r.failed = run.failed;
+    r.total = run.total;
+    r.current = QString::fromStdString(run.current.string());
+    r.finishedItem = run.percent == 100;
+    if (r.finishedItem && !run.details.empty()) {
+      // The item just finished: a failure went to the top (the failed count grew), a success to the end.
+      const bool failedNow = run.failed > seenFailed;
+      seenFailed = run.failed;
+      const ExportDetail& d = failedNow ? run.details.front() : run.details.back();
+      r.error = d.error;
+      r.status = QString::fromStdString(d.Text());
+    }
+    QMetaObject::invokeMethod(this, [this, alive, r] {
+      if (!alive.expired()) Show(r);
+    }, Qt::QueuedConnection);
+  };
+}
+
+CRecoverProcessWnd::~CRecoverProcessWnd() {
+  alive_.reset();
+  if (worker_.joinable()) {
+    run_.Cancel();
+    worker_.join();
+  }
+}
+
+bool CRecoverProcessWnd::Finished() const { return run_.Finished(); }
+
+int CRecoverProcessWnd::Run(const std::filesystem::path& templateFolder) {
+  if (run_.Prepare(templateFolder) != dunmere::kOk) {
+    showTemplateError(parentWidget(), QString::fromStdString(CSettings::Get().Message("MSG1104")));
+    return kResultCancel;  // nothing started, nothing written
+  }
+  worker_ = std::thread([this] {
+    run_.Run();
+    QMetaObject::invokeMethod(this, [this] { RunEnded(); }, Qt::QueuedConnection);
+  });
+  return ShowModal();
+}
+
+void CRecoverProcessWnd::Show(const Report& r) {
+  if (r.finishedItem) {
+    if (auto* list = qobject_cast<QTreeWidget*>(Control(QStringLiteral("DetailList")))) {
+      auto* row = new QTreeWidgetItem({r.current, r.status});
+      row->setTextAlignment(1, Qt::AlignCenter);
+      if (r.error == 0) {
+        list->addTopLevelItem(row);
+      } else {
+        list->insertTopLevelItem(0, row);
+        row->setForeground(0, kFailedColour);
+        row->setForeground(1, kFailedColour);
+      }
+    }
+  }
+  CSettings& s = CSettings::Get();
+  if (auto* bar = qobject_cast<QProgressBar*>(Control(QStringLiteral("Progress")))) bar->setValue(r.percent);
+  if (auto* l = qobject_cast<QLabel*>(Control(QStringLiteral("current")))) l->setText(r.current);
+  if (auto* l = qobject_cast<QLabel*>(Control(QStringLiteral("percent")))) {
+    l->setText(QString::fromStdString(s.Message("MSG1101")) + QString::asprintf(" %d%%", r.percent));
+  }
+  if (auto* l = qobject_cast<QLabel*>(Control(QStringLiteral("recovered")))) {
+    l->setText(CountLine(s.Message("MSG1102"), r.done, r.total, r.failed));
+  }
+}
+
+void CRecoverProcessWnd::RunEnded() {
+  if (worker_.joinable()) worker_.join();
+  if (QWidget* finish = Control(QStringLiteral("FinishBtn"))) finish->show();
+  if (QWidget* cancel = Control(QStringLiteral("CancelBtn"))) cancel->hide();
+}
+
+void CRecoverProcessWnd::CancelRequested() {
+  QWidget* finish = Control(QStringLiteral("FinishBtn"));
+  if (finish != nullptr && finish->isVisible()) {
+    done(kResultOk);  // the run has ended
+    return;
+  }
+  if (run_.Finished()) {
+    RunEnded();
+    done(kResultOk);
+    return;
+  }
+  run_.Lock().lock();  // the worker waits at its next report while the question is open
+  hide();
+  const int answer = askCancel(parentWidget(), QString::fromStdString(CSettings::Get().Message("MSG1103")));
+  show();
+  run_.Lock().unlock();
+  if (answer != kResultOk) return;
+  run_.Cancel();
+  if (worker_.joinable()) worker_.join();  // the run ends soon after the flag is set
+  done(kResultCancel);
+}
+
+void CRecoverProcessWnd::Notify(TNotifyUI& msg) {
+  if (msg.sType != QLatin1String("click")) return;
+  const QString& name = msg.senderName;
+  if (name == QLatin1String("CancelBtn") || name == QLatin1String("closebtn")) {
+    CancelRequested();
+  } else if (name == QLatin1String("FinishBtn")) {
+    done(kResultOk);
+  } else if (name == QLatin1String("OpenBtn")) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(root_.string())));
+  } else if (name == QLatin1String("DetailBtn")) {
+    QWidget* list = Control(QStringLiteral("DetailList"));
+    QWidget* panel = Control(QStringLiteral("PicturePanel"));
+    if (list != nullptr && panel != nullptr) {
+      const bool showList = list->isHidden();
+      list->setVisible(showList);
+      panel->setVisible(!showList);
+    }
+  } else if (name == QLatin1String("BtnPictureLink")) {
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kGuideUrl)));
+  }
+}
+
+}  // namespace dunmere

@@ -1,0 +1,56 @@
+#pragma once
+// The export dialog: runs the export of the ticked records on a worker, shows the item in hand, its
+// progress, the counts and the finished items (failures on top, in red), and lets the user cancel
+// (after a question that holds the worker), open the output folder, and close when it is done.
+#include <QString>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "export/export_run.h"
+#include "ui/dialogs/popup_wnd.h"
+
+namespace dunmere {
+
+class CRecoverProcessWnd : public CPopUpWnd {
+  Q_OBJECT
+ public:
+  CRecoverProcessWnd(QWidget* owner, const ScanResults& results, const Selection& selection,
+                     IPhoneRecoveryParse& source, std::filesystem::path outputRoot);
+  ~CRecoverProcessWnd() override;
+
+  // Reads the templates from templateFolder and starts the run, then shows the dialog; 1 when the
+  // user closed a finished run, 2 when it was cancelled or could not start (a template missing).
+  int Run(const std::filesystem::path& templateFolder);
+
+  void Notify(TNotifyUI& msg) override;
+  void reject() override { CancelRequested(); }
+
+  // The questions and notices of the dialog; tests answer for the user.
+  std::function<int(QWidget* owner, const QString& text)> askCancel;
+  std::function<void(QWidget* owner, const QString& text)> showTemplateError;
+
+  bool Finished() const;
+  const ExportRun& Export() const { return run_; }
+
+ private:
+  struct Report {
+    int percent = 0;
+    int done = 0, failed = 0, total = 0;
+    QString current;
+    bool finishedItem = false;
+    Status error = 0;
+    QString status;
+  };
+  void Show(const Report& report);
+  void RunEnded();
+  void CancelRequested();
+
+  ExportRun run_;
+  std::filesystem::path root_;
+  std::thread worker_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace dunmere
