@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTextEdit>
 #include <QTreeWidget>
 #include <chrono>
 
@@ -88,9 +89,14 @@ TEST_F(ScanPageTest, ScanTreeListFilterAndTicks) {
   EXPECT_EQ(Get<QLabel>("LblStatistics")->text(), "You select 16.00 KB in 16 item(s) of 16.00 KB in 16 item(s)");
   EXPECT_TRUE(Get("BtnRecovery")->isEnabled());
 
-  // Notes: deleted first, drawn in the deleted colour; the filter hides the others.
+  // Notes: deleted first, drawn in the deleted colour; the filter hides the others. The first row's
+  // note is in the preview, its labels in the deleted colour.
   Get<CFileTreeUI>("NodeTree")->setCurrentItem(Node("Notes"));
   ASSERT_EQ(list->topLevelItemCount(), 3);
+  auto* preview = Get<QTextEdit>("PreviewEdit");
+  EXPECT_TRUE(preview->isVisible());
+  EXPECT_TRUE(preview->toPlainText().contains("Title:\n    gone"));
+  EXPECT_TRUE(preview->toHtml().contains("#f37302"));
   EXPECT_EQ(list->headerItem()->text(1), "Title");
   EXPECT_EQ(list->topLevelItem(0)->text(1), "gone");
   EXPECT_EQ(list->topLevelItem(0)->foreground(1).color(), QColor(0xF3, 0x73, 0x02));
@@ -114,8 +120,21 @@ TEST_F(ScanPageTest, ScanTreeListFilterAndTicks) {
   EXPECT_EQ(window_.ScanPage().Statistics().Node(CategoryId::kCameraRoll).selected, 0);
   EXPECT_EQ(window_.ScanPage().Statistics().ShownSelected(), 8);  // less the six photos, videos and sounds
 
-  // The filter is the node's own: another category shows all, Notes keeps its mark.
+  // The filter is the node's own: another category shows all, Notes keeps its mark. A contact is a
+  // card among the bubbles; a conversation its messages.
   tree->setCurrentItem(Node("Contacts"));
+  EXPECT_TRUE(Get("MessagesList")->isVisible());
+  EXPECT_FALSE(preview->isVisible());
+  const auto bubbles = [this] {
+    QStringList texts;
+    for (auto* b : Get("MessagesListBody")->findChildren<QLabel*>("Bubble")) texts << b->text();
+    return texts;
+  };
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(bubbles().front().startsWith("---------------------- Contact"));
+  tree->setCurrentItem(Node("Messages ("));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(bubbles().size(), 1);  // the conversation's one message
   EXPECT_FALSE(Get<QCheckBox>("OptOnOffFilter")->isChecked());
   tree->setCurrentItem(Node("Notes"));
   EXPECT_TRUE(Get<QCheckBox>("OptOnOffFilter")->isChecked());

@@ -667,6 +667,53 @@ void CScanVrtWnd::Recover() {
   runExport(dialog);
 }
 
+void CScanVrtWnd::Preview(int) {
+  auto* list = Control<QTreeWidget>("DataList");
+  QTreeWidgetItem* row = list != nullptr ? list->currentItem() : nullptr;
+  if (row == nullptr) return;
+  const void* key = reinterpret_cast<const void*>(static_cast<quintptr>(row->data(0, kKeyRole).toULongLong()));
+  if (key == nullptr) return;  // an app's row
+  switch (static_cast<CategoryId>(listed_)) {
+    case CategoryId::kNotes:
+      preview_.ShowNote(*static_cast<const NoteRecord*>(key));
+      break;
+    case CategoryId::kContacts:
+      preview_.ShowContact(*static_cast<const ContactRecord*>(key));
+      break;
+    case CategoryId::kMessages:
+      for (const auto& [k, messages] : results_.messages) {
+        if (!messages.empty() && &messages.back() == key) preview_.ShowConversation(messages);
+      }
+      break;
+    case CategoryId::kWhatsApp:
+      for (const auto& [k, messages] : results_.whatsApp) {
+        if (!messages.empty() && &messages.back() == key) preview_.ShowChat(messages);
+      }
+      break;
+    case CategoryId::kCameraRoll:
+    case CategoryId::kPhotoStream:
+    case CategoryId::kWhatsAppAttachments: {
+      const auto* media = static_cast<const MediaFileRecord*>(key);
+      preview_.ShowMedia(media->sourcePath, media->fileName);
+      break;
+    }
+    case CategoryId::kMessageAttachments: {
+      const auto* file = static_cast<const AttachmentFileRecord*>(key);
+      preview_.ShowMedia(file->sourcePath, file->fileName);
+      break;
+    }
+    case CategoryId::kAppPhotos:
+    case CategoryId::kAppVideos: {
+      const auto* file = static_cast<const AppMediaRecord*>(key);
+      preview_.ShowMedia(file->sourcePath, file->fileName);
+      break;
+    }
+    case CategoryId::kCallHistory:
+      preview_.Hide();  // calls have no preview
+      break;
+  }
+}
+
 void CScanVrtWnd::UpdateRecover() {
   if (QWidget* recover = Control("BtnRecovery")) recover->setEnabled(RecoverEnabled(Scanning(), paused_, statistics_));
 }
@@ -687,6 +734,10 @@ void CScanVrtWnd::Notify(TNotifyUI& msg) {
     } else if (name == QLatin1String("BtnRecovery")) {
       Recover();
     }
+    return;
+  }
+  if (msg.sType == QLatin1String("itemselect") && name == QLatin1String("DataList")) {
+    Preview(static_cast<int>(msg.wParam));
     return;
   }
   if (msg.sType == QLatin1String("itemselect") && name == QLatin1String("NodeTree")) {

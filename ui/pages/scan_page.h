@@ -91,6 +91,7 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void UpdateRecover();
   void JoinWorker();
   void Recover();
+  void Preview(int row);
   std::vector<std::pair<std::vector<std::string>, RecordInfo>> Rows(int category) const;
 
   CBackupEngine& engine_;

@@ -1,0 +1,178 @@
+#include "ui/pages/preview_page.h"
+
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QScrollArea>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "backup/backup_engine.h"
+#include "ui/controls/label_ex.h"
+
+namespace dunmere {
+namespace {
+
+const QColor kDeleted(0xF3, 0x73, 0x02);
+const QColor kLabel(0x40, 0x40, 0x40);
+const QColor kRule(0xD7, 0xD7, 0xD7);
+
+void Write(QTextCursor& cursor, const QString& text, const QColor& colour) {
+  QTextCharFormat format;
+  format.setForeground(colour);
+  cursor.insertText(text, format);
+}
+
+}  // namespace
+
+void CPreviewVrtWnd::TextMode() {
+  if (QWidget* layout = Control("PreviewLayout")) layout->show();
+  ClearBubbles();
+  if (QWidget* list = Control("MessagesList")) list->hide();
+  if (QWidget* edit = Control("PreviewEdit")) edit->show();
+}
+
+void CPreviewVrtWnd::BubbleMode() {
+  if (QWidget* layout = Control("PreviewLayout")) layout->show();
+  if (auto* edit = Control<QTextEdit>("PreviewEdit")) {
+    edit->clear();
+    edit->hide();
+  }
+  if (QWidget* list = Control("MessagesList")) list->show();
+}
+
+void CPreviewVrtWnd::Hide() {
+  if (QWidget* layout = Control("PreviewLayout")) layout->hide();
+}
+
+void CPreviewVrtWnd::Clear() {
+  if (auto* edit = Control<QTextEdit>("PreviewEdit")) edit->clear();
+  ClearBubbles();
+}
+
+void CPreviewVrtWnd::ClearBubbles() {
+  QWidget* body = Control("MessagesListBody");
+  if (body == nullptr || body->layout() == nullptr) return;
+  QLayout* column = body->layout();
+  // Everything but the closing stretch goes.
+  while (column->count() > 1) {
+    QLayoutItem* item = column->takeAt(0);
+    delete item->widget();  // none of them is in the middle of its own event here
+    delete item;
+  }
+}
+
+void CPreviewVrtWnd::ShowNote(const NoteRecord& note) {
+  TextMode();
+  auto* edit = Control<QTextEdit>("PreviewEdit");
+  if (edit == nullptr) return;
+  edit->clear();
+  QTextCursor cursor(edit->document());
+  QTextBlockFormat centred;
+  centred.setAlignment(Qt::AlignHCenter);
+  cursor.setBlockFormat(centred);
+  Write(cursor, QStringLiteral("  ---------------------------------------------------  \n"), kRule);
+  QTextBlockFormat left;
+  left.setAlignment(Qt::AlignLeft);
+  cursor.setBlockFormat(left);
+  const QColor label = note.deleted != 0 ? kDeleted : kLabel;
+  Write(cursor, QStringLiteral("Title:\n"), label);
+  Write(cursor, QStringLiteral("    ") + QString::fromStdString(note.title) + "\n", kLabel);
+  Write(cursor, QStringLiteral("Note:\n "), label);
+  Write(cursor, QStringLiteral("    ") + QString::fromStdString(note.content), kLabel);
+}
+
+void CPreviewVrtWnd::AddBubble(const QString& caption, const QString& text, bool sent, bool deleted) {
+  QWidget* body = Control("MessagesListBody");
+  if (body == nullptr || body->layout() == nullptr) return;
+  auto* element = new QWidget(body);
+  element->setObjectName(sent ? QStringLiteral("MessagesElementSend") : QStringLiteral("MessagesElementRecv"));
+  auto* column = new QVBoxLayout(element);
+  column->setContentsMargins(0, 0, 0, 0);
+  auto* small = new QLabel(caption, element);
+  small->setObjectName(QStringLiteral("BubbleCaption"));
+  auto* bubble = new CLabelExUI(element);
+  bubble->setObjectName(QStringLiteral("Bubble"));
+  bubble->setText(text);
+  bubble->SetTextPadding(QMargins(10, 6, 10, 6));
+  if (deleted) bubble->SetTextColor(kDeleted);
+  bubble->setProperty("sent", sent);
+  bubble->setMaximumWidth(260);
+  column->addWidget(small, 0, sent ? Qt::AlignRight : Qt::AlignLeft);
+  column->addWidget(bubble, 0, sent ? Qt::AlignRight : Qt::AlignLeft);
+  auto* list = qobject_cast<QVBoxLayout*>(body->layout());
+  list->insertWidget(list->count() - 1, element);
+}
+
+void CPreviewVrtWnd::ShowConversation(const std::vector<MessageRecord>& messages) {
+  BubbleMode();
+  ClearBubbles();
+  QWidget* body = Control("MessagesListBody");
+  if (body == nullptr) return;
+  auto* header = new QLabel(QStringLiteral("-------------------- Messages --------------------"), body);
+  header->setAlignment(Qt::AlignHCenter);
+  header->setStyleSheet(QStringLiteral("color: #D7D7D7;"));
+  qobject_cast<QVBoxLayout*>(body->layout())->insertWidget(0, header);
+  for (const MessageRecord& m : messages) {
+    const QString who = m.contactName.empty() ? QString::fromStdString(m.handle) : QString::fromStdString(m.contactName);
+    const QString caption = m.fromMe != 0 ? QString::fromStdString(m.date) + " Me:"
+                                          : QString::fromStdString(m.date) + " " + who + ":";
+    AddBubble(caption, QString::fromStdString(m.text), m.fromMe != 0, m.deleted != 0);
+  }
+}
+
+void CPreviewVrtWnd::ShowChat(const std::vector<WhatsAppMessageRecord>& messages) {
+  BubbleMode();
+  ClearBubbles();
+  for (const WhatsAppMessageRecord& m : messages) {
+    const QString caption = m.fromMe != 0 ? QString::fromStdString(m.date) + " Me:"
+                                          : QString::fromStdString(m.date) + " " + QString::fromStdString(m.senderName) + ":";
+    AddBubble(caption, QString::fromStdString(m.text), m.fromMe != 0, m.deleted != 0);
+  }
+}
+
+void CPreviewVrtWnd::ShowContact(const ContactRecord& c) {
+  BubbleMode();
+  ClearBubbles();
+  QString card = QStringLiteral("---------------------- Contact ----------------------\n") + QString::fromStdString(c.name);
+  const std::pair<const char*, const std::string*> fields[] = {{"Mobile Phone: ", &c.phones}, {"Email: ", &c.emails},
+                                                               {"Address: ", &c.address},     {"Url: ", &c.url},
+                                                               {"Social: ", &c.social},       {"Company: ", &c.company}};
+  for (const auto& [label, value] : fields) {
+    if (!value->empty()) card += "\n" + QString::fromLatin1(label) + QString::fromStdString(*value);
+  }
+  AddBubble(QString(), card, false, c.deleted != 0);
+}
+
+void CPreviewVrtWnd::ShowMedia(const std::filesystem::path& source, const std::string& displayName) {
+  TextMode();
+  auto* edit = Control<QTextEdit>("PreviewEdit");
+  if (edit == nullptr) return;
+  edit->clear();
+  std::filesystem::path prepared;
+  if (engine_.MakePreviewCopy(source, prepared, nullptr, nullptr) != kOk) {
+    edit->setPlainText(QStringLiteral("Can not found the file!"));
+    return;
+  }
+  const QImage picture(QString::fromStdString(prepared.string()));
+  if (picture.isNull()) {
+    edit->setPlainText(QString::fromStdString(displayName));  // sound and video: named here
+    return;
+  }
+  const QUrl name(QStringLiteral("preview://") + QString::fromStdString(displayName));
+  edit->document()->addResource(QTextDocument::ImageResource, name, picture);
+  QTextCursor cursor(edit->document());
+  QTextBlockFormat centred;
+  centred.setAlignment(Qt::AlignHCenter);
+  cursor.setBlockFormat(centred);
+  QTextImageFormat image;
+  image.setName(name.toString());
+  const int width = std::min(picture.width(), std::max(80, edit->viewport()->width() - 20));
+  image.setWidth(width);
+  image.setHeight(picture.height() * width / std::max(1, picture.width()));
+  cursor.insertImage(image);
+}
+
+}  // namespace dunmere
