@@ -1,6 +1,7 @@
 #include "ui/pages/preview_page.h"
 
 #include <QHBoxLayout>
+#include <algorithm>
 #include <QImage>
 #include <QLabel>
 #include <QScrollArea>
@@ -18,6 +19,7 @@ namespace {
 const QColor kDeleted(0xF3, 0x73, 0x02);
 const QColor kLabel(0x40, 0x40, 0x40);
 const QColor kRule(0xD7, 0xD7, 0xD7);
+constexpr int kBubbleWidth = 190;
 
 void Write(QTextCursor& cursor, const QString& text, const QColor& colour) {
   QTextCharFormat format;
@@ -99,7 +101,11 @@ void CPreviewVrtWnd::AddBubble(const QString& caption, const QString& text, bool
   bubble->SetTextPadding(QMargins(10, 6, 10, 6));
   if (deleted) bubble->SetTextColor(kDeleted);
   bubble->setProperty("sent", sent);
-  bubble->setMaximumWidth(260);
+  bubble->setProperty("deleted", deleted);  // the style sheet's colour rules see it
+  // Sized to its text: as wide as it needs up to the panel's width, as tall as its lines.
+  const int width = std::min(kBubbleWidth, bubble->sizeHint().width());
+  bubble->setFixedWidth(width);
+  bubble->setFixedHeight(bubble->heightForWidth(width));
   column->addWidget(small, 0, sent ? Qt::AlignRight : Qt::AlignLeft);
   column->addWidget(bubble, 0, sent ? Qt::AlignRight : Qt::AlignLeft);
   auto* list = qobject_cast<QVBoxLayout*>(body->layout());

@@ -133,6 +133,13 @@ void CScanVrtWnd::Init() {
     list->setSelectionMode(QAbstractItemView::SingleSelection);
   }
   if (QWidget* count = Control("LblFilterCount")) count->hide();
+  // The statistics text may be long in some languages: it gives way rather than widen the window.
+  if (QWidget* stats = Control("LblStatistics")) {
+    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    policy.setHorizontalStretch(1);
+    stats->setSizePolicy(policy);
+    if (auto* label = qobject_cast<QLabel*>(stats)) label->setWordWrap(true);
+  }
   if (QWidget* back = Control("BtnBackAppDir")) back->hide();
 }
 
@@ -759,6 +766,10 @@ void CScanVrtWnd::Notify(TNotifyUI& msg) {
     auto* list = Control<QTreeWidget>("DataList");
     QTreeWidgetItem* row = list != nullptr ? list->topLevelItem(static_cast<int>(msg.wParam)) : nullptr;
     if (row != nullptr) ShowAppFiles(row->data(0, kAppRole).toString().toStdString());
+    return;
+  }
+  if (msg.sType == QLatin1String("selectchanged") && name == QLatin1String("OptOnOffPreview")) {
+    if (QWidget* panel = Control("PreviewLayout")) panel->setVisible(msg.wParam != 0);
     return;
   }
   if (msg.sType == QLatin1String("selectchanged") && name == QLatin1String("OptOnOffFilter")) {
