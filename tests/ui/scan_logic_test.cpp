@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "backup/media_types.h"
+#include <fstream>
+#include <iterator>
+
+#include "tests/support/temp_dir.h"
 #include "ui/pages/scan/column_sets.h"
+#include "ui/pages/scan/print_page.h"
 #include "ui/pages/scan/result_lists.h"
 #include "ui/pages/scan/size_text.h"
 #include "ui/pages/scan/statistics.h"
@@ -135,6 +140,67 @@ TEST(ColumnSets, ColumnsAndCells) {
   EXPECT_EQ(RowCells(CallRecord{})[4], "Canceled");
   EXPECT_EQ(RowCells(MediaFileRecord{1536, "IMG_0001.JPG", ""}), (std::vector<std::string>{"IMG_0001.JPG", "1.50 KB"}));
   EXPECT_EQ(AppRowCells("Camera+")[1], "Folder");
+}
+
+}  // namespace
+}  // namespace dunmere
+
+namespace dunmere {
+namespace {
+
+TEST(PrintPage, BlocksOfTheTickedRecords) {
+  ScanResults results;
+  results.contacts.resize(2);
+  results.contacts[0].name = "Ann <script>";
+  results.contacts[1].name = "Gone";
+  results.contacts[1].deleted = 1;
+  results.messages[3] = {MessageRecord{}};
+  results.messages[3][0].text = "hi";
+  results.messages[3][0].handle = "+1555";
+  results.messages[3][0].contactName = "Unknown";
+  results.messages[4] = {MessageRecord{}};
+  results.messages[4][0].contactName = "Bo";
+  results.messages[4][0].handle = "+1666";
+  results.messages[4][0].fromMe = 1;
+  const auto rows = MessageSummaries(results.messages);
+  const std::vector<ConversationRow<WhatsAppMessageRecord>> chats;
+  CStatisticsObj stats;
+  stats.AddCategory(CategoryId::kContacts, &results.contacts,
+                    {{&results.contacts[0], 0, false}, {&results.contacts[1], 0, true}});
+  std::vector<RecordInfo> conversations;
+  for (const auto& r : rows) conversations.push_back({&results.messages.at(r.key).back(), 0, false});
+  stats.AddCategory(CategoryId::kMessages, &results.messages, conversations);
+  const PrintSource source{results, rows, chats, stats};
+  std::atomic<bool> stop{false};
+  std::string content;
+
+  ASSERT_EQ(BuildPrintContent(CategoryId::kContacts, source, false, stop, content), kOk);
+  EXPECT_NE(content.find("<p><span>Name:</span>Ann &lt;script&gt;</p>\r\n"), std::string::npos);  // escaped
+  EXPECT_NE(content.find("Gone"), std::string::npos);
+  ASSERT_EQ(BuildPrintContent(CategoryId::kContacts, source, true, stop, content), kOk);  // deleted only
+  EXPECT_EQ(content.find("Ann"), std::string::npos);
+  EXPECT_NE(content.find("Gone"), std::string::npos);
+  stats.SetChecked(&results.contacts[1], false);
+  ASSERT_EQ(BuildPrintContent(CategoryId::kContacts, source, true, stop, content), kOk);
+  EXPECT_TRUE(content.empty());  // nothing ticked
+
+  ASSERT_EQ(BuildPrintContent(CategoryId::kMessages, source, false, stop, content), kOk);
+  EXPECT_NE(content.find("<p><span>From:</span>Unknown</p>"), std::string::npos);  // no number for Unknown
+  EXPECT_NE(content.find("<p><span>To:</span>Bo(+1666)</p>"), std::string::npos);
+  ASSERT_EQ(BuildPrintContent(CategoryId::kCameraRoll, source, false, stop, content), kOk);
+  EXPECT_TRUE(content.empty());
+  stop = true;
+  EXPECT_EQ(BuildPrintContent(CategoryId::kMessages, source, false, stop, content), kStoppedByUser);
+
+  testing::TempDir dir;
+  {
+    std::ofstream(dir / "Print.html") << "<html>{|content|}</html>";
+  }
+  ASSERT_EQ(WritePrintPage(dir / "Print.html", dir / "Print" / "page", "<div>x</div>"), kOk);
+  std::ifstream in(dir / "Print" / "page");
+  std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(page, "<html><div>x</div></html>");
+  ASSERT_EQ(WritePrintPage(dir / "missing.html", dir / "Print" / "page", "only"), kOk);  // the content alone
 }
 
 }  // namespace
