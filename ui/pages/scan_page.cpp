@@ -243,37 +243,22 @@ void CScanVrtWnd::StartScan(int sourceKind) {
   thread_ = std::thread([worker] { worker->Run(); });
 }
 
+template <typename Record>
+void CScanVrtWnd::Take(std::vector<Record>& into, std::vector<Record>& from, CategoryId id) {
+  into = std::move(from);
+  statistics_.AddCategory(id, &into, Infos(into));
+}
+
 void CScanVrtWnd::Install(CategoryBatch&& batch) {
   const CategoryId id = batch.id;
   switch (id) {
-    case CategoryId::kCameraRoll:
-      results_.cameraRoll = std::move(batch.media);
-      statistics_.AddCategory(id, &results_.cameraRoll, Infos(results_.cameraRoll));
-      break;
-    case CategoryId::kPhotoStream:
-      results_.photoStream = std::move(batch.media);
-      statistics_.AddCategory(id, &results_.photoStream, Infos(results_.photoStream));
-      break;
-    case CategoryId::kWhatsAppAttachments:
-      results_.whatsAppAttachments = std::move(batch.media);
-      statistics_.AddCategory(id, &results_.whatsAppAttachments, Infos(results_.whatsAppAttachments));
-      break;
-    case CategoryId::kMessageAttachments:
-      results_.messageAttachments = std::move(batch.attachments);
-      statistics_.AddCategory(id, &results_.messageAttachments, Infos(results_.messageAttachments));
-      break;
-    case CategoryId::kContacts:
-      results_.contacts = std::move(batch.contacts);
-      statistics_.AddCategory(id, &results_.contacts, Infos(results_.contacts));
-      break;
-    case CategoryId::kCallHistory:
-      results_.calls = std::move(batch.calls);
-      statistics_.AddCategory(id, &results_.calls, Infos(results_.calls));
-      break;
-    case CategoryId::kNotes:
-      results_.notes = std::move(batch.notes);
-      statistics_.AddCategory(id, &results_.notes, Infos(results_.notes));
-      break;
+    case CategoryId::kCameraRoll: Take(results_.cameraRoll, batch.media, id); break;
+    case CategoryId::kPhotoStream: Take(results_.photoStream, batch.media, id); break;
+    case CategoryId::kWhatsAppAttachments: Take(results_.whatsAppAttachments, batch.media, id); break;
+    case CategoryId::kMessageAttachments: Take(results_.messageAttachments, batch.attachments, id); break;
+    case CategoryId::kContacts: Take(results_.contacts, batch.contacts, id); break;
+    case CategoryId::kCallHistory: Take(results_.calls, batch.calls, id); break;
+    case CategoryId::kNotes: Take(results_.notes, batch.notes, id); break;
     case CategoryId::kMessages: {
       results_.messages = std::move(batch.messages);
       messageRows_ = MessageSummaries(results_.messages);

@@ -78,6 +78,9 @@ class CScanVrtWnd : public CBaseVrtWnd {
   int StopConfirmation(bool closing);
   void TogglePause();
   void Install(CategoryBatch&& batch);
+  // A category's list moved into the results and counted in the statistics.
+  template <typename Record>
+  void Take(std::vector<Record>& into, std::vector<Record>& from, CategoryId id);
   void BuildTree();
   void WriteLiveCounts();
   void ShowCategory(int category);

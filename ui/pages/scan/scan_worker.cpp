@@ -82,6 +82,14 @@ void CScanWorker::Run() {
   const auto hand = [this](CategoryBatch&& batch) {
     if (onCategory) onCategory(std::move(batch));
   };
+  // A category of one list: filled (and ordered) by fill, handed over unless the fill was stopped.
+  const auto one = [&](CategoryId id, const std::function<Status(CategoryBatch&)>& fill) {
+    CategoryBatch batch;
+    batch.id = id;
+    const Status rc = Category(batch, fill);
+    if (rc != kStoppedByUser) hand(std::move(batch));
+    return rc;
+  };
   // Each step: the operation, then its records handed over; a stop ends the loop.
   struct Step {
     bool chosen;
@@ -93,54 +101,43 @@ void CScanWorker::Run() {
          CategoryBatch roll, stream;
          roll.id = CategoryId::kCameraRoll;
          stream.id = CategoryId::kPhotoStream;
-         const Status rc = Category(roll, [&](CategoryBatch& b) { return source_.ScanCameraRollAndPhotoStream(b.media, stream.media); });
+         const Status rc = Category(
+             roll, [&](CategoryBatch& b) { return source_.ScanCameraRollAndPhotoStream(b.media, stream.media); });
          if (rc == kStoppedByUser) return rc;
          if (choice_.cameraRoll) hand(std::move(roll));
          if (choice_.photoStream) hand(std::move(stream));
          return rc;
        }},
       {choice_.messages,
-       [&] {
-         CategoryBatch b;
-         b.id = CategoryId::kMessages;
-         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.ScanMessages(x.messages); });
-         if (rc != kStoppedByUser) hand(std::move(b));
-         return rc;
-       }},
+       [&] { return one(CategoryId::kMessages, [&](CategoryBatch& x) { return source_.ScanMessages(x.messages); }); }},
       {choice_.messageAttachments,
        [&] {
-         CategoryBatch b;
-         b.id = CategoryId::kMessageAttachments;
-         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.ScanMessageAttachments(x.attachments); });
-         if (rc != kStoppedByUser) hand(std::move(b));
-         return rc;
+         return one(CategoryId::kMessageAttachments,
+                    [&](CategoryBatch& x) { return source_.ScanMessageAttachments(x.attachments); });
        }},
       {choice_.contacts,
        [&] {
-         CategoryBatch b;
-         b.id = CategoryId::kContacts;
-         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.ScanContacts(x.contacts); });
-         SortDeletedFirst(b.contacts);
-         if (rc != kStoppedByUser) hand(std::move(b));
-         return rc;
+         return one(CategoryId::kContacts, [&](CategoryBatch& x) {
+           const Status rc = source_.ScanContacts(x.contacts);
+           SortDeletedFirst(x.contacts);
+           return rc;
+         });
        }},
       {choice_.callHistory,
        [&] {
-         CategoryBatch b;
-         b.id = CategoryId::kCallHistory;
-         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.ScanCallHistory(x.calls); });
-         SortCalls(b.calls);
-         if (rc != kStoppedByUser) hand(std::move(b));
-         return rc;
+         return one(CategoryId::kCallHistory, [&](CategoryBatch& x) {
+           const Status rc = source_.ScanCallHistory(x.calls);
+           SortCalls(x.calls);
+           return rc;
+         });
        }},
       {choice_.notes,
        [&] {
-         CategoryBatch b;
-         b.id = CategoryId::kNotes;
-         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.ScanNotes(x.notes); });
-         SortDeletedFirst(b.notes);
-         if (rc != kStoppedByUser) hand(std::move(b));
-         return rc;
+         return one(CategoryId::kNotes, [&](CategoryBatch& x) {
+           const Status rc = source_.ScanNotes(x.notes);
+           SortDeletedFirst(x.notes);
+           return rc;
+         });
        }},
       {choice_.appPhotos || choice_.appVideos,
        [&] {
@@ -157,20 +154,11 @@ void CScanWorker::Run() {
          return rc;
        }},
       {choice_.whatsApp,
-       [&] {
-         CategoryBatch b;
-         b.id = CategoryId::kWhatsApp;
-         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.ScanWhatsApp(x.chats); });
-         if (rc != kStoppedByUser) hand(std::move(b));
-         return rc;
-       }},
+       [&] { return one(CategoryId::kWhatsApp, [&](CategoryBatch& x) { return source_.ScanWhatsApp(x.chats); }); }},
       {choice_.whatsAppAttachments,
        [&] {
-         CategoryBatch b;
-         b.id = CategoryId::kWhatsAppAttachments;
-         const Status rc = Category(b, [&](CategoryBatch& x) { return source_.GetWhatsAppAttachments(x.media); });
-         if (rc != kStoppedByUser) hand(std::move(b));
-         return rc;
+         return one(CategoryId::kWhatsAppAttachments,
+                    [&](CategoryBatch& x) { return source_.GetWhatsAppAttachments(x.media); });
        }},
   };
   for (const Step& step : steps) {
