@@ -1,10 +1,15 @@
 // dunmere-gui: the desktop program.
 #include <QApplication>
+#include <unistd.h>
 
 #include "app/player_processes.h"
 #include "app/startup.h"
 
 int main(int argc, char** argv) {
+  // The print page's browser shares its drawing context with the window; as root (where Chromium's
+  // sandbox cannot start) it runs without that sandbox.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  if (::getuid() == 0) qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Dunmere Free Edition"));
   dunmere::CPlayerProcesses players;

@@ -15,9 +15,12 @@
 
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "app/main_window.h"
 #include "tests/support/temp_dir.h"
+#include "ui/dialogs/print_wnd.h"
 #include "ui/dialogs/recover_process_wnd.h"
 #include "tests/ui/fake_source.h"
 #include "ui/controls/file_tree.h"
@@ -222,6 +225,44 @@ TEST_F(ScanPageTest, RecoverThroughTheExportDialog) {
     EXPECT_EQ(status, "Success") << path.toStdString();
     EXPECT_TRUE(std::filesystem::exists(path.toStdString())) << path.toStdString();
   }
+}
+
+// Print: the page of the category in view, with its ticked records only, shown in the browser and
+// set up by the page's own script.
+TEST_F(ScanPageTest, PrintTheCategoryInView) {
+  Scan();
+  auto* tree = Get<CFileTreeUI>("NodeTree");
+  tree->setCurrentItem(Node("Notes"));
+  auto* list = Get<QTreeWidget>("DataList");
+  list->topLevelItem(2)->setCheckState(0, Qt::Unchecked);  // "also kept" is left out
+  bool shown = false, initialised = false, printAsked = false;
+  std::filesystem::path page;
+  window_.ScanPage().templateFolder = DUNMERE_TEMPLATES;
+  window_.ScanPage().runPrint = [&](CPrintWnd& dialog) {
+    dialog.printPage = [&printAsked](QWebEngineView*) { printAsked = true; };  // the page's window.print()
+    auto* poll = new QTimer(&dialog);
+    const auto start = std::chrono::steady_clock::now();
+    QObject::connect(poll, &QTimer::timeout, &dialog, [&, poll, start] {
+      shown = dialog.PageShown();
+      initialised = dialog.InitCalled();
+      if (!initialised && std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) return;
+      poll->stop();
+      QTest::mouseClick(dialog.Control("closebtn"), Qt::LeftButton);
+    });
+    poll->start(50);
+    return dialog.Run();
+  };
+  QTest::mouseClick(Get<QAbstractButton>("BtnPrint"), Qt::LeftButton);
+  EXPECT_TRUE(shown);
+  EXPECT_TRUE(initialised);  // the page's Init("pro") ran in the browser
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(printAsked);  // and asked for the printer
+  std::ifstream in(PrintPagePath());
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("<p><span>Title:</span>gone</p>"), std::string::npos);
+  EXPECT_NE(text.find("<p><span>Title:</span>kept</p>"), std::string::npos);
+  EXPECT_EQ(text.find("also kept"), std::string::npos);
+  EXPECT_NE(text.find("function Init"), std::string::npos);  // inside the template
 }
 
 }  // namespace

@@ -17,6 +17,8 @@
 using namespace dunmere;
 
 int main(int argc, char** argv) {
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   QApplication app(argc, argv);
   if (argc != 3) {
     std::fprintf(stderr, "usage: gui_screenshots BACKUP OUTDIR\n");

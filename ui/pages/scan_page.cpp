@@ -20,6 +20,7 @@
 #include "ui/controls/file_tree.h"
 #include "platform/program_dir.h"
 #include "ui/dialogs/message_box.h"
+#include "ui/dialogs/print_wnd.h"
 #include "ui/dialogs/recover_process_wnd.h"
 #include "ui/pages/category_page.h"
 #include "ui/pages/private_messages.h"
@@ -107,6 +108,7 @@ CScanVrtWnd::CScanVrtWnd(QWidget* window, CBackupEngine& engine, IPhoneRecoveryP
   };
   templateFolder = ProgramDirectory() / "template";
   runExport = [this](CRecoverProcessWnd& dialog) { return dialog.Run(templateFolder); };
+  runPrint = [](CPrintWnd& dialog) { return dialog.Run(); };
   askHome = [](QWidget* owner) {
     return ShowMessageBox(std::nullopt, kMbQuestion, owner,
                           QString::fromStdString(CSettings::Get().Message("MSG0510")), 550, 200);
@@ -706,6 +708,16 @@ void CScanVrtWnd::Preview(int) {
   }
 }
 
+void CScanVrtWnd::Print() {
+  if (listed_ < static_cast<int>(CategoryId::kCameraRoll) || listed_ > static_cast<int>(CategoryId::kWhatsAppAttachments)) {
+    return;
+  }
+  const PrintSource source{results_, messageRows_, chatRows_, statistics_};
+  CPrintWnd dialog(Window(), static_cast<CategoryId>(listed_), source, filterOn_[listed_], templateFolder / "Print.html",
+                   PrintPagePath());
+  runPrint(dialog);
+}
+
 void CScanVrtWnd::UpdateRecover() {
   if (QWidget* recover = Control("BtnRecovery")) recover->setEnabled(RecoverEnabled(Scanning(), paused_, statistics_));
 }
@@ -725,6 +737,8 @@ void CScanVrtWnd::Notify(TNotifyUI& msg) {
       ShowCategory(listed_);
     } else if (name == QLatin1String("BtnRecovery")) {
       Recover();
+    } else if (name == QLatin1String("BtnPrint")) {
+      Print();
     }
     return;
   }

@@ -65,6 +65,8 @@ class CScanVrtWnd : public CBaseVrtWnd {
   std::filesystem::path templateFolder;
   // How the export dialog is run once it is made (tests watch or answer it).
   std::function<int(class CRecoverProcessWnd& dialog)> runExport;
+  // How the print dialog is run once it is made (tests watch it).
+  std::function<int(class CPrintWnd& dialog)> runPrint;
 
   bool Scanning() const { return worker_ != nullptr && !worker_->Idle(); }
   bool Paused() const { return paused_; }
@@ -95,6 +97,7 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void JoinWorker();
   void Recover();
   void Preview(int row);
+  void Print();
   std::vector<std::pair<std::vector<std::string>, RecordInfo>> Rows(int category) const;
 
   CBackupEngine& engine_;

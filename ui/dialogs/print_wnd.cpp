@@ -1,0 +1,141 @@
+#include "ui/dialogs/print_wnd.h"
+
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QStackedWidget>
+#include <QWebEnginePage>
+#include <memory>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWebEngineView>
+#include <fstream>
+#include <system_error>
+
+#include "backup/work_folders.h"
+#include "platform/program_dir.h"
+#include "settings/settings.h"
+#include "ui/controls/browser_host.h"
+#include "ui/controls/button_gif.h"
+#include "ui/dialogs/message_box.h"
+
+namespace dunmere {
+namespace fs = std::filesystem;
+namespace {
+// The browser tells a page's kind by its name: without ".html" the page would show as plain text.
+constexpr char kPageName[] = "page.html";
+}  // namespace
+
+fs::path PrintPagePath() {
+  const fs::path beside = ProgramDirectory() / "Print";
+  std::error_code ec;
+  fs::create_directories(beside, ec);
+  if (!ec && std::ofstream(beside / ".writable").good()) {
+    fs::remove(beside / ".writable", ec);
+    return beside / kPageName;
+  }
+  fs::path data;
+  DataFolder(data);
+  return data / "Print" / kPageName;
+}
+
+CPrintWnd::CPrintWnd(QWidget* owner, CategoryId category, const PrintSource& source, bool deletedOnly,
+                     fs::path templateFile, fs::path output)
+    : CPopUpWnd(owner, QStringLiteral(":/skins/PrintWnd.ui"), 800, 600),
+      category_(category),
+      source_(source),
+      deletedOnly_(deletedOnly),
+      template_(std::move(templateFile)),
+      output_(std::move(output)) {
+  setObjectName(QStringLiteral("UIPrintWnd"));
+  ApplyLanguage(CSettings::Get().Section("PrintWnd"));
+  if (auto* pages = qobject_cast<QStackedWidget*>(Control(QStringLiteral("PrintTabPage")))) pages->setCurrentIndex(0);
+  askStop = [](QWidget* parent, const QString& text) {
+    return ShowMessageBox(std::nullopt, kMbQuestion, parent, text, 550, 200);
+  };
+  printPage = [this](QWebEngineView* view) {
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dialog(printer.get(), this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    // The printer must live until the page is printed.
+    connect(view, &QWebEngineView::printFinished, this, [printer](bool) {}, Qt::SingleShotConnection);
+    view->print(printer.get());
+  };
+}
+
+CPrintWnd::~CPrintWnd() {
+  stop_ = true;
+  if (worker_.joinable()) worker_.join();
+}
+
+int CPrintWnd::Run() {
+  if (auto* gif = qobject_cast<CButtonGifUI*>(Control(QStringLiteral("BtnGifPrintLoading")))) gif->Start();
+  finished_ = false;
+  worker_ = std::thread([this] {
+    Status rc = kOk;
+    {
+      std::lock_guard<std::mutex> hold(lock_);  // held for the whole build
+      std::string content;
+      rc = BuildPrintContent(category_, source_, deletedOnly_, stop_, content);
+      if (rc != kStoppedByUser) rc = WritePrintPage(template_, output_, content);
+    }
+    finished_ = true;
+    if (rc == kStoppedByUser) {
+      QMetaObject::invokeMethod(this, [this] { done(kResultCancel); }, Qt::QueuedConnection);
+    } else {
+      QMetaObject::invokeMethod(this, [this] { PageReady(); }, Qt::QueuedConnection);
+    }
+  });
+  return ShowModal();
+}
+
+void CPrintWnd::PageReady() {
+  if (worker_.joinable()) worker_.join();
+  if (auto* gif = qobject_cast<CButtonGifUI*>(Control(QStringLiteral("BtnGifPrintLoading")))) gif->Stop();
+  auto* pages = qobject_cast<QStackedWidget*>(Control(QStringLiteral("PrintTabPage")));
+  QWidget* holder = Control(QStringLiteral("PrintPage"));
+  if (pages == nullptr || holder == nullptr) return;
+  view_ = new QWebEngineView(holder);
+  view_->setObjectName(QStringLiteral("WebPagePrint"));
+  holder->layout()->addWidget(view_);
+  CWebBrowserEventHandlerEx::ApplyTo(view_, CWebBrowserEventHandlerEx::HostFlags(0));
+  pages->setCurrentIndex(1);
+  pageShown_ = true;
+  connect(view_->page(), &QWebEnginePage::printRequested, this, [this] { printPage(view_); });
+  view_->setUrl(QUrl(QStringLiteral("about:blank")));
+  view_->setUrl(QUrl::fromLocalFile(QString::fromStdString(output_.string())));
+  // The page's script sets itself up for this edition once it can: tried every 100 ms.
+  initTimer_ = new QTimer(this);
+  connect(initTimer_, &QTimer::timeout, this, [this] {
+    view_->page()->runJavaScript(QStringLiteral("typeof Init === 'function' ? (Init('pro'), true) : false"),
+                                 [this](const QVariant& called) {
+                                   if (called.toBool() && initTimer_ != nullptr) {
+                                     initTimer_->stop();
+                                     initCalled_ = true;
+                                   }
+                                 });
+  });
+  initTimer_->start(100);
+}
+
+void CPrintWnd::CloseRequested() {
+  if (finished_) {
+    done(kResultOk);
+    return;
+  }
+  // The builder holds the lock for its whole build: the question comes once it is done or stopped.
+  std::unique_lock<std::mutex> hold(lock_);
+  const int answer = askStop(this, QString::fromStdString(CSettings::Get().Message("MSG0903")));
+  if (answer == kResultOk) stop_ = true;
+  hold.unlock();
+  if (answer == kResultOk) {
+    if (worker_.joinable()) worker_.join();
+    done(kResultCancel);
+  }
+}
+
+void CPrintWnd::Notify(TNotifyUI& msg) {
+  if (msg.sType == QLatin1String("click") && msg.senderName == QLatin1String("closebtn")) CloseRequested();
+}
+
+}  // namespace dunmere
