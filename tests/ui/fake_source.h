@@ -1,7 +1,11 @@
 #pragma once
 // A data source of the tests' own: records and progress reports as a test sets them, and the calls
 // it received.
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "backup/recovery_source.h"
@@ -65,7 +69,18 @@ class FakeSource : public IPhoneRecoveryParse {
   Status ScanMMChats(ChatConversationMap&) override { return Call("MM"); }
   Status ScanWhatsApp(WhatsAppChatMap&) override { return Call("WhatsApp"); }
   Status MakePreviewCopy(const std::filesystem::path&, std::filesystem::path&, ProgressCallback, void*) override { return kOk; }
-  Status CopyOut(const std::filesystem::path&, const std::filesystem::path&, CopyCallback, void*) override { return kOk; }
+  // A copy that takes copyMs, reporting half way and at the end as a real one does.
+  int copyMs = 0;
+  Status CopyOut(const std::filesystem::path&, const std::filesystem::path& destination, CopyCallback callback,
+                 void* user) override {
+    if (copyMs == 0 || callback == nullptr) return kOk;
+    std::this_thread::sleep_for(std::chrono::milliseconds(copyMs / 2));
+    if (callback(user, 50, kOk, destination) == kStoppedByUser) return kStoppedByUser;
+    std::this_thread::sleep_for(std::chrono::milliseconds(copyMs / 2));
+    std::filesystem::create_directories(destination.parent_path());
+    std::ofstream(destination) << "x";
+    return callback(user, 100, kOk, destination);
+  }
   Status ExportMessagesCsv(const std::filesystem::path&) override { return kOk; }
   Status ExportContactsCsv(const std::filesystem::path&) override { return kOk; }
   Status ExportWhatsAppText(std::int32_t, const std::filesystem::path&, ProgressCallback, void*) override { return kOk; }

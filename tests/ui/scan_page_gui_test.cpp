@@ -227,6 +227,49 @@ TEST_F(ScanPageTest, RecoverThroughTheExportDialog) {
   }
 }
 
+// Cancel during an export: the question holds the run; "no" lets it finish, "yes" stops it and
+// closes the dialog with 2 once the run has ended, with fewer items done.
+TEST_F(ScanPageTest, CancelAnExport) {
+  source_->copyMs = 300;
+  Scan();
+  testing::TempDir out;
+  CScanVrtWnd& page = window_.ScanPage();
+  page.chooseExportFolder = [&out](QWidget*, const QString&) { return QString::fromStdString(out.path().string()); };
+  page.templateFolder = DUNMERE_TEMPLATES;
+  for (const int answer : {CPopUpWnd::kResultCancel, CPopUpWnd::kResultOk}) {
+    int asked = 0, done = 0, total = 0, result = -1;
+    page.runExport = [&](CRecoverProcessWnd& dialog) {
+      dialog.askCancel = [&](QWidget*, const QString& text) {
+        ++asked;
+        EXPECT_EQ(text, "Do you want to cancel the recovery?");  // MSG1103
+        return answer;
+      };
+      // Cancel while the first copies run; then, when a "no" let it go on, Finished at the end.
+      QTimer::singleShot(100, &dialog, [&dialog] { QTest::mouseClick(dialog.Control("CancelBtn"), Qt::LeftButton); });
+      auto* poll = new QTimer(&dialog);
+      QObject::connect(poll, &QTimer::timeout, &dialog, [&dialog, poll] {
+        if (!dialog.Control("FinishBtn")->isVisible()) return;
+        poll->stop();
+        QTest::mouseClick(dialog.Control("FinishBtn"), Qt::LeftButton);
+      });
+      poll->start(20);
+      result = dialog.Run(DUNMERE_TEMPLATES);
+      done = dialog.Export().done;
+      total = dialog.Export().total;
+      return result;
+    };
+    QTest::mouseClick(Get<QAbstractButton>("BtnRecovery"), Qt::LeftButton);
+    EXPECT_EQ(asked, 1);
+    if (answer == CPopUpWnd::kResultCancel) {
+      EXPECT_EQ(result, CPopUpWnd::kResultOk);  // went on to the end
+      EXPECT_EQ(done, total);
+    } else {
+      EXPECT_EQ(result, CPopUpWnd::kResultCancel);
+      EXPECT_LT(done, total);
+    }
+  }
+}
+
 // Print: the page of the category in view, with its ticked records only, shown in the browser and
 // set up by the page's own script.
 TEST_F(ScanPageTest, PrintTheCategoryInView) {

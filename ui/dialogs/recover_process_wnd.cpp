@@ -141,10 +141,10 @@ void CRecoverProcessWnd::CancelRequested() {
     done(kResultOk);
     return;
   }
-  run_.Lock().lock();  // the worker waits at its next report while the question is open
-  hide();
-  const int answer = askCancel(parentWidget(), QString::fromStdString(CSettings::Get().Message("MSG1103")));
-  show();
+  // The worker waits at its next report while the question is open. (The dialog stays up under the
+  // question: hiding a dialog would end its modal loop.)
+  run_.Lock().lock();
+  const int answer = askCancel(this, QString::fromStdString(CSettings::Get().Message("MSG1103")));
   run_.Lock().unlock();
   if (answer != kResultOk) return;
   run_.Cancel();
