@@ -34,9 +34,11 @@ class FakeSource : public IPhoneRecoveryParse {
     calls.push_back("Open:" + password);
     return openResult;
   }
+  int reportMs = 0;  // a pause before each report of the messages scan
   Status ScanMessages(ConversationMap& out) override {
     calls.push_back("Messages");
     for (const std::int32_t p : reports) {
+      if (reportMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(reportMs));
       out[static_cast<std::int32_t>(out.size())] = {MessageRecord{}};
       if (Report(p) == kStoppedByUser) return stopSeen = kStoppedByUser;
     }

@@ -227,6 +227,43 @@ TEST_F(ScanPageTest, RecoverThroughTheExportDialog) {
   }
 }
 
+// Pause holds the worker at its next report; a stop question answered with cancel leaves it paused;
+// answered with OK the worker sees the stop, ends, and the results so far are shown.
+TEST_F(ScanPageTest, PauseAndStop) {
+  source_->reports = {1, 10, 20, 30, 40, 50, 60, 70, 80, 90};
+  source_->reportMs = 60;
+  CScanVrtWnd& page = window_.ScanPage();
+  PostPrivateMessage(&window_, kMsgStartScan, 1);
+  const auto wait = [](int ms) { QTest::qWait(ms); };
+  wait(150);  // the first reports are in
+  ASSERT_TRUE(page.Scanning());
+  auto* pause = Get<QAbstractButton>("BtnScanPause");
+  EXPECT_EQ(pause->text(), "Pause");
+  QTest::mouseClick(pause, Qt::LeftButton);
+  EXPECT_TRUE(page.Paused());
+  EXPECT_EQ(pause->text(), "Resume");
+  EXPECT_FALSE(Get("BtnHome")->isEnabled());
+  EXPECT_TRUE(Get("BtnRecovery")->isEnabled());  // paused: the camera roll found so far may be exported
+  wait(300);
+  EXPECT_TRUE(page.Scanning());  // held
+  int questions = 0;
+  page.askStop = [&questions](QWidget*, bool closing) {
+    EXPECT_FALSE(closing);
+    return ++questions == 1 ? 2 : 1;
+  };
+  QTest::mouseClick(Get<QAbstractButton>("BtnScanStop"), Qt::LeftButton);
+  EXPECT_TRUE(page.Paused());  // cancel: still paused
+  EXPECT_TRUE(page.Scanning());
+  QTest::mouseClick(Get<QAbstractButton>("BtnScanStop"), Qt::LeftButton);
+  EXPECT_EQ(questions, 2);
+  EXPECT_FALSE(page.Scanning());
+  EXPECT_FALSE(page.Paused());
+  EXPECT_EQ(pause->text(), "Pause");  // MSG0507 again
+  for (int i = 0; i < 20 && !Get("ReocveryToolBar")->isVisible(); ++i) wait(20);
+  EXPECT_TRUE(Get("ReocveryToolBar")->isVisible());  // the end of the scan is shown
+  EXPECT_TRUE(page.Results().notes.empty());  // stopped before the notes
+}
+
 // Cancel during an export: the question holds the run; "no" lets it finish, "yes" stops it and
 // closes the dialog with 2 once the run has ended, with fewer items done.
 TEST_F(ScanPageTest, CancelAnExport) {

@@ -148,7 +148,8 @@ void CScanVrtWnd::Init() {
 void CScanVrtWnd::ApplyLanguage() {
   CBaseVrtWnd::ApplyLanguage();
   if (auto* pause = Control<QAbstractButton>("BtnScanPause")) {
-    pause->setText(QString::fromStdString(CSettings::Get().Message(paused_ ? "MSG0507" : "MSG0506")));
+    // Paused, the button offers to go on (MSG0506); running, to pause (MSG0507).
+    pause->setText(QString::fromStdString(CSettings::Get().Message(paused_ ? "MSG0506" : "MSG0507")));
   }
 }
 
