@@ -14,6 +14,8 @@
 #include <filesystem>
 
 #include "app/main_window.h"
+#include "tests/support/encrypted_backup.h"
+#include "tests/support/sqlite_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "ui/controls/file_tree.h"
 #include "ui/dialogs/recover_process_wnd.h"
@@ -95,6 +97,51 @@ TEST(WholeFlow, BackupCategoriesScanListAndExport) {
   EXPECT_GT(rows, 5);
   EXPECT_EQ(failures, 0);
   EXPECT_TRUE(std::filesystem::exists(dir / "out"));
+}
+
+// An encrypted backup: the password asked before the scan; a wrong one makes the scan ask again
+// (with the notice that it needs the password), the right one scans the decrypted copy.
+TEST(WholeFlow, EncryptedBackupWrongThenRightPassword) {
+  testing::TempDir dir;
+  testing::FixtureBackup backup;
+  backup.files = {{"HomeDomain", "Library/SMS/sms.db",
+                   testing::SqliteDatabaseBytes(
+                       {testing::ReferenceSchema("sms_ios9.2.1.sql"),
+                        "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550100001', 'SMS');",
+                        "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES"
+                        " (1, 'g1', 'hello from an encrypted backup', 1, 'SMS', 100);"})},
+                  {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", testing::ContactsDatabaseBytes()}};
+  testing::WriteEncryptedBackup(dir / "backup", backup, {"secret", 20, 5});
+
+  CMainWnd window;
+  window.show();
+  window.Engine().programDirectory = DUNMERE_TOOL_DIR;  // where the decryptor ships
+  const auto get = [&window](const char* name) { return window.findChild<QWidget*>(name); };
+  window.BackupPage().chooseFolder = [&dir](QWidget*, const QString&) {
+    return QString::fromStdString((dir / "backup").string());
+  };
+  std::vector<QString> typed = {"wrong", "secret"};
+  int notices = 0;
+  window.CategoryPage().askPassword = [&typed](QWidget*) {
+    const QString next = typed.front();
+    typed.erase(typed.begin());
+    return PasswordAnswer{CPopUpWnd::kResultOk, next};
+  };
+  window.CategoryPage().tellPasswordNeeded = [&notices](QWidget*, const QString&) { ++notices; };
+  QTest::mouseClick(qobject_cast<QAbstractButton*>(get("BtnSelDir")), Qt::LeftButton);
+  ASSERT_TRUE(window.Engine().currentSummary.encrypted);
+  QTest::mouseClick(qobject_cast<QAbstractButton*>(get("BtnNext2")), Qt::LeftButton);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  do {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  } while ((!typed.empty() || window.ScanPage().Scanning() || !get("ReocveryToolBar")->isVisible()) &&
+           std::chrono::steady_clock::now() < until);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(notices, 1);
+  EXPECT_TRUE(typed.empty());
+  EXPECT_EQ(window.ScanPage().Password(), "secret");
+  ASSERT_EQ(window.ScanPage().Results().messages.size(), 1u);
+  EXPECT_EQ(window.ScanPage().Results().messages.begin()->second.front().text, "hello from an encrypted backup");
 }
 
 }  // namespace
