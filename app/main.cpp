@@ -2,7 +2,7 @@
 #include <QApplication>
 #include <unistd.h>
 
-#include "app/player_processes.h"
+#include "platform/player_processes.h"
 #include "app/startup.h"
 
 int main(int argc, char** argv) {

@@ -37,6 +37,9 @@ class CMainWnd : public QWidget, public INotifyUI {
   CItunesBackupVrtWnd& BackupPage() { return backup_; }
   CSpecifyFileVrtWnd& CategoryPage() { return specify_; }
   CScanVrtWnd& ScanPage() { return scan_; }
+  CPreviewVrtWnd& PreviewPanel() { return preview_; }
+  // Where the preview notes the players it starts.
+  void SetPlayers(CPlayerProcesses* players) { preview_.SetPlayers(players); }
 
   // Where the cursor at a window point lies, as the window's own frame would tell it.
   enum class HitArea { kClient, kCaption, kLeft, kRight, kTop, kBottom, kTopLeft, kTopRight, kBottomLeft, kBottomRight };

@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "app/main_window.h"
-#include "app/player_processes.h"
+#include "platform/player_processes.h"
 #include "app/single_instance.h"
 #include "backup/work_folders.h"
 #include "ui/dialogs/message_box.h"
@@ -56,6 +56,7 @@ int RunProgram(const QStringList& arguments, CPlayerProcesses& players) {
 
   {
     CMainWnd window;
+    window.SetPlayers(&players);
     instance.SetShowWindow([&window] {
       window.showNormal();
       window.raise();

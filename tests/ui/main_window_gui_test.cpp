@@ -19,7 +19,7 @@
 #include <future>
 
 #include "app/main_window.h"
-#include "app/player_processes.h"
+#include "platform/player_processes.h"
 #include "ui/pages/private_messages.h"
 #include "app/single_instance.h"
 #include "app/startup.h"

@@ -146,3 +146,12 @@ root = W('QFrame', 'PrintWnd', {'minimumSize': ('size', 500, 400)}, layout=(V, 0
                 'stretch']), 'stretch']),
         W('QWidget', 'PrintPage', layout=(V, 0, 0))])])
 open(out + '/PrintWnd.ui', 'w').write(form(root, 'PrintWnd'))
+
+# The preview's extraction dialog.
+root = W('QFrame', 'PreviewProcessWnd', {'minimumSize': ('size', 430, 170)}, layout=(V, 0, 0), children=[
+    W('QFrame', 'Caption', {'minimumSize': ('size', 0, 36), 'maximumSize': ('size', 16777215, 36)}, layout=(H, (14, 0, 6, 0), 6), children=[
+        lbl('title', 'Preparing the preview'), 'stretch']),
+    W('QFrame', 'Body', layout=(V, 20, 10), children=[
+        lbl('LblFileName', ''), W('QProgressBar', 'Progress', {'value': 0, 'textVisible': False}), lbl('LblPercent', ''),
+        'stretch', W('QFrame', 'Buttons', layout=(H, 0, 10), children=['stretch', btn('BtnCancel', 'Cancel')])])])
+open(out + '/PreviewProcessWnd.ui', 'w').write(form(root, 'PreviewProcessWnd'))

@@ -3,6 +3,9 @@
 #include <QHBoxLayout>
 #include <algorithm>
 #include <QImage>
+#include <QProcess>
+#include <memory>
+#include <system_error>
 #include <QLabel>
 #include <QScrollArea>
 #include <QTextCursor>
@@ -11,7 +14,12 @@
 #include <QVBoxLayout>
 
 #include "backup/backup_engine.h"
+#include "platform/player_processes.h"
+#include "platform/program_dir.h"
+#include "settings/settings.h"
 #include "ui/controls/label_ex.h"
+#include "ui/dialogs/message_box.h"
+#include "ui/dialogs/preview_process_wnd.h"
 
 namespace dunmere {
 namespace {
@@ -28,6 +36,14 @@ void Write(QTextCursor& cursor, const QString& text, const QColor& colour) {
 }
 
 }  // namespace
+
+CPreviewVrtWnd::CPreviewVrtWnd(QWidget* window, CBackupEngine& engine)
+    : CBaseVrtWnd("PreviewVtrWnd", "", window), playerFolder(ProgramDirectory()), engine_(engine) {
+  runExtraction = [](CPreviewProcessWnd& dialog) { return dialog.Run(); };
+  tellPlayerFailed = [](QWidget* owner, const QString& text) {
+    ShowMessageBox(std::nullopt, kMbInformation, owner, text, 550, 200);
+  };
+}
 
 void CPreviewVrtWnd::TextMode() {
   if (QWidget* layout = Control("PreviewLayout")) layout->show();
@@ -157,14 +173,49 @@ void CPreviewVrtWnd::ShowMedia(const std::filesystem::path& source, const std::s
   auto* edit = Control<QTextEdit>("PreviewEdit");
   if (edit == nullptr) return;
   edit->clear();
-  std::filesystem::path prepared;
-  if (engine_.MakePreviewCopy(source, prepared, nullptr, nullptr) != kOk) {
-    edit->setPlainText(QStringLiteral("Can not found the file!"));
-    return;
+  std::filesystem::path prepared = lastPrepared_;
+  if (source != lastSource_ || prepared.empty()) {
+    // A new file: the players of the last one are stopped, then it is copied to the work folder.
+    if (players_ != nullptr) {
+      players_->KillByName("Player");
+      players_->KillByName("Player1");
+    }
+    lastSource_ = source;
+    lastPrepared_.clear();
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(source, ec);
+    if (!ec && size > kDirectCopyLimit) {
+      CPreviewProcessWnd dialog(Window(), engine_, source, QString::fromStdString(displayName));
+      if (runExtraction(dialog) != CPopUpWnd::kResultOk) {
+        lastSource_.clear();
+        return;
+      }
+      prepared = dialog.Prepared();
+    } else if (engine_.MakePreviewCopy(source, prepared, nullptr, nullptr) != kOk) {
+      edit->setPlainText(QStringLiteral("Can not found the file!"));
+      lastSource_.clear();
+      return;
+    }
+    lastPrepared_ = prepared;
   }
+  // The kind by the work file's name: tmp.jpg, tmp.wav, tmp.avi.
+  const std::string kind = prepared.extension().string();
+  if (kind == ".jpg") {
+    ShowPicture(prepared, displayName);
+  } else if (kind == ".wav") {
+    edit->setPlainText(QString::fromStdString(displayName));
+    PlaySound(prepared);
+  } else if (kind == ".avi") {
+    edit->setPlainText(QString::fromStdString(displayName));
+    PlayVideo(prepared);
+  }
+}
+
+void CPreviewVrtWnd::ShowPicture(const std::filesystem::path& prepared, const std::string& displayName) {
+  auto* edit = Control<QTextEdit>("PreviewEdit");
   const QImage picture(QString::fromStdString(prepared.string()));
   if (picture.isNull()) {
-    edit->setPlainText(QString::fromStdString(displayName));  // sound and video: named here
+    edit->setPlainText(QStringLiteral("Can not found the file!"));
     return;
   }
   const QUrl name(QStringLiteral("preview://") + QString::fromStdString(displayName));
@@ -179,6 +230,39 @@ void CPreviewVrtWnd::ShowMedia(const std::filesystem::path& source, const std::s
   image.setWidth(width);
   image.setHeight(picture.height() * width / std::max(1, picture.width()));
   cursor.insertImage(image);
+}
+
+void CPreviewVrtWnd::PlaySound(const std::filesystem::path& prepared) {
+  qint64 pid = 0;
+  if (QProcess::startDetached(QString::fromStdString((playerFolder / "Player1").string()),
+                              {QString::fromStdString(prepared.string())}, QString(), &pid) &&
+      players_ != nullptr) {
+    players_->Started(static_cast<pid_t>(pid));
+  }
+}
+
+void CPreviewVrtWnd::PlayVideo(const std::filesystem::path& prepared) {
+  // The player counts as playing once its output shows a "%"; ending (or not starting) before that
+  // is told to the user.
+  auto* player = new QProcess(Window());
+  player->setProcessChannelMode(QProcess::MergedChannels);
+  auto playing = std::make_shared<bool>(false);
+  QObject::connect(player, &QProcess::readyRead, player, [player, playing] {
+    if (!*playing && player->readAll().contains('%')) *playing = true;
+  });
+  const auto failed = [this, player, playing] {
+    if (!*playing) tellPlayerFailed(Window(), QString::fromStdString(CSettings::Get().Message("MSG1207")));
+    *playing = true;  // told once
+    player->deleteLater();
+  };
+  QObject::connect(player, &QProcess::finished, player, failed);
+  QObject::connect(player, &QProcess::errorOccurred, player, [failed](QProcess::ProcessError error) {
+    if (error == QProcess::FailedToStart) failed();
+  });
+  player->start(QString::fromStdString((playerFolder / "Player").string()),
+                {"-aspect", "16:9", "-vo", "direct3d", "-lavdopts", "threads=4", "-geometry", "845:260", "-x", "326",
+                 "-y", "189", QString::fromStdString(prepared.string())});
+  if (player->waitForStarted(3000) && players_ != nullptr) players_->Started(static_cast<pid_t>(player->processId()));
 }
 
 }  // namespace dunmere

@@ -13,13 +13,17 @@ class CPlayerProcesses {
  public:
   // Notes a player the preview started.
   void Started(pid_t pid);
-  // Stops each noted process still running whose program file is named exactly name; returns how
-  // many were stopped.
+  // Stops each noted process still running whose program file (a launcher script's own name) is
+  // named exactly name; returns how many were stopped.
   int KillByName(const std::string& name);
 
  private:
+  struct Noted {
+    pid_t pid;
+    unsigned long long started;  // the process's start time: a reused number does not match it
+  };
   std::mutex lock_;
-  std::vector<pid_t> started_;
+  std::vector<Noted> started_;
 };
 
 }  // namespace dunmere

@@ -1,0 +1,100 @@
+// The preview of media files: a picture copied to the work folder and shown in the text box (a
+// large one through the extraction dialog, which can be cancelled), a video handed to the player
+// launcher, whose silence is told to the user.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+
+#include "app/main_window.h"
+#include "platform/player_processes.h"
+#include "tests/support/temp_dir.h"
+#include "ui/dialogs/preview_process_wnd.h"
+
+namespace dunmere {
+namespace {
+
+class PreviewTest : public ::testing::Test {
+ protected:
+  PreviewTest() { window_.show(); }
+  std::filesystem::path Picture(const char* name, int side) {
+    QImage image(side, side, QImage::Format_RGB32);
+    for (int y = 0; y < side; ++y) {
+      for (int x = 0; x < side; ++x) image.setPixel(x, y, qRgb((x * 7) % 256, (y * 13) % 256, ((x ^ y) * 5) % 256));
+    }
+    const auto path = dir_ / name;
+    image.save(QString::fromStdString(path.string()), "JPG", 100);
+    return path;
+  }
+  // A video file as the type test knows it (RIFF, "AVI ", "LIST"), of size bytes.
+  std::filesystem::path Video(std::size_t size) {
+    std::string bytes = std::string("RIFF") + std::string(4, '\0') + "AVI LIST";
+    bytes.resize(size, 'v');
+    std::ofstream(dir_ / "clip.bin", std::ios::binary) << bytes;
+    return dir_ / "clip.bin";
+  }
+  void Launcher(const std::string& body) {
+    std::ofstream(dir_ / "Player") << "#!/bin/sh\n" << body << "\n";
+    std::filesystem::permissions(dir_ / "Player", std::filesystem::perms::owner_all);
+  }
+  QTextEdit* Edit() { return window_.findChild<QTextEdit*>("PreviewEdit"); }
+  testing::TempDir dir_;
+  CMainWnd window_;
+};
+
+TEST_F(PreviewTest, PicturesSmallAndLarge) {
+  CPreviewVrtWnd& preview = window_.PreviewPanel();
+  int extractions = 0;
+  preview.runExtraction = [&extractions](CPreviewProcessWnd& dialog) {
+    ++extractions;
+    return dialog.Run();
+  };
+  const auto small = Picture("small.jpg", 40);
+  ASSERT_LE(std::filesystem::file_size(small), CPreviewVrtWnd::kDirectCopyLimit);
+  preview.ShowMedia(small, "small.jpg");
+  EXPECT_EQ(extractions, 0);
+  EXPECT_TRUE(Edit()->toHtml().contains("<img"));  // the picture is in the text box
+
+  const auto large = Picture("large.jpg", 400);
+  ASSERT_GT(std::filesystem::file_size(large), CPreviewVrtWnd::kDirectCopyLimit);
+  preview.ShowMedia(large, "large.jpg");
+  EXPECT_EQ(extractions, 1);
+  EXPECT_TRUE(Edit()->toHtml().contains("<img"));
+  preview.ShowMedia(large, "large.jpg");  // the same file again: the copy made is used
+  EXPECT_EQ(extractions, 1);
+
+  // Cancelled: nothing is shown.
+  const auto other = Picture("other.jpg", 420);
+  preview.runExtraction = [](CPreviewProcessWnd&) { return static_cast<int>(CPopUpWnd::kResultCancel); };
+  preview.ShowMedia(other, "other.jpg");
+  EXPECT_FALSE(Edit()->toHtml().contains("<img"));
+}
+
+TEST_F(PreviewTest, VideoThroughThePlayerLauncher) {
+  CPreviewVrtWnd& preview = window_.PreviewPanel();
+  CPlayerProcesses players;
+  window_.SetPlayers(&players);
+  preview.playerFolder = dir_.path();
+  QString told;
+  preview.tellPlayerFailed = [&told](QWidget*, const QString& text) { told = text; };
+
+  Launcher("echo 'Playing 3%'; sleep 30");  // plays
+  preview.ShowMedia(Video(2000), "clip.avi");
+  QTest::qWait(500);
+  EXPECT_TRUE(told.isEmpty());
+  EXPECT_EQ(players.KillByName("Player"), 1);  // noted as ours, stopped at the end
+  QTest::qWait(200);
+  EXPECT_TRUE(told.isEmpty());  // stopped after it played: nothing to tell
+
+  Launcher("echo 'no player here'; exit 1");  // never shows a "%"
+  preview.ShowMedia(Video(2100), "clip.avi");
+  for (int i = 0; i < 50 && told.isEmpty(); ++i) QTest::qWait(50);
+  EXPECT_EQ(told, "The video player could not be started.");  // MSG1207
+}
+
+}  // namespace
+}  // namespace dunmere
