@@ -72,6 +72,8 @@ preview = W('QWidget', 'PreviewLayout', {'minimumSize': ('size', 250, 0), 'maxim
         W('QWidget', 'MessagesListBody', layout=(V, 8, 8), children=['stretch'])])])
 scan_page = W('QWidget', 'PageScan', dyn={'virtualwnd': 'ScanVtrWnd'}, layout=(H, 8, 8), children=[
     W('FileTree', 'NodeTree', {'minimumSize': ('size', 200, 0), 'maximumSize': ('size', 200, 16777215)}),
+    W('QFrame', 'iPhoneInfoLayout', {'visible': False}, layout=(V, 24, 12), children=[
+        'stretch', lbl('LblRemark', '', wordWrap=True, alignment=('set', 'Qt::AlignHCenter|Qt::AlignVCenter')), 'stretch']),
     W('QFrame', 'DataListLayout', layout=(V, 0, 6), children=[
         W('QFrame', 'FilterToolBar', layout=(H, 0, 8), children=[
             chk('OptOnOffFilter', 'Only display the deleted items', False), lbl('LblFilterCount', ''), 'stretch',

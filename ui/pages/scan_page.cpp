@@ -6,7 +6,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPainter>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -58,6 +60,33 @@ constexpr NodeSpec kNodes[CSpecifyFileVrtWnd::kOptionCount] = {
     {"Calendar", CScanVrtWnd::kCalendar, 1},
     {"Safari Bookmark", CScanVrtWnd::kSafariBookmark, 1},
 };
+
+bool IsMediaCategory(int category) {
+  switch (static_cast<CategoryId>(category)) {
+    case CategoryId::kCameraRoll:
+    case CategoryId::kPhotoStream:
+    case CategoryId::kAppPhotos:
+    case CategoryId::kAppVideos:
+    case CategoryId::kMessageAttachments:
+    case CategoryId::kWhatsAppAttachments: return true;
+    default: return false;
+  }
+}
+
+// The mark of a deleted row: a small orange disc with a cross.
+QIcon DeletedIcon() {
+  QPixmap mark(16, 16);
+  mark.fill(Qt::transparent);
+  QPainter p(&mark);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setBrush(kDeletedColour);
+  p.setPen(Qt::NoPen);
+  p.drawEllipse(QRectF(1, 1, 14, 14));
+  p.setPen(QPen(Qt::white, 2));
+  p.drawLine(QPointF(5, 5), QPointF(11, 11));
+  p.drawLine(QPointF(11, 5), QPointF(5, 11));
+  return QIcon(mark);
+}
 
 bool IsApp(int category) {
   return category == static_cast<int>(CategoryId::kAppPhotos) || category == static_cast<int>(CategoryId::kAppVideos);
@@ -208,6 +237,11 @@ void CScanVrtWnd::StartScan(int sourceKind) {
     switch (e) {
       case CScanWorker::Event::kFirstReport:
         PostPrivateMessage(window, kMsgScanStateChanged, 0);
+        // Until a category is chosen the page shows what the scan is about.
+        QMetaObject::invokeMethod(window, [this] {
+          if (QWidget* w = Control("iPhoneInfoLayout")) w->show();
+          if (QWidget* w = Control("DataListLayout")) w->hide();
+        }, Qt::QueuedConnection);
         break;
       case CScanWorker::Event::kProgress:
         QMetaObject::invokeMethod(window, [this, worker] {
@@ -541,6 +575,12 @@ void CScanVrtWnd::FillList(int category) {
     row->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
     if (info.deleted) {
       for (int c = 1; c < list->columnCount(); ++c) row->setForeground(c, kDeletedColour);
+      row->setIcon(1, DeletedIcon());
+    } else if (info.key == nullptr) {
+      row->setIcon(1, list->style()->standardIcon(QStyle::SP_DirIcon));  // an app's folder
+    } else if (IsMediaCategory(category)) {
+      row->setIcon(1, list->style()->standardIcon(IsAppVideoFile(cells.front()) ? QStyle::SP_MediaPlay
+                                                                                 : QStyle::SP_FileIcon));
     }
     row->setHidden(filterOn && !info.deleted);
   }
@@ -560,6 +600,7 @@ void CScanVrtWnd::ShowCategory(int category) {
     filter->setChecked(filterOn_[category]);
   }
   if (QWidget* back = Control("BtnBackAppDir")) back->hide();
+  if (QWidget* w = Control("iPhoneInfoLayout")) w->hide();
   if (QWidget* w = Control("DataListLayout")) w->show();
   FillList(category);
 }
