@@ -428,11 +428,11 @@ void CScanVrtWnd::RewriteCounts() {
     }
     return 0;
   };
-  for (const NodeSpec& spec : kNodes) {
-    QTreeWidgetItem* node = NodeOf(spec.category);
+  for (const NodeSpec& entry : kNodes) {
+    QTreeWidgetItem* node = NodeOf(entry.category);
     if (node == nullptr) continue;
     const QString text = node->text(0);
-    node->setText(0, text.left(text.indexOf('(')) + QString::asprintf("(%d)", count(spec.category)));
+    node->setText(0, text.left(text.indexOf('(')) + QString::asprintf("(%d)", count(entry.category)));
   }
 }
 
