@@ -310,6 +310,11 @@ TEST_F(ScanPageTest, CancelAnExport) {
 // Print: the page of the category in view, with its ticked records only, shown in the browser and
 // set up by the page's own script.
 TEST_F(ScanPageTest, PrintTheCategoryInView) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The browser engine, built without the sanitizers, frees its own objects in ways AddressSanitizer
+  // takes for faults and leaves memory at exit: the print dialog is tested in the ordinary builds.
+  GTEST_SKIP() << "the browser engine does not run under AddressSanitizer";
+#endif
   Scan();
   auto* tree = Get<CFileTreeUI>("NodeTree");
   tree->setCurrentItem(Node("Notes"));
