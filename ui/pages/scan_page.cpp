@@ -556,7 +556,9 @@ void CScanVrtWnd::FillList(int category) {
   }
   list->header()->setStretchLastSection(true);
   const bool filterOn = filterOn_[category];
-  for (const auto& [cells, info] : Rows(category)) {
+  for (const auto& entry : Rows(category)) {
+    const std::vector<std::string>& cells = entry.first;  // named, not bound: lambdas below take them
+    const RecordInfo& info = entry.second;
     auto* row = new QTreeWidgetItem(list);
     for (std::size_t c = 0; c < cells.size(); ++c) row->setText(static_cast<int>(c + 1), QString::fromStdString(cells[c]));
     row->setData(0, kKeyRole, QVariant::fromValue<qulonglong>(reinterpret_cast<quintptr>(info.key)));
