@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "bench/bench_timing.h"
 #include "backup/backup_discovery.h"
 #include "backup/backup_engine.h"
 #include "platform/file_util.h"
@@ -19,18 +20,10 @@
 namespace {
 
 using namespace dunmere;
-using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-double Ms(const std::function<void()>& body) {
-  const auto start = Clock::now();
-  body();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-std::string Series(int count) {
-  return "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < " + std::to_string(count) + ")";
-}
+using bench::Ms;
+using bench::Series;
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "bench/bench_timing.h"
 #include "categories/loaders.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
 #include "sqlite_recovery/table_decoders.h"
@@ -18,17 +19,9 @@
 namespace {
 
 using namespace dunmere;
-using Clock = std::chrono::steady_clock;
 
-double Ms(const std::function<void()>& body) {
-  const auto start = Clock::now();
-  body();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-std::string Series(int count) {
-  return "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < " + std::to_string(count) + ")";
-}
+using bench::Ms;
+using bench::Series;
 
 }  // namespace
 

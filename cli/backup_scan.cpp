@@ -99,4 +99,18 @@ void ScanCategories(CBackupEngine& engine, const std::set<std::string>& chosen, 
   if (shown >= 0) std::fprintf(stderr, "\rScanning 100%%\n");
 }
 
+int OpenAndScan(const std::filesystem::path& folder, bool passwordFromStdin, const std::vector<std::string>& categories,
+                CBackupEngine& engine, BackupSummary& summary, Status& opened, ScanOutcome& outcome) {
+  for (const std::string& c : categories) {
+    if (!IsKnownCategory(c)) {
+      std::cerr << "dunmere: unknown category \"" << c << "\"\n";
+      return 1;
+    }
+  }
+  std::int32_t shown = -1;
+  if (const int exit = OpenBackup(folder, passwordFromStdin, engine, summary, shown, opened); exit >= 0) return exit;
+  ScanCategories(engine, std::set<std::string>(categories.begin(), categories.end()), shown, outcome);
+  return -1;
+}
+
 }  // namespace dunmere::cli

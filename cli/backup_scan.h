@@ -31,4 +31,9 @@ int OpenBackup(const std::filesystem::path& folder, bool passwordFromStdin, CBac
 void ScanCategories(CBackupEngine& engine, const std::set<std::string>& chosen, std::int32_t shown,
                     ScanOutcome& outcome);
 
+// The work both the scan and export commands begin with: the category names checked, the backup
+// opened (OpenBackup), the categories run. The exit status to end with, or -1 to go on.
+int OpenAndScan(const std::filesystem::path& folder, bool passwordFromStdin, const std::vector<std::string>& categories,
+                CBackupEngine& engine, BackupSummary& summary, Status& opened, ScanOutcome& outcome);
+
 }  // namespace dunmere::cli

@@ -49,23 +49,16 @@ void TickConversations(Selection& selection, const Map& conversations, CategoryI
 }  // namespace
 
 int RunExport(const ExportOptions& options) {
-  for (const std::string& c : options.categories) {
-    if (!IsKnownCategory(c)) {
-      std::cerr << "dunmere: unknown category \"" << c << "\"\n";
-      return 1;
-    }
-  }
   CBackupEngine engine;
   BackupSummary summary;
-  std::int32_t shown = -1;
   Status opened = 0;
-  if (const int exit = OpenBackup(options.backup, options.passwordFromStdin, engine, summary, shown, opened);
+  ScanOutcome outcome;
+  if (const int exit = OpenAndScan(options.backup, options.passwordFromStdin, options.categories, engine, summary,
+                                   opened, outcome);
       exit >= 0) {
     return exit;
   }
   const std::set<std::string> chosen(options.categories.begin(), options.categories.end());
-  ScanOutcome outcome;
-  ScanCategories(engine, chosen, shown, outcome);
   const ScanResults& r = outcome.results;
   auto ticked = [&chosen](const char* name) { return chosen.empty() || chosen.count(name) > 0; };
 

@@ -34,22 +34,15 @@ struct Count {
 }  // namespace
 
 int RunScan(const ScanOptions& options) {
-  for (const std::string& c : options.categories) {
-    if (!IsKnownCategory(c)) {
-      std::cerr << "dunmere: unknown category \"" << c << "\"\n";
-      return 1;
-    }
-  }
   CBackupEngine engine;
   BackupSummary summary;
-  std::int32_t shown = -1;
   Status opened = 0;
-  if (const int exit = OpenBackup(options.backup, options.passwordFromStdin, engine, summary, shown, opened);
+  ScanOutcome outcome;
+  if (const int exit = OpenAndScan(options.backup, options.passwordFromStdin, options.categories, engine, summary,
+                                   opened, outcome);
       exit >= 0) {
     return exit;
   }
-  ScanOutcome outcome;
-  ScanCategories(engine, std::set<std::string>(options.categories.begin(), options.categories.end()), shown, outcome);
   const ScanResults& r = outcome.results;
   auto ran = [&outcome](const char* name) { return outcome.codes.count(name) > 0; };
   auto code = [&outcome](const char* name) { return outcome.codes.at(name); };

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "settings/ini_file.h"
+#include "settings/message_format.h"
 #include "settings/settings.h"
 #include "tests/support/temp_dir.h"
 
@@ -64,6 +65,13 @@ TEST(IniFile, SetValueKeepsTheRest) {
   EXPECT_EQ(again.Value("DefaultLanguage", "Default", "", 64), "Deutsch");
   EXPECT_EQ(again.SectionLines("Languages", 10240).size(), 2u);
   EXPECT_EQ(again.Value("New", "k", "", 64), "v");
+}
+
+TEST(MessageFormat, ValuesInTurnAndNothingElse) {
+  EXPECT_EQ(FormatMessage("%d of %d file(s): %d done, %d failed", {"3", "5", "2", "1"}), "3 of 5 file(s): 2 done, 1 failed");
+  EXPECT_EQ(FormatMessage("%s in %d item(s) 100%%", {"1.00 KB", "4"}), "1.00 KB in 4 item(s) 100%");
+  // A format from a hostile file: placeholders beyond the values and others stay as written.
+  EXPECT_EQ(FormatMessage("%s %s %n %x %", {"a"}), "a %s %n %x %");
 }
 
 class SettingsTest : public ::testing::Test {

@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include "settings/message_format.h"
 #include "settings/settings.h"
 #include "ui/dialogs/message_box.h"
 
@@ -15,21 +16,10 @@ namespace {
 constexpr char kGuideUrl[] = "https://www.dunmere.org/guide/exported-pages/";
 const QColor kFailedColour(0xFF, 0x00, 0x00);
 
-// The counts line: the language's format with its four numbers, filled without printf (the format
-// comes from a file).
+// The counts line: done, total, done less failed, failed, in the language's format.
 QString CountLine(const std::string& format, int done, int total, int failed) {
-  const int values[4] = {done, total, done - failed, failed};
-  QString out;
-  int next = 0;
-  for (std::size_t i = 0; i < format.size(); ++i) {
-    if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 'd' && next < 4) {
-      out += QString::number(values[next++]);
-      ++i;
-    } else {
-      out += QChar::fromLatin1(format[i]);
-    }
-  }
-  return out;
+  return QString::fromStdString(FormatMessage(
+      format, {std::to_string(done), std::to_string(total), std::to_string(done - failed), std::to_string(failed)}));
 }
 }  // namespace
 

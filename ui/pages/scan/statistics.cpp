@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "settings/message_format.h"
 #include "ui/pages/scan/size_text.h"
 
 namespace dunmere {
@@ -97,28 +98,8 @@ std::string StatisticsText(const std::string& format, const CStatisticsObj& stat
   const bool any = statistics.Root().total > 0;
   const std::string selected = any ? SizeText(statistics.SelectedSize()) : "0 MB";
   const std::string total = any ? SizeText(statistics.TotalSize()) : "0 MB";
-  // The format comes from a language file: only its %s and %d, in that order, are filled.
-  std::string out;
-  const std::string args[4] = {selected, std::to_string(statistics.ShownSelected()), total,
-                               std::to_string(statistics.Root().total)};
-  int next = 0;
-  for (std::size_t i = 0; i < format.size(); ++i) {
-    if (format[i] == '%' && i + 1 < format.size()) {
-      const char c = format[i + 1];
-      if ((c == 's' || c == 'd') && next < 4) {
-        out += args[next++];
-        ++i;
-        continue;
-      }
-      if (c == '%') {
-        out += '%';
-        ++i;
-        continue;
-      }
-    }
-    out += format[i];
-  }
-  return out;
+  return FormatMessage(format, {selected, std::to_string(statistics.ShownSelected()), total,
+                                std::to_string(statistics.Root().total)});
 }
 
 }  // namespace dunmere
