@@ -10,7 +10,7 @@
 #include "platform/file_util.h"
 #include "platform/program_dir.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
-#include "sqlite_recovery/value_lines.h"
+#include "categories/value_lines.h"
 
 namespace dunmere {
 namespace fs = std::filesystem;
@@ -173,16 +173,15 @@ Status CBackupEngine::ScanWhatsApp(WhatsAppChatMap& out) {
 Status CBackupEngine::ExportMessagesCsv(const fs::path& output) {
   SqliteFileReader reader;
   if (const Status rc = reader.Open(DatabasePath(kMessagesDbId)); rc != kOk) return rc;
-  reader.highestMessageRowid = static_cast<std::uint64_t>(messagesReaderState);
-  return WriteMessageLines(reader, output);
+  std::int64_t highest = messagesReaderState;
+  return WriteMessageLines(reader, output, highest);
 }
 
 Status CBackupEngine::ExportContactsCsv(const fs::path& output) {
   SqliteFileReader reader;
-  reader.newerLayout = currentSummary.versionAbove11 ? 1 : 0;
   if (const Status rc = reader.Open(DatabasePath(kContactsDbId)); rc != kOk) return rc;
-  reader.highestContactsRowid = static_cast<std::uint64_t>(contactsReaderState);
-  return WriteContactLines(reader, output);
+  std::int64_t highest = contactsReaderState;
+  return WriteContactLines(reader, output, highest);
 }
 
 }  // namespace dunmere

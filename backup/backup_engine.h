@@ -12,7 +12,7 @@
 #include "backup/media_copies.h"
 #include "backup/progress.h"
 #include "categories/category_records.h"
-#include "sqlite_recovery/intermediate_rows.h"
+#include "categories/intermediate_rows.h"
 #include "platform/status.h"
 
 namespace dunmere {

@@ -7,7 +7,7 @@
 #include "backup/backup_engine.h"
 #include "platform/file_util.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
-#include "sqlite_recovery/table_decoders.h"
+#include "categories/table_decoders.h"
 
 namespace dunmere {
 namespace fs = std::filesystem;

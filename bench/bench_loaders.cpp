@@ -12,7 +12,7 @@
 #include "bench/bench_timing.h"
 #include "categories/loaders.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
-#include "sqlite_recovery/table_decoders.h"
+#include "categories/table_decoders.h"
 #include "tests/support/sqlite_fixture.h"
 #include "tests/support/temp_dir.h"
 

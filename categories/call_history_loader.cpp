@@ -5,7 +5,7 @@
 #include "categories/table_probe.h"
 #include "platform/text_compare.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
-#include "sqlite_recovery/table_decoders.h"
+#include "categories/table_decoders.h"
 
 namespace dunmere {
 
@@ -16,10 +16,9 @@ Status LoadCallHistory(const std::filesystem::path& callDb, const std::filesyste
   if (probe.openResult != 0) return probe.openResult;
   const bool coreData = probe.queryable;
 
+  (void)versionAbove11;  // the columns are found by their names in every version
   SqliteFileReader reader;
-  reader.newerLayout = versionAbove11 ? 1 : 0;
   if (const Status rc = reader.Open(callDb); rc != kOk) return rc;
-  reader.callTableIsCoreData = coreData ? 1 : 0;
   std::vector<CallRecord> decoded;
   if (coreData) {
     DecodeCallRecords(reader, decoded);

@@ -1,9 +1,10 @@
 #include <algorithm>
 
+#include "categories/device_table_maps.h"
 #include "categories/loaders.h"
 #include "platform/text_compare.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
-#include "sqlite_recovery/table_decoders.h"
+#include "categories/table_decoders.h"
 
 namespace dunmere {
 namespace {
@@ -33,8 +34,8 @@ std::string RebuildPhones(const std::string& raw) {
 
 Status LoadContacts(bool versionAbove11, const std::filesystem::path& addressBookDb,
                     std::vector<ContactRecord>& contacts, std::int64_t& highestRowid) {
+  (void)versionAbove11;  // the columns are found by their names in every version
   SqliteFileReader reader;
-  reader.newerLayout = versionAbove11 ? 1 : 0;
   Status rc = reader.Open(addressBookDb);
   std::vector<ContactRecord> decoded;
   if (rc == kOk) rc = DecodeContacts(reader, decoded);
@@ -46,7 +47,9 @@ Status LoadContacts(bool versionAbove11, const std::filesystem::path& addressBoo
   }
   std::stable_sort(contacts.begin(), contacts.end(),
                    [](const ContactRecord& a, const ContactRecord& b) { return LessNoCase(a.name, b.name); });
-  highestRowid = static_cast<std::int64_t>(reader.highestContactsRowid);
+  std::uint64_t highest = 0;
+  if (rc == kOk) reader.HighestRowId(ContactTableMap().table, highest);
+  highestRowid = static_cast<std::int64_t>(highest);
   return rc;
 }
 

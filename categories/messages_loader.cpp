@@ -7,7 +7,7 @@
 #include "categories/recently_deleted.h"
 #include "platform/text_compare.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
-#include "sqlite_recovery/table_decoders.h"
+#include "categories/table_decoders.h"
 
 namespace dunmere {
 
@@ -29,7 +29,10 @@ Status LoadMessages(const std::filesystem::path& addressBookDb, ConversationMap&
   std::vector<AttachmentRow> attachments;
   std::vector<AttachmentJoinRow> joins;
   DecodeMessages(reader, messages);
-  highestRowid = static_cast<std::int64_t>(reader.highestMessageRowid);
+  highestRowid = 0;
+  for (const MessageRecord& m : messages) {
+    if (m.deleted == 0) highestRowid = std::max<std::int64_t>(highestRowid, m.rowId);
+  }
   if (report(base + weight / 5) != kOk) return finish();
   DecodeHandles(reader, handles);
   if (report(base + weight / 4) != kOk) return finish();
@@ -52,7 +55,6 @@ Status LoadMessages(const std::filesystem::path& addressBookDb, ConversationMap&
 
   // Contact names come from the address book; a backup without one keeps its messages unnamed.
   std::vector<ContactRecord> contacts;
-  reader.newerLayout = context.versionAbove11 ? 1 : 0;
   if (reader.Open(addressBookDb) == kOk) DecodeContacts(reader, contacts);
   if (report(base + weight) != kOk) return finish();
 

@@ -5,7 +5,7 @@
 #include "categories/note_store_body.h"
 #include "platform/text_compare.h"
 #include "sqlite_recovery/any_table_decoder.h"
-#include "sqlite_recovery/row_values.h"
+#include "categories/table_map.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
 
 namespace dunmere {

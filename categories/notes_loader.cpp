@@ -2,7 +2,7 @@
 
 #include "categories/loaders.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
-#include "sqlite_recovery/table_decoders.h"
+#include "categories/table_decoders.h"
 
 namespace dunmere {
 namespace {

@@ -6,7 +6,7 @@
 #include "categories/table_probe.h"
 #include "platform/text_compare.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
-#include "sqlite_recovery/table_decoders.h"
+#include "categories/table_decoders.h"
 
 namespace dunmere {
 namespace {
@@ -39,9 +39,6 @@ Status LoadWhatsApp(const std::filesystem::path& chatDb, WhatsAppChatMap& chats)
   if (!probe.queryable) return kQueryFailed;
 
   SqliteFileReader reader;
-  // The column count of the table's rows; an empty table (whose deleted rows may still be on disk)
-  // is read by the columns it declares.
-  reader.whatsAppMessageColumnCount = probe.rowColumns > 0 ? probe.rowColumns : probe.declaredColumns;
   if (const Status rc = reader.Open(chatDb); rc != kOk) return rc;
   std::vector<MediaItemRow> media;
   std::vector<ChatSessionRow> sessions;

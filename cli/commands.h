@@ -41,8 +41,9 @@ int RunExport(const ExportOptions& options);
 struct DecodeOptions {
   std::filesystem::path database;
   std::string table;
-  bool newerLayout = false;  // the column layout of iOS 12 and later backups
+  bool newerLayout = false;  // kept for scripts: the columns are found by their names in every layout
   bool json = false;
+  bool doubtful = false;  // also the deleted candidates the plausibility checks reject, marked
 };
 int RunDecode(const DecodeOptions& options);
 

@@ -3,45 +3,38 @@
 #include <iostream>
 #include <map>
 
-#include "backup/sqlite_readonly.h"
+#include "categories/table_decoders.h"
 #include "cli/commands.h"
 #include "cli/record_json.h"
 #include "cli/summary_json.h"
 #include "platform/file_util.h"
 #include "sqlite_recovery/any_table_decoder.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
-#include "sqlite_recovery/table_decoders.h"
 
 namespace dunmere::cli {
 namespace fs = std::filesystem;
 
 namespace {
 
-using Decoder = std::function<Status(SqliteFileReader&, std::vector<Json>&)>;
+using Decoder = std::function<Status(SqliteFileReader&, DoubtfulRows*, std::vector<Json>&)>;
 
-// Runs a decoder and turns its rows into JSON, live rows first.
+// Runs a decoder and turns its rows into JSON, live rows first; rows that broke a plausibility rule
+// (listed only when asked for) carry "doubtful": true.
 template <typename Row, typename Run>
 Decoder Rows(Run run) {
-  return [run](SqliteFileReader& reader, std::vector<Json>& out) {
+  return [run](SqliteFileReader& reader, DoubtfulRows* doubtful, std::vector<Json>& out) {
     std::vector<Row> rows;
-    const Status rc = run(reader, rows);
-    std::stable_partition(rows.begin(), rows.end(), [](const Row& r) { return r.deleted == 0; });
-    for (const Row& r : rows) out.push_back(ToJson(r));
+    const Status rc = run(reader, rows, doubtful);
+    std::vector<std::size_t> order(rows.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_partition(order.begin(), order.end(), [&rows](std::size_t i) { return rows[i].deleted == 0; });
+    for (const std::size_t i : order) {
+      Json row = ToJson(rows[i]);
+      if (doubtful != nullptr && i < doubtful->marks.size() && doubtful->marks[i]) row["doubtful"] = true;
+      out.push_back(std::move(row));
+    }
     return rc;
   };
-}
-
-// The number of columns the table declares, asked of the SQLite library (read-only); 0 when unknown.
-int DeclaredColumns(const fs::path& db, const std::string& table) {
-  SqliteHandle handle;
-  if (OpenSqliteReadOnly(db, handle) != SQLITE_OK) return 0;
-  int count = 0;
-  const std::string sql = "PRAGMA table_info(\"" + table + "\");";
-  sqlite3_exec(handle.get(), sql.c_str(), [](void* user, int, char**, char**) {
-    ++*static_cast<int*>(user);
-    return 0;
-  }, &count, nullptr);
-  return count;
 }
 
 std::map<std::string, Decoder> FixedTables() {
@@ -73,17 +66,16 @@ bool FindDecoder(const std::string& table, Decoder& decoder) {
     return true;
   }
   if (table.rfind("Chat_", 0) == 0) {
-    decoder = Rows<ChatMessageRow>([table](SqliteFileReader& r, std::vector<ChatMessageRow>& out) {
-      return DecodeChatMessages(r, table, true, out);
+    decoder = Rows<ChatMessageRow>([table](SqliteFileReader& r, std::vector<ChatMessageRow>& out, DoubtfulRows* d) {
+      return DecodeChatMessages(r, table, true, out, d);
     });
     return true;
   }
   if (table.rfind("tb_c2cMsg", 0) == 0) {
     const std::size_t underscore = table.rfind('_');
     const std::string peer = underscore == std::string::npos ? std::string() : table.substr(underscore + 1);
-    decoder = Rows<PeerMessageRow>([table, peer](SqliteFileReader& r, std::vector<PeerMessageRow>& out) {
-      return DecodePeerMessages(r, table, peer, out);
-    });
+    decoder = Rows<PeerMessageRow>([table, peer](SqliteFileReader& r, std::vector<PeerMessageRow>& out,
+                                                 DoubtfulRows* d) { return DecodePeerMessages(r, table, peer, out, d); });
     return true;
   }
   return false;
@@ -97,6 +89,8 @@ void PrintRows(const std::vector<Json>& rows) {
       first = false;
       if (key == "deleted") {
         std::cout << (value.get<bool>() ? "Deleted" : "Normal");
+      } else if (key == "doubtful") {
+        std::cout << "Doubtful";
       } else if (value.is_string()) {
         std::cout << key << '=' << value.get<std::string>();
       } else {
@@ -128,7 +122,10 @@ Json AnyValueJson(const AnyValue& v) {
 int DecodeAny(SqliteFileReader& reader, const DecodeOptions& options) {
   std::vector<DeclaredColumn> columns;
   std::vector<AnyRow> rows;
-  const Status result = DecodeAnyTable(reader, options.table, columns, rows);
+  TableRequest request;
+  request.table = options.table;
+  request.doubtful = options.doubtful;
+  const Status result = DecodeAnyTable(reader, request, columns, rows);
   if (columns.empty()) {
     std::cerr << "dunmere: no table \"" << options.table << "\" in " << options.database.string() << '\n';
     return 1;
@@ -140,14 +137,16 @@ int DecodeAny(SqliteFileReader& reader, const DecodeOptions& options) {
     for (const AnyRow& row : rows) {
       Json values = Json::array();
       for (const AnyValue& v : row.values) values.push_back(AnyValueJson(v));
-      list.push_back(Json{{"deleted", row.deleted}, {"rowId", row.hasRowId ? Json(row.rowId) : Json(nullptr)},
-                          {"values", values}});
+      Json item{{"deleted", row.deleted}, {"rowId", row.hasRowId ? Json(row.rowId) : Json(nullptr)}, {"values", values}};
+      if (row.doubtful) item["doubtful"] = true;
+      list.push_back(std::move(item));
     }
     std::cout << DumpJson(Json{{"table", options.table}, {"result", result}, {"columns", names}, {"rows", list}}) << '\n';
     return 0;
   }
   for (const AnyRow& row : rows) {
     std::cout << (row.deleted != 0 ? "Deleted" : "Normal");
+    if (row.doubtful) std::cout << "\tDoubtful";
     for (const AnyValue& v : row.values) {
       const Json value = AnyValueJson(v);
       std::cout << '\t' << (value.is_string() ? value.get<std::string>() : value.dump());
@@ -178,15 +177,9 @@ int RunDecode(const DecodeOptions& options) {
     return 1;
   }
   if (!known) return DecodeAny(reader, options);
-  reader.newerLayout = options.newerLayout ? 1 : 0;
-  if (options.table == "ZCALLRECORD") reader.callTableIsCoreData = 1;
-  if (options.table == "ZWAMESSAGE") {
-    if (const int columns = DeclaredColumns(options.database, options.table); columns > 0) {
-      reader.whatsAppMessageColumnCount = columns;
-    }
-  }
+  DoubtfulRows doubtful;
   std::vector<Json> rows;
-  const Status result = decoder(reader, rows);
+  const Status result = decoder(reader, options.doubtful ? &doubtful : nullptr, rows);
   if (options.json) {
     Json document{{"table", options.table}, {"result", result}, {"rows", rows}};
     std::cout << DumpJson(document) << '\n';

@@ -47,7 +47,10 @@ int main(int argc, char** argv) {
   CLI::App* decodeCommand = app.add_subcommand("decode", "Decode one table of a database file, live and deleted rows");
   decodeCommand->add_option("DBFILE", database, "SQLite database file")->required();
   decodeCommand->add_option("--table", decode.table, "Table to decode (message, handle, ZCALLRECORD, ...)")->required();
-  decodeCommand->add_flag("--newer-layout", decode.newerLayout, "Column layout of backups of iOS 12 and later");
+  decodeCommand->add_flag("--newer-layout", decode.newerLayout,
+                          "Accepted for older scripts; the columns are found by their names in every layout");
+  decodeCommand->add_flag("--doubtful", decode.doubtful,
+                          "Also list the deleted candidates that fail a plausibility check, marked \"doubtful\"");
   decodeCommand->add_flag("--json", decode.json, "Print one JSON document");
 
   try {

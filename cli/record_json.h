@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "categories/category_records.h"
-#include "sqlite_recovery/intermediate_rows.h"
+#include "categories/intermediate_rows.h"
 
 namespace dunmere::cli {
 

@@ -10,14 +10,14 @@
 
 #include "categories/note_store_body.h"
 #include "categories/protobuf_fields.h"
+#include "categories/table_decoders.h"
+#include "categories/typed_stream.h"
+#include "categories/value_lines.h"
 #include "sqlite_recovery/any_table_decoder.h"
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/record_format.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
-#include "sqlite_recovery/table_decoders.h"
 #include "sqlite_recovery/table_run.h"
-#include "sqlite_recovery/typed_stream.h"
-#include "sqlite_recovery/value_lines.h"
 
 namespace dunmere {
 namespace {
@@ -52,7 +52,8 @@ class TouchEveryValue : public RowDecoder {
 template <typename Row, typename Decode>
 std::size_t Count(SqliteFileReader& reader, Decode decode) {
   std::vector<Row> rows;
-  decode(reader, rows);
+  DoubtfulRows doubtful;  // the rejected candidates too: every path of the rules runs
+  decode(reader, rows, &doubtful);
   return rows.size();
 }
 
@@ -73,11 +74,11 @@ std::size_t RunEveryDecoder(SqliteFileReader& reader) {
   rows += Count<MediaItemRow>(reader, DecodeMediaItems);
   rows += Count<ChatFriendRow>(reader, DecodeChatFriends);
   rows += Count<ChatPeerRow>(reader, DecodeChatPeers);
-  rows += Count<ChatMessageRow>(reader, [](SqliteFileReader& r, std::vector<ChatMessageRow>& out) {
-    return DecodeChatMessages(r, "Chat_1", true, out);
+  rows += Count<ChatMessageRow>(reader, [](SqliteFileReader& r, std::vector<ChatMessageRow>& out, DoubtfulRows* d) {
+    return DecodeChatMessages(r, "Chat_1", true, out, d);
   });
-  rows += Count<PeerMessageRow>(reader, [](SqliteFileReader& r, std::vector<PeerMessageRow>& out) {
-    return DecodePeerMessages(r, "tb_c2cMsg_1", "1", out);
+  rows += Count<PeerMessageRow>(reader, [](SqliteFileReader& r, std::vector<PeerMessageRow>& out, DoubtfulRows* d) {
+    return DecodePeerMessages(r, "tb_c2cMsg_1", "1", out, d);
   });
   return rows;
 }
@@ -110,17 +111,13 @@ std::size_t RunRecoveryOnBytes(const std::uint8_t* data, std::size_t size) {
   SqliteFileReader reader;
   if (reader.Open(path) != kOk) return 0;
   TouchEveryValue decoder;
-  // A learned count, fixed counts, a prefix rule, and a table of unknown count.
-  reader.callColumnCount = 13;
+  // Tables of the schema, and a name no table has, measured by a count of columns given for it.
   for (const char* table : {"handle", "message", "ZNOTEBODY", "call", "Chat_1", "t"}) {
-    RunTableDecoder(reader, table, decoder);
+    RunTableDecoder(reader, table, decoder, true, 9);
   }
   std::size_t rows = decoder.rows;
-  // Every table decoder and both value-line writers, with both column layouts.
-  for (const int newer : {0, 1}) {
-    reader.newerLayout = newer;
-    rows += RunEveryDecoder(reader);
-  }
+  // Every table decoder and both value-line writers.
+  rows += RunEveryDecoder(reader);
   // Tables by their declared columns, whatever the schema text says.
   for (const char* table : {"handle", "message", "ZABCDRECORD", "t"}) {
     std::vector<DeclaredColumn> columns;
@@ -129,8 +126,9 @@ std::size_t RunRecoveryOnBytes(const std::uint8_t* data, std::size_t size) {
     rows += anyRows.size();
   }
   const std::string lines = path + ".csv";
-  WriteMessageLines(reader, lines);
-  WriteContactLines(reader, lines);
+  std::int64_t highest = 20000;
+  WriteMessageLines(reader, lines, highest);
+  WriteContactLines(reader, lines, highest);
   std::remove(lines.c_str());
   std::remove(path.c_str());
   return rows;

@@ -1,17 +1,25 @@
 #include "sqlite_recovery/any_table_decoder.h"
 
 #include <algorithm>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <unordered_map>
 
-#include "sqlite_recovery/decoder_keys.h"
 #include "sqlite_recovery/deleted_layout.h"
 #include "sqlite_recovery/deleted_overflow.h"
-#include "sqlite_recovery/table_decoder.h"
+#include "sqlite_recovery/live_record.h"
+#include "sqlite_recovery/record_format.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/table_run.h"
+#include "sqlite_recovery/varint.h"
 
 namespace dunmere {
 namespace {
 
 AnyValue ValueOf(const ColumnValue& v) {
   AnyValue out;
+  out.serialType = v.serialType;
   if (v.IsInteger()) {
     out.kind = AnyValue::Kind::kInteger;
     out.integer = v.AsSignedInteger();  // as the file format defines integers
@@ -25,19 +33,33 @@ AnyValue ValueOf(const ColumnValue& v) {
   return out;
 }
 
-// The row's values but the row id's alias, which a deleted row no longer has: remains of a live row
-// (a copy a page rebuild left behind) give its key.
-std::string KeyOf(const std::vector<DeclaredColumn>& columns, const AnyRow& row) {
+// A hash of the row's values but the row id's alias, which a deleted row no longer has: remains of
+// a live row (a copy a page rebuild left behind) hash as it does.
+std::uint64_t ValuesHash(const std::vector<DeclaredColumn>& columns, const AnyRow& row) {
   std::string key;
   for (std::size_t i = 0; i < row.values.size(); ++i) {
     if (i < columns.size() && columns[i].integerPrimaryKey) continue;
     const AnyValue& v = row.values[i];
-    AppendKeyPart(key, static_cast<int>(v.kind));
-    AppendKeyPart(key, v.kind == AnyValue::Kind::kInteger ? std::to_string(v.integer)
-                       : v.kind == AnyValue::Kind::kReal  ? std::to_string(v.real)
-                                                          : v.bytes);
+    key.push_back(static_cast<char>('0' + static_cast<int>(v.kind)));
+    switch (v.kind) {
+      case AnyValue::Kind::kInteger:
+        key.append(reinterpret_cast<const char*>(&v.integer), sizeof v.integer);
+        break;
+      case AnyValue::Kind::kReal:
+        key.append(reinterpret_cast<const char*>(&v.real), sizeof v.real);
+        break;
+      case AnyValue::Kind::kText:
+      case AnyValue::Kind::kBlob: {
+        const std::uint64_t size = v.bytes.size();
+        key.append(reinterpret_cast<const char*>(&size), sizeof size);
+        key.append(v.bytes);
+        break;
+      }
+      case AnyValue::Kind::kNull:
+        break;
+    }
   }
-  return key;
+  return std::hash<std::string>{}(key);
 }
 
 // The layout of a candidate of a table whose first column holds data, at the expected column count
@@ -106,72 +128,153 @@ class ColumnKinds {
   std::vector<std::uint32_t> count_;
 };
 
-}  // namespace
+// Live rows are remembered by their values, for telling old copies of them from deletions; deleted
+// rows by their values and row id (where kept), for telling the same remains found twice.
+class Repeats {
+ public:
+  void AddLive(std::uint64_t hash, std::int64_t rowid) { live_.emplace(hash, rowid); }
 
-Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vector<DeclaredColumn>& columns,
-                      std::vector<AnyRow>& out) {
-  std::string sql;
-  if (const Status rc = FindTableSql(reader, table, sql); rc != kOk) return rc;
-  columns = ParseDeclaredColumns(sql);
-  if (columns.empty()) return kInvalidParameter;
-  TableSpec<AnyRow> rules;
-  rules.table = std::string(table);
-  ColumnKinds kinds(columns.size());
-  rules.fill = [&columns, &kinds](const DecodedRow& row, SqliteFileReader&, AnyRow& r) {
-    r.hasRowId = row.live;
-    r.rowId = static_cast<std::int64_t>(row.rowid);
-    r.values.assign(columns.size(), AnyValue{});
-    for (const ColumnValue& v : row.columns) {
-      if (v.column >= r.values.size()) r.values.resize(v.column + 1);
-      r.values[v.column] = ValueOf(v);
-    }
-    // A whole number in a REAL column is stored as an integer; SQLite reads it back as real.
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      if (columns[i].realAffinity && r.values[i].kind == AnyValue::Kind::kInteger) {
-        r.values[i].kind = AnyValue::Kind::kReal;
-        r.values[i].real = static_cast<double>(r.values[i].integer);
-      }
-    }
-    // The row id's alias is stored as NULL: its value is the row id.
-    for (std::size_t i = 0; i < columns.size() && row.live; ++i) {
-      if (columns[i].integerPrimaryKey && r.values[i].kind == AnyValue::Kind::kNull) {
-        r.values[i].kind = AnyValue::Kind::kInteger;
-        r.values[i].integer = r.rowId;
-      }
-    }
-    if (row.state == RowState::kNormal) kinds.Learn(r);
-    return kOk;
-  };
+  // Whether a deleted row is an old copy of a live row or a deleted row already returned; if not it
+  // is remembered.
+  bool SeenDeleted(std::uint64_t hash, std::optional<std::int64_t> rowid) {
+    if (Matches(live_, hash, rowid)) return true;
+    std::unordered_multimap<std::uint64_t, std::int64_t>& deleted = rowid ? keyed_ : unkeyed_;
+    if (Matches(keyed_, hash, rowid) || unkeyed_.count(hash) != 0) return true;
+    deleted.emplace(hash, rowid.value_or(0));
+    return false;
+  }
+
+ private:
+  // Rows of equal values whose row ids agree, or where the row id of the one asked about is lost.
+  static bool Matches(const std::unordered_multimap<std::uint64_t, std::int64_t>& rows, std::uint64_t hash,
+                      std::optional<std::int64_t> rowid) {
+    const auto range = rows.equal_range(hash);
+    return std::any_of(range.first, range.second, [&rowid](const auto& r) { return !rowid || r.second == *rowid; });
+  }
+
+  std::unordered_multimap<std::uint64_t, std::int64_t> live_;
+  std::unordered_multimap<std::uint64_t, std::int64_t> keyed_;    // deleted rows with a row id
+  std::unordered_multimap<std::uint64_t, std::int64_t> unkeyed_;  // deleted rows without
+};
+
+class Engine : public RowDecoder {
+ public:
+  Engine(const TableRequest& request, const std::vector<DeclaredColumn>& columns, std::vector<AnyRow>& out)
+      : request_(request), columns_(columns), out_(out), kinds_(columns.size()) {}
+
+  void DecodeLive(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t, std::uint16_t cellOffset,
+                  RowState state) override {
+    if (GatherLiveRecord(reader, page, cellOffset, record_) != kOk) return;
+    if (DecodeLiveRecord(record_.data, record_.size, values_) != kOk) return;
+    if (state == RowState::kNormal) NoteOlderColumnCount(reader, static_cast<std::int32_t>(values_.size()));
+    Emit(state, static_cast<std::int64_t>(record_.rowid));
+  }
+
+  void DecodeDeleted(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t, std::uint16_t offset,
+                     RowState state) override {
+    DeletedLayout layout;
+    DeletedSpan span;
+    if (!Layout(reader, page, offset, layout, span)) return;
+    if (GatherDeletedRecord(reader, page, offset, layout.columnCount, layout, storage_, values_) != kOk) return;
+    // A cell that kept its payload length and row id in front of its header gives its row id.
+    std::uint64_t rowid = 0;
+    const bool keyed = !layout.firstTypeLost && span.recordStart < reader.pageSize &&
+                       CellKeyBefore(page, static_cast<std::uint32_t>(span.recordStart), span.payload, rowid);
+    Emit(state, keyed ? std::optional<std::int64_t>(static_cast<std::int64_t>(rowid)) : std::nullopt);
+  }
+
+ private:
   // A freed cell loses its first column's type to the freeblock header. When that column is the row
   // id's alias it had no body and the rest follows at once; any other first column's length comes
   // from the cell's size. A candidate that overlaps a cell is none.
-  const bool aliasFirst = columns.front().integerPrimaryKey;
-  rules.deletedLayout = [aliasFirst](SqliteFileReader& r, const std::uint8_t* page, std::uint16_t offset,
-                                     DeletedLayout& layout) {
-    if (aliasFirst) {
+  bool Layout(const SqliteFileReader& r, const std::uint8_t* page, std::uint16_t offset, DeletedLayout& layout,
+              DeletedSpan& span) const {
+    if (columns_.front().integerPrimaryKey) {
       layout = DeletedLayout{page[offset] != 0, 0, 0, 0};
-      layout.columnCount = DeletedColumnCount(page, r.pageSize, offset, r.currentColumnCount, r.olderColumnCounts, layout);
+      layout.columnCount =
+          DeletedColumnCount(page, r.pageSize, offset, r.currentColumnCount, r.olderColumnCounts, layout);
     } else if (!InferAnyCountLayout(r, page, offset, layout)) {
       return false;
     }
-    DeletedSpan span;
     if (!MeasureDeletedRecord(page, r.pageSize, r.usableSize, offset, layout.columnCount, layout, span)) return false;
     const std::uint64_t end =
         span.Overflows() ? span.LocalEnd() : DeletedRecordEnd(page, r.pageSize, offset, layout.columnCount, layout);
     return end != 0 && end <= r.pageSize && !OverlapsCell(page, r.pageSize, r.usableSize, offset, end);
-  };
-  // A candidate that holds nothing at all, or a kind of value its column never holds, is no row.
-  rules.keep = [&kinds](const AnyRow& r) {
-    return r.deleted == 0 || (kinds.Fits(r) && std::any_of(r.values.begin(), r.values.end(), [](const AnyValue& v) {
-                                return v.kind != AnyValue::Kind::kNull &&
-                                       !(v.kind == AnyValue::Kind::kText && v.bytes.empty());
-                              }));
-  };
-  rules.thorough = true;
-  rules.key = [&columns](const AnyRow& r) { return KeyOf(columns, r); };
-  const Status rc = DecodeTable(reader, std::move(rules), out);
+  }
+
+  void Emit(RowState state, std::optional<std::int64_t> rowid) {
+    AnyRow row;
+    row.deleted = static_cast<std::uint8_t>(state);
+    row.hasRowId = rowid.has_value();
+    row.rowId = rowid.value_or(0);
+    row.values.assign(columns_.size(), AnyValue{});
+    for (const ColumnValue& v : values_) {
+      if (v.column >= row.values.size()) row.values.resize(v.column + 1);
+      row.values[v.column] = ValueOf(v);
+    }
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+      AnyValue& value = row.values[i];
+      // A whole number in a REAL column is stored as an integer; SQLite reads it back as real.
+      if (columns_[i].realAffinity && value.kind == AnyValue::Kind::kInteger) {
+        value.kind = AnyValue::Kind::kReal;
+        value.real = static_cast<double>(value.integer);
+      }
+      // The row id's alias is stored as NULL: its value is the row id.
+      if (columns_[i].integerPrimaryKey && value.kind == AnyValue::Kind::kNull && rowid) {
+        value.kind = AnyValue::Kind::kInteger;
+        value.integer = *rowid;
+      }
+    }
+    const std::uint64_t hash = ValuesHash(columns_, row);
+    if (state == RowState::kNormal) {
+      kinds_.Learn(row);
+      repeats_.AddLive(hash, row.rowId);
+      out_.push_back(std::move(row));
+      return;
+    }
+    // A candidate that holds nothing at all, or a kind of value its column never holds, is no row.
+    row.doubtful = !kinds_.Fits(row) || std::all_of(row.values.begin(), row.values.end(),
+                                                    [](const AnyValue& v) { return v.IsEmpty(); });
+    if (row.doubtful && !request_.doubtful) return;
+    if (repeats_.SeenDeleted(hash, rowid)) return;
+    out_.push_back(std::move(row));
+  }
+
+  const TableRequest& request_;
+  const std::vector<DeclaredColumn>& columns_;
+  std::vector<AnyRow>& out_;
+  ColumnKinds kinds_;
+  Repeats repeats_;
+  LiveRecord record_;
+  std::vector<std::uint8_t> storage_;  // a deleted record gathered from its overflow pages
+  std::vector<ColumnValue> values_;
+};
+
+}  // namespace
+
+Status DecodeAnyTable(SqliteFileReader& reader, const TableRequest& request, std::vector<DeclaredColumn>& columns,
+                      std::vector<AnyRow>& out) {
+  std::string sql;
+  const Status found = FindTableSql(reader, request.table, sql);
+  columns = ParseDeclaredColumns(sql);
+  if (columns.empty()) {
+    if (found != kOk && request.columnsWithoutSchema.empty()) return found;
+    columns = request.columnsWithoutSchema;
+  }
+  if (columns.empty()) return kInvalidParameter;
+  reader.thoroughSearch = true;
+  Engine engine(request, columns, out);
+  const Status rc = RunTableDecoder(reader, request.table, engine, request.freedPages,
+                                    static_cast<std::int32_t>(columns.size()));
   std::stable_partition(out.begin(), out.end(), [](const AnyRow& r) { return r.deleted == 0; });
   return rc;
+}
+
+Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vector<DeclaredColumn>& columns,
+                      std::vector<AnyRow>& out) {
+  TableRequest request;
+  request.table = std::string(table);
+  return DecodeAnyTable(reader, request, columns, out);
 }
 
 }  // namespace dunmere

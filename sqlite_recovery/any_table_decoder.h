@@ -1,6 +1,8 @@
 #pragma once
-// Any table of any SQLite file, by the columns its schema declares: every live row, then every
-// deleted row the same searches find, each value as the file stores it.
+// The recovery engine: any table of any SQLite file, by the columns its schema declares. Every live
+// row, then every deleted row the searches find (freeblocks, unallocated gaps, cells left behind
+// stale pointers, freed leaf, trunk and interior pages, overflow chains), each value as the file
+// stores it. It knows the file format only: what a value means is the caller's business.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,17 +20,41 @@ struct AnyValue {
   Kind kind = Kind::kNull;
   std::int64_t integer = 0;
   double real = 0.0;
-  std::string bytes;  // text or blob
+  std::string bytes;            // text or blob, as stored
+  std::uint64_t serialType = 0; // the record's serial type of the value (0 for a lost first value)
+
+  bool IsNull() const { return kind == Kind::kNull; }
+  // A text or blob of no bytes counts as empty too.
+  bool IsEmpty() const { return kind == Kind::kNull || ((kind == Kind::kText || kind == Kind::kBlob) && bytes.empty()); }
 };
 
 struct AnyRow {
   std::uint8_t deleted = 0;
-  bool hasRowId = false;  // deleted candidates have none
+  bool hasRowId = false;  // live cells, and deleted cells whose key survived
   std::int64_t rowId = 0;
+  // A deleted candidate that failed a plausibility check: listed only when asked for.
+  bool doubtful = false;
   std::vector<AnyValue> values;  // one per declared column (a lost first column is null)
 };
 
-// 87 when the file's schema has no table of that name. columns receives the declared columns.
+struct TableRequest {
+  std::string table;
+  // The columns of a table the schema does not describe (a damaged schema, or the freed pages of a
+  // table whose name is not known): its records are measured by them.
+  std::vector<DeclaredColumn> columnsWithoutSchema;
+  bool freedPages = true;  // also the freelist's pages that held rows of the table's shape
+  bool doubtful = false;   // also the deleted candidates the checks reject, marked doubtful
+};
+
+// 87 when the file's schema has no table of that name and the request gives no columns for it.
+// columns receives the columns the rows are read by. Live rows come first, in the order of their
+// table's leaves; a deleted row equal to a live row of the same row id (or to any live row, when its
+// own row id is lost) is an old copy of it and is not returned, and deleted rows are returned once
+// for each distinct row id where their cells kept one.
+Status DecodeAnyTable(SqliteFileReader& reader, const TableRequest& request, std::vector<DeclaredColumn>& columns,
+                      std::vector<AnyRow>& out);
+
+// The same for a table of the schema, with its freed pages and without doubtful rows.
 Status DecodeAnyTable(SqliteFileReader& reader, std::string_view table, std::vector<DeclaredColumn>& columns,
                       std::vector<AnyRow>& out);
 

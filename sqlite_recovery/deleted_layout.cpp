@@ -126,20 +126,26 @@ std::int32_t DeletedColumnCount(const std::uint8_t* page, std::uint32_t pageSize
   return best;
 }
 
-// Whether the bytes in front of a header-length varint at header are a cell's payload length (equal
-// to payload) and row id, each a varint (of one to nine bytes).
-bool WholeCellBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload) {
+bool CellKeyBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload, std::uint64_t& rowid) {
   // A varint ends at a byte below 0x80; every byte before its last one has the high bit set.
   if (header < 2 || page[header - 1] >= 0x80) return false;
-  for (std::uint32_t rowid = header - 1; rowid > 0 && header - rowid <= 9; --rowid) {
-    if (rowid < header - 1 && page[rowid] < 0x80) break;
-    for (std::uint32_t length = rowid; length > 0 && rowid - length < 9;) {
+  for (std::uint32_t key = header - 1; key > 0 && header - key <= 9; --key) {
+    if (key < header - 1 && page[key] < 0x80) break;
+    for (std::uint32_t length = key; length > 0 && key - length < 9;) {
       --length;
-      const Varint value = ReadVarint(page + length, rowid - length);
-      if (value.length == rowid - length && value.value == payload) return true;
+      const Varint value = ReadVarint(page + length, key - length);
+      if (value.length == key - length && value.value == payload) {
+        rowid = ReadVarint(page + key, header - key).value;
+        return true;
+      }
     }
   }
   return false;
+}
+
+bool WholeCellBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload) {
+  std::uint64_t rowid = 0;
+  return CellKeyBefore(page, header, payload, rowid);
 }
 
 bool InferDeletedLayout(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t usableSize,

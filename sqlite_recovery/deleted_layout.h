@@ -28,6 +28,9 @@ std::int32_t DeletedColumnCount(const std::uint8_t* page, std::uint32_t pageSize
 // to payload) and row id, each a varint.
 bool WholeCellBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload);
 
+// The same, giving the row id when they are.
+bool CellKeyBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload, std::uint64_t& rowid);
+
 // The layout of the candidate whose serial types (n of them, or n - 1 after a lost first type) start
 // at offset. False when it cannot be told where its values lie. With the usable page size, records
 // too long for the page are measured by the part they keep on it; with 0 they are not told.

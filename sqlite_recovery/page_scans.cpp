@@ -1,7 +1,5 @@
 #include "sqlite_recovery/page_scans.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <limits>
 
@@ -19,11 +17,7 @@ namespace {
 // arithmetic on them wraps; every read goes through the helpers, which never leave the page.
 struct Scan {
   Scan(SqliteFileReader& reader, const std::uint8_t* page)
-      : page(page), size(reader.pageSize), n(ExpectedColumnCount(reader, reader.currentTableName)) {
-    const std::string& table = reader.currentTableName;
-    isMessage = ::strcasecmp(table.c_str(), "message") == 0;
-    // The header tests of the tail and gap scans use the column count of the last live call record.
-    headerCount = ::strcasecmp(table.c_str(), "call") == 0 ? reader.callColumnCount : n;
+      : page(page), size(reader.pageSize), n(reader.currentColumnCount) {
     older = &reader.olderColumnCounts;
     usable = reader.usableSize;
     thorough = reader.thoroughSearch;
@@ -90,11 +84,9 @@ struct Scan {
   const std::uint8_t* page;
   std::int64_t size;
   std::int32_t n;            // expected column count of the table
-  std::int32_t headerCount;  // count for the header tests of the tail and gap scans
   const std::vector<std::int32_t>* older = nullptr;  // shorter counts live rows have, largest first
   std::uint32_t usable = 0;
   bool thorough = false;
-  bool isMessage = false;
 };
 
 std::vector<std::uint16_t> Cells(const Scan& scan) {
@@ -118,7 +110,7 @@ void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>&
     const std::int64_t h = Scan::Value(header);
     x += g;
     std::int32_t count = 0;
-    const bool recordStart = h != 0 && h < left && scan.AnyCount(scan.headerCount, [&](std::int32_t c) {
+    const bool recordStart = h != 0 && h < left && scan.AnyCount(scan.n, [&](std::int32_t c) {
       count = c;
       return h <= c + 5 && c < left - g && h == 1 + scan.Area(x, c);
     });
@@ -247,17 +239,9 @@ void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vect
     if (o + blockSize <= scan.size) {
       std::int64_t headerAt = 0;
       const std::int64_t start = TypesStart(scan, o + 4, headerAt, o + blockSize);
-      // Where the identifier is looked for: the header position plus the length of the types.
-      const std::int64_t h = scan.VarintAt(headerAt, scan.size - headerAt).length;
-      const std::int64_t m = scan.Area(headerAt + h, scan.n);
-      bool keep = scan.AnyCount(scan.n, [&](std::int32_t c) {
+      const bool keep = scan.AnyCount(scan.n, [&](std::int32_t c) {
         return scan.OnPage(scan.Extent(start, 0, scan.size - o - 4, c)) <= blockSize;
       });
-      if (keep && scan.isMessage) {
-        // A message row's first text is its 36-character identifier: no zero byte in it.
-        const std::int64_t guid = headerAt + m;
-        keep = guid + 36 <= scan.size && std::find(page + guid, page + guid + 36, 0) == page + guid + 36;
-      }
       if (keep) scan.Append(start, candidates);
       // Neighbouring cells freed earlier were merged into this block; each kept its own header.
       FreeblockRemainsPass(scan, o + 4, o + blockSize, candidates);
@@ -321,7 +305,7 @@ void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std
   if (b >= bound) return;
   const std::int64_t gapEnd = bound;
 
-  const std::int64_t c = scan.headerCount;
+  const std::int64_t c = scan.n;
   for (std::int64_t p = bound - 1; p >= b; --p) {
     const std::int64_t limit = bound - p;
     const Varint header = scan.VarintAt(p, limit);

@@ -1,9 +1,7 @@
 #include "sqlite_recovery/record_format.h"
 
 #include <cstring>
-#include <strings.h>
 
-#include "sqlite_recovery/sqlite_file_reader.h"
 #include "sqlite_recovery/varint.h"
 
 namespace dunmere {
@@ -33,48 +31,6 @@ std::uint64_t RecordExtent(std::int32_t n, const std::uint8_t* start, std::size_
     total += SerialTypeBodySize(type.value);
   }
   return total;
-}
-
-std::int32_t ExpectedColumnCount(SqliteFileReader& reader, std::string_view table) {
-  struct Fixed {
-    const char* name;
-    std::int32_t count;
-  };
-  static constexpr Fixed kFixed[] = {
-      {"ZNOTEBODY", 7},       {"ZNOTE", 19},           {"handle", 5},         {"attachment", 9},
-      {"message_attachment_join", 2}, {"call", 13},    {"Friend", 13},        {"tb_c2cTables", 1},
-      {"ZWACHATSESSION", 25}, {"ZWAGROUPMEMBER", 13},  {"ZWAMEDIAITEM", 24},  {"ZCALLRECORD", 17},
-      {"ZWACONTACT", 11},     {"ZWAPHONE", 9},
-  };
-  auto same = [table](const char* name) {
-    return table.size() == std::strlen(name) && ::strncasecmp(table.data(), name, table.size()) == 0;
-  };
-  std::int32_t count = 0;
-  // Current tables have more columns than the fixed counts of early systems: the schema's count,
-  // once read, holds for the tables of a fixed count.
-  const auto declaredEntry = reader.schemaColumnCounts.find(std::string(table));
-  const std::int32_t declared = declaredEntry != reader.schemaColumnCounts.end() ? declaredEntry->second : 0;
-  if (same("message")) {
-    count = declared > 0 ? declared : reader.messageColumnCount;
-  } else if (same("ABPersonFullTextSearch_content")) {
-    count = reader.contactsColumnBasis > 25 ? 25 : 24;
-  } else if (same("ZWAMESSAGE")) {
-    count = reader.whatsAppMessageColumnCount;
-  } else if (table.substr(0, 5) == "Chat_") {
-    count = 9;
-  } else if (table.substr(0, 9) == "tb_c2cMsg") {
-    count = 50;
-  } else {
-    count = declared;  // a table of no known layout: what its schema declares, if known
-    for (const Fixed& f : kFixed) {
-      if (same(f.name)) {
-        count = declared > 0 ? declared : f.count;
-        break;
-      }
-    }
-  }
-  reader.currentColumnCount = count;
-  return count;
 }
 
 std::int64_t ColumnValue::AsInteger() const {

@@ -1,8 +1,7 @@
 #pragma once
 // The record format as the recovery reads it: value sizes by serial type, the length of a run of
-// serial types, the extent of a record whose header may be damaged, the column count each known
-// table is expected to have, and the column walk that turns a live record or a deleted candidate
-// into column values.
+// serial types, the extent of a record whose header may be damaged, and the column walk that turns a
+// live record or a deleted candidate into column values.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -11,8 +10,6 @@
 #include "platform/status.h"
 
 namespace dunmere {
-
-class SqliteFileReader;
 
 // Body bytes of a value of the serial type (10 and 11 are taken as 0).
 inline std::uint64_t SerialTypeBodySize(std::uint64_t type) {
@@ -29,10 +26,6 @@ std::uint64_t SerialAreaLength(const std::uint8_t* bytes, std::size_t available,
 // sizes of the types in it. The walk stops once the running total exceeds limit.
 std::uint64_t RecordExtent(std::int32_t n, const std::uint8_t* start, std::size_t available,
                            std::uint64_t callerAreaLength, std::uint64_t limit);
-
-// The column count records of the named table are expected to have (0 for tables not known); also
-// stored as the reader's current column count.
-std::int32_t ExpectedColumnCount(SqliteFileReader& reader, std::string_view table);
 
 // One value of a decoded record.
 struct ColumnValue {

@@ -169,6 +169,37 @@ Status SqliteFileReader::FindTableRoots(std::string_view name, ChildPageMap& roo
   });
 }
 
+Status SqliteFileReader::HighestRowId(std::string_view table, std::uint64_t& rowid) const {
+  rowid = 0;
+  ChildPageMap roots;
+  if (const Status rc = FindTableRoots(table, roots); rc != kOk) return rc;
+  std::vector<std::uint8_t> page = NewPageBuffer();
+  for (const auto& [root, key] : roots) {
+    (void)key;
+    std::uint32_t index = root;
+    for (int depth = 0; depth < kMaxBtreeDepth; ++depth) {
+      if (const Status rc = ReadPage(index, page.data()); rc != kOk) return rc;
+      const PageView view{page.data(), pageSize, BtreeHeaderOffset(index)};
+      if (view.Kind() == kInteriorTablePage) {
+        const std::uint32_t next = view.RightMostChild();
+        if (next == 0 || next - 1 == index) break;
+        index = next - 1;
+        continue;
+      }
+      if (view.Kind() != kLeafTablePage) break;  // an index of the table
+      std::vector<std::uint16_t> cells;
+      CellList(view, cells);
+      if (cells.empty() || cells.back() >= pageSize) break;
+      const Varint payload = ReadVarint(page.data() + cells.back(), pageSize - cells.back());
+      if (cells.back() + payload.length >= pageSize) break;
+      rowid = std::max(rowid, ReadVarint(page.data() + cells.back() + payload.length,
+                                         pageSize - cells.back() - payload.length).value);
+      break;
+    }
+  }
+  return kOk;
+}
+
 Status SqliteFileReader::Walk(std::uint32_t index, const std::uint8_t* page, int depth, std::vector<bool>& visited,
                               const LeafHandler& leaf, const LeafHandler* interior) const {
   const PageView view{page, pageSize, BtreeHeaderOffset(index)};

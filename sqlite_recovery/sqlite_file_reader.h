@@ -3,8 +3,8 @@
 // reads, the freelist, the root pages of a table, and the walks over a table's B-tree that list the
 // cells of its leaves (live walk) or the record candidates left on them (deleted walk).
 //
-// The reader also carries what the table decoders learn from live rows and use for deleted ones
-// (column counts, highest row ids) and the settings that choose between column layouts.
+// The reader also carries the description of the table being decoded (its column counts) that the
+// page scans measure records by.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -42,6 +42,10 @@ class SqliteFileReader {
   // of a schema page is returned; roots found before it stay in roots.
   Status FindTableRoots(std::string_view name, ChildPageMap& roots) const;
 
+  // The highest row id of the table (0 for an empty one): the last cell of the right-most leaf,
+  // reached through the right-most children, so only one page a level is read.
+  Status HighestRowId(std::string_view table, std::uint64_t& rowid) const;
+
   // Every leaf page under root, with its cell offsets. page is a page-size buffer holding root. The
   // first read error ends the walk and is returned; what was collected stays in out.
   Status CollectLiveCells(std::uint32_t root, const std::uint8_t* page, PageCellMap& out) const;
@@ -55,36 +59,28 @@ class SqliteFileReader {
   // A page-size buffer, zero-filled.
   std::vector<std::uint8_t> NewPageBuffer() const { return std::vector<std::uint8_t>(pageSize, 0); }
 
-  // --- Learned from live rows and set by the callers ---------------------------------------------
-  std::uint64_t highestMessageRowid = 0;
-  std::uint64_t highestContactsRowid = 0;
-  std::int32_t whatsAppMessageColumnCount = 28;
-  std::int32_t callTableIsCoreData = 0;
-  std::int32_t newerLayout = 0;
-
   // --- File ------------------------------------------------------------------------------------------
   std::uint32_t pageSize = 0;     // 512 to 65,536 (the header's 1 stands for 65,536)
   std::uint32_t usableSize = 0;   // page size less the reserved bytes at the end of every page
   std::uint64_t pageCount = 0;    // whole pages in the file when it was opened
 
   // --- The table being decoded ---------------------------------------------------------------------
+  // The column count its records are measured by: what its CREATE TABLE declares, or what the caller
+  // gave for a table the schema does not describe.
   std::int32_t currentColumnCount = 0;
   std::int32_t declaredColumnCount = 0;  // what its CREATE TABLE declares; 0 when not known
   // Fewer columns than declared, which live rows of the table have: rows written before columns were
   // added keep their shorter records. Largest first.
   std::vector<std::int32_t> olderColumnCounts;
   std::string currentTableName;
-  // Whether the deleted-row search goes further, for a table of no known layout whose decoder weeds
-  // out what that finds wrongly: it reads what interior pages of the table kept from the leaf they
+  // Whether the deleted-row search goes further, for a decoder that weeds out what that finds
+  // wrongly: it reads what interior pages of the table kept from the leaf they
   // were before (a root that grew a level, a reused page), reads deleted records too long for their
   // page on through their freed overflow pages, and reads on inside a freed block after a doubtful
   // reading instead of skipping it.
   bool thoroughSearch = false;
   std::vector<std::uint32_t> freelistLeafPages;   // zero-based, in chain order, each once
   std::vector<std::uint32_t> freelistTrunkPages;  // zero-based, in chain order
-  std::int32_t callColumnCount = 0;
-  std::int32_t contactsColumnBasis = 0;
-  std::int32_t messageColumnCount = 38;
   // Column counts the schema of the open file declares, by table, for the tables read so far.
   std::unordered_map<std::string, std::int32_t> schemaColumnCounts;
 

@@ -53,7 +53,7 @@ Status DecodeTree(SqliteFileReader& reader, std::uint32_t root, RowDecoder& deco
 }  // namespace
 
 void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
-  const std::int32_t expected = ExpectedColumnCount(reader, reader.currentTableName);
+  const std::int32_t expected = reader.currentColumnCount;
   std::vector<std::uint8_t> page = reader.NewPageBuffer();
   LiveRecord first;
   for (const std::uint32_t freed : reader.freelistLeafPages) {
@@ -87,17 +87,14 @@ void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
 }
 
 void NoteOlderColumnCount(SqliteFileReader& reader, std::int32_t count) {
-  // Counts that the table's expected count does not come from its schema are left alone.
-  if (count <= 1 || count >= reader.declaredColumnCount ||
-      ExpectedColumnCount(reader, reader.currentTableName) != reader.declaredColumnCount) {
-    return;
-  }
+  if (count <= 1 || count >= reader.declaredColumnCount) return;
   std::vector<std::int32_t>& counts = reader.olderColumnCounts;
   const auto at = std::find_if(counts.begin(), counts.end(), [count](std::int32_t c) { return c <= count; });
   if ((at == counts.end() || *at != count) && counts.size() < kMaxOlderColumnCounts) counts.insert(at, count);
 }
 
-Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDecoder& decoder, bool freedPages) {
+Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDecoder& decoder, bool freedPages,
+                       std::int32_t columnsWithoutSchema) {
   std::vector<std::uint8_t> page = reader.NewPageBuffer();
   Status rc = reader.ReadPage(0, page.data());
   if (rc != kOk) return rc;
@@ -107,6 +104,7 @@ Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDeco
   reader.olderColumnCounts.clear();
   NoteDeclaredColumnCount(reader, table);
   reader.declaredColumnCount = reader.schemaColumnCounts[std::string(table)];
+  reader.currentColumnCount = reader.declaredColumnCount > 0 ? reader.declaredColumnCount : columnsWithoutSchema;
   if (rc == kOk) {
     for (const auto& [root, key] : roots) {
       (void)key;

@@ -24,7 +24,7 @@ class RowDecoder {
 };
 
 // For each freelist leaf page, in list order, that is a table page whose first record has the current
-// table's expected column count: its live cells and its deleted candidates, all as Deleted. Then the
+// table's column count (or an older one of its live rows): its live cells and its deleted candidates, all as Deleted. Then the
 // records of the table left on freelist trunk pages, as Deleted.
 void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder);
 
@@ -35,10 +35,12 @@ inline constexpr std::size_t kMaxOlderColumnCounts = 8;
 // declares, the deleted-row steps also look for records of that count.
 void NoteOlderColumnCount(SqliteFileReader& reader, std::int32_t count);
 
-// Runs a decoder over one table: sets the reader's current table, then for each root in ascending page
+// Runs a decoder over one table: sets the reader's current table and its column count (the schema's,
+// or columnsWithoutSchema when the schema does not describe the table), then for each root in ascending page
 // index the live cells (Normal, leaf pages in ascending index, cells in list order) and the deleted
 // candidates (Deleted), then, when freedPages is set, RecoverFreedPages. A read error ends the work on
 // the table's own B-tree but not the freed-pages step; the last error code is returned.
-Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDecoder& decoder, bool freedPages = true);
+Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDecoder& decoder, bool freedPages = true,
+                       std::int32_t columnsWithoutSchema = 0);
 
 }  // namespace dunmere

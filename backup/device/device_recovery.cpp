@@ -7,7 +7,7 @@
 #include "categories/loaders.h"
 #include "platform/file_util.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
-#include "sqlite_recovery/value_lines.h"
+#include "categories/value_lines.h"
 
 namespace dunmere {
 namespace fs = std::filesystem;
@@ -154,15 +154,15 @@ Status CDeviceRecovery::ScanCallHistory(std::vector<CallRecord>& out) {
 Status CDeviceRecovery::ExportMessagesCsv(const fs::path& output) {
   SqliteFileReader reader;
   if (const Status rc = reader.Open(LocalPath("sms")); rc != kOk) return rc;
-  reader.highestMessageRowid = static_cast<std::uint64_t>(messagesReaderState_);
-  return WriteMessageLines(reader, output);
+  std::int64_t highest = messagesReaderState_;
+  return WriteMessageLines(reader, output, highest);
 }
 
 Status CDeviceRecovery::ExportContactsCsv(const fs::path& output) {
   SqliteFileReader reader;
   if (const Status rc = reader.Open(LocalPath("personcontent")); rc != kOk) return rc;
-  reader.highestContactsRowid = static_cast<std::uint64_t>(contactsReaderState_);
-  return WriteContactLines(reader, output);
+  std::int64_t highest = contactsReaderState_;
+  return WriteContactLines(reader, output, highest);
 }
 
 }  // namespace dunmere

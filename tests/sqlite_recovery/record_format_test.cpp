@@ -64,25 +64,6 @@ TEST(RecordExtent, ExpectedCountAndTheLostFirstType) {
   EXPECT_GT(RecordExtent(3, huge.data(), huge.size(), 0, 100), 100u);
 }
 
-TEST(ExpectedColumnCount, FixedLearnedAndPrefixedNames) {
-  SqliteFileReader reader;
-  EXPECT_EQ(ExpectedColumnCount(reader, "znotebody"), 7);  // letter case is ignored
-  EXPECT_EQ(reader.currentColumnCount, 7);
-  EXPECT_EQ(ExpectedColumnCount(reader, "message"), 38);
-  reader.messageColumnCount = 51;
-  EXPECT_EQ(ExpectedColumnCount(reader, "MESSAGE"), 51);
-  EXPECT_EQ(ExpectedColumnCount(reader, "ABPersonFullTextSearch_content"), 24);
-  reader.contactsColumnBasis = 26;
-  EXPECT_EQ(ExpectedColumnCount(reader, "ABPersonFullTextSearch_content"), 25);
-  EXPECT_EQ(ExpectedColumnCount(reader, "ZWAMESSAGE"), 28);
-  EXPECT_EQ(ExpectedColumnCount(reader, "Chat_abc"), 9);
-  EXPECT_EQ(ExpectedColumnCount(reader, "chat_abc"), 0);  // the prefixes are case-sensitive
-  EXPECT_EQ(ExpectedColumnCount(reader, "tb_c2cMsg_42"), 50);
-  EXPECT_EQ(ExpectedColumnCount(reader, "ZCALLRECORD"), 17);
-  EXPECT_EQ(ExpectedColumnCount(reader, "unknown"), 0);
-  EXPECT_EQ(reader.currentColumnCount, 0);
-}
-
 TEST(ColumnWalk, LiveAndDeletedForms) {
   // Live: header 5 (itself, NULL, int8 0xFF, text "hi", real).
   const Bytes live{0x05, 0x00, 0x01, 0x11, 0x07, 0xFF, 'h', 'i', 0x40, 0x09, 0x21, 0xFB, 0x54, 0x44, 0x2D, 0x18};
@@ -165,15 +146,15 @@ void Put(Bytes& page, std::size_t at, const Bytes& bytes) { std::copy(bytes.begi
 
 struct ScanFixture {
   SqliteFileReader reader;
-  explicit ScanFixture(const char* table) {
+  explicit ScanFixture(std::int32_t columns) {
     reader.pageSize = 512;
     reader.usableSize = 512;
-    reader.currentTableName = table;
+    reader.currentColumnCount = columns;
   }
 };
 
-TEST(FreeblockScan, HeaderByteSizePastThePageAndTheMessageIdentifier) {
-  ScanFixture f("handle");  // 5 columns
+TEST(FreeblockScan, HeaderByteAndSizePastThePage) {
+  ScanFixture f(5);
   // Freeblock at 400 (size 30, next 300): an intact header byte 6 then 5 types.
   Bytes page = LeafPage(0, 400, 400);
   Put(page, 400, {0x01, 0x2C, 0x00, 0x1E, 0x06, 0x00, 0x13, 0x11, 0x11, 0x00, 'a', 'b', 'c', 'u', 's', 'x', 'y'});
@@ -185,25 +166,10 @@ TEST(FreeblockScan, HeaderByteSizePastThePageAndTheMessageIdentifier) {
   FreeblockScan(f.reader, page.data(), candidates);
   EXPECT_EQ(candidates, (std::vector<std::uint16_t>{405, 204}));
 
-  // A message row whose 36-character identifier holds a zero byte is not taken.
-  ScanFixture m("message");
-  m.reader.messageColumnCount = 3;
-  Bytes msg = LeafPage(0, 400, 400);
-  Bytes block{0x00, 0x00, 0x00, 0x40, 0x04, 0x00, 0x55, 0x01};  // header 4: NULL, text of 36, int8
-  for (int i = 0; i < 36; ++i) block.push_back('A' + i % 26);
-  block.push_back(7);
-  Put(msg, 400, block);
-  candidates.clear();
-  FreeblockScan(m.reader, msg.data(), candidates);
-  EXPECT_EQ(candidates, (std::vector<std::uint16_t>{405}));
-  msg[400 + 8 + 20] = 0;
-  candidates.clear();
-  FreeblockScan(m.reader, msg.data(), candidates);
-  EXPECT_TRUE(candidates.empty());
 }
 
 TEST(StalePointerScan, SkipsPointersNearTheLastLiveOneAndNearEarlierFinds) {
-  ScanFixture f("handle");
+  ScanFixture f(5);
   // One live cell at 450; stale pointers to 453 (within 6 of it) and to an intact cell at 300.
   Bytes page = LeafPage(1, 450, 0);
   Put(page, 8, {0x01, 0xC2, 0x01, 0xC5, 0x01, 0x2C});

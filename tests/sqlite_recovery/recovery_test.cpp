@@ -63,6 +63,7 @@ void OpenHandleTable(const fs::path& db, Opened& o) {
   ASSERT_EQ(o.reader.FindTableRoots("handle", roots), kOk);
   o.root = roots.begin()->first;
   o.reader.currentTableName = "handle";
+  o.reader.currentColumnCount = 5;
   o.page = o.reader.NewPageBuffer();
   ASSERT_EQ(o.reader.ReadPage(o.root, o.page.data()), kOk);
 }

@@ -1,4 +1,4 @@
-#include "sqlite_recovery/typed_stream.h"
+#include "categories/typed_stream.h"
 
 #include <cstdint>
 

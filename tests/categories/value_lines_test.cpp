@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "sqlite_recovery/sqlite_file_reader.h"
-#include "sqlite_recovery/value_lines.h"
+#include "categories/value_lines.h"
 #include "tests/support/sql_text.h"
 #include "tests/support/sqlite_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -42,10 +42,10 @@ TEST(WriteMessageLines, LiveAndDeletedRows) {
        "DELETE FROM message WHERE ROWID = 2;"});
   SqliteFileReader reader;
   ASSERT_EQ(reader.Open(dir / "sms.db"), kOk);
-  reader.highestMessageRowid = 20000;
+  std::int64_t highest = 20000;
   const auto out = dir / "sms.csv";
   testing::WriteFile(out, "existing\r\n");  // the writer appends
-  ASSERT_EQ(WriteMessageLines(reader, out), kOk);
+  ASSERT_EQ(WriteMessageLines(reader, out, highest), kOk);
   const std::vector<std::string> lines = Lines(testing::ReadFile(out));
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0], "existing");
@@ -61,10 +61,10 @@ TEST(WriteMessageLines, LiveAndDeletedRows) {
   ASSERT_NE(id, std::string::npos) << deleted;
   EXPECT_LE(id, 6u);
   EXPECT_NE(deleted.find("\"this row is deleted\",0,NULL,3,"), std::string::npos) << deleted;
-  EXPECT_EQ(reader.highestMessageRowid, 20001u);
+  EXPECT_EQ(highest, 20001);
 }
 
-TEST(WriteMessageLines, UncleanTextOrBadIdentifierDropsTheRow) {
+TEST(WriteMessageLines, LiveRowsWrittenAsStoredWhateverTheirBytes) {
   testing::TempDir dir;
   testing::MakeSqliteDatabase(
       dir / "sms.db",
@@ -73,10 +73,12 @@ TEST(WriteMessageLines, UncleanTextOrBadIdentifierDropsTheRow) {
        InsertRow("message", {{"ROWID", "2"}, {"guid", "'G2'"}, {"text", "'fine'"}, {"service", "'SMS'"}})});
   SqliteFileReader reader;
   ASSERT_EQ(reader.Open(dir / "sms.db"), kOk);
-  ASSERT_EQ(WriteMessageLines(reader, dir / "out.csv"), kOk);
+  std::int64_t highest = 0;
+  ASSERT_EQ(WriteMessageLines(reader, dir / "out.csv", highest), kOk);
   const std::vector<std::string> lines = Lines(testing::ReadFile(dir / "out.csv"));
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].rfind("2,\"G2\",\"fine\",", 0), 0u);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind("1,\"G1\",\"A\xFF" "B\",", 0), 0u);
+  EXPECT_EQ(lines[1].rfind("2,\"G2\",\"fine\",", 0), 0u);
 }
 
 TEST(WriteContactLines, TextsConstantsAndTheLastColumn) {
@@ -89,7 +91,8 @@ TEST(WriteContactLines, TextsConstantsAndTheLastColumn) {
                                                     {"c15Phone", "'+1555'"}, {"c23SupplementalCompositeNameTerms", "'x'"}})});
   SqliteFileReader reader;
   ASSERT_EQ(reader.Open(dir / "ab.db"), kOk);
-  ASSERT_EQ(WriteContactLines(reader, dir / "ab.csv"), kOk);
+  std::int64_t highest = 0;
+  ASSERT_EQ(WriteContactLines(reader, dir / "ab.csv", highest), kOk);
   const std::vector<std::string> lines = Lines(testing::ReadFile(dir / "ab.csv"));
   ASSERT_EQ(lines.size(), 1u);
   // docid, first, last, the constant 1 (nothing), 7, NULLs, the phone, NULLs, and the last text

@@ -1,12 +1,12 @@
 // Message text kept only in the archived attributedBody (iOS 16 and later).
-#include "sqlite_recovery/typed_stream.h"
+#include "categories/typed_stream.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "sqlite_recovery/sqlite_file_reader.h"
-#include "sqlite_recovery/table_decoders.h"
+#include "categories/table_decoders.h"
 #include "tests/support/sql_text.h"
 #include "tests/support/sqlite_fixture.h"
 #include "tests/support/temp_dir.h"

@@ -1,0 +1,41 @@
+// The address book's search table, "ABPersonFullTextSearch_content".
+#include "categories/decoder_keys.h"
+#include "categories/device_table_maps.h"
+#include "categories/table_records.h"
+
+namespace dunmere {
+
+const TableMap& ContactTableMap() {
+  // A full-text table numbers its columns ("c15Phone"); the numbers move between versions.
+  static const TableMap map{"ABPersonFullTextSearch_content",
+                            {{"*First", FieldRule::kText, false, nullptr, 1},
+                             {"*Last", FieldRule::kText, false, nullptr, 2},
+                             {"*Organization", FieldRule::kText, false, nullptr, 7},
+                             {"*Phone", FieldRule::kText, false, nullptr, 16},
+                             {"*Email", FieldRule::kText, false, nullptr, 17},
+                             {"*Address", FieldRule::kText, false, nullptr, 18},
+                             {"*SocialProfile", FieldRule::kText, false, nullptr, 19},
+                             {"*URL", FieldRule::kText, false, nullptr, 20}},
+                            24,
+                            true};
+  return map;
+}
+
+Status DecodeContacts(SqliteFileReader& reader, std::vector<ContactRecord>& out, DoubtfulRows* doubtful) {
+  RecordRules<ContactRecord> rules;
+  rules.fill = [](const MappedRow& row, ContactRecord& c) {
+    c.name = FieldText(row.fields[kContactFirst]) + FieldText(row.fields[kContactLast]);
+    c.company = FieldText(row.fields[kContactOrganization]);
+    c.phones = FieldText(row.fields[kContactPhone]);
+    c.emails = FieldText(row.fields[kContactEmail]);
+    c.address = FieldText(row.fields[kContactAddress]);
+    c.social = FieldText(row.fields[kContactSocial]);
+    c.url = FieldText(row.fields[kContactUrl]);
+  };
+  rules.key = [](const ContactRecord& c) {
+    return RowKey(c.name, c.company, c.phones, c.emails, c.address, c.social, c.url);
+  };
+  return DecodeRecords(reader, ContactTableMap(), rules, doubtful, out);
+}
+
+}  // namespace dunmere

@@ -1,0 +1,50 @@
+#pragma once
+// The run every device table shares: its map's rows from the engine, each filled into the table's
+// record, the keep rule applied, and deleted rows that repeat a live record dropped (an older copy
+// of a row updated in a column no record shows).
+#include <functional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "categories/table_decoders.h"
+#include "categories/table_map.h"
+
+namespace dunmere {
+
+template <typename Record>
+struct RecordRules {
+  std::function<void(const MappedRow&, Record&)> fill;
+  std::function<bool(const Record&)> keep;       // empty: every row
+  std::function<std::string(const Record&)> key;  // the fields a screen shows, as one text
+};
+
+template <typename Record>
+Status DecodeRecords(SqliteFileReader& reader, const TableMap& map, const RecordRules<Record>& rules,
+                     DoubtfulRows* doubtful, std::vector<Record>& out) {
+  std::vector<MappedRow> rows;
+  const Status rc = DecodeMappedTable(reader, map, doubtful != nullptr, rows);
+  std::unordered_set<std::string> live;
+  for (const MappedRow& row : rows) {
+    Record record{};
+    record.deleted = row.deleted;
+    rules.fill(row, record);
+    if (rules.keep && !rules.keep(record)) continue;
+    if (rules.key) {
+      // A deleted row whose cell kept its row id repeats only the live row of that id.
+      const std::string key = rules.key(record);
+      const std::string keyed = key + '#' + std::to_string(row.rowId);
+      if (row.deleted == 0) {
+        live.insert(key);
+        live.insert(keyed);
+      } else if (live.count(row.hasRowId ? keyed : key) != 0) {
+        continue;
+      }
+    }
+    out.push_back(std::move(record));
+    if (doubtful != nullptr) doubtful->marks.push_back(row.doubtful);
+  }
+  return rc;
+}
+
+}  // namespace dunmere

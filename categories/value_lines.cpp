@@ -1,0 +1,142 @@
+#include "categories/value_lines.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "categories/device_table_maps.h"
+
+namespace dunmere {
+namespace {
+
+constexpr std::int64_t kAppleEpochOffset = 978307200;
+
+enum class LineKind { kMessage, kContact };
+
+std::string Printf(const char* format, long long value) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, format, value);
+  return buf;
+}
+
+// A text in double quotes with every double quote and apostrophe written twice.
+std::string Quoted(std::string_view text) {
+  std::string out = "\"";
+  for (const char ch : text) {
+    out.push_back(ch);
+    if (ch == '"' || ch == '\'') out.push_back(ch);
+  }
+  out.push_back('"');
+  return out;
+}
+
+std::string Hex(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  for (const char c : bytes) {
+    out.push_back(kHex[static_cast<unsigned char>(c) >> 4]);
+    out.push_back(kHex[static_cast<unsigned char>(c) & 0x0F]);
+  }
+  return out + ",";
+}
+
+// Builds the line of one row, the values in column order.
+class LineBuilder {
+ public:
+  LineBuilder(LineKind kind, std::size_t lastColumn) : kind_(kind), lastColumn_(lastColumn) {}
+
+  void Build(const MappedRow& row, std::int64_t rowNumber, std::string& line) {
+    entries_.clear();
+    const bool message = kind_ == LineKind::kMessage;
+    entries_[0] = Printf("%lld", rowNumber);
+    for (std::size_t position = 0; position < row.values.size(); ++position) Add(row.values[position], position);
+    if (message && row.deleted != 0) {
+      if (row.values.size() > 1 && row.values[1].kind == AnyValue::Kind::kText) {
+        entries_[1] = Quoted("27B99F78-F6F0-475F-8BA1-" + Printf("%012llX", rowNumber)) + ",";
+      }
+      const long long now = static_cast<long long>(std::time(nullptr)) - kAppleEpochOffset;
+      const bool fromMe = FieldFlag(row.fields[kMessageFromMe]);
+      entries_[19] = "1,";
+      entries_[15] = Printf("%lld,", now);
+      entries_[16] = fromMe ? std::string("0,") : Printf("%lld,", now);
+      entries_[26] = fromMe ? "0," : "1,";
+    }
+    line.clear();
+    for (const auto& [position, text] : entries_) line += text;
+    // A row whose last column writes nothing still ends its line.
+    if (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0) line += "\r\n";
+  }
+
+ private:
+  void Add(const AnyValue& v, std::size_t position) {
+    const bool message = kind_ == LineKind::kMessage;
+    const bool last = position == lastColumn_;
+    const std::string comma = last ? "" : ",";
+    const std::uint64_t type = v.serialType;
+    std::string value;
+    if (type == 0 && position == 0) {
+      entries_[0] += ",";
+      value = entries_[0];
+    } else if (type == 0 || type == 13) {
+      value = message ? "NULL," : "NULL" + comma;
+    } else if (type <= 6) {
+      value = Printf("%lld,", static_cast<long long>(v.integer));
+    } else if (type == 7) {
+      char buf[40];
+      std::snprintf(buf, sizeof buf, "%.17g,", v.real);
+      value = buf;
+    } else if (type <= 9) {
+      if (!message) return;
+      value = (type == 9 ? "1" : "0") + comma;
+    } else if (type <= 12) {
+      return;  // nothing, not even the line end
+    } else if (message && position == 8) {
+      value = Hex(v.bytes);
+    } else if (v.kind == AnyValue::Kind::kText || (message && v.kind == AnyValue::Kind::kBlob)) {
+      value = message ? Quoted(v.bytes) + "," : Quoted(v.bytes) + comma;
+    } else {
+      return;  // a blob in a contact line
+    }
+    if (last) value += "\r\n";
+    entries_[position] = value;
+  }
+
+  LineKind kind_;
+  std::size_t lastColumn_;
+  std::map<std::size_t, std::string> entries_;
+};
+
+Status WriteLines(SqliteFileReader& reader, const std::filesystem::path& output, LineKind kind,
+                  std::int64_t& highest) {
+  const TableMap& map = kind == LineKind::kMessage ? MessageTableMap() : ContactTableMap();
+  std::vector<MappedRow> rows;
+  const Status rc = DecodeMappedTable(reader, map, false, rows, true);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(output.c_str(), "a+b"), &std::fclose);
+  if (!file) return rc != kOk ? rc : StatusFromErrno(errno);
+  std::string line;
+  for (const MappedRow& row : rows) {
+    if (row.values.empty()) continue;
+    // Live rows keep their row id; the others are numbered on from the highest.
+    const bool numbered = row.deleted == 0 && row.hasRowId && row.rowId != 0;
+    const std::int64_t number = numbered ? row.rowId : highest + 1;
+    LineBuilder(kind, row.values.size() - 1).Build(row, number, line);
+    if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size()) return kInvalidParameter;
+    if (!numbered) highest = number;
+  }
+  return rc;
+}
+
+}  // namespace
+
+Status WriteMessageLines(SqliteFileReader& reader, const std::filesystem::path& output, std::int64_t& highestRowid) {
+  return WriteLines(reader, output, LineKind::kMessage, highestRowid);
+}
+
+Status WriteContactLines(SqliteFileReader& reader, const std::filesystem::path& output, std::int64_t& highestRowid) {
+  return WriteLines(reader, output, LineKind::kContact, highestRowid);
+}
+
+}  // namespace dunmere
