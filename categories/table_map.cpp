@@ -78,6 +78,34 @@ bool IsPlainText(std::string_view text) {
   });
 }
 
+// Digits, with the signs numbers are written with (+, *, #, brackets, dashes, dots, slashes), the
+// pause and extension letters, and separators; at least one digit.
+bool IsPhoneList(std::string_view text) {
+  bool digit = false;
+  for (const char c : text) {
+    if (std::isdigit(static_cast<unsigned char>(c)) != 0) {
+      digit = true;
+    } else if (std::string_view(" \t\n+*#()-./,;pwxPWX").find(c) == std::string_view::npos) {
+      return false;
+    }
+  }
+  return digit || text.empty();
+}
+
+// Every word has an at-sign with something on both sides.
+bool IsAddressList(std::string_view text) {
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find_first_of(" \t\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view word = text.substr(start, end - start);
+    const std::size_t at = word.find('@');
+    if (!word.empty() && (at == std::string_view::npos || at == 0 || at + 1 == word.size())) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 // Seconds since 2001 of an Apple date value; nothing for a value that is no number.
 std::optional<double> AppleSeconds(const AnyValue& value) {
   double v = 0;
@@ -155,6 +183,10 @@ bool FieldPasses(const FieldSpec& field, const AnyValue& value, const IdLimits& 
     case FieldRule::kTextOrBlob:
       return (value.kind == Kind::kText || value.kind == Kind::kBlob) && IsPlainText(value.bytes) &&
              !(field.required && value.bytes.empty());
+    case FieldRule::kPhones:
+      return value.kind == Kind::kText && IsPlainText(value.bytes) && IsPhoneList(value.bytes);
+    case FieldRule::kEmails:
+      return value.kind == Kind::kText && IsPlainText(value.bytes) && IsAddressList(value.bytes);
     case FieldRule::kBlob:
       return true;
     case FieldRule::kAppleDate: {

@@ -20,6 +20,8 @@ class SqliteFileReader;
 enum class FieldRule : std::uint8_t {
   kText,        // a text: valid UTF-8 without control characters other than tab and line ends
   kTextOrBlob,  // the same, stored as a text or a blob
+  kPhones,      // a text of phone numbers: digits and the signs and separators numbers are written with
+  kEmails,      // a text of e-mail addresses, separated by white space: each with an at-sign
   kBlob,        // anything (an archive, a property list)
   kAppleDate,   // seconds (integer or real) or nanoseconds since 2001-01-01, inside 2001 to 2040
   kUnixDate,    // seconds since 1970-01-01, inside 2001 to 2040

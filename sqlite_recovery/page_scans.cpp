@@ -194,11 +194,22 @@ bool NearCandidate(const std::vector<std::uint16_t>& candidates, std::int64_t po
 // of their serial types, out of reach of the chain and of the header tests: take every such header
 // in [from, to) whose record fits its block and that no candidate lies near.
 void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, std::vector<std::uint16_t>& candidates) {
+  // A reading that ends where a cell does is sure: a doubtful reading found a few bytes off does not
+  // keep it out.
+  const auto endsAtCell = [&](std::int64_t s, std::int64_t start) {
+    const std::int64_t end =
+        start + std::clamp<std::int64_t>(scan.OnPage(scan.Extent(start, 0, scan.size - start)), 1, scan.size - start);
+    const std::int64_t blockEnd = s + scan.Be16(s + 2);
+    // Cells freed one after another into one block each keep a header reaching the same block end.
+    return end == blockEnd || (end + 4 <= blockEnd && end + scan.Be16(end + 2) == blockEnd &&
+                               (scan.Be16(end) == 0 || scan.Be16(end) > end));
+  };
   const auto headerAt = [&](std::int64_t s, std::int64_t& start) {
     const std::int64_t next = scan.Be16(s);
     const std::int64_t blockSize = scan.Be16(s + 2);
     return s + 4 < to && (next == 0 || (next > s && next < scan.size)) && blockSize >= 4 &&
-           s + blockSize <= scan.size && FreeblockAt(scan, s, start) && !NearCandidate(candidates, start);
+           s + blockSize <= scan.size && FreeblockAt(scan, s, start) &&
+           (!NearCandidate(candidates, start) || (scan.thorough && endsAtCell(s, start)));
   };
   for (std::int64_t s = from; s + 4 < to;) {
     std::int64_t start = 0;
@@ -218,7 +229,7 @@ void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, 
       // is sure, and a thorough search looks for the cells merged behind it from there.
       const std::int64_t end =
           start + std::clamp<std::int64_t>(scan.OnPage(scan.Extent(start, 0, scan.size - start)), 1, scan.size - start);
-      s = !scan.thorough || EndsAtCellBoundary(scan, end, s + scan.Be16(s + 2)) ? end : s + 4;
+      s = !scan.thorough || endsAtCell(s, start) ? end : s + 4;
       continue;
     }
     ++s;
