@@ -48,6 +48,7 @@ bench: build
 	$(BUILD)/bench/bench_engine
 	$(BUILD)/bench/bench_export
 	python3 bench/recovery_quality.py $(BUILD)/cli/dunmere
+	python3 bench/category_quality.py tests/support/schemas $(BUILD)/cli/dunmere | tail -1
 
 # Runs the page-reader fuzzer for FUZZ_SECONDS (default 600) under AddressSanitizer; crashes land in
 # tests/sqlite_recovery/fuzz_corpus, which the test suite replays.

@@ -1,6 +1,8 @@
 // Runs the dunmere program itself on fixture backups of every layout and checks what it prints,
 // its exit status, and that no backup file changed.
 #include <gtest/gtest.h>
+
+#include <map>
 #include <sys/wait.h>
 
 #include <nlohmann/json.hpp>
@@ -355,6 +357,38 @@ TEST(DecodeCommand, TableRowsAsJsonLiveFirst) {
   run = Dunmere({"decode", (dir / "text.db").string(), "--table", "handle"}, dir.path());
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_NE(run.err.find("not a SQLite database"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace dunmere
+
+namespace dunmere {
+namespace {
+
+// A deleted row with an impossible value is kept out of the rows; --doubtful lists it, marked.
+TEST(DecodeCommand, DoubtfulRowsOnlyOnRequestAndMarked) {
+  TempDir dir;
+  testing::MakeSqliteDatabase(
+      dir / "sms.db",
+      {"PRAGMA page_size=4096;", testing::ReferenceSchema("sms_ios6.1.6.sql"),
+       "INSERT INTO message (ROWID, guid, text, date) VALUES (1, 'G1', 'live and well', 300000000),"
+       " (2, 'G2', 'deleted, dated fine', 300000100), (3, 'G3', 'deleted, dated in the year 2159', 5000000000);",
+       "DELETE FROM message WHERE ROWID IN (2, 3);"});
+  for (const bool doubtful : {false, true}) {
+    std::vector<std::string> args{"decode", (dir / "sms.db").string(), "--table", "message", "--json"};
+    if (doubtful) args.push_back("--doubtful");
+    CliRun run = Dunmere(args, dir.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::map<std::string, bool> marked;
+    const json doc = json::parse(run.out);
+    for (const json& row : doc.at("rows")) {
+      marked[row.at("text").get<std::string>()] = row.value("doubtful", false);
+    }
+    EXPECT_EQ(marked.count("live and well"), 1u);
+    EXPECT_FALSE(marked["deleted, dated fine"]);
+    EXPECT_EQ(marked.count("deleted, dated in the year 2159"), doubtful ? 1u : 0u);
+    if (doubtful) EXPECT_TRUE(marked["deleted, dated in the year 2159"]);
+  }
 }
 
 }  // namespace
