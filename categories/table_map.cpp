@@ -207,8 +207,8 @@ bool FieldPasses(const FieldSpec& field, const AnyValue& value, const IdLimits& 
   return false;
 }
 
-Status DecodeMappedTable(SqliteFileReader& reader, const TableMap& map, bool doubtful, std::vector<MappedRow>& out,
-                         bool allValues) {
+Status DecodeMappedRows(SqliteFileReader& reader, const TableMap& map, bool doubtful, bool allValues,
+                        const MappedRowSink& sink) {
   const IdLimits limits(reader);
   TableRequest request;
   request.table = map.table;
@@ -216,13 +216,18 @@ Status DecodeMappedTable(SqliteFileReader& reader, const TableMap& map, bool dou
   request.freedPages = map.freedPages;
   request.doubtful = doubtful;
   std::vector<DeclaredColumn> columns;
-  std::vector<AnyRow> rows;
-  const Status rc = DecodeAnyTable(reader, request, columns, rows);
-  if (rc == kInvalidParameter && columns.empty()) return kOk;  // the file has no such table
+  if (const Status rc = TableColumns(reader, request, columns); rc != kOk) {
+    return rc == kInvalidParameter ? kOk : rc;  // the file has no such table
+  }
   const std::vector<std::int32_t> at = ResolveFields(map, columns);
-  out.reserve(out.size() + rows.size());
-  for (AnyRow& row : rows) {
-    MappedRow mapped;
+  if (!allValues) {
+    request.wanted.assign(columns.size(), false);
+    for (const std::int32_t index : at) {
+      if (index >= 0) request.wanted[static_cast<std::size_t>(index)] = true;
+    }
+  }
+  MappedRow mapped;
+  return DecodeTableRows(reader, request, columns, [&](AnyRow& row) {
     mapped.deleted = row.deleted;
     mapped.hasRowId = row.hasRowId;
     mapped.rowId = row.rowId;
@@ -230,23 +235,33 @@ Status DecodeMappedTable(SqliteFileReader& reader, const TableMap& map, bool dou
     mapped.fields.resize(map.fields.size());
     bool allEmpty = true;
     for (std::size_t f = 0; f < at.size(); ++f) {
-      if (at[f] < 0 || static_cast<std::size_t>(at[f]) >= row.values.size()) continue;
+      AnyValue& field = mapped.fields[f];
+      if (at[f] < 0 || static_cast<std::size_t>(at[f]) >= row.values.size()) {
+        field = AnyValue{};
+        if (row.deleted != 0 && map.fields[f].required) mapped.doubtful = true;
+        continue;
+      }
       AnyValue& value = row.values[static_cast<std::size_t>(at[f])];
-      mapped.fields[f] = allValues ? value : std::move(value);
-      allEmpty = allEmpty && mapped.fields[f].IsEmpty();
-      if (row.deleted != 0 && !FieldPasses(map.fields[f], mapped.fields[f], limits)) mapped.doubtful = true;
+      if (allValues) {
+        field = value;
+      } else {
+        std::swap(field, value);
+      }
+      allEmpty = allEmpty && field.IsEmpty();
+      if (row.deleted != 0 && !FieldPasses(map.fields[f], field, limits)) mapped.doubtful = true;
     }
     if (row.deleted != 0) {
       mapped.doubtful = mapped.doubtful || allEmpty;
-      for (std::size_t f = 0; f < at.size(); ++f) {
-        if (at[f] < 0 && map.fields[f].required) mapped.doubtful = true;
-      }
-      if (mapped.doubtful && !doubtful) continue;
+      if (mapped.doubtful && !doubtful) return;
     }
-    if (allValues) mapped.values = std::move(row.values);
-    out.push_back(std::move(mapped));
-  }
-  return rc;
+    if (allValues) std::swap(mapped.values, row.values);
+    sink(mapped);
+  });
+}
+
+Status DecodeMappedTable(SqliteFileReader& reader, const TableMap& map, bool doubtful, std::vector<MappedRow>& out,
+                         bool allValues) {
+  return DecodeMappedRows(reader, map, doubtful, allValues, [&out](MappedRow& row) { out.push_back(row); });
 }
 
 std::string FieldText(const AnyValue& value, bool blobs) {

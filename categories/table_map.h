@@ -5,6 +5,7 @@
 // passes its rule, so that remains read from the wrong bytes never reach a screen or an export.
 // Live rows are never dropped.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -79,6 +80,11 @@ struct MappedRow {
 // allValues each row keeps all its columns' values as well.
 Status DecodeMappedTable(SqliteFileReader& reader, const TableMap& map, bool doubtful, std::vector<MappedRow>& out,
                          bool allValues = false);
+
+// The same, each row handed to sink as it is found (the row is a buffer, valid during the call).
+using MappedRowSink = std::function<void(MappedRow& row)>;
+Status DecodeMappedRows(SqliteFileReader& reader, const TableMap& map, bool doubtful, bool allValues,
+                        const MappedRowSink& sink);
 
 // Whether a value passes the rule of its field.
 bool FieldPasses(const FieldSpec& field, const AnyValue& value, const IdLimits& limits);

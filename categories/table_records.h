@@ -22,29 +22,29 @@ struct RecordRules {
 template <typename Record>
 Status DecodeRecords(SqliteFileReader& reader, const TableMap& map, const RecordRules<Record>& rules,
                      DoubtfulRows* doubtful, std::vector<Record>& out) {
-  std::vector<MappedRow> rows;
-  const Status rc = DecodeMappedTable(reader, map, doubtful != nullptr, rows);
-  std::unordered_set<std::string> live;
-  for (const MappedRow& row : rows) {
+  // Live records by the hash of their key, alone and with the row id.
+  std::unordered_set<std::uint64_t> live;
+  const std::hash<std::string> hash;
+  return DecodeMappedRows(reader, map, doubtful != nullptr, false, [&](MappedRow& row) {
     Record record{};
     record.deleted = row.deleted;
     rules.fill(row, record);
-    if (rules.keep && !rules.keep(record)) continue;
+    if (rules.keep && !rules.keep(record)) return;
     if (rules.key) {
       // A deleted row whose cell kept its row id repeats only the live row of that id.
       const std::string key = rules.key(record);
-      const std::string keyed = key + '#' + std::to_string(row.rowId);
+      const std::uint64_t plain = hash(key);
+      const std::uint64_t keyed = hash(key + '#' + std::to_string(row.rowId));
       if (row.deleted == 0) {
-        live.insert(key);
+        live.insert(plain);
         live.insert(keyed);
-      } else if (live.count(row.hasRowId ? keyed : key) != 0) {
-        continue;
+      } else if (live.count(row.hasRowId ? keyed : plain) != 0) {
+        return;
       }
     }
     out.push_back(std::move(record));
     if (doubtful != nullptr) doubtful->marks.push_back(row.doubtful);
-  }
-  return rc;
+  });
 }
 
 }  // namespace dunmere

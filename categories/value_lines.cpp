@@ -112,20 +112,20 @@ class LineBuilder {
 Status WriteLines(SqliteFileReader& reader, const std::filesystem::path& output, LineKind kind,
                   std::int64_t& highest) {
   const TableMap& map = kind == LineKind::kMessage ? MessageTableMap() : ContactTableMap();
-  std::vector<MappedRow> rows;
-  const Status rc = DecodeMappedTable(reader, map, false, rows, true);
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(output.c_str(), "a+b"), &std::fclose);
-  if (!file) return rc != kOk ? rc : StatusFromErrno(errno);
+  if (!file) return StatusFromErrno(errno);
   std::string line;
-  for (const MappedRow& row : rows) {
-    if (row.values.empty()) continue;
+  bool written = true;
+  const Status rc = DecodeMappedRows(reader, map, false, true, [&](MappedRow& row) {
+    if (row.values.empty() || !written) return;
     // Live rows keep their row id; the others are numbered on from the highest.
     const bool numbered = row.deleted == 0 && row.hasRowId && row.rowId != 0;
     const std::int64_t number = numbered ? row.rowId : highest + 1;
     LineBuilder(kind, row.values.size() - 1).Build(row, number, line);
-    if (std::fwrite(line.data(), 1, line.size(), file.get()) != line.size()) return kInvalidParameter;
+    written = std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
     if (!numbered) highest = number;
-  }
+  });
+  if (!written) return kInvalidParameter;
   return rc;
 }
 

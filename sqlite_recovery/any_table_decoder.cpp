@@ -17,9 +17,10 @@
 namespace dunmere {
 namespace {
 
-AnyValue ValueOf(const ColumnValue& v) {
-  AnyValue out;
+// Sets out to the stored value v, reusing out's buffer.
+void SetValue(const ColumnValue& v, AnyValue& out) {
   out.serialType = v.serialType;
+  out.bytes.clear();
   if (v.IsInteger()) {
     out.kind = AnyValue::Kind::kInteger;
     out.integer = v.AsSignedInteger();  // as the file format defines integers
@@ -28,38 +29,39 @@ AnyValue ValueOf(const ColumnValue& v) {
     out.real = v.AsReal();
   } else if (v.IsText() || v.IsBlob()) {
     out.kind = v.IsText() ? AnyValue::Kind::kText : AnyValue::Kind::kBlob;
-    out.bytes = std::string(v.AsText());
+    out.bytes.assign(reinterpret_cast<const char*>(v.data), v.size);
+  } else {
+    out.kind = AnyValue::Kind::kNull;
   }
-  return out;
 }
 
-// A hash of the row's values but the row id's alias, which a deleted row no longer has: remains of
+void Clear(AnyValue& value) {
+  value.kind = AnyValue::Kind::kNull;
+  value.serialType = 0;
+  value.bytes.clear();
+}
+
+bool IsEmpty(const ColumnValue& v) { return v.IsNull() || ((v.IsText() || v.IsBlob()) && v.size == 0); }
+
+// A hash of the stored values but the row id's alias, which a deleted row no longer has: remains of
 // a live row (a copy a page rebuild left behind) hash as it does.
-std::uint64_t ValuesHash(const std::vector<DeclaredColumn>& columns, const AnyRow& row) {
-  std::string key;
-  for (std::size_t i = 0; i < row.values.size(); ++i) {
-    if (i < columns.size() && columns[i].integerPrimaryKey) continue;
-    const AnyValue& v = row.values[i];
-    key.push_back(static_cast<char>('0' + static_cast<int>(v.kind)));
-    switch (v.kind) {
-      case AnyValue::Kind::kInteger:
-        key.append(reinterpret_cast<const char*>(&v.integer), sizeof v.integer);
-        break;
-      case AnyValue::Kind::kReal:
-        key.append(reinterpret_cast<const char*>(&v.real), sizeof v.real);
-        break;
-      case AnyValue::Kind::kText:
-      case AnyValue::Kind::kBlob: {
-        const std::uint64_t size = v.bytes.size();
-        key.append(reinterpret_cast<const char*>(&size), sizeof size);
-        key.append(v.bytes);
-        break;
-      }
-      case AnyValue::Kind::kNull:
-        break;
+std::uint64_t ValuesHash(const std::vector<DeclaredColumn>& columns, const std::vector<ColumnValue>& values) {
+  std::uint64_t hash = 1469598103934665603ULL;
+  const auto mix = [&hash](std::uint64_t part) { hash = (hash ^ part) * 1099511628211ULL + (hash >> 29); };
+  for (const ColumnValue& v : values) {
+    if (v.column < columns.size() && columns[v.column].integerPrimaryKey) continue;
+    mix(v.column);
+    if (v.IsInteger()) {
+      mix(1);
+      mix(static_cast<std::uint64_t>(v.AsSignedInteger()));
+    } else if (v.IsNull()) {
+      mix(0);
+    } else {
+      mix(v.serialType);
+      mix(std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(v.data), v.size)));
     }
   }
-  return std::hash<std::string>{}(key);
+  return hash;
 }
 
 // The layout of a candidate of a table whose first column holds data, at the expected column count
@@ -91,37 +93,31 @@ class ColumnKinds {
  public:
   explicit ColumnKinds(std::size_t columns) : seen_(columns, 0), count_(columns, 0) {}
 
-  void Learn(const AnyRow& row) {
-    for (std::size_t i = 0; i < row.values.size() && i < seen_.size(); ++i) {
-      const std::uint8_t bit = Bit(row.values[i].kind);
-      if (bit == 0) continue;
-      seen_[i] |= bit;
-      if (count_[i] < kEvidence) ++count_[i];
+  void Learn(const std::vector<ColumnValue>& values) {
+    for (const ColumnValue& v : values) {
+      const std::uint8_t bit = Bit(v);
+      if (bit == 0 || v.column >= seen_.size()) continue;
+      seen_[v.column] |= bit;
+      if (count_[v.column] < kEvidence) ++count_[v.column];
     }
   }
 
-  bool Fits(const AnyRow& row) const {
-    for (std::size_t i = 0; i < row.values.size() && i < seen_.size(); ++i) {
-      const std::uint8_t bit = Bit(row.values[i].kind);
-      if (bit != 0 && count_[i] >= kEvidence && (seen_[i] & bit) == 0) return false;
+  bool Fits(const std::vector<ColumnValue>& values) const {
+    for (const ColumnValue& v : values) {
+      const std::uint8_t bit = Bit(v);
+      if (bit != 0 && v.column < seen_.size() && count_[v.column] >= kEvidence && (seen_[v.column] & bit) == 0) {
+        return false;
+      }
     }
     return true;
   }
 
  private:
   static constexpr std::uint32_t kEvidence = 8;
-  static std::uint8_t Bit(AnyValue::Kind kind) {
-    switch (kind) {
-      case AnyValue::Kind::kInteger:
-      case AnyValue::Kind::kReal:
-        return 1;
-      case AnyValue::Kind::kText:
-        return 2;
-      case AnyValue::Kind::kBlob:
-        return 4;
-      case AnyValue::Kind::kNull:
-        break;
-    }
+  static std::uint8_t Bit(const ColumnValue& v) {
+    if (v.IsInteger() || v.IsReal()) return 1;
+    if (v.IsText()) return 2;
+    if (v.IsBlob()) return 4;
     return 0;
   }
   std::vector<std::uint8_t> seen_;
@@ -159,8 +155,8 @@ class Repeats {
 
 class Engine : public RowDecoder {
  public:
-  Engine(const TableRequest& request, const std::vector<DeclaredColumn>& columns, std::vector<AnyRow>& out)
-      : request_(request), columns_(columns), out_(out), kinds_(columns.size()) {}
+  Engine(const TableRequest& request, const std::vector<DeclaredColumn>& columns, const AnyRowSink& sink)
+      : request_(request), columns_(columns), sink_(sink), kinds_(columns.size()) {}
 
   void DecodeLive(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t, std::uint16_t cellOffset,
                   RowState state) override {
@@ -203,17 +199,38 @@ class Engine : public RowDecoder {
   }
 
   void Emit(RowState state, std::optional<std::int64_t> rowid) {
-    AnyRow row;
-    row.deleted = static_cast<std::uint8_t>(state);
-    row.hasRowId = rowid.has_value();
-    row.rowId = rowid.value_or(0);
-    row.values.assign(columns_.size(), AnyValue{});
+    const std::uint64_t hash = ValuesHash(columns_, values_);
+    bool doubtful = false;
+    if (state == RowState::kNormal) {
+      kinds_.Learn(values_);
+      repeats_.AddLive(hash, rowid.value_or(0));
+    } else {
+      // A candidate that holds nothing at all, or a kind of value its column never holds, is no row.
+      doubtful = !kinds_.Fits(values_) || std::all_of(values_.begin(), values_.end(), IsEmpty);
+      if (doubtful && !request_.doubtful) return;
+      if (repeats_.SeenDeleted(hash, rowid)) return;
+    }
+    Fill(state, rowid, doubtful);
+    sink_(row_);
+  }
+
+  // The row handed on: the wanted values, the rest null.
+  void Fill(RowState state, std::optional<std::int64_t> rowid, bool doubtful) {
+    row_.deleted = static_cast<std::uint8_t>(state);
+    row_.hasRowId = rowid.has_value();
+    row_.rowId = rowid.value_or(0);
+    row_.doubtful = doubtful;
+    std::size_t width = columns_.size();
+    for (const ColumnValue& v : values_) width = std::max<std::size_t>(width, v.column + 1);
+    row_.values.resize(width);
+    for (AnyValue& value : row_.values) Clear(value);
     for (const ColumnValue& v : values_) {
-      if (v.column >= row.values.size()) row.values.resize(v.column + 1);
-      row.values[v.column] = ValueOf(v);
+      if (request_.wanted.empty() || (v.column < request_.wanted.size() && request_.wanted[v.column])) {
+        SetValue(v, row_.values[v.column]);
+      }
     }
     for (std::size_t i = 0; i < columns_.size(); ++i) {
-      AnyValue& value = row.values[i];
+      AnyValue& value = row_.values[i];
       // A whole number in a REAL column is stored as an integer; SQLite reads it back as real.
       if (columns_[i].realAffinity && value.kind == AnyValue::Kind::kInteger) {
         value.kind = AnyValue::Kind::kReal;
@@ -225,24 +242,12 @@ class Engine : public RowDecoder {
         value.integer = *rowid;
       }
     }
-    const std::uint64_t hash = ValuesHash(columns_, row);
-    if (state == RowState::kNormal) {
-      kinds_.Learn(row);
-      repeats_.AddLive(hash, row.rowId);
-      out_.push_back(std::move(row));
-      return;
-    }
-    // A candidate that holds nothing at all, or a kind of value its column never holds, is no row.
-    row.doubtful = !kinds_.Fits(row) || std::all_of(row.values.begin(), row.values.end(),
-                                                    [](const AnyValue& v) { return v.IsEmpty(); });
-    if (row.doubtful && !request_.doubtful) return;
-    if (repeats_.SeenDeleted(hash, rowid)) return;
-    out_.push_back(std::move(row));
   }
 
   const TableRequest& request_;
   const std::vector<DeclaredColumn>& columns_;
-  std::vector<AnyRow>& out_;
+  const AnyRowSink& sink_;
+  AnyRow row_;
   ColumnKinds kinds_;
   Repeats repeats_;
   LiveRecord record_;
@@ -252,21 +257,31 @@ class Engine : public RowDecoder {
 
 }  // namespace
 
-Status DecodeAnyTable(SqliteFileReader& reader, const TableRequest& request, std::vector<DeclaredColumn>& columns,
-                      std::vector<AnyRow>& out) {
+Status TableColumns(SqliteFileReader& reader, const TableRequest& request, std::vector<DeclaredColumn>& columns) {
   std::string sql;
   const Status found = FindTableSql(reader, request.table, sql);
   columns = ParseDeclaredColumns(sql);
-  if (columns.empty()) {
-    if (found != kOk && request.columnsWithoutSchema.empty()) return found;
-    columns = request.columnsWithoutSchema;
-  }
+  if (!columns.empty()) return kOk;
+  if (found != kOk && request.columnsWithoutSchema.empty()) return found;
+  columns = request.columnsWithoutSchema;
+  return columns.empty() ? kInvalidParameter : kOk;
+}
+
+Status DecodeTableRows(SqliteFileReader& reader, const TableRequest& request, const std::vector<DeclaredColumn>& columns,
+                       const AnyRowSink& sink) {
   if (columns.empty()) return kInvalidParameter;
   reader.thoroughSearch = true;
-  Engine engine(request, columns, out);
-  const Status rc = RunTableDecoder(reader, request.table, engine, request.freedPages,
-                                    static_cast<std::int32_t>(columns.size()));
-  std::stable_partition(out.begin(), out.end(), [](const AnyRow& r) { return r.deleted == 0; });
+  Engine engine(request, columns, sink);
+  return RunTableDecoder(reader, request.table, engine, request.freedPages, static_cast<std::int32_t>(columns.size()));
+}
+
+Status DecodeAnyTable(SqliteFileReader& reader, const TableRequest& request, std::vector<DeclaredColumn>& columns,
+                      std::vector<AnyRow>& out) {
+  if (const Status rc = TableColumns(reader, request, columns); rc != kOk) return rc;
+  const std::size_t first = out.size();
+  const Status rc = DecodeTableRows(reader, request, columns, [&out](AnyRow& row) { out.push_back(row); });
+  std::stable_partition(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(),
+                        [](const AnyRow& r) { return r.deleted == 0; });
   return rc;
 }
 

@@ -4,6 +4,7 @@
 // stale pointers, freed leaf, trunk and interior pages, overflow chains), each value as the file
 // stores it. It knows the file format only: what a value means is the caller's business.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,13 +45,26 @@ struct TableRequest {
   std::vector<DeclaredColumn> columnsWithoutSchema;
   bool freedPages = true;  // also the freelist's pages that held rows of the table's shape
   bool doubtful = false;   // also the deleted candidates the checks reject, marked doubtful
+  // The columns whose values the rows carry (by declared index); empty: all. The others stay null,
+  // which saves copying values nobody reads; the checks and repeats still look at every value.
+  std::vector<bool> wanted;
 };
 
-// 87 when the file's schema has no table of that name and the request gives no columns for it.
-// columns receives the columns the rows are read by. Live rows come first, in the order of their
-// table's leaves; a deleted row equal to a live row of the same row id (or to any live row, when its
-// own row id is lost) is an old copy of it and is not returned, and deleted rows are returned once
-// for each distinct row id where their cells kept one.
+// The columns the table's rows are read by: those its CREATE TABLE declares, or the request's when
+// the schema does not describe the table. 87 when there are none; a read error's code.
+Status TableColumns(SqliteFileReader& reader, const TableRequest& request, std::vector<DeclaredColumn>& columns);
+
+// Hands every row of the table, read by columns, to sink as it is found: the live rows of its
+// B-tree first, then the deleted ones. The row is the engine's buffer, valid during the call (the
+// sink may move values out of it). A deleted row equal to a live row of the same row id (or to any
+// live row, when its own row id is lost) is an old copy of it and is not handed on, and deleted rows
+// are handed on once for each distinct row id where their cells kept one.
+using AnyRowSink = std::function<void(AnyRow& row)>;
+Status DecodeTableRows(SqliteFileReader& reader, const TableRequest& request, const std::vector<DeclaredColumn>& columns,
+                       const AnyRowSink& sink);
+
+// Both steps, the rows collected: live rows first. 87 when the file's schema has no table of that
+// name and the request gives no columns for it.
 Status DecodeAnyTable(SqliteFileReader& reader, const TableRequest& request, std::vector<DeclaredColumn>& columns,
                       std::vector<AnyRow>& out);
 
