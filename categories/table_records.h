@@ -4,7 +4,7 @@
 // of a row updated in a column no record shows).
 #include <functional>
 #include <string>
-#include <unordered_set>
+#include <algorithm>
 #include <vector>
 
 #include "categories/table_decoders.h"
@@ -22,9 +22,17 @@ struct RecordRules {
 template <typename Record>
 Status DecodeRecords(SqliteFileReader& reader, const TableMap& map, const RecordRules<Record>& rules,
                      DoubtfulRows* doubtful, std::vector<Record>& out) {
-  // Live records by the hash of their key, alone and with the row id.
-  std::unordered_set<std::uint64_t> live;
-  const std::hash<std::string> hash;
+  // Live records by the hash of their key, alone and with the row id; live rows come first, so the
+  // list is sorted once, when the first deleted row asks.
+  std::vector<std::uint64_t> live;
+  bool sorted = true;
+  const auto seen = [&live, &sorted](std::uint64_t hash) {
+    if (!sorted) {
+      std::sort(live.begin(), live.end());
+      sorted = true;
+    }
+    return std::binary_search(live.begin(), live.end(), hash);
+  };
   return DecodeMappedRows(reader, map, doubtful != nullptr, false, [&](MappedRow& row) {
     Record record{};
     record.deleted = row.deleted;
@@ -32,13 +40,13 @@ Status DecodeRecords(SqliteFileReader& reader, const TableMap& map, const Record
     if (rules.keep && !rules.keep(record)) return;
     if (rules.key) {
       // A deleted row whose cell kept its row id repeats only the live row of that id.
-      const std::string key = rules.key(record);
-      const std::uint64_t plain = hash(key);
-      const std::uint64_t keyed = hash(key + '#' + std::to_string(row.rowId));
+      const std::uint64_t plain = std::hash<std::string>{}(rules.key(record));
+      const std::uint64_t keyed = (plain ^ static_cast<std::uint64_t>(row.rowId)) * 1099511628211ULL + 0x9E3779B97F4A7C15ULL;
       if (row.deleted == 0) {
-        live.insert(plain);
-        live.insert(keyed);
-      } else if (live.count(row.hasRowId ? keyed : plain) != 0) {
+        live.push_back(plain);
+        live.push_back(keyed);
+        sorted = false;
+      } else if (seen(row.hasRowId ? keyed : plain)) {
         return;
       }
     }

@@ -1,6 +1,7 @@
 #include "sqlite_recovery/any_table_decoder.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <functional>
 #include <optional>
@@ -125,18 +126,28 @@ class ColumnKinds {
 };
 
 // Live rows are remembered by their values, for telling old copies of them from deletions; deleted
-// rows by their values and row id (where kept), for telling the same remains found twice.
+// rows by their values and row id (where kept), for telling the same remains found twice. Live rows
+// come first and are many: they are kept in a vector, sorted once when the first deleted row asks.
 class Repeats {
  public:
-  void AddLive(std::uint64_t hash, std::int64_t rowid) { live_.emplace(hash, rowid); }
+  void AddLive(std::uint64_t hash, std::int64_t rowid) {
+    live_.emplace_back(hash, rowid);
+    sorted_ = false;
+  }
 
   // Whether a deleted row is an old copy of a live row or a deleted row already returned; if not it
   // is remembered.
   bool SeenDeleted(std::uint64_t hash, std::optional<std::int64_t> rowid) {
-    if (Matches(live_, hash, rowid)) return true;
-    std::unordered_multimap<std::uint64_t, std::int64_t>& deleted = rowid ? keyed_ : unkeyed_;
+    if (!sorted_) {
+      std::sort(live_.begin(), live_.end());
+      sorted_ = true;
+    }
+    const auto first = std::lower_bound(live_.begin(), live_.end(), std::make_pair(hash, INT64_MIN));
+    for (auto it = first; it != live_.end() && it->first == hash; ++it) {
+      if (!rowid || it->second == *rowid) return true;
+    }
     if (Matches(keyed_, hash, rowid) || unkeyed_.count(hash) != 0) return true;
-    deleted.emplace(hash, rowid.value_or(0));
+    (rowid ? keyed_ : unkeyed_).emplace(hash, rowid.value_or(0));
     return false;
   }
 
@@ -148,7 +159,8 @@ class Repeats {
     return std::any_of(range.first, range.second, [&rowid](const auto& r) { return !rowid || r.second == *rowid; });
   }
 
-  std::unordered_multimap<std::uint64_t, std::int64_t> live_;
+  std::vector<std::pair<std::uint64_t, std::int64_t>> live_;
+  bool sorted_ = true;
   std::unordered_multimap<std::uint64_t, std::int64_t> keyed_;    // deleted rows with a row id
   std::unordered_multimap<std::uint64_t, std::int64_t> unkeyed_;  // deleted rows without
 };
