@@ -179,17 +179,21 @@ int main(int argc, char** argv) {
   getrusage(RUSAGE_SELF, &usage);
   std::printf("peak resident memory of the passes: %.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024);
 
-  // The engine as every table uses it: rows of values, checks and repeats; then the category's records.
+  // The engine as every table uses it: rows of values, checks and repeats, handed on one by one;
+  // then the category's records.
   std::size_t engineLive = 0, engineDeleted = 0;
   const double engineMs = BestMs(3, [&] {
+    engineLive = engineDeleted = 0;
+    TableRequest request;
+    request.table = "message";
     std::vector<DeclaredColumn> columns;
-    std::vector<AnyRow> out;
-    DecodeAnyTable(reader, "message", columns, out);
-    engineLive = static_cast<std::size_t>(std::count_if(out.begin(), out.end(), [](const AnyRow& r) { return r.deleted == 0; }));
-    engineDeleted = out.size() - engineLive;
+    TableColumns(reader, request, columns);
+    DecodeTableRows(reader, request, columns, [&](AnyRow& row) { ++(row.deleted == 0 ? engineLive : engineDeleted); });
   });
   std::printf("engine (rows of values): %zu live, %zu deleted in %.0f ms, %.0f MB/s\n", engineLive, engineDeleted,
               engineMs, megabytes / (engineMs / 1000));
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("peak resident memory after the engine: %.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024);
   std::size_t records = 0, deletedRecords = 0;
   const double recordsMs = BestMs(3, [&] {
     std::vector<MessageRecord> out;
@@ -201,6 +205,6 @@ int main(int argc, char** argv) {
   std::printf("message records (engine, field map and rules): %zu, %zu deleted, in %.0f ms, %.0f MB/s\n", records,
               deletedRecords, recordsMs, megabytes / (recordsMs / 1000));
   getrusage(RUSAGE_SELF, &usage);
-  std::printf("peak resident memory with the results: %.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024);
+  std::printf("peak resident memory with the 600,000 records: %.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024);
   return 0;
 }
