@@ -215,8 +215,8 @@ void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, 
     std::int64_t start = 0;
     if (headerAt(s, start)) {
       // The bytes in front of a header (zeros, or the end of the record before) read as one too; a
-      // header that names a next block a byte or three on is the real one.
-      for (std::int64_t k = 3; k >= 1; --k) {
+      // header that names a next block a byte or three on is the real one, unless this reading is sure.
+      for (std::int64_t k = 3; k >= 1 && !(scan.thorough && endsAtCell(s, start)); --k) {
         std::int64_t later = 0;
         if (scan.Be16(s + k) != 0 && headerAt(s + k, later)) {
           s += k;
