@@ -3,39 +3,44 @@
 
 #include "categories/loaders.h"
 #include "categories/note_store_body.h"
-#include "platform/text_compare.h"
-#include "sqlite_recovery/any_table_decoder.h"
 #include "categories/table_map.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
 
 namespace dunmere {
 namespace {
 
-// The columns of one decoded table, by name (the layout moves between generations).
-class Columns {
- public:
-  explicit Columns(const std::vector<DeclaredColumn>& columns) : columns_(columns) {}
-  const AnyValue* Of(const AnyRow& row, std::string_view name) const {
-    for (std::size_t i = 0; i < columns_.size() && i < row.values.size(); ++i) {
-      if (CompareNoCase(columns_[i].name, name) == 0) return &row.values[i];
-    }
-    return nullptr;
-  }
-  std::optional<std::int64_t> Integer(const AnyRow& row, std::string_view name) const {
-    const AnyValue* v = Of(row, name);
-    if (v == nullptr) return std::nullopt;
-    if (v->kind == AnyValue::Kind::kInteger) return v->integer;
-    if (v->kind == AnyValue::Kind::kReal) return static_cast<std::int64_t>(v->real);
-    return std::nullopt;
-  }
-  std::string Text(const AnyRow& row, std::string_view name) const {
-    const AnyValue* v = Of(row, name);
-    return v != nullptr && v->kind == AnyValue::Kind::kText ? v->bytes : std::string();
-  }
-
- private:
-  const std::vector<DeclaredColumn>& columns_;
+// The store's objects: notes, folders, attachments and more.
+enum ObjectField : std::size_t {
+  kObjectTitle, kObjectData, kObjectMarked, kObjectLocked, kObjectModified1, kObjectModified, kObjectCreated3,
+  kObjectCreated1,
 };
+const TableMap& ObjectMap() {
+  static const TableMap map{"ZICCLOUDSYNCINGOBJECT",
+                            {{"ZTITLE1", FieldRule::kText},
+                             {"ZNOTEDATA", FieldRule::kRowRef, false, "ZICNOTEDATA"},
+                             {"ZMARKEDFORDELETION", FieldRule::kFlag},
+                             {"ZISPASSWORDPROTECTED", FieldRule::kFlag},
+                             // The first date column the generation has is the note's date.
+                             {"ZMODIFICATIONDATE1", FieldRule::kAppleDate},
+                             {"ZMODIFICATIONDATE", FieldRule::kAppleDate},
+                             {"ZCREATIONDATE3", FieldRule::kAppleDate},
+                             {"ZCREATIONDATE1", FieldRule::kAppleDate}}};
+  return map;
+}
+
+// The notes' bodies: the note they belong to and the compressed document.
+enum DataField : std::size_t { kDataNote, kDataBody };
+const TableMap& DataMap() {
+  static const TableMap map{"ZICNOTEDATA",
+                            {{"ZNOTE", FieldRule::kRowRef, false, "ZICCLOUDSYNCINGOBJECT"},
+                             {"ZDATA", FieldRule::kBlob, true}}};
+  return map;
+}
+
+std::optional<std::int64_t> Number(const AnyValue& value) {
+  if (value.kind == AnyValue::Kind::kInteger || value.kind == AnyValue::Kind::kReal) return FieldInteger(value);
+  return std::nullopt;
+}
 
 struct NoteObject {
   std::uint8_t deleted = 0;
@@ -54,47 +59,41 @@ struct NoteData {
   bool used = false;
 };
 
-// The first date column the generation has, as the old store's modification date.
-std::string NoteDate(const Columns& columns, const AnyRow& row) {
-  for (const char* name : {"ZMODIFICATIONDATE1", "ZMODIFICATIONDATE", "ZCREATIONDATE3", "ZCREATIONDATE1"}) {
-    if (const auto seconds = columns.Integer(row, name)) return AppleSecondsDateText(*seconds);
-  }
-  return std::string();
-}
-
 }  // namespace
 
 Status LoadNoteStore(const std::filesystem::path& noteStoreDb, std::vector<NoteRecord>& notes) {
   SqliteFileReader reader;
   if (const Status rc = reader.Open(noteStoreDb); rc != kOk) return rc;
-  std::vector<DeclaredColumn> objectColumns, dataColumns;
-  std::vector<AnyRow> objectRows, dataRows;
-  const Status rc = DecodeAnyTable(reader, "ZICCLOUDSYNCINGOBJECT", objectColumns, objectRows);
-  DecodeAnyTable(reader, "ZICNOTEDATA", dataColumns, dataRows);
-  const Columns objectsBy(objectColumns), dataBy(dataColumns);
+  std::vector<MappedRow> objectRows, dataRows;
+  const Status rc = DecodeMappedTable(reader, ObjectMap(), false, objectRows);
+  DecodeMappedTable(reader, DataMap(), false, dataRows);
 
-  // The store's objects are notes, folders, attachments and more: notes are those with a note title.
+  // Notes are the objects with a note title or a body.
   std::vector<NoteObject> objects;
-  for (const AnyRow& row : objectRows) {
+  for (const MappedRow& row : objectRows) {
     NoteObject o;
-    o.title = objectsBy.Text(row, "ZTITLE1");
-    o.dataId = objectsBy.Integer(row, "ZNOTEDATA");
+    o.title = FieldText(row.fields[kObjectTitle]);
+    o.dataId = Number(row.fields[kObjectData]);
     if (o.title.empty() && !o.dataId) continue;
     // Notes in "Recently Deleted" are marked for deletion.
-    o.deleted = row.deleted != 0 || objectsBy.Integer(row, "ZMARKEDFORDELETION").value_or(0) == 1 ? 1 : 0;
+    o.deleted = row.deleted != 0 || FieldInteger(row.fields[kObjectMarked]) == 1 ? 1 : 0;
     if (row.hasRowId) o.id = row.rowId;
-    o.date = NoteDate(objectsBy, row);
-    o.locked = objectsBy.Integer(row, "ZISPASSWORDPROTECTED").value_or(0) == 1;
+    for (const std::size_t date : {kObjectModified1, kObjectModified, kObjectCreated3, kObjectCreated1}) {
+      if (Number(row.fields[date])) {
+        o.date = AppleSecondsDateText(FieldInteger(row.fields[date]));
+        break;
+      }
+    }
+    o.locked = FieldInteger(row.fields[kObjectLocked]) == 1;
     objects.push_back(std::move(o));
   }
   std::vector<NoteData> data;
-  for (const AnyRow& row : dataRows) {
+  for (const MappedRow& row : dataRows) {
     NoteData d;
     d.deleted = row.deleted;
     if (row.hasRowId) d.id = row.rowId;
-    d.noteId = dataBy.Integer(row, "ZNOTE");
-    const AnyValue* body = dataBy.Of(row, "ZDATA");
-    if (body != nullptr && body->kind == AnyValue::Kind::kBlob) NoteStoreText(body->bytes, d.text);
+    d.noteId = Number(row.fields[kDataNote]);
+    if (row.fields[kDataBody].kind == AnyValue::Kind::kBlob) NoteStoreText(row.fields[kDataBody].bytes, d.text);
     data.push_back(std::move(d));
   }
 

@@ -19,6 +19,8 @@ constexpr std::int64_t kAppleEpochOffset = 978307200;
 // The dates a device record can carry: from 2001-01-01 up to, not including, 2041-01-01 (Unix seconds).
 constexpr std::int64_t kFirstUnixDate = 978307200;
 constexpr std::int64_t kEndUnixDate = 2240524800;
+// How far beyond the highest row id left in a table without a key counter a reference may go.
+constexpr std::int64_t kDeletedIdMargin = 1000;
 // Apple dates of this size and more are nanoseconds (seconds that large would lie past the year 5000).
 constexpr double kNanosecondDates = 1e11;
 
@@ -168,8 +170,15 @@ bool IdLimits::Allows(const std::string& table, std::int64_t id) const {
       limit = static_cast<std::int64_t>(std::min<std::uint64_t>(inTree, std::numeric_limits<std::int64_t>::max()));
     }
     if (const auto counter = counters_.find(key); counter != counters_.end()) limit = std::max(limit, counter->second);
-    // An empty table that keeps no counter tells nothing.
-    it = highest_.emplace(key, limit <= 0 ? std::numeric_limits<std::int32_t>::max() : limit).first;
+    // An empty table that keeps no counter tells nothing. Rows deleted together with the ones that
+    // name them may have had higher ids than any left: a margin of kDeletedIdMargin is allowed
+    // beyond the highest id when no counter keeps it.
+    if (limit <= 0) {
+      limit = std::numeric_limits<std::int32_t>::max();
+    } else if (counters_.count(key) == 0) {
+      limit += kDeletedIdMargin;
+    }
+    it = highest_.emplace(key, limit).first;
   }
   return id <= it->second;
 }

@@ -49,8 +49,9 @@ struct TableMap {
   bool freedPages = true;
 };
 
-// The highest row id each table of one file may hold: the highest in its B-tree, and the key
-// counters the file keeps (sqlite_sequence, and Core Data's Z_PRIMARYKEY).
+// The highest row id each table of one file may hold: the key counters the file keeps
+// (sqlite_sequence, and Core Data's Z_PRIMARYKEY), or else the highest in its B-tree with a margin
+// for rows deleted above it.
 class IdLimits {
  public:
   explicit IdLimits(SqliteFileReader& reader);

@@ -387,7 +387,9 @@ TEST(DecodeCommand, DoubtfulRowsOnlyOnRequestAndMarked) {
     EXPECT_EQ(marked.count("live and well"), 1u);
     EXPECT_FALSE(marked["deleted, dated fine"]);
     EXPECT_EQ(marked.count("deleted, dated in the year 2159"), doubtful ? 1u : 0u);
-    if (doubtful) EXPECT_TRUE(marked["deleted, dated in the year 2159"]);
+    if (doubtful) {
+      EXPECT_TRUE(marked["deleted, dated in the year 2159"]);
+    }
   }
 }
 
