@@ -3,6 +3,8 @@
 // record, the keep rule applied, and deleted rows that repeat a live record dropped (an older copy
 // of a row updated in a column no record shows).
 #include <functional>
+#include <optional>
+#include <unordered_map>
 #include <string>
 #include <algorithm>
 #include <vector>
@@ -33,6 +35,14 @@ Status DecodeRecords(SqliteFileReader& reader, const TableMap& map, const Record
     }
     return std::binary_search(live.begin(), live.end(), hash);
   };
+  // Deleted records by the hash of their key: where each is in out, and its row id where kept.
+  struct Shown {
+    std::size_t at;
+    std::optional<std::int64_t> rowId;
+  };
+  std::unordered_map<std::uint64_t, std::vector<Shown>> deleted;
+  const std::size_t first = out.size();
+  const std::size_t firstMark = doubtful != nullptr ? doubtful->marks.size() : 0;
   return DecodeMappedRows(reader, map, doubtful != nullptr, false, [&](MappedRow& row) {
     Record record{};
     record.deleted = row.deleted;
@@ -48,6 +58,22 @@ Status DecodeRecords(SqliteFileReader& reader, const TableMap& map, const Record
         sorted = false;
       } else if (seen(row.hasRowId ? keyed : plain)) {
         return;
+      } else {
+        // Remains of one deleted row found twice (one copy damaged in columns no record shows)
+        // are one record; the copy that kept its row id is the better. Two rows that kept
+        // different row ids are two.
+        const std::optional<std::int64_t> id = row.hasRowId ? std::optional<std::int64_t>(row.rowId) : std::nullopt;
+        std::vector<Shown>& same = deleted[plain];
+        for (Shown& shown : same) {
+          if (shown.rowId && id && *shown.rowId != *id) continue;
+          if (!shown.rowId && id) {
+            out[first + shown.at] = std::move(record);
+            if (doubtful != nullptr) doubtful->marks[firstMark + shown.at] = row.doubtful;
+            shown.rowId = id;
+          }
+          return;
+        }
+        same.push_back(Shown{out.size() - first, id});
       }
     }
     out.push_back(std::move(record));

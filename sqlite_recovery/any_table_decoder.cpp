@@ -186,8 +186,10 @@ class Engine : public RowDecoder {
     if (GatherDeletedRecord(reader, page, offset, layout.columnCount, layout, storage_, values_) != kOk) return;
     // A cell that kept its payload length and row id in front of its header gives its row id.
     std::uint64_t rowid = 0;
+    // Row id 0 is never given out by SQLite, and the zeros of a freeblock header in front read as it.
     const bool keyed = !layout.firstTypeLost && span.recordStart < reader.pageSize &&
-                       CellKeyBefore(page, static_cast<std::uint32_t>(span.recordStart), span.payload, rowid);
+                       CellKeyBefore(page, static_cast<std::uint32_t>(span.recordStart), span.payload, rowid) &&
+                       rowid != 0;
     Emit(state, keyed ? std::optional<std::int64_t>(static_cast<std::int64_t>(rowid)) : std::nullopt);
   }
 

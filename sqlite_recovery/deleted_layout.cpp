@@ -131,10 +131,19 @@ bool CellKeyBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t
   if (header < 2 || page[header - 1] >= 0x80) return false;
   for (std::uint32_t key = header - 1; key > 0 && header - key <= 9; --key) {
     if (key < header - 1 && page[key] < 0x80) break;
+    // The payload length's varint ends right before the row id's: with a byte below 0x80 (a read
+    // cut short by its limit at a higher byte is no varint).
+    if (page[key - 1] >= 0x80) continue;
     for (std::uint32_t length = key; length > 0 && key - length < 9;) {
       --length;
       const Varint value = ReadVarint(page + length, key - length);
       if (value.length == key - length && value.value == payload) {
+        // A freeblock header written over the cell's first four bytes can read as its key (and its
+        // last byte as the header length): a header in those bytes whose size reaches the end of
+        // the record is that one.
+        for (std::uint32_t block = length; block + 3 <= header; ++block) {
+          if (Be16(page + block + 2) == header + payload - block) return false;
+        }
         rowid = ReadVarint(page + key, header - key).value;
         return true;
       }
