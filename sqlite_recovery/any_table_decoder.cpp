@@ -165,6 +165,10 @@ class Repeats {
   std::unordered_multimap<std::uint64_t, std::int64_t> unkeyed_;  // deleted rows without
 };
 
+// How far beyond the highest live row id a deleted cell's own row id may lie (rows deleted from the
+// top of the table): at least this, or half the highest id.
+constexpr std::uint64_t kKeyMargin = 1000;
+
 class Engine : public RowDecoder {
  public:
   Engine(const TableRequest& request, const std::vector<DeclaredColumn>& columns, const AnyRowSink& sink)
@@ -174,7 +178,10 @@ class Engine : public RowDecoder {
                   RowState state) override {
     if (GatherLiveRecord(reader, page, cellOffset, record_) != kOk) return;
     if (DecodeLiveRecord(record_.data, record_.size, values_) != kOk) return;
-    if (state == RowState::kNormal) NoteOlderColumnCount(reader, static_cast<std::int32_t>(values_.size()));
+    if (state == RowState::kNormal) {
+      NoteOlderColumnCount(reader, static_cast<std::int32_t>(values_.size()));
+      highestLive_ = std::max(highestLive_, record_.rowid);
+    }
     Emit(state, static_cast<std::int64_t>(record_.rowid));
   }
 
@@ -187,9 +194,10 @@ class Engine : public RowDecoder {
     // A cell that kept its payload length and row id in front of its header gives its row id.
     std::uint64_t rowid = 0;
     // Row id 0 is never given out by SQLite, and the zeros of a freeblock header in front read as it.
+    // Bytes in front that only look like a key give ids far beyond the table's: those are no key.
     const bool keyed = !layout.firstTypeLost && span.recordStart < reader.pageSize &&
                        CellKeyBefore(page, static_cast<std::uint32_t>(span.recordStart), span.payload, rowid) &&
-                       rowid != 0;
+                       rowid != 0 && rowid <= highestLive_ + std::max<std::uint64_t>(kKeyMargin, highestLive_ / 2);
     Emit(state, keyed ? std::optional<std::int64_t>(static_cast<std::int64_t>(rowid)) : std::nullopt);
   }
 
@@ -267,6 +275,7 @@ class Engine : public RowDecoder {
   LiveRecord record_;
   std::vector<std::uint8_t> storage_;  // a deleted record gathered from its overflow pages
   std::vector<ColumnValue> values_;
+  std::uint64_t highestLive_ = 0;  // the highest row id of the table's live rows
 };
 
 }  // namespace
