@@ -22,7 +22,7 @@ Status DecodeNoteBodies(SqliteFileReader& reader, std::vector<NoteRecord>& out, 
 Status DecodeNotes(SqliteFileReader& reader, std::vector<NoteRecord>& out, DoubtfulRows* doubtful) {
   static const TableMap map{"ZNOTE",
                             {{"ZBODY", FieldRule::kRowRef, false, "ZNOTEBODY", 11},
-                             {"ZMODIFICATIONDATE", FieldRule::kAppleDate, false, nullptr, 14},
+                             {"ZMODIFICATIONDATE", FieldRule::kAppleDate, true, nullptr, 14},
                              {"ZTITLE", FieldRule::kText, false, nullptr, 19},
                              {"ZCREATIONDATE", FieldRule::kAppleDate, false, nullptr, 13},
                              {"ZDELETEDFLAG", FieldRule::kFlag, false, nullptr, 5}},

@@ -227,8 +227,13 @@ class Engine : public RowDecoder {
       kinds_.Learn(values_);
       repeats_.AddLive(hash, rowid.value_or(0));
     } else {
-      // A candidate that holds nothing at all, or a kind of value its column never holds, is no row.
-      doubtful = !kinds_.Fits(values_) || std::all_of(values_.begin(), values_.end(), IsEmpty);
+      // A candidate that holds nothing at all, a kind of value its column never holds, or NULL where
+      // the schema forbids it, is no row.
+      doubtful = !kinds_.Fits(values_) || std::all_of(values_.begin(), values_.end(), IsEmpty) ||
+                 std::any_of(values_.begin(), values_.end(), [this](const ColumnValue& v) {
+                   return v.serialType == 0 && v.column < columns_.size() && columns_[v.column].notNull &&
+                          !columns_[v.column].integerPrimaryKey;
+                 });
       if (doubtful && !request_.doubtful) return;
       if (repeats_.SeenDeleted(hash, rowid)) return;
     }

@@ -76,10 +76,12 @@ bool FreedCellEnd(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_
 // Whether a value of bodySize bytes can have had a serial type whose varint was one byte long.
 bool FitsOneByteType(std::uint64_t bodySize) { return bodySize <= (127 - 12) / 2; }
 
-// How well a record of count columns laid out as layout says at offset fits the bytes around it:
-// 3 when it ends where the freed cell it lies in ends (the freeblock header in front of it, or of its
-// header-length byte, gives that end), 2 when the header-length byte left just in front of its types
-// matches them, 1 when it only ends inside that freed cell, 0 when nothing tells.
+// How well a record of count columns laid out as layout says at offset fits the bytes around it,
+// the higher the better: 8 when the whole cell is still in front of its types (a header length that
+// matches them, and before it the payload length and row id), 3 when the record ends where the freed
+// cell it lies in ends (the freeblock header in front of it, or of its header-length byte, gives that
+// end), 2 when only the header-length byte left just in front of its types matches them, 1 when it
+// only ends inside that freed cell; the sum of what holds.
 int BoundsFit(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t count,
               const DeletedLayout& layout) {
   const std::uint64_t start = static_cast<std::uint64_t>(offset) + layout.typesOffset;
@@ -90,20 +92,22 @@ int BoundsFit(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t of
   }
   const std::uint64_t end = start + area + layout.firstBodySize + body;
   if (end > pageSize) return 0;
+  int fit = 0;
   bool inside = false, freedRightBefore = false;
   std::uint64_t cellEnd = 0;
   for (const std::uint64_t back : {4u, 5u}) {
     if (offset >= back && FreedCellEnd(page, pageSize, static_cast<std::uint32_t>(offset - back), end, cellEnd)) {
-      if (cellEnd == end) return 3;
+      if (cellEnd == end) fit = 3;
       inside = inside || end <= offset - back + Be16(page + offset - back + 2);
       freedRightBefore = freedRightBefore || back == 4;
     }
   }
+  if (fit == 0 && inside) fit = 1;
+  const bool header = !layout.firstTypeLost && start >= 1 && area + 1 < 128 && page[start - 1] == area + 1;
+  if (header && WholeCellBefore(page, static_cast<std::uint32_t>(start - 1), area + 1 + body)) return fit + 8;
   // Right after a freeblock header the byte in front is that header's size, no header length.
-  if (!layout.firstTypeLost && !freedRightBefore && start >= 1 && area + 1 < 128 && page[start - 1] == area + 1) {
-    return 2;
-  }
-  return inside ? 1 : 0;
+  if (header && !freedRightBefore) fit += 2;
+  return fit;
 }
 
 }  // namespace
@@ -116,7 +120,6 @@ std::int32_t DeletedColumnCount(const std::uint8_t* page, std::uint32_t pageSize
   std::int32_t best = expected;
   int bestFit = BoundsFit(page, pageSize, offset, expected, layout);
   for (const std::int32_t count : older) {
-    if (bestFit == 3) break;
     const int fit = count >= 2 ? BoundsFit(page, pageSize, offset, count, layout) : 0;
     if (fit > bestFit) {
       best = count;

@@ -119,7 +119,7 @@ void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>&
     // second column's type.
     const std::int64_t whole = wholeCells ? scan.Extent(x, h - g, std::numeric_limits<std::int64_t>::max(), -1) : 0;
     const std::int64_t extent = wholeCells ? scan.OnPage(whole) : scan.Extent(x, h - 1, to - x, count);
-    if (to == scan.size && extent >= to - x) break;  // the record would run past the page: nothing after it
+    if (to == scan.size && extent > to - x) break;  // the record would run past the page: nothing after it
     if (extent > to - x) continue;                   // no record of an area it would leave: read on
     if (wholeCells && !WholeCellBefore(scan.page, static_cast<std::uint32_t>(x - g), static_cast<std::uint64_t>(whole) + static_cast<std::uint64_t>(g))) {
       continue;
@@ -196,13 +196,22 @@ bool NearCandidate(const std::vector<std::uint16_t>& candidates, std::int64_t po
 void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, std::vector<std::uint16_t>& candidates) {
   // A reading that ends where a cell does is sure: a doubtful reading found a few bytes off does not
   // keep it out.
-  const auto endsAtCell = [&](std::int64_t s, std::int64_t start) {
-    const std::int64_t end =
-        start + std::clamp<std::int64_t>(scan.OnPage(scan.Extent(start, 0, scan.size - start)), 1, scan.size - start);
+  // The end of the reading at start by the column count c.
+  const auto endOf = [&](std::int64_t start, std::int32_t c) {
+    return start + std::clamp<std::int64_t>(scan.OnPage(scan.Extent(start, 0, scan.size - start, c)), 1,
+                                            scan.size - start);
+  };
+  // By the table's count or an older one; sure gets the end of the sure reading.
+  const auto endsAtCell = [&](std::int64_t s, std::int64_t start, std::int64_t* sure = nullptr) {
     const std::int64_t blockEnd = s + scan.Be16(s + 2);
-    // Cells freed one after another into one block each keep a header reaching the same block end.
-    return end == blockEnd || (end + 4 <= blockEnd && end + scan.Be16(end + 2) == blockEnd &&
-                               (scan.Be16(end) == 0 || scan.Be16(end) > end));
+    return scan.AnyCount(scan.n, [&](std::int32_t c) {
+      const std::int64_t end = endOf(start, c);
+      // Cells freed one after another into one block each keep a header reaching the same block end.
+      const bool atCell = end == blockEnd || (end + 4 <= blockEnd && end + scan.Be16(end + 2) == blockEnd &&
+                                              (scan.Be16(end) == 0 || scan.Be16(end) > end));
+      if (atCell && sure != nullptr) *sure = end;
+      return atCell;
+    });
   };
   const auto headerAt = [&](std::int64_t s, std::int64_t& start) {
     const std::int64_t next = scan.Be16(s);
@@ -227,9 +236,8 @@ void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, 
       scan.Append(start, candidates);
       // A record that ends where a cell does is skipped whole; of any other reading only the header
       // is sure, and a thorough search looks for the cells merged behind it from there.
-      const std::int64_t end =
-          start + std::clamp<std::int64_t>(scan.OnPage(scan.Extent(start, 0, scan.size - start)), 1, scan.size - start);
-      s = !scan.thorough || endsAtCell(s, start) ? end : s + 4;
+      std::int64_t end = endOf(start, scan.n);
+      s = !scan.thorough || endsAtCell(s, start, &end) ? end : s + 4;
       continue;
     }
     ++s;
@@ -316,15 +324,18 @@ void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std
   if (b >= bound) return;
   const std::int64_t gapEnd = bound;
 
-  const std::int64_t c = scan.n;
   for (std::int64_t p = bound - 1; p >= b; --p) {
     const std::int64_t limit = bound - p;
     const Varint header = scan.VarintAt(p, limit);
     const std::int64_t h = Scan::Value(header);
     const std::int64_t d = header.length;
-    if (h == 0 || h < c || h > c + 5 || h >= limit || h >= limit - d) continue;
-    if (h != 1 + scan.Area(p + d, c)) continue;
-    if (scan.Extent(p + d, h, bound - (p + d)) <= bound - (p + d)) {
+    // The table's count, or that of rows written before columns were added.
+    std::int32_t count = 0;
+    const bool fits = scan.AnyCount(scan.n, [&](std::int32_t c) {
+      count = c;
+      return h != 0 && h >= c && h <= c + 5 && h < limit && h < limit - d && h == 1 + scan.Area(p + d, c);
+    });
+    if (fits && scan.Extent(p + d, h, bound - (p + d), count) <= bound - (p + d)) {
       scan.Append(p + d, candidates);
       bound = p;
     }
@@ -384,11 +395,13 @@ void StalePointerScan(SqliteFileReader& reader, const std::uint8_t* page, std::v
     const Varint header = scan.VarintAt(r, scan.size - r);
     const std::int64_t h = Scan::Value(header);
     const std::int64_t k = header.length;
-    if (h == 0 || h >= scan.size || c >= scan.size - r || h != 1 + scan.Area(r + k, c) || r + k + h >= scan.size ||
-        remaining <= h) {
-      continue;
-    }
-    if (!waived && scan.Extent(r + k, h - 1, scan.size - (r + k)) != remaining) continue;
+    std::int32_t count = 0;
+    const bool fits = scan.AnyCount(static_cast<std::int32_t>(c), [&](std::int32_t n) {
+      count = n;
+      return n < scan.size - r && h == 1 + scan.Area(r + k, n);
+    });
+    if (h == 0 || h >= scan.size || !fits || r + k + h >= scan.size || remaining <= h) continue;
+    if (!waived && scan.Extent(r + k, h - 1, scan.size - (r + k), count) != remaining) continue;
     if (NearCandidate(candidates, r + k)) continue;
     scan.Append(r + k, candidates);
   }

@@ -115,6 +115,28 @@ bool HasRealAffinity(const std::string& upperType) {
   return has("REAL") || has("FLOA") || has("DOUB");
 }
 
+// Whether an upper-cased column definition holds the constraint NOT NULL (outside quotes and
+// brackets, as whole words).
+bool HasNotNull(const std::string& upper) {
+  std::string words;
+  char quote = 0;
+  for (const char c : upper) {
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+      continue;
+    }
+    if (c == '\'' || c == '"' || c == '`' || c == '[') {
+      quote = c == '[' ? ']' : c;
+      words.push_back(' ');
+      continue;
+    }
+    const bool word = std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+    if (!word && (words.empty() || words.back() == ' ')) continue;
+    words.push_back(word ? c : ' ');
+  }
+  return (" " + words + " ").find(" NOT NULL ") != std::string::npos;
+}
+
 }  // namespace
 
 std::vector<DeclaredColumn> ParseDeclaredColumns(std::string_view sql) {
@@ -140,6 +162,7 @@ std::vector<DeclaredColumn> ParseDeclaredColumns(std::string_view sql) {
     column.name = ColumnName(part);
     column.integerPrimaryKey = IsIntegerPrimaryKey(upper);
     column.realAffinity = HasRealAffinity(DeclaredType(upper));
+    column.notNull = HasNotNull(upper);
     columns.push_back(std::move(column));
   }
   return columns;

@@ -15,6 +15,7 @@ struct DeclaredColumn {
   bool integerPrimaryKey = false;  // the row id's alias: stored as NULL, its value is the row id
   // REAL affinity: SQLite stores a whole number of such a column as an integer and reads it back as real.
   bool realAffinity = false;
+  bool notNull = false;  // declared NOT NULL: no row of the table stores NULL there
 };
 
 // The CREATE TABLE statement of the table named exactly name; empty when the schema has none.
