@@ -226,3 +226,34 @@ TEST(FieldRules, DatesFlagsReferencesTextsAndRequiredFields) {
 
 }  // namespace
 }  // namespace dunmere
+
+namespace dunmere {
+namespace {
+
+// A deleted message too long for its page keeps the rest of itself on freed overflow pages: it comes
+// back whole, and so does one too long for the page that was never deleted. (The freelist already
+// has a trunk page, as in any database in use: the first page freed into an empty freelist becomes
+// its trunk and loses its first bytes.)
+TEST(MessageTable, DeletedRowsOnOverflowPages) {
+  const std::string longText = "a long message " + std::string(9000, 'z') + " that ends here";
+  testing::TempDir dir;
+  testing::MakeSqliteDatabase(
+      dir / "sms.db", {"PRAGMA page_size=4096; PRAGMA auto_vacuum=0;", ReferenceSchema("sms_ios11.2.sql"),
+                       "CREATE TABLE scratch (x); INSERT INTO scratch VALUES (zeroblob(20000)); DROP TABLE scratch;",
+                       Message(1, 600000000000000000LL, 1, "short and live"), Message(2, 600000001000000000LL, 0, longText),
+                       Message(3, 600000002000000000LL, 1, "live and long " + longText),
+                       "DELETE FROM message WHERE ROWID = 2;"});
+  SqliteFileReader reader;
+  ASSERT_EQ(reader.Open(dir / "sms.db"), kOk);
+  std::vector<MessageRecord> out;
+  ASSERT_EQ(DecodeMessages(reader, out), kOk);
+  std::map<std::string, int> deleted;
+  for (const MessageRecord& m : out) deleted[m.text] = m.deleted;
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_EQ(deleted.at("short and live"), 0);
+  EXPECT_EQ(deleted.at("live and long " + longText), 0);
+  EXPECT_EQ(deleted.at(longText), 1);
+}
+
+}  // namespace
+}  // namespace dunmere
