@@ -45,8 +45,11 @@ Status DecodeMessages(SqliteFileReader& reader, std::vector<MessageRecord>& out,
 }
 
 Status DecodeHandles(SqliteFileReader& reader, std::vector<HandleRow>& out, DoubtfulRows* doubtful) {
-  static const TableMap map{"handle", {{"id", FieldRule::kText, true, nullptr, 1}, {"service", FieldRule::kText, false, nullptr, 3}},
-                            5, true};
+  static const TableMap map{"handle",
+                            {{"id", FieldRule::kText, true, nullptr, 1},
+                             {"service", FieldRule::kText, false, nullptr, 3}},
+                            5,
+                            true};
   RecordRules<HandleRow> rules;
   rules.fill = [](const MappedRow& row, HandleRow& h) {
     h.rowId = row.hasRowId ? static_cast<std::int32_t>(row.rowId) : 0;

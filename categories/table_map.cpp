@@ -211,7 +211,8 @@ bool FieldPasses(const FieldSpec& field, const AnyValue& value, const IdLimits& 
       return (value.kind == Kind::kInteger && value.integer >= 0) ||
              (value.kind == Kind::kReal && std::isfinite(value.real) && value.real >= 0 && value.real < 1e12);
     case FieldRule::kRowRef:
-      return value.kind == Kind::kInteger && limits.Allows(field.refTable != nullptr ? field.refTable : "", value.integer);
+      return value.kind == Kind::kInteger &&
+             limits.Allows(field.refTable != nullptr ? field.refTable : "", value.integer);
   }
   return false;
 }

@@ -51,7 +51,8 @@ Status DecodeRecords(SqliteFileReader& reader, const TableMap& map, const Record
     if (rules.key) {
       // A deleted row whose cell kept its row id repeats only the live row of that id.
       const std::uint64_t plain = std::hash<std::string>{}(rules.key(record));
-      const std::uint64_t keyed = (plain ^ static_cast<std::uint64_t>(row.rowId)) * 1099511628211ULL + 0x9E3779B97F4A7C15ULL;
+      const std::uint64_t keyed =
+          (plain ^ static_cast<std::uint64_t>(row.rowId)) * 1099511628211ULL + 0x9E3779B97F4A7C15ULL;
       if (row.deleted == 0) {
         live.push_back(plain);
         live.push_back(keyed);

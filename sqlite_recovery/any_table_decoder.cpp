@@ -295,8 +295,8 @@ Status TableColumns(SqliteFileReader& reader, const TableRequest& request, std::
   return columns.empty() ? kInvalidParameter : kOk;
 }
 
-Status DecodeTableRows(SqliteFileReader& reader, const TableRequest& request, const std::vector<DeclaredColumn>& columns,
-                       const AnyRowSink& sink) {
+Status DecodeTableRows(SqliteFileReader& reader, const TableRequest& request,
+                       const std::vector<DeclaredColumn>& columns, const AnyRowSink& sink) {
   if (columns.empty()) return kInvalidParameter;
   reader.thoroughSearch = true;
   Engine engine(request, columns, sink);

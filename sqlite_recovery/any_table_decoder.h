@@ -26,7 +26,9 @@ struct AnyValue {
 
   bool IsNull() const { return kind == Kind::kNull; }
   // A text or blob of no bytes counts as empty too.
-  bool IsEmpty() const { return kind == Kind::kNull || ((kind == Kind::kText || kind == Kind::kBlob) && bytes.empty()); }
+  bool IsEmpty() const {
+    return kind == Kind::kNull || ((kind == Kind::kText || kind == Kind::kBlob) && bytes.empty());
+  }
 };
 
 struct AnyRow {
@@ -60,8 +62,8 @@ Status TableColumns(SqliteFileReader& reader, const TableRequest& request, std::
 // live row, when its own row id is lost) is an old copy of it and is not handed on, and deleted rows
 // are handed on once for each distinct row id where their cells kept one.
 using AnyRowSink = std::function<void(AnyRow& row)>;
-Status DecodeTableRows(SqliteFileReader& reader, const TableRequest& request, const std::vector<DeclaredColumn>& columns,
-                       const AnyRowSink& sink);
+Status DecodeTableRows(SqliteFileReader& reader, const TableRequest& request,
+                       const std::vector<DeclaredColumn>& columns, const AnyRowSink& sink);
 
 // Both steps, the rows collected: live rows first. 87 when the file's schema has no table of that
 // name and the request gives no columns for it.

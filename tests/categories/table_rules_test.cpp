@@ -1,5 +1,5 @@
-// The device tables over the recovery engine: deleted rows of real schemas at every page size, the
-// value rules that keep misreadings out, flags read by value, live rows never dropped, and repeats.
+// The device tables over the recovery engine: the value rules that keep misreadings out, flags read
+// by value, live rows never dropped, repeats, and deleted rows on overflow pages.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -27,60 +27,10 @@ std::string Guid(int i) {
   return guid;
 }
 
-std::string MessageText(int i) { return "message " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 90), 'x'); }
-
 std::string Message(int i, long long date, int fromMe, const std::string& text) {
   return InsertRow("message", {{"ROWID", std::to_string(i)}, {"guid", SqlText(Guid(i))}, {"text", SqlText(text)},
                                {"handle_id", std::to_string(1 + i % 3)}, {"service", "'iMessage'"},
                                {"date", std::to_string(date)}, {"is_from_me", std::to_string(fromMe)}});
-}
-
-// iOS 11's message table of 64 columns with nanosecond dates and a NULL last column, deleted rows
-// scattered and in a block that frees whole leaves, at small and large pages: every deleted row comes
-// back with all its fields, no live row is lost, nothing else comes out.
-TEST(MessageTable, EveryPageSizeScatteredAndBlockDeletes) {
-  for (const int pageSize : {4096, 32768, 65536}) {
-    SCOPED_TRACE(pageSize);
-    std::vector<std::string> sql = {"PRAGMA page_size=" + std::to_string(pageSize) + "; PRAGMA auto_vacuum=0;",
-                                    ReferenceSchema("sms_ios11.2.sql")};
-    for (int k = 1; k <= 3; ++k) sql.push_back(InsertRow("handle", {{"id", SqlText("+1555000000" + std::to_string(k))}, {"service", "'SMS'"}}));
-    const int rows = 600;
-    for (int i = 1; i <= rows; ++i) {
-      sql.push_back(Message(i, 600000000000000000LL + i * 1000000000LL, i % 2, MessageText(i)));
-    }
-    sql.push_back("DELETE FROM message WHERE ROWID % 7 = 0 OR ROWID BETWEEN 300 AND 420;");
-    testing::TempDir dir;
-    testing::MakeSqliteDatabase(dir / "sms.db", sql);
-    const std::string bytes = testing::ReadFile(dir / "sms.db");
-    SqliteFileReader reader;
-    ASSERT_EQ(reader.Open(dir / "sms.db"), kOk);
-    std::vector<MessageRecord> out;
-    ASSERT_EQ(DecodeMessages(reader, out), kOk);
-
-    std::set<int> live, deleted;
-    for (const MessageRecord& m : out) {
-      const int i = std::atoi(m.text.c_str() + 8);
-      ASSERT_GE(i, 1) << m.text;
-      EXPECT_EQ(m.text, MessageText(i));
-      EXPECT_EQ(m.fromMe, i % 2);
-      EXPECT_EQ(m.handleId, 1 + i % 3);
-      EXPECT_EQ(m.date.substr(0, 4), "2020");
-      (m.deleted != 0 ? deleted : live).insert(i);
-      if (m.deleted != 0) {
-        EXPECT_TRUE(i % 7 == 0 || (i >= 300 && i <= 420)) << i;
-      }
-    }
-    EXPECT_EQ(live.size(), static_cast<std::size_t>(rows - 85 - 121 + 18));
-    std::size_t survived = 0;
-    for (int i = 1; i <= rows; ++i) {
-      // The identifier is in the index too: a row survives where its text does.
-      if ((i % 7 == 0 || (i >= 300 && i <= 420)) && bytes.find(MessageText(i)) != std::string::npos) ++survived;
-    }
-    EXPECT_GE(deleted.size() * 100, survived * 95) << deleted.size() << " of " << survived;
-    EXPECT_EQ(std::count_if(out.begin(), out.end(), [](const MessageRecord& m) { return m.deleted != 0; }),
-              static_cast<long>(deleted.size()))
-        << "a deleted row came back twice";
-  }
 }
 
 // Files of schema format 1 store the values 0 and 1 as one-byte integers: flags come from the value.
