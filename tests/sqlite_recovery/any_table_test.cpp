@@ -43,6 +43,12 @@ TEST(DeclaredColumns, NamesQuotingConstraintsAndRowIdAlias) {
   ASSERT_EQ(typed.size(), 7u);
   const std::vector<bool> real = {true, true, false, false, true, true, false};
   for (std::size_t i = 0; i < typed.size(); ++i) EXPECT_EQ(typed[i].realAffinity, real[i]) << typed[i].name;
+  // NOT NULL as words of the definition, not inside a default text or a name.
+  const auto nulls = ParseDeclaredColumns(
+      "CREATE TABLE t (a TEXT NOT  NULL, b TEXT DEFAULT 'NOT NULL', \"NOT NULL\" INT, c INT not null default 0, d)");
+  ASSERT_EQ(nulls.size(), 5u);
+  const std::vector<bool> notNull = {true, false, false, true, false};
+  for (std::size_t i = 0; i < nulls.size(); ++i) EXPECT_EQ(nulls[i].notNull, notNull[i]) << nulls[i].name;
 
   // INT PRIMARY KEY is no alias of the row id; unquoted names end at the first space.
   const auto other = ParseDeclaredColumns("create table t(a INT PRIMARY KEY, b)");
