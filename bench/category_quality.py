@@ -7,7 +7,8 @@ every column the way the device would (the fields the category shows with known 
 with values of their declared type), deletes rows scattered or in one block, and runs
 `dunmere decode DB --table T --json`. A deleted row counts as recoverable when its distinctive text
 is still in the file's bytes; a recovered row is right when every field the category shows equals
-the deleted row's. Live rows must all come back.
+the deleted row's. Live rows must all come back. For comparison, each file is also read with the
+table renamed, as a table of no known layout ("any": deleted rows whose distinctive text comes back).
 
     bench/category_quality.py SCHEMA_DIR build/release/cli/dunmere [--rows 400] [--seed 1]
 """
@@ -179,6 +180,30 @@ def build(path, schema, table, make, rng, page_size, rows, mode):
     return truth, gone
 
 
+def any_table_found(path, table, truth, gone, dunmere, env):
+    """The deleted rows the same file gives when the table is read as one of no known layout."""
+    copy = path + ".any.db"
+    with open(path, "rb") as src, open(copy, "wb") as dst:
+        dst.write(src.read())
+    con = sqlite3.connect(copy)
+    con.execute("PRAGMA writable_schema=ON")
+    con.execute("UPDATE sqlite_master SET name = 'anytable', tbl_name = 'anytable', "
+                "sql = 'CREATE TABLE anytable' || substr(sql, instr(sql, '(')) WHERE name = ?", (table,))
+    con.commit()
+    con.close()
+    out = json.loads(subprocess.run([dunmere, "decode", copy, "--table", "anytable", "--json"],
+                                    capture_output=True, check=True, text=True, env=env).stdout)
+    os.remove(copy)
+    keys = {truth[i][0]: i for i in gone}
+    found = set()
+    for row in out["rows"]:
+        if row["deleted"]:
+            for v in row["values"]:
+                if isinstance(v, str) and v in keys:
+                    found.add(keys[v])
+    return found
+
+
 def right(record, shown):
     return all(record.get(k) == v for k, v in shown.items())
 
@@ -190,11 +215,13 @@ def main():
     parser.add_argument("--rows", type=int, default=400)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--pages", default="4096,8192,32768,65536")
+    parser.add_argument("--keep", help="copy here the files where a wrong row came out or a row was missed")
     args = parser.parse_args()
     rng = random.Random(args.seed)
     env = dict(os.environ, TZ="UTC")
-    grand = {"recoverable": 0, "found": 0, "out": 0, "right": 0, "repeats": 0, "live": 0, "liveOut": 0}
-    print(f"{'table':32} {'schema':40} {'page':>6} {'mode':9} {'recov':>6} {'found':>6} {'out':>5} {'right':>5} {'rep':>4} live")
+    grand = {"recoverable": 0, "found": 0, "out": 0, "right": 0, "repeats": 0, "live": 0, "liveOut": 0, "any": 0}
+    print(f"{'table':32} {'schema':40} {'page':>6} {'mode':9} {'recov':>6} {'found':>6} {'out':>5} {'right':>5} {'rep':>4} "
+          f"live {'any':>5}")
     with tempfile.TemporaryDirectory() as folder:
         for table, make, schemas in TABLES:
             for schema_file in schemas:
@@ -229,8 +256,16 @@ def main():
                                 seen.add(i)
                                 found.add(i)
                         live = len(truth) - len(gone)
+                        any_found = any_table_found(path, table, truth, gone, args.dunmere, env) & recoverable
                         print(f"{table:32} {schema_file:40} {page_size:6} {mode:9} {len(recoverable):6} "
-                              f"{len(found & recoverable):6} {n_out:5} {n_right:5} {repeats:4} {live_ok}/{live}")
+                              f"{len(found & recoverable):6} {n_out:5} {n_right:5} {repeats:4} {live_ok}/{live} "
+                              f"{len(any_found):5}")
+                        grand["any"] += len(any_found)
+                        if args.keep and (n_out != n_right or len(found & recoverable) < len(recoverable)):
+                            os.makedirs(args.keep, exist_ok=True)
+                            name = f"{table}-{schema_file[:-4]}-{page_size}-{mode}.db"
+                            with open(path, "rb") as src, open(os.path.join(args.keep, name), "wb") as dst:
+                                dst.write(src.read())
                         grand["recoverable"] += len(recoverable)
                         grand["found"] += len(found & recoverable)
                         grand["out"] += n_out
@@ -241,7 +276,8 @@ def main():
     g = grand
     print(f"all: recoverable {g['recoverable']}, found {g['found']} ({100 * g['found'] / max(1, g['recoverable']):.1f} %), "
           f"output {g['out']}, right {g['right']} (precision {100 * g['right'] / max(1, g['out']):.1f} %), "
-          f"repeats {g['repeats']}, live {g['liveOut']}/{g['live']}")
+          f"repeats {g['repeats']}, live {g['liveOut']}/{g['live']}; "
+          f"the same tables read as of no known layout: {g['any']} ({100 * g['any'] / max(1, g['recoverable']):.1f} %)")
     return 0
 
 
