@@ -48,6 +48,7 @@ Status MakeMediaPreviewCopy(const fs::path& dataFolder, const fs::path& source, 
                      : std::string_view(kSoundExtensions).find(pattern) != std::string_view::npos ? "tmp.wav"
                                                                                                     : "tmp.avi";
   output = dataFolder / name;
+  if (!IsRegularFileNoFollow(source)) return kInvalidParameter;  // a link, a FIFO: never copied
   std::error_code ec;
   const std::uint64_t size = fs::file_size(source, ec);
   std::ifstream in(source, std::ios::binary);
@@ -66,11 +67,13 @@ Status CopyMediaOut(const fs::path& source, const fs::path& destination, CopyCal
   if (destination.has_parent_path()) CreateFolders(destination.parent_path());
   std::error_code ec;
   const std::uint64_t size = fs::file_size(source, ec);
-  std::ifstream in(source, std::ios::binary);
+  // A link (to a file outside the backup, say) or a FIFO in place of the file is never copied.
+  std::ifstream in;
+  if (IsRegularFileNoFollow(source)) in.open(source, std::ios::binary);
   // The destination is made only once the source is known to be readable: a failed copy leaves no file.
   std::ofstream out;
-  if (in && !ec) out.open(destination, std::ios::binary | std::ios::trunc);
-  if (!in || ec || !out) {
+  if (in.is_open() && !ec) out.open(destination, std::ios::binary | std::ios::trunc);
+  if (!in.is_open() || ec || !out) {
     if (callback != nullptr) callback(user, 100, kInvalidParameter, destination);
     return kInvalidParameter;
   }

@@ -1,5 +1,7 @@
 #include "backup/sqlite_readonly.h"
 
+#include "platform/file_util.h"
+
 namespace dunmere {
 
 std::string ReadOnlySqliteUri(const std::filesystem::path& path) {
@@ -23,9 +25,14 @@ std::string ReadOnlySqliteUri(const std::filesystem::path& path) {
 }
 
 int OpenSqliteReadOnly(const std::filesystem::path& path, SqliteHandle& out) {
+  // A regular file only: a link is not followed, and a FIFO would make the open wait for ever.
+  if (!IsRegularFileNoFollow(path)) {
+    out.reset();
+    return SQLITE_CANTOPEN;
+  }
   sqlite3* db = nullptr;
-  const int rc = sqlite3_open_v2(ReadOnlySqliteUri(path).c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
-                                 nullptr);
+  const int rc = sqlite3_open_v2(ReadOnlySqliteUri(path).c_str(), &db,
+                                 SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOFOLLOW, nullptr);
   out.reset(db);
   return rc;
 }

@@ -166,8 +166,11 @@ int RunDecode(const DecodeOptions& options) {
     std::cerr << "dunmere: " << options.database.string() << " is not a file\n";
     return 1;
   }
+  // The file named on the command line is read where a link leads (the reader itself follows none).
+  std::error_code ec;
+  const fs::path file = fs::canonical(options.database, ec);
   SqliteFileReader reader;
-  const Status opened = reader.Open(options.database);
+  const Status opened = reader.Open(ec ? options.database : file);
   if (opened == kInvalidParameter) {
     std::cerr << "dunmere: " << options.database.string() << " is not a SQLite database\n";
     return 1;

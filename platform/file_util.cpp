@@ -17,7 +17,7 @@ namespace {
 // A read-only descriptor that closes itself.
 class ReadOnlyFile {
  public:
-  explicit ReadOnlyFile(const fs::path& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  explicit ReadOnlyFile(const fs::path& path) : fd_(OpenRegularFile(path)) {}
   ~ReadOnlyFile() {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -170,8 +170,43 @@ bool IsInsideFolder(const fs::path& child, const fs::path& folder) {
   return ci != c.end();
 }
 
+namespace {
+
+std::FILE* OpenRegularStream(const fs::path& path) {
+  const int fd = OpenRegularFile(path);
+  if (fd < 0) return nullptr;
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (file == nullptr) ::close(fd);
+  return file;
+}
+
+}  // namespace
+
+int OpenRegularFile(const fs::path& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) {
+    if (errno == ELOOP) errno = EINVAL;  // a link in place of the file
+    return -1;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  // Reads of a regular file never wait; the flag only kept a FIFO from blocking the open.
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+bool IsRegularFileNoFollow(const fs::path& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 LineReader::LineReader(const fs::path& path, std::size_t maxLineBytes)
-    : file_(std::fopen(path.c_str(), "rbe")), maxLineBytes_(std::max<std::size_t>(maxLineBytes, 2)) {}
+    : file_(OpenRegularStream(path)), maxLineBytes_(std::max<std::size_t>(maxLineBytes, 2)) {}
 
 bool LineReader::Next(std::string& line) {
   line.clear();

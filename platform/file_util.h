@@ -18,6 +18,16 @@ bool FileExists(const std::filesystem::path& path);
 // True when path names a folder (following links).
 bool FolderExists(const std::filesystem::path& path);
 
+// Opens a regular file read-only, without following a link in its last component and without
+// waiting on a FIFO: a link, a FIFO, a device or a socket in place of a file gives -1 with errno
+// EINVAL. The descriptor closes on exec.
+int OpenRegularFile(const std::filesystem::path& path);
+
+// True when path names a regular file itself (not a link to one).
+bool IsRegularFileNoFollow(const std::filesystem::path& path);
+
+// Every read below opens the file with OpenRegularFile.
+
 // Reads at most maxBytes from the start of the file into out. A file shorter than that is read whole.
 Status ReadFilePrefix(const std::filesystem::path& path, std::size_t maxBytes, std::string& out);
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <unordered_set>
 
+#include "platform/file_util.h"
 #include "sqlite_recovery/page_layout.h"
 #include "sqlite_recovery/page_scans.h"
 #include "sqlite_recovery/varint.h"
@@ -43,7 +44,8 @@ void SqliteFileReader::Close() {
 Status SqliteFileReader::Open(const std::filesystem::path& path) {
   Close();
   schemaColumnCounts.clear();
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // A regular file only: a link is not followed, a FIFO or a device is refused (and never waited on).
+  fd_ = OpenRegularFile(path);
   if (fd_ < 0) return StatusFromErrno(errno);
 
   std::uint8_t header[kHeaderProbe] = {};

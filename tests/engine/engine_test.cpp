@@ -4,6 +4,7 @@
 #include "backup/recovery_source.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "backup/backup_discovery.h"
 #include "backup/file_ids.h"
@@ -321,6 +322,52 @@ TEST_F(EngineTest, DataSourceInterfaceAndTheTwoChatDatabases) {
   ASSERT_EQ(wechat.count("wxid_abc"), 1u);
   EXPECT_EQ(wechat.at("wxid_abc")[0].text, "hello from WeChat");
   EXPECT_EQ(wechat.at("wxid_abc")[0].fromMe, 0);
+}
+
+}  // namespace
+}  // namespace dunmere
+
+namespace dunmere {
+namespace {
+
+// Only the backup's own regular files are read: a link in place of a database or a picture (to a file
+// outside the backup) is neither scanned nor copied, and a FIFO in place of a database is passed over
+// at once instead of being waited on.
+TEST_F(EngineTest, LinksAndFifosInPlaceOfBackupFiles) {
+  FixtureBackup backup;
+  backup.files = Files();
+  testing::WriteFixtureBackup(dir_ / "backup", backup);
+  const std::string smsId = Sha1FileId("HomeDomain-Library/SMS/sms.db");
+  const std::string photoId = Sha1FileId("CameraRollDomain-Media/DCIM/100APPLE/IMG_0001.JPG");
+  const fs::path sms = dir_ / "backup" / smsId.substr(0, 2) / smsId;
+  const fs::path photo = dir_ / "backup" / photoId.substr(0, 2) / photoId;
+  fs::copy_file(sms, dir_ / "outside.db");
+  fs::copy_file(photo, dir_ / "outside.jpg");
+  fs::remove(sms);
+  fs::remove(photo);
+  fs::create_symlink(dir_ / "outside.db", sms);
+  fs::create_symlink(dir_ / "outside.jpg", photo);
+
+  CBackupEngine engine;
+  engine.SetCurrentBackup(Summary(dir_ / "backup"));
+  ASSERT_EQ(engine.Open(""), kOk);
+  ConversationMap conversations;
+  engine.ScanMessages(conversations);
+  EXPECT_TRUE(conversations.empty());
+  std::vector<MediaFileRecord> roll, stream;
+  ASSERT_EQ(engine.ScanCameraRollAndPhotoStream(roll, stream), kOk);
+  EXPECT_TRUE(roll.empty());
+  EXPECT_EQ(engine.CopyOut(photo, dir_ / "copy.jpg", nullptr, nullptr), kInvalidParameter);
+  EXPECT_FALSE(fs::exists(dir_ / "copy.jpg"));
+  EXPECT_NE(engine.ExportMessagesCsv(dir_ / "sms.csv"), kOk);
+
+  // A FIFO with no writer: opening it must not wait.
+  fs::remove(sms);
+  ASSERT_EQ(::mkfifo(sms.c_str(), 0600), 0);
+  conversations.clear();
+  engine.ScanMessages(conversations);
+  EXPECT_TRUE(conversations.empty());
+  EXPECT_NE(engine.ExportMessagesCsv(dir_ / "sms2.csv"), kOk);
 }
 
 }  // namespace

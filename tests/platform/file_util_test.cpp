@@ -1,6 +1,10 @@
 #include "platform/file_util.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "tests/support/temp_dir.h"
 
@@ -41,6 +45,39 @@ TEST(ReadFiles, PrefixWholeAndFailures) {
   EXPECT_EQ(ReadWholeFile(dir / "nothing", out), kFileNotFound);
   EXPECT_TRUE(out.empty());
   EXPECT_NE(ReadFilePrefix(dir.path(), 10, out), kOk);  // a folder is not a file
+}
+
+// Only regular files are read: a link is not followed, a FIFO is refused without waiting for a
+// writer, a folder is no file.
+TEST(ReadFiles, RegularFilesOnly) {
+  testing::TempDir dir;
+  testing::WriteFile(dir / "plain", "line one\nline two\n");
+  fs::create_symlink(dir / "plain", dir / "link");
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  fs::create_directory(dir / "folder");
+
+  const int fd = OpenRegularFile(dir / "plain");
+  ASSERT_GE(fd, 0);
+  char byte = 0;
+  EXPECT_EQ(::read(fd, &byte, 1), 1);  // an ordinary, blocking descriptor
+  ::close(fd);
+  EXPECT_TRUE(IsRegularFileNoFollow(dir / "plain"));
+  for (const char* name : {"link", "fifo", "folder", "missing"}) {
+    SCOPED_TRACE(name);
+    errno = 0;
+    EXPECT_LT(OpenRegularFile(dir / name), 0);
+    EXPECT_FALSE(IsRegularFileNoFollow(dir / name));
+    std::string out = "stale";
+    EXPECT_NE(ReadFilePrefix(dir / name, 100, out), kOk);
+    EXPECT_TRUE(out.empty());
+    EXPECT_FALSE(LineReader(dir / name, 100).IsOpen());
+  }
+  std::string text;
+  EXPECT_EQ(ReadFilePrefix(dir / "link", 100, text), kInvalidParameter);  // told as no file of ours
+  std::string line;
+  LineReader reader(dir / "plain", 100);
+  ASSERT_TRUE(reader.Next(line));
+  EXPECT_EQ(line, "line one");
 }
 
 TEST(LineReader, SplitsLongLinesLikeAFixedBufferAndStripsLineEnds) {
