@@ -10,6 +10,7 @@
 #include "backup/backup_layout.h"
 #include "backup/file_ids.h"
 #include "platform/file_util.h"
+#include "platform/plist_limits.h"
 
 namespace dunmere {
 namespace fs = std::filesystem;
@@ -26,6 +27,7 @@ bool ManifestPlistSaysEncrypted(const fs::path& backupFolder) {
   if (ReadFilePrefix(backupFolder / "Manifest.plist", kMaxManifestPlistBytes, data) != kOk || data.empty()) {
     return false;
   }
+  if (!PlistWithinLimits(data)) return false;
   plist_t raw = nullptr;
   plist_from_memory(data.data(), static_cast<std::uint32_t>(data.size()), &raw);
   const std::unique_ptr<void, decltype(&plist_free)> root(raw, &plist_free);

@@ -10,6 +10,7 @@
 
 #include "platform/file_util.h"
 #include "platform/local_time.h"
+#include "platform/plist_limits.h"
 #include "platform/utf8.h"
 
 namespace dunmere {
@@ -172,6 +173,7 @@ Status ReadBinaryInfoPlist(const std::filesystem::path& file, BackupSummary& sum
   const Status rc = ReadFilePrefix(file, kMaxBinaryPlistBytes + 1, data);
   if (rc != kOk) return rc;
   if (data.size() > kMaxBinaryPlistBytes) return kOk;  // fields stay empty
+  if (!PlistWithinLimits(data)) return kOk;  // nested too deep to parse safely, or unsound: fields stay empty
   plist_t raw = nullptr;
   plist_from_bin(data.data(), static_cast<std::uint32_t>(data.size()), &raw);
   const PlistHandle root(raw);

@@ -8,6 +8,7 @@
 
 #include "categories/protobuf_fields.h"
 #include "platform/gzip_inflate.h"
+#include "platform/plist_limits.h"
 
 namespace dunmere {
 
@@ -54,6 +55,7 @@ void CollectStrings(plist_t node, std::vector<std::string>& out, int depth) {
 // A body kept as a binary property list (a keyed archive of the note's string): its longest string,
 // the archive's own markers left out.
 Status PropertyListText(std::string_view data, std::string& text) {
+  if (!PlistWithinLimits(data)) return kInvalidParameter;
   plist_t raw = nullptr;
   plist_from_bin(data.data(), static_cast<std::uint32_t>(data.size()), &raw);
   const std::unique_ptr<void, decltype(&plist_free)> root(raw, &plist_free);

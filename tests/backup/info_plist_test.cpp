@@ -55,6 +55,29 @@ TEST(ReadInfoPlist, BinaryWithMissingKeysAndGarbageLeavesFieldsEmpty) {
   EXPECT_EQ(s, BackupSummary{});
 }
 
+// A binary list nested 120,000 deep (a few bytes a level) would overflow the stack of the library's
+// parser: it is refused before, and the folder's fields stay empty.
+TEST(ReadInfoPlist, DeeplyNestedBinaryListIsRefused) {
+  std::string deep = "bplist00";
+  const std::uint32_t levels = 120000;
+  for (std::uint32_t i = 0; i < levels; ++i) {
+    deep += i + 1 < levels ? std::string{'\xA1', static_cast<char>((i + 1) >> 24), static_cast<char>((i + 1) >> 16),
+                                         static_cast<char>((i + 1) >> 8), static_cast<char>(i + 1)}
+                           : std::string("\xA0");
+  }
+  const std::uint64_t table = deep.size();
+  for (std::uint32_t i = 0; i < levels; ++i) {
+    const std::uint32_t offset = 8 + 5 * i;
+    deep += std::string{static_cast<char>(offset >> 24), static_cast<char>(offset >> 16), static_cast<char>(offset >> 8),
+                        static_cast<char>(offset)};
+  }
+  deep += std::string(6, '\0') + "\x04\x04";
+  for (const std::uint64_t value : {std::uint64_t{levels}, std::uint64_t{0}, table}) {
+    for (int b = 7; b >= 0; --b) deep.push_back(static_cast<char>(value >> (8 * b)));
+  }
+  EXPECT_EQ(ReadText(deep), BackupSummary{});
+}
+
 TEST(ReadInfoPlist, ProductVersionLeadingNumberAboveEleven) {
   auto above11 = [](const std::string& version) {
     return ReadText(Plist("\t<key>Product Version</key>\n\t<string>" + version + "</string>\n")).versionAbove11;

@@ -8,6 +8,7 @@
 
 #include "backup/file_ids.h"
 #include "backup/sqlite_readonly.h"
+#include "platform/plist_limits.h"
 #include "tools/decryptor/file_cipher.h"
 #include "tools/decryptor/keybag.h"
 
@@ -27,7 +28,7 @@ std::string ReadAll(const fs::path& path) {
 
 Plist ParsePlist(std::string_view data) {
   plist_t root = nullptr;
-  if (!data.empty() && data.size() < UINT32_MAX) {
+  if (!data.empty() && data.size() < UINT32_MAX && PlistWithinLimits(data)) {
     plist_from_memory(data.data(), static_cast<std::uint32_t>(data.size()), &root);
   }
   return Plist(root, &plist_free);
