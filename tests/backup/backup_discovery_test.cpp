@@ -127,6 +127,25 @@ TEST(IsBackupEncrypted, ManifestPlistDecidesWhenContactsAreMissing) {
   EXPECT_FALSE(IsBackupEncrypted(dir / "plain"));
 }
 
+// The backup's own word decides: a zeroed or random address book in a backup whose Manifest.plist
+// says IsEncrypted false is damage, not encryption.
+TEST(IsBackupEncrypted, ManifestPlistDecidesOverADamagedAddressBook) {
+  TempDir dir;
+  const std::string id(kContactsDbId);
+  FixtureBackup b;
+  b.files = {{"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", std::string(4096, '\0')}};
+  testing::WriteFixtureBackup(dir / "zeroed", b);
+  EXPECT_EQ(ManifestPlistEncryptedFlag(dir / "zeroed"), std::optional<bool>(false));
+  EXPECT_FALSE(IsBackupEncrypted(dir / "zeroed"));
+  b.files = {{"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", testing::ScrambledBytes(4096, 9)}};
+  testing::WriteFixtureBackup(dir / "random", b);
+  EXPECT_FALSE(IsBackupEncrypted(dir / "random"));
+  // Without the flag, the address book still tells.
+  fs::remove(dir / "random" / "Manifest.plist");
+  EXPECT_EQ(ManifestPlistEncryptedFlag(dir / "random"), std::nullopt);
+  EXPECT_TRUE(IsBackupEncrypted(dir / "random"));
+}
+
 TEST(ListDefaultCandidates, UnderTheApplicationDataFolder) {
   TempDir dir;
   testing::ScopedEnv env;
