@@ -163,6 +163,9 @@ std::string PlistDateText(plist_t dict, const char* key) {
   std::int32_t sec = 0;
   std::int32_t usec = 0;
   plist_get_date_val(node, &sec, &usec);
+  // The library keeps the date's seconds in 32 bits: a date beyond them (or none, NaN) comes out as
+  // one of the two limits, which no backup was made at.
+  if (sec == INT32_MIN || sec == INT32_MAX) return std::string();
   std::string out;
   if (!FormatLocalTime(static_cast<std::int64_t>(sec) + kAppleEpochOffset, out)) return std::string();
   return out;

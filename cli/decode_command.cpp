@@ -5,6 +5,7 @@
 
 #include "categories/table_decoders.h"
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 #include "cli/record_json.h"
 #include "cli/summary_json.h"
 #include "platform/file_util.h"
@@ -92,7 +93,7 @@ void PrintRows(const std::vector<Json>& rows) {
       } else if (key == "doubtful") {
         std::cout << "Doubtful";
       } else if (value.is_string()) {
-        std::cout << key << '=' << value.get<std::string>();
+        std::cout << key << '=' << TerminalText(value.get<std::string>());
       } else {
         std::cout << key << '=' << value.dump();
       }
@@ -149,7 +150,7 @@ int DecodeAny(SqliteFileReader& reader, const DecodeOptions& options) {
     if (row.doubtful) std::cout << "\tDoubtful";
     for (const AnyValue& v : row.values) {
       const Json value = AnyValueJson(v);
-      std::cout << '\t' << (value.is_string() ? value.get<std::string>() : value.dump());
+      std::cout << '\t' << (value.is_string() ? TerminalText(value.get<std::string>()) : value.dump());
     }
     std::cout << '\n';
   }

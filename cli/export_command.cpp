@@ -7,6 +7,7 @@
 #include "backup/recovery_source.h"
 #include "cli/backup_scan.h"
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 #include "export/export_run.h"
 #include "platform/program_dir.h"
 
@@ -106,9 +107,9 @@ int RunExport(const ExportOptions& options) {
   const auto page = std::find_if(run.details.begin(), run.details.end(), [](const ExportDetail& d) {
     return d.error == 0 && d.path.extension() == ".html" && d.path.parent_path().parent_path().filename() == "Message";
   });
-  if (page != run.details.end()) std::cout << "A Messages page: " << page->path.string() << '\n';
+  if (page != run.details.end()) std::cout << "A Messages page: " << TerminalText(page->path.string()) << '\n';
   for (const ExportDetail& d : run.details) {
-    if (d.error != 0) std::cout << "Failed: " << d.path.string() << ": " << d.Text() << '\n';
+    if (d.error != 0) std::cout << "Failed: " << TerminalText(d.path.string()) << ": " << d.Text() << '\n';
   }
   return run.failed > 0 ? 1 : 0;
 }

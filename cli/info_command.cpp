@@ -7,6 +7,7 @@
 #include "cli/decrypted_backup.h"
 #include "cli/password_input.h"
 #include "cli/summary_json.h"
+#include "cli/terminal_text.h"
 #include "platform/file_util.h"
 
 namespace dunmere::cli {
@@ -52,13 +53,13 @@ int RunInfo(const InfoOptions& options) {
     std::cout << DumpJson(document) << '\n';
     return 0;
   }
-  std::cout << "Device:        " << summary.displayName << '\n'
-            << "Last backup:   " << summary.lastBackupDate << '\n'
-            << "Phone number:  " << summary.phoneNumber << '\n'
-            << "Serial number: " << summary.serialNumber << '\n'
+  std::cout << "Device:        " << TerminalText(summary.displayName) << '\n'
+            << "Last backup:   " << TerminalText(summary.lastBackupDate) << '\n'
+            << "Phone number:  " << TerminalText(summary.phoneNumber) << '\n'
+            << "Serial number: " << TerminalText(summary.serialNumber) << '\n'
             << "iOS 12 or later: " << (summary.versionAbove11 ? "yes" : "no") << '\n'
             << "Encrypted:     " << (summary.encrypted ? "yes" : "no") << '\n'
-            << "Folder:        " << summary.folderPath.string() << '\n'
+            << "Folder:        " << TerminalText(summary.folderPath.string()) << '\n'
             << "Manifest:      " << ManifestKindName(choice.kind) << " (result " << manifestResult << ", "
             << entries.size() << " entries)\n";
   return 0;

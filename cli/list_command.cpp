@@ -5,6 +5,7 @@
 #include "backup/backup_discovery.h"
 #include "cli/commands.h"
 #include "cli/summary_json.h"
+#include "cli/terminal_text.h"
 #include "platform/app_data.h"
 #include "platform/file_util.h"
 
@@ -17,9 +18,10 @@ void PrintTable(const std::vector<BackupSummary>& summaries) {
   std::printf("%-19s  %-24s  %-18s  %-14s  %-9s  %s\n", "Last backup", "Device", "Phone", "Serial", "Encrypted",
               "Folder");
   for (const BackupSummary& s : summaries) {
-    std::printf("%-19s  %-24s  %-18s  %-14s  %-9s  %s\n", s.lastBackupDate.c_str(), s.displayName.c_str(),
-                s.phoneNumber.c_str(), s.serialNumber.c_str(), s.encrypted ? "yes" : "no",
-                s.folderPath.c_str());
+    std::printf("%-19s  %-24s  %-18s  %-14s  %-9s  %s\n", TerminalText(s.lastBackupDate).c_str(),
+                TerminalText(s.displayName).c_str(), TerminalText(s.phoneNumber).c_str(),
+                TerminalText(s.serialNumber).c_str(), s.encrypted ? "yes" : "no",
+                TerminalText(s.folderPath.string()).c_str());
   }
 }
 

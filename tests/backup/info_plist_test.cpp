@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+
 #include <climits>
 
 #include "tests/support/fixture_backup.h"
@@ -76,6 +79,30 @@ TEST(ReadInfoPlist, DeeplyNestedBinaryListIsRefused) {
     for (int b = 7; b >= 0; --b) deep.push_back(static_cast<char>(value >> (8 * b)));
   }
   EXPECT_EQ(ReadText(deep), BackupSummary{});
+}
+
+// A binary date beyond what the library's 32-bit seconds hold, or NaN, is no date: empty, not 1932.
+TEST(ReadInfoPlist, OutOfRangeBinaryDatesAreEmpty) {
+  const auto withDate = [](double value) {
+    std::string out = "bplist00";
+    out += "\xD1\x01\x02";                         // object 0: a dictionary of one key (1) and value (2)
+    out += "\x5F\x10\x10Last Backup Date";         // object 1: its key, 16 ASCII characters
+    out += "\x33";                                   // object 2: a date, a big-endian double
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    for (int b = 7; b >= 0; --b) out.push_back(static_cast<char>(bits >> (8 * b)));
+    const std::size_t table = out.size();
+    out += std::string{8, 11, 30};                   // the three objects' offsets
+    out += std::string(6, '\0') + "\x01\x01";
+    for (const std::uint64_t v : {std::uint64_t{3}, std::uint64_t{0}, std::uint64_t{table}}) {
+      for (int b = 7; b >= 0; --b) out.push_back(static_cast<char>(v >> (8 * b)));
+    }
+    return out;
+  };
+  EXPECT_EQ(ReadText(withDate(483806096.0)).lastBackupDate, "2016-05-01 14:34:56");  // a sound one
+  EXPECT_EQ(ReadText(withDate(1e300)).lastBackupDate, "");
+  EXPECT_EQ(ReadText(withDate(-1e300)).lastBackupDate, "");
+  EXPECT_EQ(ReadText(withDate(std::nan(""))).lastBackupDate, "");
 }
 
 TEST(ReadInfoPlist, ProductVersionLeadingNumberAboveEleven) {

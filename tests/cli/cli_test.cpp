@@ -143,6 +143,24 @@ TEST_F(CliTest, ListJsonGivesFieldsOrderAndEncryption) {
   EXPECT_LT(text.out.find("Locked"), text.out.find("Old"));
 }
 
+// A device name is the backup's word: its control characters (an escape sequence, a C1 control) reach
+// the terminal as text, never as commands; the JSON keeps them, escaped by the JSON rules.
+TEST(ListCommand, ControlCharactersOfADeviceNameAreWrittenAsText) {
+  TempDir root, appData;
+  FixtureBackup backup;
+  backup.info.displayName = "Evil\x1B]0;title\x07Phone \xC2\x9B";
+  testing::WriteFixtureBackup(root / "b", backup);
+  CliRun run = Dunmere({"list", "--root", root.path().string()}, appData.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out.find('\x1B'), std::string::npos);
+  EXPECT_EQ(run.out.find('\x07'), std::string::npos);
+  EXPECT_NE(run.out.find("Evil\\x1B]0;title\\x07Phone \\x9B"), std::string::npos) << run.out;
+  run = Dunmere({"info", (root / "b").string()}, appData.path());
+  EXPECT_NE(run.out.find("Device:        Evil\\x1B"), std::string::npos) << run.out;
+  run = Dunmere({"list", "--root", root.path().string(), "--json"}, appData.path());
+  EXPECT_EQ(json::parse(run.out).at("backups")[0].at("displayName"), backup.info.displayName.value());
+}
+
 TEST_F(CliTest, InfoReportsTheManifestOfEachLayout) {
   CliRun run = Dunmere({"info", (root_ / kModernFolder).string(), "--json"}, appData_.path());
   ASSERT_EQ(run.exitCode, 0) << run.err;
