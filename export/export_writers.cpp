@@ -1,8 +1,11 @@
 // The writers of the export run: media copies under free names, conversation and chat pages, text
 // and CSV files, the contact, call and note rows and the pages they end up in.
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <memory>
+#include <random>
 
 #include "export/export_names.h"
 #include "export/export_run.h"
@@ -199,10 +202,31 @@ void ExportRun::AddNoteRow(const NoteRecord& n) {
 
 namespace {
 
-void WritePage(const fs::path& path, const PageTemplate& page, const std::string& rows) {
+// Writes a whole file under a name of this run's own beside it and renames it over path once it is
+// complete: two exports into one folder never mix their lines, and a write that fails leaves no
+// half file behind.
+template <typename Write>
+Status WriteWhole(const fs::path& path, Write write) {
   if (path.has_parent_path()) CreateFolders(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << page.head << rows << page.tail;
+  const fs::path part =
+      path.string() + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device{}());
+  Status rc = write(part);
+  std::error_code ec;
+  if (rc == kOk) {
+    fs::rename(part, path, ec);
+    if (ec) rc = StatusFromErrno(ec.value());
+  }
+  if (rc != kOk) fs::remove(part, ec);
+  return rc;
+}
+
+Status WritePage(const fs::path& path, const PageTemplate& page, const std::string& rows) {
+  return WriteWhole(path, [&](const fs::path& part) {
+    std::ofstream out(part, std::ios::binary | std::ios::trunc);
+    out << page.head << rows << page.tail;
+    out.close();
+    return out ? kOk : kInvalidParameter;
+  });
 }
 
 }  // namespace
@@ -210,9 +234,7 @@ void WritePage(const fs::path& path, const PageTemplate& page, const std::string
 void ExportRun::WriteFinalPages() {
   // The whole messages table, live and deleted rows, when any conversation was written.
   if (messagesExported_) {
-    const fs::path csv = root_ / "Message" / "sms.csv";
-    RemoveQuietly(csv);
-    source_.ExportMessagesCsv(csv);
+    WriteWhole(root_ / "Message" / "sms.csv", [this](const fs::path& part) { return source_.ExportMessagesCsv(part); });
   }
   if (!callRows_.empty()) {
     WritePage(root_ / "CallHistory" / ("CallHistory_" + stamp + ".html"), templates_.callHistory, callRows_);
@@ -221,8 +243,7 @@ void ExportRun::WriteFinalPages() {
   if (!contactRows_.empty()) {
     const fs::path folder = root_ / "Contacts" / stamp;
     CreateFolders(folder);
-    RemoveQuietly(folder / "Contacts.csv");
-    source_.ExportContactsCsv(folder / "Contacts.csv");
+    WriteWhole(folder / "Contacts.csv", [this](const fs::path& part) { return source_.ExportContactsCsv(part); });
     WritePage(folder / "Contacts.html", templates_.contacts, contactRows_);
   }
 }

@@ -2,6 +2,8 @@
 // CSV files byte for byte, counts and detail rows, cancel, templates, escaping and path safety.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <atomic>
 #include <chrono>
 #include <regex>
@@ -15,16 +17,20 @@ namespace dunmere {
 namespace {
 namespace fs = std::filesystem;
 
-// A data source whose copies are real and whose whole-table CSV files are markers.
+// A data source whose copies are real and whose whole-table CSV files are markers, appended to the
+// file as the real writer appends its lines.
 class FakeSource : public CLocalBuckupRecovery {
  public:
   Status CopyOut(const fs::path& source, const fs::path& destination, CopyCallback callback, void* user) override {
     return CopyMediaOut(source, destination, callback, user);
   }
   Status ExportMessagesCsv(const fs::path& output) override {
-    testing::WriteFile(output, "messages csv");
+    // Another export into the same folder, writing its lines at the same moment.
+    if (!concurrent.empty()) std::ofstream(concurrent, std::ios::binary | std::ios::app) << "messages csv";
+    std::ofstream(output, std::ios::binary | std::ios::app) << "messages csv";
     return kOk;
   }
+  fs::path concurrent;
   Status ExportContactsCsv(const fs::path& output) override {
     testing::WriteFile(output, "contacts csv");
     return kOk;
@@ -108,6 +114,23 @@ TEST_F(ExportTest, ConversationPagesTextFilesAndNames) {
   again.Run();
   if (again.stamp == run.stamp) {
     EXPECT_TRUE(fs::exists(folder / "Unknown(+123)(1).html"));
+  }
+}
+
+// The whole-table CSV is written under a name of the run's own and renamed into place: an export into
+// a folder that holds one already, or that another export writes into at the same time, replaces it
+// whole (the lines of two runs never mix), and leaves no part behind.
+TEST_F(ExportTest, WholeTableCsvReplacesAnEarlierOne) {
+  results_.messages[7] = {Message(0, 0, "2020-01-01 10:00:00", "hi")};
+  Selection selection{{&results_.messages[7].front(), Ticked(CategoryId::kMessages)}};
+  testing::WriteFile(dir_ / "out" / "Message" / "sms.csv", "an earlier export's lines\r\n");
+  Run(selection);
+  EXPECT_EQ(testing::ReadFile(dir_ / "out" / "Message" / "sms.csv"), "messages csv");
+  source_.concurrent = dir_ / "out" / "Message" / "sms.csv";
+  Run(selection);
+  EXPECT_EQ(testing::ReadFile(dir_ / "out" / "Message" / "sms.csv"), "messages csv");
+  for (const auto& entry : fs::recursive_directory_iterator(dir_ / "out")) {
+    EXPECT_EQ(entry.path().filename().string().find(".part-"), std::string::npos) << entry.path();
   }
 }
 
