@@ -1,5 +1,8 @@
 #include "export/export_names.h"
 
+#include <cstdio>
+#include <cstring>
+#include <functional>
 #include <system_error>
 
 namespace dunmere {
@@ -17,7 +20,17 @@ std::string SafePathComponent(std::string_view name) {
   // Trailing dots and blanks are dropped by some file systems; keep the name as it will be seen.
   while (!out.empty() && (out.back() == '.' || out.back() == ' ')) out.pop_back();
   if (out.empty() || out == "." || out == "..") return "_";
-  return out;
+  if (out.size() <= kMaxNameBytes) return out;
+  // Too long for a file system (255 bytes, less room for a "(n)" the export may add): the extension
+  // is kept, the rest cut at a character's boundary, and a mark of the whole name keeps two long
+  // names that begin alike apart.
+  const std::size_t dot = out.rfind('.');
+  const std::string extension = dot != std::string::npos && out.size() - dot <= 16 ? out.substr(dot) : std::string();
+  char mark[16];
+  std::snprintf(mark, sizeof mark, "~%08X", static_cast<unsigned>(std::hash<std::string>{}(out) & 0xFFFFFFFFu));
+  std::size_t cut = kMaxNameBytes - extension.size() - std::strlen(mark);
+  while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+  return out.substr(0, cut) + mark + extension;
 }
 
 fs::path UniquePath(const fs::path& wanted) {

@@ -7,9 +7,14 @@
 
 namespace dunmere {
 
+// The longest name SafePathComponent gives: a file system's 255 bytes, less room for the "(n)" of
+// UniquePath.
+inline constexpr std::size_t kMaxNameBytes = 240;
+
 // A name taken from a record (a contact's, an app's, a file's) as one readable path component:
 // separators, control characters and the characters common file systems refuse become "_", and a
-// name that is empty, "." or ".." becomes "_". Multi-byte UTF-8 is kept.
+// name that is empty, "." or ".." becomes "_". Multi-byte UTF-8 is kept. A name longer than
+// kMaxNameBytes keeps its extension and is cut, with a mark of the whole name before the extension.
 std::string SafePathComponent(std::string_view name);
 
 // The path itself when nothing is there; otherwise "base(n).ext" for the first n from 1 that is free.

@@ -305,6 +305,18 @@ TEST(ExportNames, SafeComponentsAndUniquePaths) {
   EXPECT_EQ(SafePathComponent(""), "_");
   EXPECT_EQ(SafePathComponent("a/b\\c:d*e?f\"g<h>i|j\x01k"), "a_b_c_d_e_f_g_h_i_j_k");
   EXPECT_EQ(SafePathComponent("Zo\xC3\xAB (+1 555)"), "Zo\xC3\xAB (+1 555)");
+  // Too long for a file system: cut at a character's boundary, the extension kept, and two long names
+  // that begin alike kept apart; the result can be created.
+  std::string longName;
+  for (int i = 0; i < 150; ++i) longName += "\xC3\xAB";  // 300 bytes of two-byte characters
+  const std::string a = SafePathComponent(longName + " one.jpg");
+  const std::string b = SafePathComponent(longName + " two.jpg");
+  EXPECT_LE(a.size(), kMaxNameBytes);
+  EXPECT_EQ(a.substr(a.size() - 4), ".jpg");
+  EXPECT_NE(a, b);
+  EXPECT_EQ(a.find("\xC3\xAB~"), a.rfind("~") - 2) << "no character cut in two";
+  testing::TempDir longDir;
+  testing::WriteFile(longDir / (a + "(12)"), "fits");
   EXPECT_EQ(CsvField("plain"), "plain");
   EXPECT_EQ(CsvField("a,b"), "\"a,b\"");
   EXPECT_EQ(HtmlEscape("<a href='x'>&</a>"), "&lt;a href=&#39;x&#39;&gt;&amp;&lt;/a&gt;");
