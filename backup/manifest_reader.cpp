@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 
 #include "backup/file_ids.h"
 #include "backup/sqlite_readonly.h"
@@ -56,8 +57,15 @@ Status ReadManifest(const fs::path& backupFolder, std::vector<ManifestEntry>& en
 
 namespace {
 
+// The rows read so far; fileID is the table's key, so a row seen again comes from a damaged tree
+// that leads back to pages it showed before, and is not taken twice.
+struct ManifestRows {
+  std::vector<ManifestEntry>& entries;
+  std::unordered_set<std::string> seen;
+};
+
 int AppendManifestRow(void* user, int columns, char** values, char** /*names*/) {
-  auto& entries = *static_cast<std::vector<ManifestEntry>*>(user);
+  auto& rows = *static_cast<ManifestRows*>(user);
   ManifestEntry entry;
   if (columns > 0 && values[0] != nullptr) entry.fileID = values[0];
   if (columns > 1 && values[1] != nullptr) entry.domainPath = values[1];
@@ -66,7 +74,8 @@ int AppendManifestRow(void* user, int columns, char** values, char** /*names*/) 
     entry.domainPath += '-';
     entry.domainPath += values[i];
   }
-  entries.push_back(std::move(entry));
+  if (!rows.seen.insert(entry.fileID + '\x1f' + entry.domainPath).second) return 0;
+  rows.entries.push_back(std::move(entry));
   return 0;
 }
 
@@ -78,7 +87,8 @@ Status ReadManifestDatabase(const fs::path& file, std::vector<ManifestEntry>& en
   const int openResult = OpenSqliteReadOnly(file, db);
   if (openResult != SQLITE_OK) return openResult;
   char* message = nullptr;
-  sqlite3_exec(db.get(), "select fileID,domain, relativePath from Files;", &AppendManifestRow, &entries, &message);
+  ManifestRows rows{entries, {}};
+  sqlite3_exec(db.get(), "select fileID,domain, relativePath from Files;", &AppendManifestRow, &rows, &message);
   if (message != nullptr) {
     sqlite3_free(message);
     return kQueryFailed;

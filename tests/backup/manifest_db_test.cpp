@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <set>
+
 #include "backup/backup_layout.h"
 #include "backup/file_ids.h"
 #include "backup/manifest_reader.h"
@@ -49,6 +51,38 @@ TEST(ReadManifestDatabase, ResultCodesForFilesThatAreNotManifests) {
   EXPECT_TRUE(entries.empty());
   WriteFile(dir / "empty.db", "");
   EXPECT_EQ(ReadManifestDatabase(dir / "empty.db", entries), kQueryFailed);
+}
+
+// A tree whose interior page names itself as a child leads the library back over rows it gave:
+// each is taken once, and the damage is told.
+TEST(ReadManifestDatabase, ATreeThatLoopsGivesEachRowOnce) {
+  TempDir dir;
+  std::vector<std::string> sql{"PRAGMA page_size=1024;", kFilesTable};
+  for (int i = 0; i < 400; ++i) {
+    sql.push_back("INSERT INTO Files VALUES ('id" + std::to_string(i) + "', 'HomeDomain', 'file " + std::to_string(i) +
+                  "', 1, NULL);");
+  }
+  MakeSqliteDatabase(dir / "Manifest.db", sql);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((dir / "Manifest.db").c_str(), &db), SQLITE_OK);
+  sqlite3_stmt* stmt = nullptr;
+  sqlite3_prepare_v2(db, "SELECT rootpage FROM sqlite_master WHERE name = 'Files'", -1, &stmt, nullptr);
+  ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+  const int root = sqlite3_column_int(stmt, 0);
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  std::string bytes = testing::ReadFile(dir / "Manifest.db");
+  const std::size_t page = static_cast<std::size_t>(root - 1) * 1024;
+  ASSERT_EQ(bytes[page], '\x05') << "the table's root is an interior page";
+  // Its right-most child: the root itself.
+  for (int b = 0; b < 4; ++b) bytes[page + 8 + b] = static_cast<char>((root >> (24 - 8 * b)) & 0xFF);
+  WriteFile(dir / "Manifest.db", bytes);
+
+  std::vector<ManifestEntry> entries;
+  EXPECT_NE(ReadManifestDatabase(dir / "Manifest.db", entries), kOk);
+  std::set<std::string> ids;
+  for (const ManifestEntry& e : entries) EXPECT_TRUE(ids.insert(e.fileID).second) << e.fileID << " twice";
+  EXPECT_FALSE(entries.empty());
 }
 
 TEST(ReadManifestDatabase, LeavesTheFolderUntouchedEvenForAWalDatabase) {
