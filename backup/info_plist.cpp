@@ -113,9 +113,11 @@ Status ReadXmlInfoPlist(const std::filesystem::path& file, BackupSummary& summar
   if (!reader.IsOpen()) return StatusFromErrno(errno);
   std::string line;
   std::string valueLine;
+  bool anyKey = false;
   while (reader.Next(line)) {
     const InfoKey key = KeyInLine(line);
     if (key == InfoKey::kNone) continue;
+    anyKey = true;
     if (!reader.Next(valueLine)) break;
     switch (key) {
       case InfoKey::kDisplayName:
@@ -136,7 +138,7 @@ Status ReadXmlInfoPlist(const std::filesystem::path& file, BackupSummary& summar
       case InfoKey::kNone: break;
     }
   }
-  return kOk;
+  return anyKey ? kOk : kInvalidParameter;  // an empty or keyless file is no backup's
 }
 
 struct PlistDeleter {
@@ -176,11 +178,17 @@ Status ReadBinaryInfoPlist(const std::filesystem::path& file, BackupSummary& sum
   const Status rc = ReadFilePrefix(file, kMaxBinaryPlistBytes + 1, data);
   if (rc != kOk) return rc;
   if (data.size() > kMaxBinaryPlistBytes) return kOk;  // fields stay empty
-  if (!PlistWithinLimits(data)) return kOk;  // nested too deep to parse safely, or unsound: fields stay empty
+  // Nested too deep to parse safely, unsound, or no dictionary: no backup's.
+  if (!PlistWithinLimits(data)) return kInvalidParameter;
   plist_t raw = nullptr;
   plist_from_bin(data.data(), static_cast<std::uint32_t>(data.size()), &raw);
   const PlistHandle root(raw);
-  if (!root || plist_get_node_type(root.get()) != PLIST_DICT) return kOk;
+  if (!root || plist_get_node_type(root.get()) != PLIST_DICT) return kInvalidParameter;
+  bool anyKey = false;
+  for (const char* key : {"Display Name", "Last Backup Date", "Phone Number", "Product Version", "Serial Number"}) {
+    anyKey = anyKey || plist_dict_get_item(root.get(), key) != nullptr;
+  }
+  if (!anyKey) return kInvalidParameter;
   summary.displayName = SanitizeUtf8(PlistString(root.get(), "Display Name"));
   summary.lastBackupDate = PlistDateText(root.get(), "Last Backup Date");
   summary.phoneNumber = PlistString(root.get(), "Phone Number");

@@ -14,7 +14,8 @@ namespace dunmere {
 // the file (other fields are left alone). An XML file is read line by line, each key's value from
 // the line after it, stopping after "Serial Number"; a binary property list is read with a property
 // list parser. A missing key leaves its field empty. kFileNotFound (or another system code) when the
-// file cannot be opened.
+// file cannot be opened; kInvalidParameter when it holds none of those keys (an empty file, a list
+// nested too deep to parse, no dictionary): that folder is no backup.
 Status ReadInfoPlist(const std::filesystem::path& file, BackupSummary& summary);
 
 // "2016-05-04T12:34:56Z" (UTC) to local "2016-05-04 14:34:56"; the text as given when it lacks a

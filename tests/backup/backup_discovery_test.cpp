@@ -84,10 +84,11 @@ TEST(SummariseFolder, ChosenFolderWithAndWithoutInfoPlist) {
   EXPECT_EQ(summary.displayName, "Chosen");
   EXPECT_TRUE(summary.encrypted);
 
-  // An empty Info.plist still gets the encryption test.
+  // An empty Info.plist, or one with none of the keys, is no backup's.
   WriteFile(dir / "pick" / "Info.plist", "");
-  ASSERT_EQ(SummariseFolder(dir / "pick", summary), kOk);
-  EXPECT_TRUE(summary.encrypted);
+  EXPECT_EQ(SummariseFolder(dir / "pick", summary), kInvalidParameter);
+  WriteFile(dir / "pick" / "Info.plist", "<?xml version=\"1.0\"?>\n<plist><dict>\n<key>Other</key>\n</dict></plist>\n");
+  EXPECT_EQ(SummariseFolder(dir / "pick", summary), kInvalidParameter);
 }
 
 TEST(IsBackupEncrypted, ReadsTheContactsDatabaseAtItsLayoutPlace) {

@@ -54,12 +54,14 @@ TEST(ReadInfoPlist, BinaryWithMissingKeysAndGarbageLeavesFieldsEmpty) {
   EXPECT_EQ(s.phoneNumber, "");
   EXPECT_EQ(s.lastBackupDate, "");
   EXPECT_EQ(s.serialNumber, "F2LQ0000XXXX");
-  s = ReadText("bplist00" + std::string(100, '\xEE'));
-  EXPECT_EQ(s, BackupSummary{});
+  // A list the parser cannot read, or that holds none of the keys, is no backup's.
+  TempDir dir;
+  WriteFile(dir / "Info.plist", "bplist00" + std::string(100, '\xEE'));
+  EXPECT_EQ(ReadInfoPlist(dir / "Info.plist", s), kInvalidParameter);
 }
 
 // A binary list nested 120,000 deep (a few bytes a level) would overflow the stack of the library's
-// parser: it is refused before, and the folder's fields stay empty.
+// parser: it is refused before, as no backup's.
 TEST(ReadInfoPlist, DeeplyNestedBinaryListIsRefused) {
   std::string deep = "bplist00";
   const std::uint32_t levels = 120000;
@@ -78,7 +80,11 @@ TEST(ReadInfoPlist, DeeplyNestedBinaryListIsRefused) {
   for (const std::uint64_t value : {std::uint64_t{levels}, std::uint64_t{0}, table}) {
     for (int b = 7; b >= 0; --b) deep.push_back(static_cast<char>(value >> (8 * b)));
   }
-  EXPECT_EQ(ReadText(deep), BackupSummary{});
+  TempDir dir;
+  WriteFile(dir / "Info.plist", deep);
+  BackupSummary s;
+  EXPECT_EQ(ReadInfoPlist(dir / "Info.plist", s), kInvalidParameter);
+  EXPECT_EQ(s, BackupSummary{});
 }
 
 // A binary date beyond what the library's 32-bit seconds hold, or NaN, is no date: empty, not 1932.
