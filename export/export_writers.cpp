@@ -90,8 +90,9 @@ void ExportRun::ExportConversation(const MessageRecord& representative) {
   const std::vector<MessageRecord>& messages = list != results_.messages.end() ? list->second : kNone;
 
   // The text file: who wrote, when, what.
+  const fs::path textPath = UniquePath(folder / SafePathComponent(base + ".txt"));
   {
-    TextFile text(UniquePath(folder / SafePathComponent(base + ".txt")));
+    TextFile text(textPath);
     for (const MessageRecord& m : messages) {
       const bool named = !m.contactName.empty() && m.contactName != "Unknown";
       text.Line(Labeled(m.fromMe != 0 ? "To" : "From", named ? m.contactName + "(" + m.handle + ")" : m.handle));
@@ -115,8 +116,10 @@ void ExportRun::ExportConversation(const MessageRecord& representative) {
     const std::string sender = (m.contactName.empty() || m.contactName == "Unknown") ? m.handle : m.contactName;
     out << MessageRow({m.fromMe != 0, m.deleted != 0, m.date, m.fromMe != 0 ? "Me" : sender, m.text});
     if (ReportItem(static_cast<std::int32_t>((i + 1) * 100 / n), 0, page) != kOk) {
+      // A cancelled conversation leaves none of its files, not a short page beside a whole text.
       out.close();
-      RemoveQuietly(page);  // a cancelled page is not left short
+      RemoveQuietly(page);
+      RemoveQuietly(textPath);
       return;
     }
   }
@@ -136,8 +139,9 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
   const std::vector<WhatsAppMessageRecord>& messages = list != results_.whatsApp.end() ? list->second : kNone;
   const std::string name = SafePathComponent(person);
 
+  const fs::path textPath = UniquePath(folder / (name + ".txt"));
   {
-    TextFile text(UniquePath(folder / (name + ".txt")));
+    TextFile text(textPath);
     for (const WhatsAppMessageRecord& m : messages) {
       const bool named = !m.senderName.empty() && m.senderName != "Unknown";
       text.Line(Labeled(m.fromMe != 0 ? "To" : "From", named ? m.senderName + "(" + m.senderJid + ")" : m.senderJid));
@@ -146,8 +150,9 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
       text.Line("");
     }
   }
+  const fs::path csvPath = UniquePath(folder / (name + ".csv"));
   {
-    TextFile csv(UniquePath(folder / (name + ".csv")));
+    TextFile csv(csvPath);
     csv.Line("Chats,Name/Phone,Date,Type,Content");
     for (const WhatsAppMessageRecord& m : messages) {
       csv.Line(CsvField(m.senderName) + "," + CsvField(m.senderJid) + "," + CsvField(m.date) + "," +
@@ -169,8 +174,11 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
     const std::string sender = (m.senderName.empty() || m.senderName == "Unknown") ? m.senderJid : m.senderName;
     out << MessageRow({m.fromMe != 0, m.deleted != 0, m.date, m.fromMe != 0 ? "Me" : sender, m.text});
     if (ReportItem(static_cast<std::int32_t>((i + 1) * 100 / n), 0, page) != kOk) {
+      // A cancelled chat leaves none of its files.
       out.close();
       RemoveQuietly(page);
+      RemoveQuietly(textPath);
+      RemoveQuietly(csvPath);
       return;
     }
   }

@@ -252,9 +252,11 @@ TEST_F(ExportTest, CancelStopsTheItemInHandAndRemovesItsFile) {
   EXPECT_TRUE(run.Finished());
   EXPECT_LT(reports.load(), 200);
   EXPECT_EQ(run.done, 0);  // the page never finished
-  // The page in hand is removed, not left short; the final pages are still written.
+  // The conversation in hand leaves none of its files (not a short page, nor its text file); the final
+  // pages are still written.
   const fs::path folder = dir_ / "out" / "Message" / ("Unknown-" + run.stamp);
   EXPECT_FALSE(fs::exists(folder / "Unknown(+123).html"));
+  EXPECT_FALSE(fs::exists(folder / "Unknown(+123).txt"));
   EXPECT_TRUE(fs::exists(dir_ / "out" / "Message" / "sms.csv"));
   // After the cancel every report answers stop.
   EXPECT_EQ(ExportRun::Report(&run, 50, 0, "x"), 2);
