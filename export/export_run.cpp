@@ -52,6 +52,21 @@ Status ExportRun::ReportItem(std::int32_t percentDone, Status error, const fs::p
   return kOk;
 }
 
+void ExportRun::PageFailed(const fs::path& path, Status error) {
+  std::lock_guard<std::mutex> guard(lock_);
+  std::deque<ExportDetail> failures, rest;
+  for (ExportDetail& d : details) {
+    if (d.error == 0 && d.path == path) {
+      d.error = error;
+      ++failed;
+    }
+    (d.error != 0 ? failures : rest).push_back(std::move(d));
+  }
+  details = std::move(failures);
+  details.insert(details.end(), rest.begin(), rest.end());
+  if (onReport) onReport(*this);
+}
+
 void ExportRun::Cancel() {
   std::lock_guard<std::mutex> guard(lock_);
   cancelled_ = true;

@@ -87,6 +87,8 @@ class ExportRun {
   void AddCallRow(const CallRecord& call);
   void AddNoteRow(const NoteRecord& note);
   void WriteFinalPages();
+  // The final page at path could not be written: every record reported for it is a failure.
+  void PageFailed(const std::filesystem::path& path, Status error);
   void CopyUnique(const std::string& source, const std::filesystem::path& wanted);
 
   const ScanResults& results_;

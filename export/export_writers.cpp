@@ -244,15 +244,19 @@ void ExportRun::WriteFinalPages() {
   if (messagesExported_) {
     WriteWhole(root_ / "Message" / "sms.csv", [this](const fs::path& part) { return source_.ExportMessagesCsv(part); });
   }
+  // A page that cannot be written fails the records on it.
+  const auto write = [this](const fs::path& page, const PageTemplate& form, const std::string& rows) {
+    if (const Status rc = WritePage(page, form, rows); rc != kOk) PageFailed(page, rc);
+  };
   if (!callRows_.empty()) {
-    WritePage(root_ / "CallHistory" / ("CallHistory_" + stamp + ".html"), templates_.callHistory, callRows_);
+    write(root_ / "CallHistory" / ("CallHistory_" + stamp + ".html"), templates_.callHistory, callRows_);
   }
-  if (!noteRows_.empty()) WritePage(root_ / "Notes" / ("Notes_" + stamp + ".html"), templates_.notes, noteRows_);
+  if (!noteRows_.empty()) write(root_ / "Notes" / ("Notes_" + stamp + ".html"), templates_.notes, noteRows_);
   if (!contactRows_.empty()) {
     const fs::path folder = root_ / "Contacts" / stamp;
     CreateFolders(folder);
     WriteWhole(folder / "Contacts.csv", [this](const fs::path& part) { return source_.ExportContactsCsv(part); });
-    WritePage(folder / "Contacts.html", templates_.contacts, contactRows_);
+    write(folder / "Contacts.html", templates_.contacts, contactRows_);
   }
 }
 

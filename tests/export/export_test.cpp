@@ -163,6 +163,29 @@ TEST_F(ExportTest, WhatsAppChatFilesQuoteTheirCsvAndGroupsTakeTheTitle) {
             std::string::npos);
 }
 
+// A final page that cannot be written fails the records on it, in the counts and at the top of the
+// details; the other pages are written as ever.
+TEST_F(ExportTest, AFinalPageThatCannotBeWrittenFailsItsRecords) {
+  NoteRecord note;
+  note.title = "kept in mind";
+  results_.notes = {note, note};
+  CallRecord call;
+  call.number = "555";
+  results_.calls = {call};
+  Selection selection{{&results_.notes[0], Ticked(CategoryId::kNotes)},
+                      {&results_.notes[1], Ticked(CategoryId::kNotes)},
+                      {&results_.calls[0], Ticked(CategoryId::kCallHistory)}};
+  testing::WriteFile(dir_ / "out" / "Notes", "a file where the folder should be");
+  ExportRun& run = Run(selection);
+  EXPECT_EQ(run.done, 3);
+  EXPECT_EQ(run.failed, 2);
+  ASSERT_EQ(run.details.size(), 3u);
+  EXPECT_NE(run.details[0].error, 0);
+  EXPECT_NE(run.details[1].error, 0);
+  EXPECT_EQ(run.details[2].error, 0);
+  EXPECT_TRUE(fs::exists(dir_ / "out" / "CallHistory" / ("CallHistory_" + run.stamp + ".html")));
+}
+
 TEST_F(ExportTest, RowsOfContactsCallsAndNotesAndTheirPages) {
   ContactRecord a;
   a.name = "../../x";
