@@ -3,7 +3,7 @@ PRESET ?= release
 JOBS ?= $(shell nproc)
 BUILD := build/$(PRESET)
 
-.PHONY: all build test asan demo bench fuzz clean
+.PHONY: all build test asan demo bench fuzz fuzz-backup clean
 
 all: build
 
@@ -60,6 +60,16 @@ fuzz:
 	mkdir -p build/fuzz/corpus tests/sqlite_recovery/fuzz_corpus
 	build/fuzz/fuzz/recovery_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 \
 	  -artifact_prefix=tests/sqlite_recovery/fuzz_corpus/ build/fuzz/corpus build/fuzz/seeds
+
+# The same for the readers of a backup's own files (Info.plist, Manifest.plist, Manifest.mbdb); crashes
+# land in tests/backup/fuzz_corpus, which the test suite replays.
+fuzz-backup:
+	cmake --preset fuzz
+	cmake --build build/fuzz --target backup_files_fuzzer -j $(JOBS)
+	python3 fuzz/make_backup_seeds.py build/fuzz/backup-seeds
+	mkdir -p build/fuzz/backup-corpus tests/backup/fuzz_corpus
+	build/fuzz/fuzz/backup_files_fuzzer -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -timeout=10 \
+	  -artifact_prefix=tests/backup/fuzz_corpus/ build/fuzz/backup-corpus build/fuzz/backup-seeds
 
 clean:
 	rm -rf build

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "platform/file_util.h"
@@ -149,12 +150,10 @@ using PlistHandle = std::unique_ptr<void, PlistDeleter>;
 std::string PlistString(plist_t dict, const char* key) {
   plist_t node = plist_dict_get_item(dict, key);
   if (node == nullptr || plist_get_node_type(node) != PLIST_STRING) return std::string();
-  char* value = nullptr;
-  plist_get_string_val(node, &value);
+  std::uint64_t length = 0;
+  const char* value = plist_get_string_ptr(node, &length);
   if (value == nullptr) return std::string();
-  std::string out(value);
-  std::free(value);  // the parser allocates strings with malloc
-  return out;
+  return std::string(value, strnlen(value, length));  // up to a NUL, as the text would end there
 }
 
 std::string PlistDateText(plist_t dict, const char* key) {

@@ -3,6 +3,7 @@
 #include <plist/plist.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -21,10 +22,9 @@ void CollectStrings(plist_t node, std::vector<std::string>& out, int depth) {
   if (node == nullptr || depth > 32) return;  // a hostile list nests without end
   switch (plist_get_node_type(node)) {
     case PLIST_STRING: {
-      char* value = nullptr;
-      plist_get_string_val(node, &value);
-      if (value != nullptr) out.emplace_back(value);
-      std::free(value);
+      std::uint64_t length = 0;
+      const char* value = plist_get_string_ptr(node, &length);
+      if (value != nullptr) out.emplace_back(value, strnlen(value, length));
       break;
     }
     case PLIST_ARRAY:

@@ -38,7 +38,9 @@ bool BinaryWithinLimits(std::string_view data, std::size_t maxDepth) {
     const auto marker = static_cast<unsigned char>(data[static_cast<std::size_t>(at)]);
     const unsigned kind = marker >> 4;
     count = 0;
-    if (kind != 0xA && kind != 0xC && kind != 0xD) return true;
+    const bool container = kind == 0xA || kind == 0xC || kind == 0xD;
+    const bool text = kind == 0x5 || kind == 0x6;  // ASCII, UTF-16 big-endian
+    if (!container && !text) return true;
     std::size_t pos = static_cast<std::size_t>(at) + 1;
     count = marker & 0x0F;
     if (count == 0x0F) {
@@ -48,6 +50,17 @@ bool BinaryWithinLimits(std::string_view data, std::size_t maxDepth) {
       if ((intMarker >> 4) != 0x1 || width > 8 || pos + 1 + width > trailer) return false;
       count = ReadBig(data, pos + 1, width);
       pos += 1 + width;
+    }
+    if (text) {
+      // The library stops at a NUL inside a string (or a key) and aborts on the difference.
+      const std::uint64_t width = kind == 0x6 ? 2 : 1;
+      if (count > (trailer - pos) / width) return false;
+      for (std::uint64_t i = 0; i < count; ++i) {
+        const std::size_t c = pos + static_cast<std::size_t>(i * width);
+        if (data[c] == '\0' && (width == 1 || data[c + 1] == '\0')) return false;
+      }
+      count = 0;
+      return true;
     }
     if (kind == 0xD) count *= 2;  // keys, then values
     if (count > (trailer - pos) / refSize) return false;
@@ -90,8 +103,12 @@ bool BinaryWithinLimits(std::string_view data, std::size_t maxDepth) {
   return true;
 }
 
-// The XML form: the nesting of its dict and array elements (self-closing ones add nothing).
+// The XML form: the nesting of its dict and array elements (self-closing ones add nothing), and no
+// character reference to NUL (which the library would put inside a string and abort on).
 bool XmlWithinLimits(std::string_view data, std::size_t maxDepth) {
+  for (const std::string_view nul : {"&#0;", "&#00;", "&#000;", "&#x0;", "&#x00;", "&#X0;"}) {
+    if (data.find(nul) != std::string_view::npos) return false;
+  }
   std::size_t depth = 0;
   for (std::size_t at = data.find('<'); at != std::string_view::npos; at = data.find('<', at + 1)) {
     const std::string_view tag = data.substr(at + 1, 7);

@@ -82,6 +82,24 @@ TEST(PlistLimits, BinaryDepthCyclesAndBrokenTables) {
   plist_free(dict);
 }
 
+// The library aborts on a string with a NUL inside (a value or a key): such a list is refused.
+TEST(PlistLimits, StringsWithANul) {
+  const auto oneString = [](const std::string& marker, const std::string& body) {
+    std::string out = "bplist00" + marker + body;
+    const std::size_t table = out.size();
+    out.push_back(8);  // the one object's offset
+    out += std::string(6, '\0') + "\x01\x01";
+    for (const std::uint64_t v : {std::uint64_t{1}, std::uint64_t{0}, std::uint64_t{table}}) PutBig(out, v, 8);
+    return out;
+  };
+  EXPECT_TRUE(PlistWithinLimits(oneString("\x53", "abc")));
+  EXPECT_TRUE(LibraryParses(oneString("\x53", "abc")));
+  EXPECT_FALSE(PlistWithinLimits(oneString("\x53", std::string("a\0c", 3))));
+  EXPECT_TRUE(PlistWithinLimits(oneString("\x62", std::string("\0a\0b", 4))));   // UTF-16 "ab"
+  EXPECT_FALSE(PlistWithinLimits(oneString("\x62", std::string("\0a\0\0", 4))));
+  EXPECT_FALSE(PlistWithinLimits("<plist><string>a&#0;b</string></plist>"));
+}
+
 TEST(PlistLimits, XmlDepth) {
   std::string deep = "<?xml version=\"1.0\"?><plist version=\"1.0\">";
   for (std::size_t i = 0; i <= kMaxPlistDepth; ++i) deep += "<array>";
