@@ -15,7 +15,6 @@
 namespace dunmere {
 namespace {
 
-constexpr std::int64_t kAppleEpochOffset = 978307200;
 // The dates a device record can carry: from 2001-01-01 up to, not including, 2041-01-01 (Unix seconds).
 constexpr std::int64_t kFirstUnixDate = 978307200;
 constexpr std::int64_t kEndUnixDate = 2240524800;

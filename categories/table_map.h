@@ -18,6 +18,9 @@ namespace dunmere {
 
 class SqliteFileReader;
 
+// Seconds from 1970-01-01 to 2001-01-01, where Apple dates count from.
+inline constexpr std::int64_t kAppleEpochOffset = 978307200;
+
 enum class FieldRule : std::uint8_t {
   kText,        // a text: valid UTF-8 without control characters other than tab and line ends
   kTextOrBlob,  // the same, stored as a text or a blob

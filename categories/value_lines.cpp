@@ -12,8 +12,6 @@
 namespace dunmere {
 namespace {
 
-constexpr std::int64_t kAppleEpochOffset = 978307200;
-
 enum class LineKind { kMessage, kContact };
 
 std::string Printf(const char* format, long long value) {

@@ -106,8 +106,12 @@ bool BinaryWithinLimits(std::string_view data, std::size_t maxDepth) {
 // The XML form: the nesting of its dict and array elements (self-closing ones add nothing), and no
 // character reference to NUL (which the library would put inside a string and abort on).
 bool XmlWithinLimits(std::string_view data, std::size_t maxDepth) {
-  for (const std::string_view nul : {"&#0;", "&#00;", "&#000;", "&#x0;", "&#x00;", "&#X0;"}) {
-    if (data.find(nul) != std::string_view::npos) return false;
+  for (std::size_t at = data.find("&#"); at != std::string_view::npos; at = data.find("&#", at + 2)) {
+    std::size_t pos = at + 2;
+    if (pos < data.size() && (data[pos] == 'x' || data[pos] == 'X')) ++pos;
+    const std::size_t digits = pos;
+    while (pos < data.size() && data[pos] == '0') ++pos;
+    if (pos > digits && pos < data.size() && data[pos] == ';') return false;  // "&#0;", "&#x00;", …
   }
   std::size_t depth = 0;
   for (std::size_t at = data.find('<'); at != std::string_view::npos; at = data.find('<', at + 1)) {

@@ -289,7 +289,11 @@ Status TableColumns(SqliteFileReader& reader, const TableRequest& request, std::
   std::string sql;
   const Status found = FindTableSql(reader, request.table, sql);
   columns = ParseDeclaredColumns(sql);
-  if (!columns.empty()) return kOk;
+  if (!columns.empty()) {
+    // Kept for the file, as every lookup of the table's declared count keeps it.
+    reader.schemaColumnCounts.emplace(request.table, static_cast<std::int32_t>(columns.size()));
+    return kOk;
+  }
   if (found != kOk && request.columnsWithoutSchema.empty()) return found;
   columns = request.columnsWithoutSchema;
   return columns.empty() ? kInvalidParameter : kOk;

@@ -74,10 +74,10 @@ class SqliteFileReader {
   std::vector<std::int32_t> olderColumnCounts;
   std::string currentTableName;
   // Whether the deleted-row search goes further, for a decoder that weeds out what that finds
-  // wrongly: it reads what interior pages of the table kept from the leaf they
-  // were before (a root that grew a level, a reused page), reads deleted records too long for their
-  // page on through their freed overflow pages, and reads on inside a freed block after a doubtful
-  // reading instead of skipping it.
+  // wrongly: it reads what interior pages of the table kept from the leaf they were before (a root
+  // that grew a level, a reused page), reads deleted records too long for their page on through
+  // their freed overflow pages, and reads on inside a freed block after a doubtful reading instead
+  // of skipping it.
   bool thoroughSearch = false;
   std::vector<std::uint32_t> freelistLeafPages;   // zero-based, in chain order, each once
   std::vector<std::uint32_t> freelistTrunkPages;  // zero-based, in chain order

@@ -94,7 +94,7 @@ void NoteOlderColumnCount(SqliteFileReader& reader, std::int32_t count) {
 }
 
 Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDecoder& decoder, bool freedPages,
-                       std::int32_t columnsWithoutSchema) {
+                       std::int32_t columns) {
   std::vector<std::uint8_t> page = reader.NewPageBuffer();
   Status rc = reader.ReadPage(0, page.data());
   if (rc != kOk) return rc;
@@ -102,9 +102,12 @@ Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDeco
   rc = reader.FindTableRoots(table, roots);
   reader.currentTableName = std::string(table);
   reader.olderColumnCounts.clear();
-  NoteDeclaredColumnCount(reader, table);
-  reader.declaredColumnCount = reader.schemaColumnCounts[std::string(table)];
-  reader.currentColumnCount = reader.declaredColumnCount > 0 ? reader.declaredColumnCount : columnsWithoutSchema;
+  if (columns <= 0) {
+    NoteDeclaredColumnCount(reader, table);
+    columns = reader.schemaColumnCounts[std::string(table)];
+  }
+  reader.declaredColumnCount = columns;
+  reader.currentColumnCount = columns;
   if (rc == kOk) {
     for (const auto& [root, key] : roots) {
       (void)key;

@@ -35,12 +35,12 @@ inline constexpr std::size_t kMaxOlderColumnCounts = 8;
 // declares, the deleted-row steps also look for records of that count.
 void NoteOlderColumnCount(SqliteFileReader& reader, std::int32_t count);
 
-// Runs a decoder over one table: sets the reader's current table and its column count (the schema's,
-// or columnsWithoutSchema when the schema does not describe the table), then for each root in ascending page
-// index the live cells (Normal, leaf pages in ascending index, cells in list order) and the deleted
+// Runs a decoder over one table: sets the reader's current table and the column count its records
+// are measured by (columns, as the caller read the table's description; 0: what its schema declares),
+// then for each root in ascending page index the live cells (Normal, leaf pages in ascending index, cells in list order) and the deleted
 // candidates (Deleted), then, when freedPages is set, RecoverFreedPages. A read error ends the work on
 // the table's own B-tree but not the freed-pages step; the last error code is returned.
 Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDecoder& decoder, bool freedPages = true,
-                       std::int32_t columnsWithoutSchema = 0);
+                       std::int32_t columns = 0);
 
 }  // namespace dunmere

@@ -98,6 +98,8 @@ TEST(PlistLimits, StringsWithANul) {
   EXPECT_TRUE(PlistWithinLimits(oneString("\x62", std::string("\0a\0b", 4))));   // UTF-16 "ab"
   EXPECT_FALSE(PlistWithinLimits(oneString("\x62", std::string("\0a\0\0", 4))));
   EXPECT_FALSE(PlistWithinLimits("<plist><string>a&#0;b</string></plist>"));
+  EXPECT_FALSE(PlistWithinLimits("<plist><string>a&#x0000;b</string></plist>"));
+  EXPECT_TRUE(PlistWithinLimits("<plist><string>a&#10;&#x20;&#0x;b</string></plist>"));
 }
 
 TEST(PlistLimits, XmlDepth) {
