@@ -5,6 +5,7 @@
 #include "backup/decryptor_runner.h"
 #include "backup/file_ids.h"
 #include "backup/manifest_reader.h"
+#include "backup/run_workspace.h"
 #include "backup/work_folders.h"
 #include "categories/loaders.h"
 #include "platform/file_util.h"
@@ -15,41 +16,32 @@
 namespace dunmere {
 namespace fs = std::filesystem;
 
-namespace {
-
-// Files of a backup two levels deep (the two-level layout's folders and their files), counted only:
-// they are the measure of the decryptor's progress and must never reach a list of files to delete.
-std::uint64_t CountBackupFiles(const fs::path& folder) {
-  std::vector<fs::path> top;
-  std::uint64_t ignored = 0;
-  ListFolder(folder, top, ignored);
-  std::uint64_t count = 0;
-  for (const fs::path& entry : top) {
-    if (FolderExists(entry)) {
-      std::vector<fs::path> inner;
-      ListFolder(entry, inner, ignored);
-      count += inner.size();
-    } else {
-      ++count;
-    }
-  }
-  return count;
-}
-
-}  // namespace
-
 CBackupEngine::CBackupEngine() : programDirectory(ProgramDirectory()) {
   DataFolder(dataFolder);
-  CleanUpTemporaryFiles(dataFolder, fileList);
+  fs::path root;
+  std::string ignored;
+  if (WorkspaceRoot(dataFolder, {}, root, ignored) == kOk) RemoveEndedWorkspaces(root);
   ListDefaultCandidates(candidateFolders, totalSize);
 }
 
-CBackupEngine::~CBackupEngine() { CleanUpTemporaryFiles(dataFolder, fileList); }
+CBackupEngine::~CBackupEngine() = default;
 
 void CBackupEngine::SetCurrentBackup(const BackupSummary& summary) {
   currentSummary = summary;
   backupPath = summary.folderPath;
   decryptedCopy.clear();
+}
+
+Status CBackupEngine::Workspace(RunWorkspace*& out, std::string& reason) {
+  out = nullptr;
+  if (!workspace_) workspace_ = std::make_unique<RunWorkspace>();
+  if (!workspace_->IsOpen()) {
+    fs::path root;
+    if (const Status rc = WorkspaceRoot(dataFolder, workFolder, root, reason); rc != kOk) return rc;
+    if (const Status rc = workspace_->Create(root, reason); rc != kOk) return rc;
+  }
+  out = workspace_.get();
+  return kOk;
 }
 
 void CBackupEngine::SetProgressCallback(ProgressCallback callback, void* user) {
@@ -77,24 +69,30 @@ Status CBackupEngine::Open(const std::string& password) {
   fileList.clear();
   candidateFolders.clear();
   manifestEntries.clear();
+  lastError.clear();
   const fs::path folder = currentSummary.folderPath;
+  backupPath = folder;
   hasManifestDb = FileExists(folder / "Manifest.db");
   decryptedCopy.clear();
   if (currentSummary.encrypted) {
     stepWeight = 10;
     DecryptorRun run;
+    if (const Status rc = Workspace(run.workspace, lastError); rc != kOk) return rc;
     run.programDirectory = programDirectory;
     run.dataFolder = dataFolder;
     run.backupFolder = folder;
     run.password = password;
-    run.fileCount = CountBackupFiles(folder);
     run.callback = progressCallback;
     run.user = progressUser;
     run.progressBase = &progressBase;
     run.stepWeight = stepWeight;
     fs::path copy;
-    const Status rc = RunDecryptor(run, copy);
-    if (rc != kOk) return rc;
+    const Status rc = RunDecryptor(run, copy, lastError);
+    if (rc != kOk) {
+      if (rc == kWrongPassword) lastError = "wrong password";
+      if (rc == kStoppedByUser) lastError = "stopped";
+      return rc;
+    }
     decryptedCopy = copy;
     std::uint64_t ignored = 0;
     ListFolder(copy, fileList, ignored);
@@ -104,10 +102,9 @@ Status CBackupEngine::Open(const std::string& password) {
   }
   ManifestChoice choice;
   const Status manifest = ReadManifest(folder, manifestEntries, &choice, decryptedCopy);
-  if (!decryptedCopy.empty()) {
-    currentSummary.folderPath = decryptedCopy;
-    backupPath = decryptedCopy;
-  }
+  if (manifest != kOk) lastError = ManifestProblemText(choice, manifest, manifestEntries.size());
+  // The copy is read in place of the backup; the summary keeps naming the backup itself.
+  if (!decryptedCopy.empty()) backupPath = decryptedCopy;
   progressBase += stepWeight;
   Report(progressBase);
   return manifest;

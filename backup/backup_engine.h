@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,12 +21,14 @@ namespace dunmere {
 // Conversations of the two further chat databases ("/QQ.db", "/MM.sqlite"), by conversation key.
 using ChatConversationMap = std::map<std::string, std::vector<PeerMessageRow>>;
 
+class RunWorkspace;
+
 class CBackupEngine {
  public:
-  // Creates the data folder, removes what earlier runs left in the work folders and lists the
+  // Creates the data folder, removes the workspaces of earlier runs that have ended and lists the
   // candidate backups under the default backup roots.
   CBackupEngine();
-  // Removes the temporary files again (the decrypted copy among them).
+  // Removes the run's workspace (the decrypted copy and the preview copies in it).
   ~CBackupEngine();
   CBackupEngine(const CBackupEngine&) = delete;
   CBackupEngine& operator=(const CBackupEngine&) = delete;
@@ -33,9 +36,13 @@ class CBackupEngine {
   void SetCurrentBackup(const BackupSummary& summary);
   void SetProgressCallback(ProgressCallback callback, void* user);
 
-  // Opens the current backup: decrypts an encrypted one with the password (−110 when wrong, 2 when
-  // stopped, 87 when the decryptor cannot start), then reads the manifest and returns its result.
+  // Opens the current backup (the one last set, never an earlier decrypted copy): decrypts an
+  // encrypted one with the password into a fresh copy in the run's workspace (−110 when wrong, 2 when
+  // stopped, 87 when the decryptor cannot start, kDiskFull without room, kHelperFailed when it
+  // failed), then reads the manifest and returns its result. lastError tells a failure in one line.
   Status Open(const std::string& password);
+  // True when the last Open left nothing to scan: an encrypted backup that was not decrypted.
+  bool NothingToScan() const { return currentSummary.encrypted && decryptedCopy.empty(); }
 
   Status ScanMessages(ConversationMap& out);
   Status ScanContacts(std::vector<ContactRecord>& out);
@@ -57,7 +64,7 @@ class CBackupEngine {
   Status ExportChatText(const ChatConversationMap& chats, const std::string& key, const std::string& owner,
                         const std::filesystem::path& output, ProgressCallback callback, void* user);
 
-  // Copies a media file to the data folder's tmp.jpg, tmp.wav or tmp.avi for a viewer or player.
+  // Copies a media file to tmp.jpg, tmp.wav or tmp.avi in the run's workspace for a viewer or player.
   Status MakePreviewCopy(const std::filesystem::path& source, std::filesystem::path& output, ProgressCallback callback,
                          void* user);
   // Copies a media file out, creating the destination's folders.
@@ -90,12 +97,16 @@ class CBackupEngine {
   std::vector<MediaFileRecord> whatsAppAttachments;
   std::filesystem::path decryptedCopy;  // set after a successful decryption
   std::filesystem::path programDirectory;  // where the decryptor ships; the executable's folder
+  std::filesystem::path workFolder;        // a private folder the user named for the workspace; empty: default
+  std::string lastError;                   // why the last Open failed, one line; empty after a success
 
  private:
   Status Report(std::int32_t value) const;
   std::filesystem::path DatabasePath(std::string_view fileID) const;
   std::filesystem::path MediaPath(const ManifestEntry& entry) const;
   Status FinishDatabaseStep(Status result);
+  Status Workspace(RunWorkspace*& out, std::string& reason);
+  std::unique_ptr<RunWorkspace> workspace_;
 };
 
 }  // namespace dunmere

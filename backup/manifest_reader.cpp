@@ -55,6 +55,21 @@ Status ReadManifest(const fs::path& backupFolder, std::vector<ManifestEntry>& en
   return kInvalidParameter;
 }
 
+std::string ManifestProblemText(const ManifestChoice& choice, Status result, std::size_t entries) {
+  if (result == kOk) return std::string();
+  const std::string name(ManifestKindName(choice.kind));
+  const std::string read = " (" + std::to_string(entries) + " entries read)";
+  if (choice.kind == ManifestKind::kNone) return "the backup has no manifest (Manifest.db or Manifest.mbdb)";
+  switch (result) {
+    case kInvalidData: return name + " is cut short or damaged" + read;
+    case kQueryFailed: return name + " could not be read to its end" + read;
+    case kManifestOpenFailed: return name + " cannot be opened";
+    case kInvalidParameter: return name + " is not a manifest";
+    default: break;
+  }
+  return name + " cannot be opened as a database (SQLite result " + std::to_string(result) + ")";
+}
+
 namespace {
 
 // The rows read so far; fileID is the table's key, so a row seen again comes from a damaged tree
@@ -167,7 +182,7 @@ Status ParseMbdb(std::string_view data, std::vector<ManifestEntry>& entries) {
       cursor.String();
       cursor.String();
     }
-    if (!cursor.ok()) break;  // the record runs past the end of the file
+    if (!cursor.ok()) return kInvalidData;  // the record runs past the end of the file
     if (!domain.empty() && !relativePath.empty() && (mode & 0xE000) != 0x4000) {
       ManifestEntry entry;
       entry.domainPath.reserve(domain.size() + 1 + relativePath.size());

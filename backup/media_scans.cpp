@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "backup/backup_engine.h"
+#include "backup/run_workspace.h"
 #include "backup/media_copies.h"
 #include "backup/media_types.h"
 #include "platform/file_util.h"
@@ -151,7 +152,10 @@ Status CBackupEngine::GetWhatsAppAttachments(std::vector<MediaFileRecord>& out) 
 
 Status CBackupEngine::MakePreviewCopy(const fs::path& source, fs::path& output, ProgressCallback callback,
                                       void* user) {
-  return MakeMediaPreviewCopy(dataFolder, source, output, callback, user);
+  RunWorkspace* workspace = nullptr;
+  std::string reason;
+  if (const Status rc = Workspace(workspace, reason); rc != kOk) return rc;
+  return MakeMediaPreviewCopy(workspace->folder(), source, output, callback, user);
 }
 
 Status CBackupEngine::CopyOut(const fs::path& source, const fs::path& destination, CopyCallback callback,

@@ -53,26 +53,4 @@ const fs::path& TempWorkFolder() {
   return folder;
 }
 
-fs::path DecryptedCopyFolder() {
-  const fs::path& work = TempWorkFolder();
-  return work.empty() ? fs::path() : work / kDecryptedCopyFolderName;
-}
-
-void CleanUpTemporaryFiles(const fs::path& dataFolder, std::vector<fs::path>& fileList) {
-  const fs::path copy = DecryptedCopyFolder();
-  if (!copy.empty()) {
-    std::vector<fs::path> files;
-    std::uint64_t ignored = 0;
-    ListFolder(copy, files, ignored);
-    for (const fs::path& file : files) DeleteFileQuietly(file);
-    for (const fs::path& file : fileList) {
-      if (IsInsideFolder(file, copy)) DeleteFileQuietly(file);
-    }
-  }
-  fileList.clear();
-  if (!dataFolder.empty()) {
-    for (const char* name : kPreviewFileNames) DeleteFileQuietly(dataFolder / name);
-  }
-}
-
 }  // namespace dunmere

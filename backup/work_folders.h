@@ -1,6 +1,7 @@
 #pragma once
 // The program's own folders: the small data folder under the application-data folder, and the
-// temporary work folder for large files (decrypted backups), placed where there is room.
+// temporary work folder for the large files of a connected device, placed where there is room.
+// (Decrypted copies never go there: they live in the run's private workspace, run_workspace.h.)
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -13,7 +14,6 @@ namespace dunmere {
 // More free bytes than this (15 GiB) on the application-data file system keeps the work folder there.
 inline constexpr std::uint64_t kWorkFolderFreeSpaceThreshold = 16106127360ULL;
 inline constexpr char kDataFolderName[] = "OrvantDunmere";
-inline constexpr char kDecryptedCopyFolderName[] = "OrvantDunmereBackupPath";
 // The leading dot hides the folder from file browsers and listings.
 inline constexpr char kWorkFolderName[] = ".TallowTempFile";
 inline constexpr char kWorkFolderParentName[] = "TallowDunmere";
@@ -36,14 +36,5 @@ std::filesystem::path ChooseWorkFolder(const std::filesystem::path& appData,
 // The temporary work folder of this process: chosen and created at the first call, the same for
 // the rest of the process. Empty when no file system could take it.
 const std::filesystem::path& TempWorkFolder();
-
-// <work folder>/OrvantDunmereBackupPath, where an encrypted backup is decrypted. Empty when there
-// is no work folder.
-std::filesystem::path DecryptedCopyFolder();
-
-// Removes what the program left behind: the files of the decrypted copy (sub-folders stay), the
-// files of fileList (which is emptied; only files inside the decrypted copy are ever deleted) and
-// the preview copies in the data folder. Single failures are ignored.
-void CleanUpTemporaryFiles(const std::filesystem::path& dataFolder, std::vector<std::filesystem::path>& fileList);
 
 }  // namespace dunmere

@@ -3,6 +3,7 @@
 #include "categories/contact_names.h"
 #include "categories/loaders.h"
 #include "categories/table_probe.h"
+#include "platform/file_util.h"
 #include "platform/text_compare.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
 #include "categories/table_decoders.h"
@@ -11,6 +12,8 @@ namespace dunmere {
 
 Status LoadCallHistory(const std::filesystem::path& callDb, const std::filesystem::path& addressBookDb,
                        std::vector<CallRecord>& calls, bool versionAbove11) {
+  // Absent like every category's database: "path not found", not the SQLite library's open code.
+  if (!IsRegularFileNoFollow(callDb)) return kPathNotFound;
   // The Core Data store of newer devices has "ZCALLRECORD"; anything else is read as the older "call".
   const TableProbe probe = ProbeTable(callDb, "ZCALLRECORD");
   if (probe.openResult != 0) return probe.openResult;
@@ -38,7 +41,8 @@ Status LoadCallHistory(const std::filesystem::path& callDb, const std::filesyste
     for (CallRecord& c : decoded) c.userName = c.number.size() > 4 ? names.NameFor(c.number) : std::string();
   }
   calls.insert(calls.end(), decoded.begin(), decoded.end());
-  return opened;
+  // The calls were read: a missing address book only leaves them without names.
+  return kOk;
 }
 
 }  // namespace dunmere

@@ -44,7 +44,8 @@ Status LoadNoteStore(const std::filesystem::path& noteStoreDb, std::vector<NoteR
 // WhatsApp messages with their chat, sender and media, by chat id, each chat in date order.
 Status LoadWhatsApp(const std::filesystem::path& chatDb, WhatsAppChatMap& chats);
 
-// Calls of either generation of the call history, with contact names, in date order.
+// Calls of either generation of the call history, with contact names (when the address book can be
+// read), in date order. kPathNotFound when there is no call database.
 Status LoadCallHistory(const std::filesystem::path& callDb, const std::filesystem::path& addressBookDb,
                        std::vector<CallRecord>& calls, bool versionAbove11);
 

@@ -10,6 +10,7 @@
 #include "backup/backup_discovery.h"
 #include "backup/media_types.h"
 #include "cli/password_input.h"
+#include "cli/terminal_text.h"
 #include "platform/file_util.h"
 
 namespace dunmere::cli {
@@ -41,8 +42,18 @@ Status ShowProgress(void* user, std::int32_t progress) {
 
 }  // namespace
 
+bool CategoryFailed(Status result) {
+  return result != kOk && result != kFileNotFound && result != kPathNotFound;
+}
+
+std::string ProblemLine(const ScanOutcome& outcome) {
+  std::string line;
+  for (const std::string& problem : outcome.problems) line += (line.empty() ? "" : "; ") + problem;
+  return line;
+}
+
 int OpenBackup(const std::filesystem::path& folder, bool passwordFromStdin, CBackupEngine& engine,
-               BackupSummary& summary, std::int32_t& shown, Status& opened) {
+               BackupSummary& summary, std::int32_t& shown, Status& opened, ScanOutcome& outcome) {
   if (!FolderExists(folder)) {
     std::cerr << "dunmere: " << folder.string() << " is not a folder\n";
     return 1;
@@ -63,9 +74,21 @@ int OpenBackup(const std::filesystem::path& folder, bool passwordFromStdin, CBac
   engine.SetCurrentBackup(summary);
   if (::isatty(STDERR_FILENO) != 0) engine.SetProgressCallback(&ShowProgress, &shown);
   opened = engine.Open(password);
+  // A message starts on a line of its own, below the progress figure.
+  const char* lineEnd = shown >= 0 && opened != kOk ? "\n" : "";
   if (opened == kWrongPassword) {
-    std::cerr << "\ndunmere: wrong password for " << summary.folderPath.string() << '\n';
+    outcome.problems.push_back("wrong password");
+    std::cerr << lineEnd << "dunmere: wrong password for " << TerminalText(summary.folderPath.string()) << '\n';
     return 3;
+  }
+  if (engine.NothingToScan()) {
+    outcome.problems.push_back("the backup could not be decrypted: " + engine.lastError);
+    std::cerr << lineEnd << "dunmere: " << TerminalText(outcome.problems.back()) << '\n';
+    return 1;
+  }
+  if (opened != kOk) {
+    outcome.problems.push_back(engine.lastError);
+    std::cerr << lineEnd << "dunmere: warning: " << TerminalText(engine.lastError) << '\n';
   }
   return -1;
 }
@@ -97,6 +120,12 @@ void ScanCategories(CBackupEngine& engine, const std::set<std::string>& chosen, 
     outcome.codes["whatsapp-attachments"] = engine.GetWhatsAppAttachments(r.whatsAppAttachments);
   }
   if (shown >= 0) std::fprintf(stderr, "\rScanning 100%%\n");
+  for (const std::string& name : CategoryNames()) {
+    const auto code = outcome.codes.find(name);
+    if (code == outcome.codes.end() || !CategoryFailed(code->second)) continue;
+    if (name == "photo-stream" || name == "app-videos") continue;  // told with camera-roll and app-photos
+    outcome.problems.push_back(name + " could not be read: " + StatusText(code->second));
+  }
 }
 
 int OpenAndScan(const std::filesystem::path& folder, bool passwordFromStdin, const std::vector<std::string>& categories,
@@ -108,7 +137,9 @@ int OpenAndScan(const std::filesystem::path& folder, bool passwordFromStdin, con
     }
   }
   std::int32_t shown = -1;
-  if (const int exit = OpenBackup(folder, passwordFromStdin, engine, summary, shown, opened); exit >= 0) return exit;
+  if (const int exit = OpenBackup(folder, passwordFromStdin, engine, summary, shown, opened, outcome); exit >= 0) {
+    return exit;
+  }
   ScanCategories(engine, std::set<std::string>(categories.begin(), categories.end()), shown, outcome);
   return -1;
 }

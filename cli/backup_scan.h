@@ -17,17 +17,28 @@ bool IsKnownCategory(const std::string& name);
 struct ScanOutcome {
   ScanResults results;
   std::map<std::string, Status> codes;  // by category name, for the categories that ran
+  // What could not be read, a line each: the backup not opened, the manifest, a category's database.
+  std::vector<std::string> problems;
 };
 
+// A category's result that means its records were not read (a database that is absent from the
+// backup is not one: there is nothing to read).
+bool CategoryFailed(Status result);
+
+// The problems joined into one line ("" when there are none).
+std::string ProblemLine(const ScanOutcome& outcome);
+
 // Summarises the backup folder, asks for the password of an encrypted one and opens it in the engine,
-// with a progress figure on a terminal. Returns the exit status to end with (1 not a backup or no
-// password, 3 wrong password), or -1 to go on; opened receives the open's result.
+// with a progress figure on a terminal. Returns the exit status to end with (1 not a backup, no
+// password or the backup could not be opened, its reason told on standard error and kept in problems;
+// 3 wrong password), or -1 to go on; opened receives the open's result.
 // summary receives the backup's summary as listed; shown keeps the progress figure and must outlive
 // the scan.
 int OpenBackup(const std::filesystem::path& folder, bool passwordFromStdin, CBackupEngine& engine,
-               BackupSummary& summary, std::int32_t& shown, Status& opened);
+               BackupSummary& summary, std::int32_t& shown, Status& opened, ScanOutcome& outcome);
 
 // Runs the chosen categories (all when chosen is empty) on an opened engine; ends the progress figure.
+// The manifest's problem and every category that failed are added to problems.
 void ScanCategories(CBackupEngine& engine, const std::set<std::string>& chosen, std::int32_t shown,
                     ScanOutcome& outcome);
 

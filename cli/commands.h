@@ -1,6 +1,6 @@
 #pragma once
 // The sub-commands of the command-line program. Each returns the process exit status:
-// 0 done, 1 usage or unreadable input, 3 wrong password.
+// 0 done, 1 usage, unreadable input or anything that could not be read or written, 3 wrong password.
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -18,6 +18,7 @@ struct InfoOptions {
   std::filesystem::path backup;
   bool json = false;
   bool passwordFromStdin = false;  // else asked on the terminal, when there is one
+  std::filesystem::path workFolder;  // a private folder for the decrypted copy; empty: the data folder's
 };
 int RunInfo(const InfoOptions& options);
 
@@ -26,6 +27,7 @@ struct ScanOptions {
   std::vector<std::string> categories;  // empty: all
   bool passwordFromStdin = false;
   bool json = false;
+  std::filesystem::path workFolder;
 };
 int RunScan(const ScanOptions& options);
 
@@ -35,6 +37,7 @@ struct ExportOptions {
   std::vector<std::string> categories;  // empty: all
   bool deletedOnly = false;
   bool passwordFromStdin = false;
+  std::filesystem::path workFolder;
 };
 int RunExport(const ExportOptions& options);
 

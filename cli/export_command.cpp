@@ -51,6 +51,7 @@ void TickConversations(Selection& selection, const Map& conversations, CategoryI
 
 int RunExport(const ExportOptions& options) {
   CBackupEngine engine;
+  engine.workFolder = options.workFolder;
   BackupSummary summary;
   Status opened = 0;
   ScanOutcome outcome;
@@ -80,9 +81,16 @@ int RunExport(const ExportOptions& options) {
   if (ticked("contacts")) TickAll(selection, r.contacts, CategoryId::kContacts, deletedOnly);
   if (ticked("call-history")) TickAll(selection, r.calls, CategoryId::kCallHistory, deletedOnly);
   if (ticked("notes")) TickAll(selection, r.notes, CategoryId::kNotes, deletedOnly);
+  const int readFailed = outcome.problems.empty() ? 0 : 1;
+  const auto tellProblems = [&outcome] {
+    if (!outcome.problems.empty()) {
+      std::cerr << "dunmere: not everything could be read: " << TerminalText(ProblemLine(outcome)) << '\n';
+    }
+  };
   if (selection.empty()) {
     std::cout << "Nothing to export.\n";
-    return 0;
+    tellProblems();
+    return readFailed;
   }
 
   CLocalBuckupRecovery source;
@@ -111,7 +119,8 @@ int RunExport(const ExportOptions& options) {
   for (const ExportDetail& d : run.details) {
     if (d.error != 0) std::cout << "Failed: " << TerminalText(d.path.string()) << ": " << d.Text() << '\n';
   }
-  return run.failed > 0 ? 1 : 0;
+  tellProblems();
+  return run.failed > 0 ? 1 : readFailed;
 }
 
 }  // namespace dunmere::cli

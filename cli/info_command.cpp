@@ -24,7 +24,7 @@ int RunInfo(const InfoOptions& options) {
     return 1;
   }
   // An encrypted backup's manifest is read from its decrypted copy when a password is at hand.
-  DecryptedBackup decrypted;
+  DecryptedBackup decrypted(options.workFolder);
   fs::path copy;
   if (summary.encrypted) {
     if (const std::optional<std::string> password = ReadPassword(options.passwordFromStdin)) {
@@ -34,7 +34,7 @@ int RunInfo(const InfoOptions& options) {
         return 3;
       }
       if (opened != kOk) {
-        std::cerr << "dunmere: the backup could not be decrypted (error " << opened << ")\n";
+        std::cerr << "dunmere: the backup could not be decrypted: " << TerminalText(decrypted.error()) << '\n';
         return 1;
       }
       copy = decrypted.copyFolder();
@@ -43,6 +43,10 @@ int RunInfo(const InfoOptions& options) {
   std::vector<ManifestEntry> entries;
   ManifestChoice choice;
   const Status manifestResult = ReadManifest(summary.folderPath, entries, &choice, copy);
+  std::string problem = ManifestProblemText(choice, manifestResult, entries.size());
+  if (!problem.empty() && summary.encrypted && copy.empty()) {
+    problem = "the manifest is encrypted: give the password to read it";
+  }
 
   if (options.json) {
     nlohmann::ordered_json document{
@@ -50,6 +54,7 @@ int RunInfo(const InfoOptions& options) {
         {"manifest",
          {{"kind", ManifestKindName(choice.kind)}, {"result", manifestResult}, {"entries", entries.size()}}},
     };
+    if (!problem.empty()) document["manifest"]["problem"] = problem;
     std::cout << DumpJson(document) << '\n';
     return 0;
   }
@@ -62,6 +67,7 @@ int RunInfo(const InfoOptions& options) {
             << "Folder:        " << TerminalText(summary.folderPath.string()) << '\n'
             << "Manifest:      " << ManifestKindName(choice.kind) << " (result " << manifestResult << ", "
             << entries.size() << " entries)\n";
+  if (!problem.empty()) std::cout << "Problem:       " << TerminalText(problem) << '\n';
   return 0;
 }
 

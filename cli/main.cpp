@@ -1,9 +1,20 @@
 // dunmere: the command-line face of the program.
 #include <CLI/CLI.hpp>
 
+#include "backup/exit_signals.h"
 #include "cli/commands.h"
 
+namespace {
+
+constexpr char kWorkFolderHelp[] =
+    "A private folder (yours, mode 0700) for the decrypted copy of an encrypted backup, in place of the data "
+    "folder's (also DUNMERE_WORK_FOLDER)";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Ctrl-C, a closed terminal or a kill removes the decrypted copy before the program ends.
+  dunmere::RemoveWorkspacesAtExitSignals();
   CLI::App app{"Dunmere: reads iPhone and iPad backups and recovers their live and deleted records"};
   app.require_subcommand(1);
 
@@ -20,6 +31,8 @@ int main(int argc, char** argv) {
   infoCommand->add_flag("--json", info.json, "Print one JSON document");
   infoCommand->add_flag("--password-stdin", info.passwordFromStdin,
                         "Read the password of an encrypted backup as one line of standard input");
+  std::string infoWork;
+  infoCommand->add_option("--work-folder", infoWork, kWorkFolderHelp);
 
   dunmere::cli::ScanOptions scan;
   std::string scanBackup;
@@ -31,6 +44,8 @@ int main(int argc, char** argv) {
   scanCommand->add_flag("--password-stdin", scan.passwordFromStdin,
                         "Read the password of an encrypted backup as one line of standard input");
   scanCommand->add_flag("--json", scan.json, "Print one JSON document");
+  std::string scanWork;
+  scanCommand->add_option("--work-folder", scanWork, kWorkFolderHelp);
 
   dunmere::cli::ExportOptions exportOptions;
   std::string exportBackup, exportOut;
@@ -41,6 +56,8 @@ int main(int argc, char** argv) {
   exportCommand->add_flag("--deleted-only", exportOptions.deletedOnly, "Only deleted records");
   exportCommand->add_flag("--password-stdin", exportOptions.passwordFromStdin,
                           "Read the password of an encrypted backup as one line of standard input");
+  std::string exportWork;
+  exportCommand->add_option("--work-folder", exportWork, kWorkFolderHelp);
 
   dunmere::cli::DecodeOptions decode;
   std::string database;
@@ -66,15 +83,18 @@ int main(int argc, char** argv) {
   }
   if (*infoCommand) {
     info.backup = backup;
+    info.workFolder = infoWork;
     return dunmere::cli::RunInfo(info);
   }
   if (*scanCommand) {
     scan.backup = scanBackup;
+    scan.workFolder = scanWork;
     return dunmere::cli::RunScan(scan);
   }
   if (*exportCommand) {
     exportOptions.backup = exportBackup;
     exportOptions.out = exportOut;
+    exportOptions.workFolder = exportWork;
     return dunmere::cli::RunExport(exportOptions);
   }
   if (*decodeCommand) {

@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/record_json.h"
 #include "cli/summary_json.h"
+#include "cli/terminal_text.h"
 
 namespace dunmere::cli {
 namespace fs = std::filesystem;
@@ -31,16 +32,29 @@ struct Count {
   Status result;
 };
 
+// The JSON key of each category the command line names.
+constexpr std::pair<const char*, const char*> kJsonKeys[] = {
+    {"camera-roll", "cameraRoll"},   {"photo-stream", "photoStream"},
+    {"messages", "messages"},        {"message-attachments", "messageAttachments"},
+    {"contacts", "contacts"},        {"call-history", "callHistory"},
+    {"notes", "notes"},              {"app-photos", "appMedia"},
+    {"whatsapp", "whatsapp"},        {"whatsapp-attachments", "whatsappAttachments"}};
+
 }  // namespace
 
 int RunScan(const ScanOptions& options) {
   CBackupEngine engine;
+  engine.workFolder = options.workFolder;
   BackupSummary summary;
   Status opened = 0;
   ScanOutcome outcome;
   if (const int exit = OpenAndScan(options.backup, options.passwordFromStdin, options.categories, engine, summary,
                                    opened, outcome);
       exit >= 0) {
+    if (options.json && !outcome.problems.empty()) {
+      Json document{{"backup", SummaryToJson(summary)}, {"open", opened}, {"error", ProblemLine(outcome)}};
+      std::cout << DumpJson(document) << '\n';
+    }
     return exit;
   }
   const ScanResults& r = outcome.results;
@@ -111,15 +125,24 @@ int RunScan(const ScanOptions& options) {
     counts.push_back({"WhatsApp Attachments", r.whatsAppAttachments.size(), 0, code("whatsapp-attachments")});
   }
 
+  for (const auto& [name, key] : kJsonKeys) {
+    const auto found = outcome.codes.find(name);
+    if (found != outcome.codes.end() && CategoryFailed(found->second) && categories.contains(key)) {
+      categories[key]["error"] = StatusText(found->second);
+    }
+  }
+  const int exit = outcome.problems.empty() ? 0 : 1;
   if (options.json) {
     Json document{{"backup", SummaryToJson(summary)}, {"open", opened}, {"categories", categories}};
+    if (exit != 0) document["error"] = ProblemLine(outcome);
     std::cout << DumpJson(document) << '\n';
-    return 0;
+    return exit;
   }
   std::printf("%-22s %8s %8s  %s\n", "Category", "All", "Deleted", "Result");
   for (const Count& c : counts) std::printf("%-22s %8zu %8zu  %d\n", c.name, c.all, c.deleted, c.result);
   std::printf("(manifest result %d)\n", opened);
-  return 0;
+  if (exit != 0) std::cerr << "dunmere: not everything could be read: " << TerminalText(ProblemLine(outcome)) << '\n';
+  return exit;
 }
 
 }  // namespace dunmere::cli

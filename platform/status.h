@@ -14,6 +14,7 @@ inline constexpr Status kFileNotFound = 2;          // the system's "file not fo
 inline constexpr Status kPathNotFound = 3;          // the system's "path not found"
 inline constexpr Status kAccessDenied = 5;
 inline constexpr Status kNotEnoughMemory = 8;
+inline constexpr Status kInvalidData = 13;          // the system's "data is invalid": damaged contents
 inline constexpr Status kReadFault = 30;            // short read
 inline constexpr Status kInvalidParameter = 87;     // missing or invalid input, format fault
 inline constexpr Status kQueryFailed = 1006;        // a database query reported an error
@@ -21,11 +22,17 @@ inline constexpr Status kManifestOpenFailed = 6009; // the manifest file cannot 
 inline constexpr Status kStoppedByUser = 2;         // a progress callback asked to stop
 inline constexpr Status kDeviceUnreadable = -1;
 inline constexpr Status kWrongPassword = -110;
+inline constexpr Status kHelperFailed = -111;       // a helper program failed, was killed or could not run
+inline constexpr Status kDiskFull = 112;            // the system's "disk full"
+inline constexpr Status kNameTooLong = 206;         // the system's "file name too long"
+// System errors without a code of their own: this base plus errno, told by the system's own text.
+inline constexpr Status kSystemErrorBase = 0x10000;
 
 // Maps an errno value to the system code the rest of the program understands.
 Status StatusFromErrno(int err);
 
-// The system's message for a code, in US English ("The system cannot find the file specified.").
+// The system's message for a code, in US English ("The system cannot find the file specified."); for
+// the codes of kSystemErrorBase the system's strerror text.
 std::string StatusText(Status status);
 
 }  // namespace dunmere

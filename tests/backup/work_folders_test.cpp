@@ -60,40 +60,12 @@ TEST_F(WorkFolderEnv, DataFolderIsCreatedUnderAppData) {
   ASSERT_EQ(DataFolder(data), kOk);  // again: harmless
 }
 
-TEST_F(WorkFolderEnv, CleanUpRemovesOnlyWhatTheProgramLeft) {
+TEST_F(WorkFolderEnv, TheWorkFolderIsChosenOnceAndHidden) {
   const fs::path& work = TempWorkFolder();
   ASSERT_FALSE(work.empty());
-  EXPECT_EQ(work, TempWorkFolder());  // chosen once
+  EXPECT_EQ(work, TempWorkFolder());
   EXPECT_EQ(work.filename(), ".TallowTempFile");
   EXPECT_TRUE(FolderExists(work));
-  const fs::path copy = DecryptedCopyFolder();
-  EXPECT_EQ(copy, work / "OrvantDunmereBackupPath");
-
-  fs::path data;
-  ASSERT_EQ(DataFolder(data), kOk);
-  WriteFile(copy / "3d0d7e5fb2ce288813306e4d4636395e047a3d28", "decrypted");
-  WriteFile(copy / "sub" / "kept", "sub-folders stay");
-  WriteFile(data / "tmp.jpg", "p");
-  WriteFile(data / "tmp.wav", "p");
-  WriteFile(data / "tmp.avi", "p");
-  WriteFile(data / "tool", "the copied decryptor stays");
-  TempDir backup;
-  WriteFile(backup / "Info.plist", "a backup's own file");
-
-  std::vector<fs::path> fileList{copy / "sub" / "kept", backup / "Info.plist", copy / "missing"};
-  CleanUpTemporaryFiles(data, fileList);
-
-  EXPECT_TRUE(fileList.empty());
-  EXPECT_FALSE(fs::exists(copy / "3d0d7e5fb2ce288813306e4d4636395e047a3d28"));
-  EXPECT_FALSE(fs::exists(copy / "sub" / "kept"));  // named in the list, inside the copy
-  EXPECT_TRUE(fs::exists(copy / "sub"));
-  EXPECT_TRUE(fs::exists(backup / "Info.plist"));  // never outside the copy
-  EXPECT_FALSE(fs::exists(data / "tmp.jpg"));
-  EXPECT_FALSE(fs::exists(data / "tmp.wav"));
-  EXPECT_FALSE(fs::exists(data / "tmp.avi"));
-  EXPECT_TRUE(fs::exists(data / "tool"));
-  std::error_code ec;
-  fs::remove_all(copy, ec);
 }
 
 }  // namespace

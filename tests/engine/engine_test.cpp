@@ -207,10 +207,39 @@ TEST_F(EngineTest, EncryptedBackupWrongThenRightPassword) {
   ASSERT_FALSE(copy.empty());
   EXPECT_TRUE(fs::exists(copy / std::string(kMessagesDbId)));
   {
-    // The engine's end removes every decrypted file.
+    // Another run's start and end leave this run's copy alone.
     CBackupEngine other;
+    other.programDirectory = DUNMERE_TOOL_DIR;
+    other.SetCurrentBackup(Summary(dir_ / "backup"));
+    ASSERT_EQ(other.Open("secret"), kOk);
+    EXPECT_NE(other.decryptedCopy, copy);
   }
-  EXPECT_FALSE(fs::exists(copy / std::string(kMessagesDbId)));
+  EXPECT_TRUE(fs::exists(copy / std::string(kMessagesDbId)));
+  // A second open decrypts the backup the summary names again, never the copy.
+  EXPECT_EQ(engine.currentSummary.folderPath, dir_ / "backup");
+  ASSERT_EQ(engine.Open("secret"), kOk);
+  EXPECT_EQ(engine.manifestEntries.size(), Files().size());
+}
+
+TEST_F(EngineTest, TheEnginesEndRemovesItsWorkspace) {
+  FixtureBackup backup;
+  backup.files = Files();
+  testing::WriteEncryptedBackup(dir_ / "backup", backup, {"secret", 20, 5});
+  fs::path copy;
+  {
+    CBackupEngine engine;
+    engine.programDirectory = DUNMERE_TOOL_DIR;
+    engine.SetCurrentBackup(Summary(dir_ / "backup"));
+    ASSERT_EQ(engine.Open("secret"), kOk);
+    copy = engine.decryptedCopy;
+    fs::path preview;
+    std::vector<MediaFileRecord> roll, stream;
+    ASSERT_EQ(engine.ScanCameraRollAndPhotoStream(roll, stream), kOk);
+    ASSERT_FALSE(roll.empty());
+    ASSERT_EQ(engine.MakePreviewCopy(roll[0].sourcePath, preview, nullptr, nullptr), kOk);
+    EXPECT_EQ(preview.parent_path(), copy.parent_path());  // the preview copy is the run's too
+  }
+  EXPECT_FALSE(fs::exists(copy.parent_path()));
 }
 
 TEST_F(EngineTest, FlatLayoutAndZeroSizeMedia) {

@@ -1,6 +1,11 @@
 // tool BACKUP OUT [PASSWORD]: decrypts an encrypted backup into OUT. The password is read as one line
 // from standard input unless given as the last argument (an argument shows in the process list).
 // Prints "Count: N" as files are done and "Wrong password" for a password that does not open it.
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -12,6 +17,11 @@ int main(int argc, char** argv) {
     std::cerr << "usage: tool BACKUP OUT [PASSWORD]\n";
     return 2;
   }
+  // The plain copy is for this user alone, and does not outlive the program that started this one.
+  ::umask(077);
+  const pid_t parent = ::getppid();
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() != parent) return 1;
   std::string password;
   if (argc > 3) {
     // Every word after the two folders, as a password with blanks arrives in pieces.
