@@ -2,10 +2,13 @@
 #include <QApplication>
 #include <unistd.h>
 
-#include "platform/player_processes.h"
 #include "app/startup.h"
+#include "backup/exit_signals.h"
+#include "platform/player_processes.h"
 
 int main(int argc, char** argv) {
+  // A window closed by a signal (its terminal gone, a kill) takes its decrypted copy with it.
+  dunmere::RemoveWorkspacesAtExitSignals();
   // The print page's browser shares its drawing context with the window; as root (where Chromium's
   // sandbox cannot start) it runs without that sandbox.
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);

@@ -77,7 +77,7 @@ Status CBackupEngine::Open(const std::string& password) {
   if (currentSummary.encrypted) {
     stepWeight = 10;
     DecryptorRun run;
-    if (const Status rc = Workspace(run.workspace, lastError); rc != kOk) return rc;
+    if (Workspace(run.workspace, lastError) != kOk) return kHelperFailed;
     run.programDirectory = programDirectory;
     run.dataFolder = dataFolder;
     run.backupFolder = folder;
@@ -88,11 +88,11 @@ Status CBackupEngine::Open(const std::string& password) {
     run.stepWeight = stepWeight;
     fs::path copy;
     const Status rc = RunDecryptor(run, copy, lastError);
-    if (rc != kOk) {
-      if (rc == kWrongPassword) lastError = "wrong password";
-      if (rc == kStoppedByUser) lastError = "stopped";
+    if (rc == kWrongPassword || rc == kStoppedByUser) {
+      lastError = rc == kWrongPassword ? "wrong password" : "stopped";
       return rc;
     }
+    if (rc != kOk) return kHelperFailed;  // lastError tells why
     decryptedCopy = copy;
     std::uint64_t ignored = 0;
     ListFolder(copy, fileList, ignored);

@@ -23,6 +23,12 @@ using ChatConversationMap = std::map<std::string, std::vector<PeerMessageRow>>;
 
 class RunWorkspace;
 
+// A category's result that means its records were not (all) read. A database that is absent from the
+// backup is not one: there is nothing to read.
+inline bool CategoryReadFailed(Status result) {
+  return result != kOk && result != kFileNotFound && result != kPathNotFound && result != kStoppedByUser;
+}
+
 class CBackupEngine {
  public:
   // Creates the data folder, removes the workspaces of earlier runs that have ended and lists the
@@ -38,8 +44,9 @@ class CBackupEngine {
 
   // Opens the current backup (the one last set, never an earlier decrypted copy): decrypts an
   // encrypted one with the password into a fresh copy in the run's workspace (−110 when wrong, 2 when
-  // stopped, 87 when the decryptor cannot start, kDiskFull without room, kHelperFailed when it
-  // failed), then reads the manifest and returns its result. lastError tells a failure in one line.
+  // stopped, kHelperFailed when it could not be decrypted: no private work folder, no room, the
+  // decryptor missing, failed or killed), then reads the manifest and returns its result. lastError
+  // tells a failure or a damaged manifest in one line.
   Status Open(const std::string& password);
   // True when the last Open left nothing to scan: an encrypted backup that was not decrypted.
   bool NothingToScan() const { return currentSummary.encrypted && decryptedCopy.empty(); }

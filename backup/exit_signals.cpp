@@ -4,7 +4,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -18,6 +20,23 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // The write end of the pipe the handler tells the signal to; a handler can reach nothing else.
 int signalPipe = -1;
+// The signal being handled, and whether its cleanup is over: a run that would end by itself meanwhile
+// (its decryptor stopped under it) waits for the cleanup and ends by the signal instead.
+std::atomic<int> receivedSignal{0};
+std::atomic<bool> cleanedUp{false};
+
+[[noreturn]] void EndBy(int sig) {
+  ::signal(sig, SIG_DFL);
+  ::kill(::getpid(), sig);
+  for (;;) ::pause();
+}
+
+void AtExit() {
+  const int sig = receivedSignal.load();
+  if (sig == 0) return;
+  while (!cleanedUp.load()) ::usleep(1000);
+  EndBy(sig);
+}
 
 void OnSignal(int sig) {
   const int saved = errno;
@@ -38,11 +57,11 @@ void Watch(int readEnd) {
     if (n < 0 && errno == EINTR) continue;
     return;
   }
-  RemoveEveryWorkspace();
   const int sig = number;
-  ::signal(sig, SIG_DFL);
-  ::kill(::getpid(), sig);
-  ::pause();
+  receivedSignal = sig;
+  RemoveEveryWorkspace();
+  cleanedUp = true;
+  EndBy(sig);
 }
 
 }  // namespace
@@ -54,6 +73,7 @@ void RemoveWorkspacesAtExitSignals() {
     if (::pipe2(fds, O_CLOEXEC) != 0) return;
     signalPipe = fds[1];
     std::thread(Watch, fds[0]).detach();
+    std::atexit(&AtExit);
     struct sigaction action {};
     action.sa_handler = &OnSignal;
     sigemptyset(&action.sa_mask);

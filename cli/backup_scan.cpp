@@ -42,10 +42,6 @@ Status ShowProgress(void* user, std::int32_t progress) {
 
 }  // namespace
 
-bool CategoryFailed(Status result) {
-  return result != kOk && result != kFileNotFound && result != kPathNotFound;
-}
-
 std::string ProblemLine(const ScanOutcome& outcome) {
   std::string line;
   for (const std::string& problem : outcome.problems) line += (line.empty() ? "" : "; ") + problem;
@@ -122,7 +118,7 @@ void ScanCategories(CBackupEngine& engine, const std::set<std::string>& chosen, 
   if (shown >= 0) std::fprintf(stderr, "\rScanning 100%%\n");
   for (const std::string& name : CategoryNames()) {
     const auto code = outcome.codes.find(name);
-    if (code == outcome.codes.end() || !CategoryFailed(code->second)) continue;
+    if (code == outcome.codes.end() || !CategoryReadFailed(code->second)) continue;
     if (name == "photo-stream" || name == "app-videos") continue;  // told with camera-roll and app-photos
     outcome.problems.push_back(name + " could not be read: " + StatusText(code->second));
   }

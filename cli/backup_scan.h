@@ -21,10 +21,6 @@ struct ScanOutcome {
   std::vector<std::string> problems;
 };
 
-// A category's result that means its records were not read (a database that is absent from the
-// backup is not one: there is nothing to read).
-bool CategoryFailed(Status result);
-
 // The problems joined into one line ("" when there are none).
 std::string ProblemLine(const ScanOutcome& outcome);
 

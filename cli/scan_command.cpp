@@ -127,7 +127,7 @@ int RunScan(const ScanOptions& options) {
 
   for (const auto& [name, key] : kJsonKeys) {
     const auto found = outcome.codes.find(name);
-    if (found != outcome.codes.end() && CategoryFailed(found->second) && categories.contains(key)) {
+    if (found != outcome.codes.end() && CategoryReadFailed(found->second) && categories.contains(key)) {
       categories[key]["error"] = StatusText(found->second);
     }
   }

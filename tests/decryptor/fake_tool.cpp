@@ -1,6 +1,6 @@
 // A stand-in decryptor for the runner's tests. It reads the password line, then prints the pieces of
 // $FAKE_TOOL_OUTPUT (separated by "|"), pausing between them so that each arrives in its own read.
-// $FAKE_TOOL_WRITE names a file it writes into its output folder first; with $FAKE_TOOL_SLEEP set it
+// $FAKE_TOOL_WRITE names a file it writes into its output folder first (its process id); with $FAKE_TOOL_SLEEP set it
 // then stays alive for that many seconds; $FAKE_TOOL_SIGNAL ends it by that signal, and
 // $FAKE_TOOL_EXIT gives its exit status.
 #include <signal.h>
@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   std::string password;
   std::getline(std::cin, password);
   if (const char* name = std::getenv("FAKE_TOOL_WRITE"); name != nullptr && argc > 2) {
-    std::ofstream(std::string(argv[2]) + "/" + name) << "decrypted bytes";
+    std::ofstream(std::string(argv[2]) + "/" + name) << ::getpid();
   }
   const char* script = std::getenv("FAKE_TOOL_OUTPUT");
   std::string text = script != nullptr ? script : "";

@@ -253,12 +253,16 @@ void CScanVrtWnd::StartScan(int sourceKind) {
       case CScanWorker::Event::kOpened:
         PostPrivateMessage(window, kMsgCountsChanged);
         break;
-      case CScanWorker::Event::kOpenFailed:
-        QMetaObject::invokeMethod(window, [window] {
-          ShowMessageBox(std::nullopt, kMbWarning, window,
-                         QString::fromStdString(CSettings::Get().Message("MSG0512")), 550, 200);
+      case CScanWorker::Event::kOpenFailed: {
+        // Why a backup could not be opened (the decryption's reason) goes under the message.
+        const std::string reason = sourceKind_ == 1 ? engine_.lastError : std::string();
+        QMetaObject::invokeMethod(window, [window, reason] {
+          QString text = QString::fromStdString(CSettings::Get().Message("MSG0512"));
+          if (!reason.empty()) text += QStringLiteral("\n\n") + QString::fromStdString(reason);
+          ShowMessageBox(std::nullopt, kMbWarning, window, text, 550, 200);
         }, Qt::QueuedConnection);
         break;
+      }
       case CScanWorker::Event::kNeedsPassword:
         PostPrivateMessage(window, kMsgScanStateChanged, 1);
         break;
@@ -348,6 +352,7 @@ void CScanVrtWnd::Install(CategoryBatch&& batch) {
 
 void CScanVrtWnd::ScanEnded() {
   JoinWorker();
+  const QString problems = ReadProblems();
   countTimer_.reset();
   if (QWidget* w = Control("ScanToolBar")) w->hide();
   if (QWidget* w = Control("ReocveryToolBar")) w->show();
@@ -357,6 +362,30 @@ void CScanVrtWnd::ScanEnded() {
   RewriteCounts();
   WriteStatistics();
   UpdateRecover();
+  if (!problems.isEmpty()) {
+    ShowMessageBox(std::nullopt, kMbWarning, Window(),
+                   QString::fromStdString(CSettings::Get().Message("MSG0514")) + QStringLiteral("\n\n") + problems,
+                   550, 240);
+  }
+}
+
+QString CScanVrtWnd::ReadProblems() const {
+  if (!worker_) return QString();
+  QStringList lines;
+  const Status opened = worker_->OpenResult();
+  // A damaged manifest of a backup: the scan went on with what could be read.
+  if (sourceKind_ == 1 && opened != kOk && opened != kStoppedByUser && opened != kWrongPassword &&
+      opened != kHelperFailed && !engine_.lastError.empty()) {
+    lines << QString::fromStdString(engine_.lastError);
+  }
+  for (const auto& [category, result] : worker_->Failures()) {
+    for (const NodeSpec& node : kNodes) {
+      if (node.category != static_cast<int>(category)) continue;
+      lines << QString::fromLatin1(node.name) + QStringLiteral(": ") + QString::fromStdString(StatusText(result));
+      break;
+    }
+  }
+  return lines.join(QLatin1Char('\n'));
 }
 
 void CScanVrtWnd::TogglePause() {

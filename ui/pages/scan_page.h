@@ -83,6 +83,8 @@ class CScanVrtWnd : public CBaseVrtWnd {
   // A category's list moved into the results and counted in the statistics.
   template <typename Record>
   void Take(std::vector<Record>& into, std::vector<Record>& from, CategoryId id);
+  // What the ended scan could not read, a line each (the manifest's damage, each failed category).
+  QString ReadProblems() const;
   void BuildTree();
   void WriteLiveCounts();
   void ShowCategory(int category);

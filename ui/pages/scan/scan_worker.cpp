@@ -67,9 +67,11 @@ void CScanWorker::Run() {
     idle_ = true;
     if (postEnd) emit(Event::kEnded);
   };
+  failures_.clear();
   const Status opened = source_.Open(password_);
+  opened_ = opened;
   if (opened == kStoppedByUser) return finish(true);
-  if (opened == kDeviceUnreadable) {
+  if (opened == kDeviceUnreadable || opened == kHelperFailed) {
     emit(Event::kOpenFailed);
     return finish(true);
   }
@@ -92,11 +94,12 @@ void CScanWorker::Run() {
   };
   // Each step: the operation, then its records handed over; a stop ends the loop.
   struct Step {
+    CategoryId id;
     bool chosen;
     std::function<Status()> run;
   };
   const std::vector<Step> steps = {
-      {choice_.cameraRoll || choice_.photoStream,
+      {CategoryId::kCameraRoll, choice_.cameraRoll || choice_.photoStream,
        [&] {
          CategoryBatch roll, stream;
          roll.id = CategoryId::kCameraRoll;
@@ -108,14 +111,14 @@ void CScanWorker::Run() {
          if (choice_.photoStream) hand(std::move(stream));
          return rc;
        }},
-      {choice_.messages,
+      {CategoryId::kMessages, choice_.messages,
        [&] { return one(CategoryId::kMessages, [&](CategoryBatch& x) { return source_.ScanMessages(x.messages); }); }},
-      {choice_.messageAttachments,
+      {CategoryId::kMessageAttachments, choice_.messageAttachments,
        [&] {
          return one(CategoryId::kMessageAttachments,
                     [&](CategoryBatch& x) { return source_.ScanMessageAttachments(x.attachments); });
        }},
-      {choice_.contacts,
+      {CategoryId::kContacts, choice_.contacts,
        [&] {
          return one(CategoryId::kContacts, [&](CategoryBatch& x) {
            const Status rc = source_.ScanContacts(x.contacts);
@@ -123,7 +126,7 @@ void CScanWorker::Run() {
            return rc;
          });
        }},
-      {choice_.callHistory,
+      {CategoryId::kCallHistory, choice_.callHistory,
        [&] {
          return one(CategoryId::kCallHistory, [&](CategoryBatch& x) {
            const Status rc = source_.ScanCallHistory(x.calls);
@@ -131,7 +134,7 @@ void CScanWorker::Run() {
            return rc;
          });
        }},
-      {choice_.notes,
+      {CategoryId::kNotes, choice_.notes,
        [&] {
          return one(CategoryId::kNotes, [&](CategoryBatch& x) {
            const Status rc = source_.ScanNotes(x.notes);
@@ -139,7 +142,7 @@ void CScanWorker::Run() {
            return rc;
          });
        }},
-      {choice_.appPhotos || choice_.appVideos,
+      {CategoryId::kAppPhotos, choice_.appPhotos || choice_.appVideos,
        [&] {
          CategoryBatch b;
          b.id = CategoryId::kAppPhotos;
@@ -153,9 +156,9 @@ void CScanWorker::Run() {
          if (rc != kStoppedByUser) hand(std::move(b));
          return rc;
        }},
-      {choice_.whatsApp,
+      {CategoryId::kWhatsApp, choice_.whatsApp,
        [&] { return one(CategoryId::kWhatsApp, [&](CategoryBatch& x) { return source_.ScanWhatsApp(x.chats); }); }},
-      {choice_.whatsAppAttachments,
+      {CategoryId::kWhatsAppAttachments, choice_.whatsAppAttachments,
        [&] {
          return one(CategoryId::kWhatsAppAttachments,
                     [&](CategoryBatch& x) { return source_.GetWhatsAppAttachments(x.media); });
@@ -163,7 +166,9 @@ void CScanWorker::Run() {
   };
   for (const Step& step : steps) {
     if (!step.chosen) continue;
-    if (step.run() == kStoppedByUser || stop_) break;
+    const Status rc = step.run();
+    if (rc == kStoppedByUser || stop_) break;
+    if (CategoryReadFailed(rc)) failures_.emplace_back(step.id, rc);
   }
   // The end is always told (a last category that found nothing must not leave the page scanning).
   finish(true);

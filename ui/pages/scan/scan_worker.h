@@ -40,7 +40,7 @@ class CScanWorker {
     kFirstReport,    // the first progress report: time to show the scan face
     kProgress,       // Percent() changed
     kOpened,         // the backup is open
-    kOpenFailed,     // it could not be opened
+    kOpenFailed,     // it could not be opened (a device unread, a backup not decrypted): no scan follows
     kNeedsPassword,  // its password is wrong or missing: no end follows
     kEnded,          // the loop is over (done or stopped)
   };
@@ -66,6 +66,10 @@ class CScanWorker {
   bool Idle() const { return idle_; }
   int Percent() const { return percent_; }
   std::array<int, kLiveCounts> LiveCounts() const;
+  // Once the loop is over: the result of the open, and the categories whose records could not be read
+  // with their results.
+  Status OpenResult() const { return opened_; }
+  const std::vector<std::pair<CategoryId, Status>>& Failures() const { return failures_; }
 
  private:
   Status Category(CategoryBatch& batch, const std::function<Status(CategoryBatch&)>& call);
@@ -78,6 +82,8 @@ class CScanWorker {
   std::atomic<bool> stop_{false};
   std::atomic<bool> idle_{true};
   std::atomic<int> percent_{0};
+  Status opened_ = kOk;
+  std::vector<std::pair<CategoryId, Status>> failures_;
   std::array<std::atomic<int>, kLiveCounts> live_{};
   const CategoryBatch* filling_ = nullptr;  // the batch the data source is filling (worker thread only)
 };
