@@ -53,12 +53,18 @@ Status CBackupEngine::Report(std::int32_t value) const {
   return progressCallback != nullptr ? progressCallback(progressUser, value) : kOk;
 }
 
+fs::path CBackupEngine::OnlyRegular(const fs::path& path) const {
+  if (path.empty() || KindInside(backupPath, path) != FileKind::kOther) return path;
+  skippedFiles.insert(path);
+  return fs::path();  // no file operation accepts it
+}
+
 fs::path CBackupEngine::DatabasePath(std::string_view fileID) const {
-  return BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.DatabasePath(fileID);
+  return OnlyRegular(BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.DatabasePath(fileID));
 }
 
 fs::path CBackupEngine::MediaPath(const ManifestEntry& entry) const {
-  return BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.MediaPath(entry);
+  return OnlyRegular(BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.MediaPath(entry));
 }
 
 Status CBackupEngine::Open(const std::string& password) {
@@ -70,6 +76,7 @@ Status CBackupEngine::Open(const std::string& password) {
   candidateFolders.clear();
   manifestEntries.clear();
   lastError.clear();
+  skippedFiles.clear();
   const fs::path folder = currentSummary.folderPath;
   backupPath = folder;
   hasManifestDb = FileExists(folder / "Manifest.db");
@@ -146,7 +153,8 @@ Status CBackupEngine::ScanNotes(std::vector<NoteRecord>& out) {
 }
 
 Status CBackupEngine::ScanCallHistory(std::vector<CallRecord>& out) {
-  const fs::path calls = BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.CallHistoryDatabasePath();
+  const fs::path calls =
+      OnlyRegular(BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.CallHistoryDatabasePath());
   return FinishDatabaseStep(
       NotAStop(LoadCallHistory(calls, DatabasePath(kContactsDbId), out, currentSummary.versionAbove11)));
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -106,11 +107,15 @@ class CBackupEngine {
   std::filesystem::path programDirectory;  // where the decryptor ships; the executable's folder
   std::filesystem::path workFolder;        // a private folder the user named for the workspace; empty: default
   std::string lastError;                   // why the last Open failed, one line; empty after a success
+  // Files of the backup passed over since the last Open: a link, a FIFO, a device or a socket in
+  // place of a file, or a link in a folder above one.
+  mutable std::set<std::filesystem::path> skippedFiles;
 
  private:
   Status Report(std::int32_t value) const;
   std::filesystem::path DatabasePath(std::string_view fileID) const;
   std::filesystem::path MediaPath(const ManifestEntry& entry) const;
+  std::filesystem::path OnlyRegular(const std::filesystem::path& path) const;
   Status FinishDatabaseStep(Status result);
   Status Workspace(RunWorkspace*& out, std::string& reason);
   std::unique_ptr<RunWorkspace> workspace_;

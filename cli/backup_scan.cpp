@@ -116,6 +116,11 @@ void ScanCategories(CBackupEngine& engine, const std::set<std::string>& chosen, 
     outcome.codes["whatsapp-attachments"] = engine.GetWhatsAppAttachments(r.whatsAppAttachments);
   }
   if (shown >= 0) std::fprintf(stderr, "\rScanning 100%%\n");
+  if (!engine.skippedFiles.empty()) {
+    outcome.problems.push_back(std::to_string(engine.skippedFiles.size()) +
+                               " file(s) of the backup skipped: a link, FIFO, device or socket in place of a file (" +
+                               engine.skippedFiles.begin()->string() + (engine.skippedFiles.size() > 1 ? ", …)" : ")"));
+  }
   for (const std::string& name : CategoryNames()) {
     const auto code = outcome.codes.find(name);
     if (code == outcome.codes.end() || !CategoryReadFailed(code->second)) continue;

@@ -229,4 +229,23 @@ bool LineReader::Next(std::string& line) {
   return true;
 }
 
+FileKind KindInside(const fs::path& root, const fs::path& path) {
+  const fs::path relative = path.lexically_normal().lexically_relative(root.lexically_normal());
+  if (relative.empty() || *relative.begin() == "..") return FileKind::kOther;
+  fs::path current = root;
+  std::size_t left = static_cast<std::size_t>(std::distance(relative.begin(), relative.end()));
+  for (const fs::path& part : relative) {
+    if (part == "." || part.empty()) {
+      --left;
+      continue;
+    }
+    current /= part;
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0) return errno == ENOENT ? FileKind::kMissing : FileKind::kOther;
+    if (--left == 0) return S_ISREG(info.st_mode) ? FileKind::kRegular : FileKind::kOther;
+    if (!S_ISDIR(info.st_mode)) return FileKind::kOther;
+  }
+  return FileKind::kOther;
+}
+
 }  // namespace dunmere

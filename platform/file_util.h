@@ -26,6 +26,14 @@ int OpenRegularFile(const std::filesystem::path& path);
 // True when path names a regular file itself (not a link to one).
 bool IsRegularFileNoFollow(const std::filesystem::path& path);
 
+enum class FileKind { kMissing, kRegular, kOther };
+
+// What lies at path, a file inside root, looked at without following any link at or below root's
+// level (root itself may be reached through links): kRegular for a regular file reached through
+// folders alone, kMissing when a component does not exist, kOther for a link, a FIFO, a device, a
+// socket or a folder in the way, or a path outside root.
+FileKind KindInside(const std::filesystem::path& root, const std::filesystem::path& path);
+
 // Every read below opens the file with OpenRegularFile.
 
 // Reads at most maxBytes from the start of the file into out. A file shorter than that is read whole.

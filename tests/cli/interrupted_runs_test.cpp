@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "backup/file_ids.h"
 #include "tests/support/encrypted_backup.h"
 #include "tests/support/fixture_backup.h"
 #include "tests/support/sqlite_fixture.h"
@@ -285,6 +287,43 @@ TEST_F(InterruptedRuns, DamagedManifestsAndUnreadableDatabasesAreTold) {
   EXPECT_NE(doc.at("categories").at("contacts").at("result"), 0);
   EXPECT_TRUE(doc.at("categories").at("contacts").contains("error")) << doc;
   EXPECT_NE(doc.at("error").get<std::string>().find("contacts could not be read"), std::string::npos);
+}
+
+TEST_F(InterruptedRuns, LinksAndSpecialFilesInABackupAreSkippedAndTold) {
+  testing::FixtureBackup backup;
+  const std::string photo = "\xFF\xD8\xFF\xE0 a picture inside the backup";
+  backup.files = {{"HomeDomain", "Library/SMS/sms.db", MessagesDatabase(3)},
+                  {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", testing::ContactsDatabaseBytes()},
+                  {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG", photo}};
+  testing::WriteFixtureBackup(dir_ / "hostile", backup);
+  const auto place = [&](std::string_view id) { return dir_ / "hostile" / std::string(id.substr(0, 2)) / std::string(id); };
+  // Outside the backup: a database and a picture a link would lead to.
+  testing::WriteFile(dir_ / "outside" / "sms.db", MessagesDatabase(9));
+  testing::WriteFile(dir_ / "outside" / "pictures" / Sha1FileId("CameraRollDomain-Media/DCIM/100APPLE/IMG_0001.JPG"),
+                     "\xFF\xD8\xFF\xE0 a picture from elsewhere");
+  fs::remove(place(kMessagesDbId));
+  fs::create_symlink(dir_ / "outside" / "sms.db", place(kMessagesDbId));
+  fs::remove(place(kContactsDbId));
+  ASSERT_EQ(::mkfifo(place(kContactsDbId).c_str(), 0600), 0);
+  const std::string photoId = Sha1FileId("CameraRollDomain-Media/DCIM/100APPLE/IMG_0001.JPG");
+  fs::remove_all(dir_ / "hostile" / photoId.substr(0, 2));
+  fs::create_directory_symlink(dir_ / "outside" / "pictures", dir_ / "hostile" / photoId.substr(0, 2));
+
+  ChildRun scan(DUNMERE_CLI, {"scan", (dir_ / "hostile").string(), "--json"}, Environment(), "");
+  ASSERT_EQ(scan.ExitCode(), 1) << scan.Err();  // and it ended: the FIFO was not waited on
+  const json doc = json::parse(scan.Out());
+  EXPECT_TRUE(doc.at("categories").at("messages").at("conversations").empty());
+  EXPECT_TRUE(doc.at("categories").at("contacts").at("records").empty());
+  EXPECT_TRUE(doc.at("categories").at("cameraRoll").at("records").empty());
+  EXPECT_NE(doc.at("error").get<std::string>().find("3 file(s) of the backup skipped"), std::string::npos)
+      << doc.at("error");
+
+  ChildRun exported(DUNMERE_CLI, {"export", (dir_ / "hostile").string(), "--out", (dir_ / "out").string()},
+                    Environment(), "");
+  EXPECT_EQ(exported.ExitCode(), 1);
+  for (const fs::path& file : FilesUnder(dir_ / "out")) {
+    EXPECT_EQ(testing::ReadFile(file).find("from elsewhere"), std::string::npos) << file;
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +17,7 @@ class FakeSource : public IPhoneRecoveryParse {
  public:
   std::vector<std::string> calls;
   Status openResult = kOk;
+  std::map<std::string, Status> results;  // a category's result other than "nothing of it in the backup"
   std::vector<std::int32_t> reports = {1, 5, 3, 100};  // sent during the messages scan
   ProgressCallback callback = nullptr;
   void* user = nullptr;
@@ -97,7 +99,8 @@ class FakeSource : public IPhoneRecoveryParse {
  private:
   Status Call(const char* name) {
     calls.emplace_back(name);
-    return kPathNotFound;  // nothing of it in the backup: the loop goes on
+    const auto found = results.find(name);
+    return found != results.end() ? found->second : kPathNotFound;  // the loop goes on either way
   }
 };
 

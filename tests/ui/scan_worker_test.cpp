@@ -66,6 +66,24 @@ TEST(ScanWorker, OpenFailuresAndPassword) {
   EXPECT_EQ(r1.events, (std::vector<CScanWorker::Event>{CScanWorker::Event::kOpenFailed, CScanWorker::Event::kEnded}));
   EXPECT_EQ(failing.calls.size(), 1u);
 
+  // A backup that could not be decrypted: no category is asked for.
+  FakeSource undecrypted;
+  undecrypted.openResult = kHelperFailed;
+  CScanWorker c(undecrypted, ScanChoice{}, "pw");
+  const ScanLog r3 = Scan(undecrypted, c);
+  EXPECT_EQ(r3.events, (std::vector<CScanWorker::Event>{CScanWorker::Event::kOpenFailed, CScanWorker::Event::kEnded}));
+  EXPECT_EQ(undecrypted.calls.size(), 1u);
+  EXPECT_EQ(c.OpenResult(), kHelperFailed);
+
+  // A damaged manifest: the scan goes on, and the categories that could not be read are kept for the page.
+  FakeSource damaged;
+  damaged.openResult = kInvalidData;
+  damaged.results = {{"Calls", kInvalidParameter}, {"WhatsApp", kPathNotFound}};
+  CScanWorker d(damaged, ScanChoice{}, "");
+  Scan(damaged, d);
+  EXPECT_EQ(d.OpenResult(), kInvalidData);
+  EXPECT_EQ(d.Failures(), (std::vector<std::pair<CategoryId, Status>>{{CategoryId::kCallHistory, kInvalidParameter}}));
+
   FakeSource locked;
   locked.openResult = kWrongPassword;
   CScanWorker b(locked, ScanChoice{}, "wrong");

@@ -378,6 +378,10 @@ QString CScanVrtWnd::ReadProblems() const {
       opened != kHelperFailed && !engine_.lastError.empty()) {
     lines << QString::fromStdString(engine_.lastError);
   }
+  if (sourceKind_ == 1 && !engine_.skippedFiles.empty()) {
+    lines << QString::fromStdString(std::to_string(engine_.skippedFiles.size()) +
+                                    " file(s) of the backup skipped: a link, FIFO, device or socket in place of a file");
+  }
   for (const auto& [category, result] : worker_->Failures()) {
     for (const NodeSpec& node : kNodes) {
       if (node.category != static_cast<int>(category)) continue;
