@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "tests/support/temp_dir.h"
 
@@ -123,6 +124,39 @@ TEST(HideFolder, DotNamesAreHiddenOthersCannotBe) {
   EXPECT_EQ(HideFolder(dir / ".missing"), kPathNotFound);
 }
 #endif
+
+TEST(KindInside, LinksAtOrBelowTheRootAndSpecialFilesAreOther) {
+  TempDir dir;
+  WriteFile(dir / "backup" / "ab" / "abcd", "data");
+  WriteFile(dir / "elsewhere" / "abcd", "data");
+  fs::create_directory_symlink(dir / "elsewhere", dir / "backup" / "cd");
+  fs::create_symlink(dir / "elsewhere" / "abcd", dir / "backup" / "ab" / "link");
+  ASSERT_EQ(::mkfifo((dir / "backup" / "fifo").c_str(), 0600), 0);
+  fs::create_directory_symlink(dir / "backup", dir / "through-link");
+  const fs::path backup = dir / "backup";
+  EXPECT_EQ(KindInside(backup, backup / "ab" / "abcd"), FileKind::kRegular);
+  EXPECT_EQ(KindInside(dir / "through-link", dir / "through-link" / "ab" / "abcd"), FileKind::kRegular);
+  EXPECT_EQ(KindInside(backup, backup / "cd" / "abcd"), FileKind::kOther);  // a link in a folder above
+  EXPECT_EQ(KindInside(backup, backup / "ab" / "link"), FileKind::kOther);
+  EXPECT_EQ(KindInside(backup, backup / "fifo"), FileKind::kOther);
+  EXPECT_EQ(KindInside(backup, backup / "ab"), FileKind::kOther);  // a folder is no file
+  EXPECT_EQ(KindInside(backup, backup / "ab" / "abcd" / "x"), FileKind::kOther);
+  EXPECT_EQ(KindInside(backup, backup / "ab" / "missing"), FileKind::kMissing);
+  EXPECT_EQ(KindInside(backup, backup / "zz" / "missing"), FileKind::kMissing);
+  EXPECT_EQ(KindInside(backup, backup / ".." / "elsewhere" / "abcd"), FileKind::kOther);
+  EXPECT_EQ(KindInside(backup, backup), FileKind::kOther);
+}
+
+TEST(StatusText, SystemErrorsWithoutACodeOfTheirOwnAreToldInTheSystemsWords) {
+  EXPECT_EQ(StatusFromErrno(ENOENT), kFileNotFound);
+  EXPECT_EQ(StatusFromErrno(ENAMETOOLONG), kNameTooLong);
+  EXPECT_EQ(StatusText(kNameTooLong), "The filename or extension is too long.");
+  EXPECT_EQ(StatusFromErrno(EIO), 31);
+  const Status tooMany = StatusFromErrno(EMFILE);
+  EXPECT_EQ(tooMany, kSystemErrorBase + EMFILE);
+  EXPECT_EQ(StatusText(tooMany), std::string(std::strerror(EMFILE)) + ".");
+  EXPECT_EQ(StatusText(123456789), "Error 123456789.");
+}
 
 }  // namespace
 }  // namespace dunmere
