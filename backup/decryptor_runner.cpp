@@ -81,14 +81,7 @@ Status InstallDecryptor(const fs::path& programDirectory, const fs::path& dataFo
   std::string name = (dataFolder / ".tool-XXXXXX").string();
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) return kInvalidParameter;
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  const bool written = done == bytes.size() && ::fchmod(fd, 0700) == 0;
+  const bool written = WriteAll(fd, bytes) && ::fchmod(fd, 0700) == 0;
   const bool closed = ::close(fd) == 0;
   if (!written || !closed || ::rename(name.c_str(), installed.c_str()) != 0) {
     ::unlink(name.c_str());

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <ctime>
 
+#include "platform/file_util.h"
+
 extern char** environ;
 
 namespace dunmere {
@@ -55,13 +57,7 @@ void SendInput(int fd, const std::string& input) {
   sigemptyset(&block);
   sigaddset(&block, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &block, &old);
-  std::size_t done = 0;
-  while (done < input.size()) {
-    const ssize_t n = ::write(fd, input.data() + done, input.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<std::size_t>(n);
-  }
+  WriteAll(fd, input);
   const timespec zero{0, 0};
   while (sigtimedwait(&block, nullptr, &zero) > 0) {
   }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/status.h"
@@ -55,6 +56,9 @@ Status CreateFolders(const std::filesystem::path& folder);
 // begins with "."; where the system also keeps a hidden flag (macOS), it is set as well, keeping the
 // other flags. kInvalidParameter for a name that cannot be hidden, or the system's code.
 Status HideFolder(const std::filesystem::path& folder);
+
+// Writes all of data to a descriptor, again after an interruption. False when the system refused.
+bool WriteAll(int fd, std::string_view data);
 
 // Deletes one file; a failure (missing file, no permission) is ignored.
 void DeleteFileQuietly(const std::filesystem::path& path);

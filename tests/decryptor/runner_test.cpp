@@ -27,6 +27,15 @@ fs::path ShipAsTool(const testing::TempDir& dir, const char* program) {
   return dir / "program";
 }
 
+// Takes a key out of a backup's Manifest.plist by giving it another name of the same length.
+void RenameManifestKey(const fs::path& backup, const std::string& key, const std::string& other) {
+  std::string plist = testing::ReadFile(backup / "Manifest.plist");
+  const std::size_t at = plist.find(key);
+  ASSERT_NE(at, std::string::npos) << key;
+  plist.replace(at, key.size(), other);
+  testing::WriteFile(backup / "Manifest.plist", plist);
+}
+
 class RunnerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -181,22 +190,10 @@ TEST_F(RunnerTest, DamagedEncryptedBackupsAreFailuresWithAReason) {
   damaged("garbage-plist", [](const fs::path& f) { testing::WriteFile(f / "Manifest.plist", "\x01\x02garbage"); },
           "Manifest.plist is missing or damaged");
   damaged("no-keybag",
-          [](const fs::path& f) {
-            std::string plist = testing::ReadFile(f / "Manifest.plist");
-            const std::size_t at = plist.find("BackupKeyBag");
-            ASSERT_NE(at, std::string::npos);
-            plist.replace(at, 12, "BackupKeyBug");
-            testing::WriteFile(f / "Manifest.plist", plist);
-          },
+          [](const fs::path& f) { RenameManifestKey(f, "BackupKeyBag", "BackupKeyBug"); },
           "keybag is missing or damaged");
   damaged("no-manifest-key",
-          [](const fs::path& f) {
-            std::string plist = testing::ReadFile(f / "Manifest.plist");
-            const std::size_t at = plist.find("ManifestKey");
-            ASSERT_NE(at, std::string::npos);
-            plist.replace(at, 11, "ManifestKez");
-            testing::WriteFile(f / "Manifest.plist", plist);
-          },
+          [](const fs::path& f) { RenameManifestKey(f, "ManifestKey", "ManifestKez"); },
           "the decrypted manifest has no Files table");
   damaged("damaged-manifest-db",
           [](const fs::path& f) {

@@ -59,21 +59,16 @@ TEST(ScanWorker, OrderChoiceAndProgress) {
 }
 
 TEST(ScanWorker, OpenFailuresAndPassword) {
-  FakeSource failing;
-  failing.openResult = kDeviceUnreadable;
-  CScanWorker a(failing, ScanChoice{}, "");
-  const ScanLog r1 = Scan(failing, a);
-  EXPECT_EQ(r1.events, (std::vector<CScanWorker::Event>{CScanWorker::Event::kOpenFailed, CScanWorker::Event::kEnded}));
-  EXPECT_EQ(failing.calls.size(), 1u);
-
-  // A backup that could not be decrypted: no category is asked for.
-  FakeSource undecrypted;
-  undecrypted.openResult = kHelperFailed;
-  CScanWorker c(undecrypted, ScanChoice{}, "pw");
-  const ScanLog r3 = Scan(undecrypted, c);
-  EXPECT_EQ(r3.events, (std::vector<CScanWorker::Event>{CScanWorker::Event::kOpenFailed, CScanWorker::Event::kEnded}));
-  EXPECT_EQ(undecrypted.calls.size(), 1u);
-  EXPECT_EQ(c.OpenResult(), kHelperFailed);
+  // A device that cannot be read, a backup that could not be decrypted: no category is asked for.
+  for (const Status result : {kDeviceUnreadable, kHelperFailed}) {
+    FakeSource failing;
+    failing.openResult = result;
+    CScanWorker a(failing, ScanChoice{}, "pw");
+    const ScanLog r1 = Scan(failing, a);
+    EXPECT_EQ(r1.events, (std::vector<CScanWorker::Event>{CScanWorker::Event::kOpenFailed, CScanWorker::Event::kEnded}));
+    EXPECT_EQ(failing.calls.size(), 1u);
+    EXPECT_EQ(a.OpenResult(), result);
+  }
 
   // A damaged manifest: the scan goes on, and the categories that could not be read are kept for the page.
   FakeSource damaged;
