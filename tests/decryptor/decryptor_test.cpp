@@ -1,6 +1,9 @@
 // The decryptor on encrypted backups of both generations, made by the test support with a known
 // password, and on the published known answers of the key derivation.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 
 #include "backup/file_ids.h"
 #include "backup/manifest_reader.h"
@@ -153,6 +156,34 @@ TEST(DecryptBackup, DamagedPiecesAreSkippedOrRefused) {
   EXPECT_EQ(DecryptBackup(dir / "backup", dir / "out2", "0000", events.events()), decryptor::kDecryptFailed);
   testing::WriteFile(dir / "backup" / "Manifest.plist", "<plist><dict><key>BackupKeyBag</key><data>AAAA</data></dict></plist>");
   EXPECT_EQ(DecryptBackup(dir / "backup", dir / "out2", "0000", events.events()), decryptor::kDecryptFailed);
+}
+
+TEST(DecryptBackup, LinksAndFifosInPlaceOfFilesAreSkippedAndAnUnwritableCopyEndsTheRun) {
+  testing::TempDir dir;
+  testing::WriteEncryptedBackup(dir / "backup", Backup(FixtureLayout::kManifestDb));
+  const std::string sms(kMessagesDbId);
+  const std::string contacts(kContactsDbId);
+  const fs::path smsPath = dir / "backup" / sms.substr(0, 2) / sms;
+  fs::rename(smsPath, dir / "outside");
+  fs::create_symlink(dir / "outside", smsPath);  // the same encrypted bytes, through a link
+  const fs::path contactsPath = dir / "backup" / contacts.substr(0, 2) / contacts;
+  fs::remove(contactsPath);
+  ASSERT_EQ(::mkfifo(contactsPath.c_str(), 0600), 0);  // would block a reader for ever
+
+  Collected events;
+  ASSERT_EQ(DecryptBackup(dir / "backup", dir / "out", "0000", events.events()), decryptor::kDecryptOk);
+  EXPECT_FALSE(fs::exists(dir / "out" / sms));
+  EXPECT_FALSE(fs::exists(dir / "out" / contacts));
+  EXPECT_EQ(std::count_if(events.warnings.begin(), events.warnings.end(),
+                          [](const std::string& w) { return w.find("no regular file") != std::string::npos; }),
+            2);
+  EXPECT_TRUE(fs::exists(dir / "out" / Sha1FileId("CameraRollDomain-Media/DCIM/100APPLE/IMG_0001.JPG")));
+
+  // A copy that cannot be written is no copy: the run fails and says so.
+  testing::WriteFile(dir / "a-file", "");
+  events.warnings.clear();
+  EXPECT_EQ(DecryptBackup(dir / "backup", dir / "a-file" / "out", "0000", events.events()), decryptor::kDecryptFailed);
+  ASSERT_FALSE(events.warnings.empty());
 }
 
 }  // namespace

@@ -18,7 +18,8 @@ bool AesUnwrap(std::string_view kek, std::string_view wrapped, Bytes& out);
 // RFC 3394 wrap (for building test backups).
 bool AesWrap(std::string_view kek, std::string_view plain, Bytes& out);
 
-enum class CbcResult { kOk, kBadLength, kBadPadding, kFailed };
+// kWriteFailed: the plain copy could not be written (a full disk): no later file can be either.
+enum class CbcResult { kOk, kBadLength, kBadPadding, kFailed, kWriteFailed };
 
 // AES-256-CBC with a zero IV; the PKCS#7 padding is checked and removed.
 CbcResult AesCbcDecrypt(std::string_view key, std::string_view cipher, Bytes& out);

@@ -2,12 +2,14 @@
 
 #include <plist/plist.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <memory>
-#include <sstream>
 
 #include "backup/file_ids.h"
 #include "backup/sqlite_readonly.h"
+#include "platform/file_util.h"
 #include "platform/plist_limits.h"
 #include "tools/decryptor/file_cipher.h"
 #include "tools/decryptor/keybag.h"
@@ -19,11 +21,12 @@ namespace {
 
 using Plist = std::unique_ptr<void, decltype(&plist_free)>;
 
+// A file of the backup, read only when it is a regular file itself (no link followed, no FIFO
+// waited on); empty otherwise.
 std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
+  std::string data;
+  if (ReadWholeFile(path, data) != kOk) data.clear();
+  return data;
 }
 
 Plist ParsePlist(std::string_view data) {
@@ -106,14 +109,15 @@ class Run {
     if (events_.warning) events_.warning(message);
   }
 
-  // Decrypts one file of the backup to out/fileID; a failure is reported and skipped.
-  void DecryptOne(const Keybag& keybag, const std::string& fileID, const FileKey& key, const fs::path& source) {
+  // Decrypts one file of the backup to out/fileID; a failure of that file alone is reported and
+  // skipped. False when the copy cannot be written at all (the run must end).
+  bool DecryptOne(const Keybag& keybag, const std::string& fileID, const FileKey& key, const fs::path& source) {
     const Bytes& classKey = keybag.KeyOf(key.protectionClass);
     Bytes fileKey;
     if (classKey.empty() || !AesUnwrap(classKey, key.wrapped, fileKey)) {
       Warn("cannot unwrap the key of " + fileID);
-    } else if (!fs::is_regular_file(source)) {
-      Warn("missing file " + fileID);
+    } else if (!IsRegularFileNoFollow(source)) {
+      Warn("missing file, or no regular file: " + fileID);
     } else {
       std::uint64_t plainSize = 0;
       switch (DecryptFile(fileKey, source, out_ / fileID, plainSize)) {
@@ -127,19 +131,27 @@ class Run {
         case CbcResult::kBadLength: Warn("not whole cipher blocks: " + fileID); break;
         case CbcResult::kBadPadding: Warn("bad padding: " + fileID); break;
         case CbcResult::kFailed: Warn("cannot decrypt " + fileID); break;
+        case CbcResult::kWriteFailed:
+          Warn("cannot write the decrypted copy of " + fileID + " in " + out_.string() + ": " +
+               std::strerror(errno));
+          return false;
       }
     }
     ++done_;
     if (events_.progress) events_.progress(done_);
+    return true;
   }
 
   int FromManifestDb(const Keybag& keybag, const Bytes& manifestKey) {
     const fs::path plainManifest = out_ / "Manifest.db-decypted";
     if (manifestKey.empty()) {
       // iOS 10.0 and 10.1 left the manifest itself plain.
-      std::error_code ec;
-      fs::copy_file(backup_ / "Manifest.db", plainManifest, fs::copy_options::overwrite_existing, ec);
-      if (ec) return Fail("cannot copy Manifest.db");
+      std::string plain;
+      if (ReadWholeFile(backup_ / "Manifest.db", plain) != kOk) return Fail("cannot read Manifest.db");
+      std::ofstream copy(plainManifest, std::ios::binary | std::ios::trunc);
+      copy.write(plain.data(), static_cast<std::streamsize>(plain.size()));
+      copy.flush();
+      if (!copy) return Fail("cannot copy Manifest.db");
     } else {
       if (manifestKey.size() < 44) return Fail("ManifestKey is too short");
       const Bytes& classKey = keybag.KeyOf(Le32(manifestKey));
@@ -172,7 +184,7 @@ class Run {
         Warn("no key for " + fileID);
         continue;
       }
-      DecryptOne(keybag, fileID, key, backup_ / fileID.substr(0, 2) / fileID);
+      if (!DecryptOne(keybag, fileID, key, backup_ / fileID.substr(0, 2) / fileID)) return kDecryptFailed;
     }
     return kDecryptOk;
   }
@@ -226,7 +238,7 @@ class Run {
       key.size = size;
       key.hasSize = true;
       const std::string fileID = Sha1FileId(domain + "-" + path);
-      DecryptOne(keybag, fileID, key, backup_ / fileID);
+      if (!DecryptOne(keybag, fileID, key, backup_ / fileID)) return kDecryptFailed;
     }
     return kDecryptOk;
   }
@@ -261,7 +273,7 @@ int DecryptBackup(const fs::path& backup, const fs::path& out, const std::string
   if (!keybag.Unlock(keybag.DeriveKey(password))) return kDecryptWrongPassword;
   std::error_code ec;
   fs::create_directories(out, ec);
-  if (fs::is_regular_file(backup / "Manifest.db")) {
+  if (IsRegularFileNoFollow(backup / "Manifest.db")) {
     return run.FromManifestDb(keybag, DataItem(manifest.get(), "ManifestKey"));
   }
   return run.FromMbdb(keybag);

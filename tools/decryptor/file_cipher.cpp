@@ -1,10 +1,14 @@
 #include "tools/decryptor/file_cipher.h"
 
 #include <openssl/evp.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <vector>
+
+#include "platform/file_util.h"
 
 namespace dunmere::decryptor {
 namespace {
@@ -36,9 +40,9 @@ CbcResult Decrypt(std::string_view key, std::FILE* in, std::FILE* out, std::uint
       return CbcResult::kFailed;
     }
     if (length < 16) continue;
-    if (holding && std::fwrite(held, 1, 16, out) != 16) return CbcResult::kFailed;
+    if (holding && std::fwrite(held, 1, 16, out) != 16) return CbcResult::kWriteFailed;
     const auto keep = static_cast<std::size_t>(length) - 16;
-    if (std::fwrite(plain.data(), 1, keep, out) != keep) return CbcResult::kFailed;
+    if (std::fwrite(plain.data(), 1, keep, out) != keep) return CbcResult::kWriteFailed;
     plainSize += (holding ? 16 : 0) + keep;
     std::copy(plain.begin() + static_cast<std::ptrdiff_t>(keep), plain.begin() + length, held);
     holding = true;
@@ -51,7 +55,7 @@ CbcResult Decrypt(std::string_view key, std::FILE* in, std::FILE* out, std::uint
     if (held[i] != pad) return CbcResult::kBadPadding;
   }
   const std::size_t rest = 16 - pad;
-  if (std::fwrite(held, 1, rest, out) != rest) return CbcResult::kFailed;
+  if (std::fwrite(held, 1, rest, out) != rest) return CbcResult::kWriteFailed;
   plainSize += rest;
   return CbcResult::kOk;
 }
@@ -60,22 +64,32 @@ CbcResult Decrypt(std::string_view key, std::FILE* in, std::FILE* out, std::uint
 
 CbcResult DecryptFile(std::string_view key, const std::filesystem::path& in, const std::filesystem::path& out,
                       std::uint64_t& plainSize) {
-  File source(std::fopen(in.c_str(), "rb"), &std::fclose);
-  if (!source) return CbcResult::kFailed;
+  // A backup's file is read only when it is a regular file itself: a link is not followed, a FIFO
+  // not waited on.
+  const int fd = OpenRegularFile(in);
+  File source(fd >= 0 ? ::fdopen(fd, "rb") : nullptr, &std::fclose);
+  if (!source) {
+    if (fd >= 0) ::close(fd);
+    return CbcResult::kFailed;
+  }
   const std::filesystem::path partial = out.string() + ".part";
   CbcResult result;
   {
-    File target(std::fopen(partial.c_str(), "wb"), &std::fclose);
-    if (!target) return CbcResult::kFailed;
+    File target(std::fopen(partial.c_str(), "wbe"), &std::fclose);
+    if (!target) return CbcResult::kWriteFailed;
     result = Decrypt(key, source.get(), target.get(), plainSize);
-    if (std::fflush(target.get()) != 0) result = CbcResult::kFailed;
+    if (std::fflush(target.get()) != 0) result = CbcResult::kWriteFailed;
   }
   std::error_code ec;
   if (result == CbcResult::kOk) {
     std::filesystem::rename(partial, out, ec);
-    if (ec) result = CbcResult::kFailed;
+    if (ec) result = CbcResult::kWriteFailed;
   }
-  if (result != CbcResult::kOk) std::filesystem::remove(partial, ec);
+  if (result != CbcResult::kOk) {
+    const int err = errno;  // the reason of the failure, for the caller's message
+    std::filesystem::remove(partial, ec);
+    errno = err;
+  }
   return result;
 }
 

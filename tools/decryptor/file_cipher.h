@@ -8,8 +8,8 @@
 
 namespace dunmere::decryptor {
 
-// Writes the plain bytes of in to out. Nothing is left at out unless the whole file decrypted.
-// plainSize receives the length written.
+// Writes the plain bytes of in (a regular file, no link followed) to out. Nothing is left at out
+// unless the whole file decrypted. plainSize receives the length written.
 CbcResult DecryptFile(std::string_view key, const std::filesystem::path& in, const std::filesystem::path& out,
                       std::uint64_t& plainSize);
 
