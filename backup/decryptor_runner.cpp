@@ -113,7 +113,10 @@ Status RunDecryptor(const DecryptorRun& run, fs::path& copyFolder, std::string& 
     return rc;
   }
   std::uint64_t free = 0;
-  if (FreeBytes(copy, free) && free < bytes) {
+  const bool known = run.freeBytes ? run.freeBytes(copy, free) : FreeBytes(copy, free);
+  if (known && free < bytes) {
+    std::error_code ec;
+    fs::remove_all(copy, ec);
     reason = "not enough free space for the decrypted copy in " + run.workspace->folder().parent_path().string() +
              " (" + Megabytes(bytes) + " needed, " + Megabytes(free) +
              " free): free some space, or name a private folder for it (--work-folder, or " + kWorkFolderVariable +

@@ -3,6 +3,7 @@
 // folder of the run's private workspace and prints "Count: N" as it goes, or "Wrong password".
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "backup/progress.h"
@@ -22,6 +23,8 @@ struct DecryptorRun {
   std::string password;
   RunWorkspace* workspace = nullptr;       // where the copy goes; created there when not yet open
   std::filesystem::path workspaceRoot;     // where a workspace not yet open is created
+  // The free bytes of a file system, for the room check before decrypting (the system's by default).
+  std::function<bool(const std::filesystem::path&, std::uint64_t&)> freeBytes;
   ProgressCallback callback = nullptr;
   void* user = nullptr;
   std::int32_t* progressBase = nullptr;  // the running base; set to 1 at the first count

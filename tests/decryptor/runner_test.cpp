@@ -156,6 +156,23 @@ TEST_F(RunnerTest, AFailedOrKilledDecryptorIsAFailureWithItsReasonAndLeavesNoCop
   EXPECT_FALSE(fs::exists(copy / "first"));
 }
 
+TEST_F(RunnerTest, WithoutRoomForTheCopyNothingIsDecryptedAndTheWayOutIsTold) {
+  const fs::path program = ShipAsTool(dir_, DUNMERE_FAKE_TOOL);
+  testing::WriteFile(dir_ / "backup" / "ab" / "abcdef", std::string(4096, 'x'));
+  env_.Set("FAKE_TOOL_WRITE", "plain");
+  DecryptorRun run = Run(program, dir_ / "backup", "pw");
+  run.freeBytes = [](const fs::path&, std::uint64_t& free) {
+    free = 1000;
+    return true;
+  };
+  fs::path copy;
+  EXPECT_EQ(RunDecryptor(run, copy, reason_), kDiskFull);
+  EXPECT_NE(reason_.find("not enough free space"), std::string::npos) << reason_;
+  EXPECT_NE(reason_.find("--work-folder"), std::string::npos) << reason_;
+  EXPECT_FALSE(fs::exists(workspace_.folder() / "OrvantDunmereBackupPath"));
+  EXPECT_TRUE(progress_.values.empty());  // the decryptor never started
+}
+
 TEST_F(RunnerTest, InstallingReplacesTheProgramWholeAndLeavesNoTemporaryFile) {
   const fs::path program = ShipAsTool(dir_, DUNMERE_FAKE_TOOL);
   const fs::path data = dir_ / "appdata" / "OrvantDunmere";
