@@ -185,6 +185,10 @@ void CMainWnd::HandlePrivateMessage(int message, qintptr wParam) {
           if (QWidget* next = Control(QStringLiteral("BtnNext2"))) next->setEnabled(true);
           if (QWidget* tabs = Control(QStringLiteral("MainTabPage"))) tabs->setEnabled(true);
         }
+      } else if (wParam == 2) {
+        // The scan could not start (the backup could not be opened): the steps are usable again.
+        if (QWidget* next = Control(QStringLiteral("BtnNext2"))) next->setEnabled(true);
+        if (QWidget* tabs = Control(QStringLiteral("MainTabPage"))) tabs->setEnabled(true);
       }
       break;
     default:

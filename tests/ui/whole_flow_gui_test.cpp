@@ -144,5 +144,68 @@ TEST(WholeFlow, EncryptedBackupWrongThenRightPassword) {
   EXPECT_EQ(window.ScanPage().Results().messages.begin()->second.front().text, "hello from an encrypted backup");
 }
 
+// Backups decrypted one after the other in one window: each scan reads the backup chosen for it (never
+// an earlier one's copy), and a backup that cannot be decrypted is told with its reason.
+TEST(WholeFlow, EncryptedBackupsOneAfterTheOtherAndOneThatCannotBeDecrypted) {
+  testing::TempDir dir;
+  const auto backupWith = [&dir](const char* name, int messages) {
+    std::vector<std::string> statements{testing::ReferenceSchema("sms_ios9.2.1.sql"),
+                                        "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550100001', 'SMS');"};
+    for (int i = 1; i <= messages; ++i) {
+      statements.push_back("INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (" +
+                           std::to_string(i) + ", 'g" + std::to_string(i) + "', 'message of " + name + "', 1, 'SMS', " +
+                           std::to_string(100 * i) + ");");
+    }
+    testing::FixtureBackup backup;
+    backup.files = {{"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", testing::ContactsDatabaseBytes()}};
+    if (messages > 0) backup.files.push_back({"HomeDomain", "Library/SMS/sms.db", testing::SqliteDatabaseBytes(statements)});
+    testing::WriteEncryptedBackup(dir / name, backup, {"secret", 20, 5});
+  };
+  backupWith("five", 5);
+  backupWith("none", 0);  // no messages database at all
+  backupWith("broken", 1);
+  std::string plist = testing::ReadFile(dir / "broken" / "Manifest.plist");
+  plist.replace(plist.find("BackupKeyBag"), 12, "BackupKeyBug");
+  testing::WriteFile(dir / "broken" / "Manifest.plist", plist);
+
+  CMainWnd window;
+  window.show();
+  window.Engine().programDirectory = DUNMERE_TOOL_DIR;
+  const auto get = [&window](const char* name) { return window.findChild<QWidget*>(name); };
+  std::string chosen;
+  window.BackupPage().chooseFolder = [&](QWidget*, const QString&) { return QString::fromStdString((dir / chosen).string()); };
+  window.CategoryPage().askPassword = [](QWidget*) { return PasswordAnswer{CPopUpWnd::kResultOk, "secret"}; };
+  std::vector<QString> told;
+  window.ScanPage().tellProblem = [&told](QWidget*, const QString& text) { told.push_back(text); };
+  window.ScanPage().askHome = [](QWidget*) { return 1; };
+  const auto scan = [&](const char* name) {
+    chosen = name;
+    window.ScanPage().GoHome();
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(get("BtnSelDir")), Qt::LeftButton);
+    QTest::mouseClick(qobject_cast<QAbstractButton*>(get("BtnNext2")), Qt::LeftButton);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    do {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    } while ((window.ScanPage().Scanning() || (told.empty() && !get("ReocveryToolBar")->isVisible())) &&
+             std::chrono::steady_clock::now() < until);
+    QCoreApplication::processEvents();
+  };
+  scan("five");
+  ASSERT_EQ(window.ScanPage().Results().messages.size(), 1u);
+  EXPECT_EQ(window.ScanPage().Results().messages.begin()->second.size(), 5u);
+  scan("none");
+  EXPECT_TRUE(window.ScanPage().Results().messages.empty());
+  EXPECT_EQ(window.Engine().currentSummary.folderPath, dir / "none");
+  EXPECT_TRUE(told.empty());
+  scan("broken");
+  EXPECT_TRUE(window.ScanPage().Results().messages.empty());
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_TRUE(told[0].startsWith("The backup could not be opened.")) << told[0].toStdString();
+  EXPECT_TRUE(told[0].contains("keybag is missing or damaged")) << told[0].toStdString();
+  // The steps are usable again: another backup can be chosen, or the password typed anew.
+  EXPECT_TRUE(get("BtnNext2")->isEnabled());
+  EXPECT_TRUE(get("MainTabPage")->isEnabled());
+}
+
 }  // namespace
 }  // namespace dunmere

@@ -15,7 +15,7 @@ enum PrivateMessage : int {
   kMsgCountsChanged = 8,     // rewrite the category tree's counts
   kMsgCategoryFound = 9,     // a category produced records
   kMsgScanEnded = 10,        // the scan worker ended or stopped
-  kMsgScanStateChanged = 11, // wParam 1: the backup needs a password; 0: the scan's first report
+  kMsgScanStateChanged = 11, // wParam 0: the scan's first report; 1: the backup needs a password; 2: it could not be opened
 };
 
 class CPrivateMessageEvent : public QEvent {

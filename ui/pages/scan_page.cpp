@@ -132,6 +132,9 @@ CScanVrtWnd::CScanVrtWnd(QWidget* window, CBackupEngine& engine, IPhoneRecoveryP
     if (QWidget* cancel = box.Control(QStringLiteral("cancelbtn"))) cancel->show();
     return box.ShowModal();
   };
+  tellProblem = [](QWidget* owner, const QString& text) {
+    ShowMessageBox(std::nullopt, kMbWarning, owner, text, 550, 240);
+  };
   chooseExportFolder = [](QWidget* owner, const QString& title) {
     return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
   };
@@ -256,10 +259,11 @@ void CScanVrtWnd::StartScan(int sourceKind) {
       case CScanWorker::Event::kOpenFailed: {
         // Why a backup could not be opened (the decryption's reason) goes under the message.
         const std::string reason = sourceKind_ == 1 ? engine_.lastError : std::string();
-        QMetaObject::invokeMethod(window, [window, reason] {
+        PostPrivateMessage(window, kMsgScanStateChanged, 2);
+        QMetaObject::invokeMethod(window, [this, window, reason] {
           QString text = QString::fromStdString(CSettings::Get().Message("MSG0512"));
           if (!reason.empty()) text += QStringLiteral("\n\n") + QString::fromStdString(reason);
-          ShowMessageBox(std::nullopt, kMbWarning, window, text, 550, 200);
+          tellProblem(window, text);
         }, Qt::QueuedConnection);
         break;
       }
@@ -363,9 +367,7 @@ void CScanVrtWnd::ScanEnded() {
   WriteStatistics();
   UpdateRecover();
   if (!problems.isEmpty()) {
-    ShowMessageBox(std::nullopt, kMbWarning, Window(),
-                   QString::fromStdString(CSettings::Get().Message("MSG0514")) + QStringLiteral("\n\n") + problems,
-                   550, 240);
+    tellProblem(Window(), QString::fromStdString(CSettings::Get().Message("MSG0514")) + QStringLiteral("\n\n") + problems);
   }
 }
 

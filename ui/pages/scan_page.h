@@ -60,6 +60,8 @@ class CScanVrtWnd : public CBaseVrtWnd {
   std::function<std::unique_ptr<IPhoneRecoveryParse>(int sourceKind)> makeSource;
   std::function<int(QWidget* owner, bool closing)> askStop;
   std::function<int(QWidget* owner)> askHome;
+  // Tells what could not be read: a backup that could not be opened, or after a scan what it missed.
+  std::function<void(QWidget* owner, const QString& text)> tellProblem;
   // Where the export goes (the folder browser unless set otherwise), and where its page templates are.
   std::function<QString(QWidget* owner, const QString& title)> chooseExportFolder;
   std::filesystem::path templateFolder;
