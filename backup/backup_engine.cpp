@@ -77,6 +77,7 @@ Status CBackupEngine::Open(const std::string& password) {
   manifestEntries.clear();
   lastError.clear();
   skippedFiles.clear();
+  undecryptedFiles.clear();
   const fs::path folder = currentSummary.folderPath;
   backupPath = folder;
   hasManifestDb = FileExists(folder / "Manifest.db");
@@ -93,6 +94,7 @@ Status CBackupEngine::Open(const std::string& password) {
     run.user = progressUser;
     run.progressBase = &progressBase;
     run.stepWeight = stepWeight;
+    run.undecrypted = &undecryptedFiles;
     fs::path copy;
     const Status rc = RunDecryptor(run, copy, lastError);
     if (rc == kWrongPassword || rc == kStoppedByUser) {

@@ -110,6 +110,8 @@ class CBackupEngine {
   // Files of the backup passed over since the last Open: a link, a FIFO, a device or a socket in
   // place of a file, or a link in a folder above one.
   mutable std::set<std::filesystem::path> skippedFiles;
+  // The decryptor's line for each file of an encrypted backup it could not decrypt, at the last Open.
+  std::vector<std::string> undecryptedFiles;
 
  private:
   Status Report(std::int32_t value) const;

@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+#include <vector>
 
 #include "backup/polled_process.h"
 #include "backup/run_workspace.h"
@@ -33,9 +35,15 @@ void MeasureBackup(const fs::path& folder, std::uint64_t& files, std::uint64_t& 
 
 std::string Megabytes(std::uint64_t bytes) { return std::to_string((bytes + 999999) / 1000000) + " MB"; }
 
-// The decryptor's output as lines: the last line that is not a count is the reason of a failure.
-class LastMessage {
+// What the decryptor says of a file it could not decrypt, at the start of its line.
+constexpr std::string_view kFileFailures[] = {"cannot unwrap the key of ", "missing file", "not whole cipher blocks",
+                                              "bad padding", "cannot decrypt ", "no key for "};
+
+// The decryptor's output as lines: the last line that is not a count is the reason of a failure; the
+// lines about single files it could not decrypt are kept.
+class DecryptorOutput {
  public:
+  explicit DecryptorOutput(std::vector<std::string>* undecrypted) : undecrypted_(undecrypted) {}
   void Add(std::string_view piece) {
     pending_.append(piece);
     for (std::size_t end; (end = pending_.find('\n')) != std::string::npos; pending_.erase(0, end + 1)) {
@@ -51,8 +59,17 @@ class LastMessage {
  private:
   void Line(std::string line) {
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-    if (!line.empty() && line.rfind("Count:", 0) != 0) last_ = line.substr(0, 300);
+    if (line.empty() || line.rfind("Count:", 0) == 0) return;
+    last_ = line.substr(0, 300);
+    if (undecrypted_ == nullptr) return;
+    for (const std::string_view failure : kFileFailures) {
+      if (line.rfind(failure, 0) == 0) {
+        undecrypted_->push_back(last_);
+        break;
+      }
+    }
   }
+  std::vector<std::string>* undecrypted_;
   std::string pending_;
   std::string last_;
 };
@@ -127,7 +144,8 @@ Status RunDecryptor(const DecryptorRun& run, fs::path& copyFolder, std::string& 
   if (fileCount == 0) fileCount = 1;
   std::int32_t localBase = 0;
   std::int32_t& base = run.progressBase != nullptr ? *run.progressBase : localBase;
-  LastMessage message;
+  if (run.undecrypted != nullptr) run.undecrypted->clear();
+  DecryptorOutput message(run.undecrypted);
   HelperEnd end;
   // The password goes through the decryptor's standard input: an argument would show in the process list.
   const Status result = RunPolled(

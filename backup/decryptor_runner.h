@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "backup/progress.h"
 #include "platform/status.h"
@@ -29,6 +30,8 @@ struct DecryptorRun {
   void* user = nullptr;
   std::int32_t* progressBase = nullptr;  // the running base; set to 1 at the first count
   std::int32_t stepWeight = 0;
+  // Receives, when given, the decryptor's line for each file it could not decrypt (the run goes on).
+  std::vector<std::string>* undecrypted = nullptr;
 };
 
 // 0 when the decryptor ran to its end and succeeded; -110 for a wrong password; a callback's non-zero

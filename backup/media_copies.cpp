@@ -39,7 +39,7 @@ std::int32_t Percent(std::uint64_t done, std::uint64_t size) {
 
 }  // namespace
 
-Status MakeMediaPreviewCopy(const fs::path& dataFolder, const fs::path& source, fs::path& output,
+Status MakeMediaPreviewCopy(const fs::path& folder, const fs::path& source, fs::path& output,
                             ProgressCallback callback, void* user) {
   const auto type = DetectMediaType(source);
   if (!type) return kInvalidParameter;
@@ -47,13 +47,15 @@ Status MakeMediaPreviewCopy(const fs::path& dataFolder, const fs::path& source, 
   const char* name = std::string_view(kPictureExtensions).find(pattern) != std::string_view::npos ? "tmp.jpg"
                      : std::string_view(kSoundExtensions).find(pattern) != std::string_view::npos ? "tmp.wav"
                                                                                                     : "tmp.avi";
-  output = dataFolder / name;
+  output = folder / name;
   if (!IsRegularFileNoFollow(source)) return kInvalidParameter;  // a link, a FIFO: never copied
   std::error_code ec;
   const std::uint64_t size = fs::file_size(source, ec);
   std::ifstream in(source, std::ios::binary);
   std::ofstream out(output, std::ios::binary | std::ios::trunc);
-  Status rc = (!in || !out || ec) ? kInvalidParameter : kOk;
+  std::error_code modeError;
+  fs::permissions(output, fs::perms::owner_read | fs::perms::owner_write, modeError);  // the user's alone
+  Status rc = (!in || !out || ec || modeError) ? kInvalidParameter : kOk;
   if (rc == kOk) {
     rc = CopyChunks(in, out, size, [&](std::uint64_t copied) {
       return callback != nullptr ? callback(user, Percent(copied, size)) : kOk;

@@ -11,9 +11,9 @@ namespace dunmere {
 // Receives the progress of a copy: percent done, the status so far, the destination.
 using CopyCallback = Status (*)(void* user, std::int32_t percent, Status status, const std::filesystem::path& destination);
 
-// Copies source to dataFolder's tmp.jpg, tmp.wav or tmp.avi by its type; 87 when it has none or a
-// file cannot be opened, 30 for a short read, a callback's stop value.
-Status MakeMediaPreviewCopy(const std::filesystem::path& dataFolder, const std::filesystem::path& source,
+// Copies source to folder's tmp.jpg, tmp.wav or tmp.avi by its type (mode 0600); 87 when it has none
+// or a file cannot be opened, 30 for a short read, a callback's stop value.
+Status MakeMediaPreviewCopy(const std::filesystem::path& folder, const std::filesystem::path& source,
                             std::filesystem::path& output, ProgressCallback callback, void* user);
 
 // Copies source to destination, creating its folders; results as above. A copy that fails or is

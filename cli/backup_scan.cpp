@@ -116,6 +116,11 @@ void ScanCategories(CBackupEngine& engine, const std::set<std::string>& chosen, 
     outcome.codes["whatsapp-attachments"] = engine.GetWhatsAppAttachments(r.whatsAppAttachments);
   }
   if (shown >= 0) std::fprintf(stderr, "\rScanning 100%%\n");
+  if (!engine.undecryptedFiles.empty()) {
+    outcome.problems.push_back(std::to_string(engine.undecryptedFiles.size()) +
+                               " file(s) of the backup could not be decrypted (" + engine.undecryptedFiles.front() +
+                               (engine.undecryptedFiles.size() > 1 ? ", …)" : ")"));
+  }
   if (!engine.skippedFiles.empty()) {
     outcome.problems.push_back(std::to_string(engine.skippedFiles.size()) +
                                " file(s) of the backup skipped: a link, FIFO, device or socket in place of a file (" +

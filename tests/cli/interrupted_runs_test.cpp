@@ -239,6 +239,22 @@ TEST_F(InterruptedRuns, AFailedDecryptionIsAFailureInTextAndJson) {
   EXPECT_NE(exported.Err().find("keybag is missing or damaged"), std::string::npos) << exported.Err();
   EXPECT_TRUE(FilesUnder(appData_ / "OrvantDunmere" / "Runs").empty());
 
+  // A file the decryptor could not decrypt is no absent file: the scan says so and fails.
+  testing::FixtureBackup cut;
+  cut.files = {{"HomeDomain", "Library/SMS/sms.db", MessagesDatabase(1)}};
+  testing::WriteEncryptedBackup(dir_ / "cut", cut, {"secret", 20, 5});
+  const std::string sms = "3d0d7e5fb2ce288813306e4d4636395e047a3d28";
+  const fs::path smsPath = dir_ / "cut" / sms.substr(0, 2) / sms;
+  const std::string smsBytes = testing::ReadFile(smsPath);
+  testing::WriteFile(smsPath, smsBytes.substr(0, smsBytes.size() - 3));
+  ChildRun partial(DUNMERE_CLI, {"scan", (dir_ / "cut").string(), "--password-stdin", "--json", "-c", "messages"},
+                   Environment(), "secret\n");
+  EXPECT_EQ(partial.ExitCode(), 1) << partial.Err();
+  EXPECT_NE(json::parse(partial.Out()).at("error").get<std::string>().find(
+                "1 file(s) of the backup could not be decrypted (not whole cipher blocks: " + sms + ")"),
+            std::string::npos)
+      << partial.Out();
+
   // A work folder that others can enter is refused before anything is decrypted.
   fs::create_directories(dir_ / "shared");
   fs::permissions(dir_ / "shared", fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);

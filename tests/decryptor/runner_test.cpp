@@ -146,6 +146,16 @@ TEST_F(RunnerTest, AFailedOrKilledDecryptorIsAFailureWithItsReasonAndLeavesNoCop
   EXPECT_EQ(reason_.rfind("the decryptor was ended by signal 9", 0), 0u) << reason_;
   EXPECT_FALSE(fs::exists(workspace_.folder() / "OrvantDunmereBackupPath"));
 
+  // Files the decryptor could not decrypt one by one are kept for the report; the run itself succeeds.
+  env_.Set("FAKE_TOOL_SIGNAL", std::nullopt);
+  env_.Set("FAKE_TOOL_OUTPUT", "Count: 1\n|cannot unwrap the key of ab12\n|size differs for cd34: recorded 1, decrypted 2\n"
+                               "|bad pad|ding: ef56\n");
+  std::vector<std::string> undecrypted{"from an earlier run"};
+  DecryptorRun withReport = Run(program, dir_ / "backup", "pw");
+  withReport.undecrypted = &undecrypted;
+  ASSERT_EQ(RunDecryptor(withReport, copy, reason_), kOk) << reason_;
+  EXPECT_EQ(undecrypted, (std::vector<std::string>{"cannot unwrap the key of ab12", "bad padding: ef56"}));
+
   // A run that succeeds starts from an empty folder: nothing of an earlier backup shows in it.
   env_.Set("FAKE_TOOL_SIGNAL", std::nullopt);
   env_.Set("FAKE_TOOL_WRITE", "first");

@@ -238,6 +238,7 @@ TEST_F(EngineTest, TheEnginesEndRemovesItsWorkspace) {
     ASSERT_FALSE(roll.empty());
     ASSERT_EQ(engine.MakePreviewCopy(roll[0].sourcePath, preview, nullptr, nullptr), kOk);
     EXPECT_EQ(preview.parent_path(), copy.parent_path());  // the preview copy is the run's too
+    EXPECT_EQ(fs::status(preview).permissions(), fs::perms::owner_read | fs::perms::owner_write);
   }
   EXPECT_FALSE(fs::exists(copy.parent_path()));
 }

@@ -380,6 +380,11 @@ QString CScanVrtWnd::ReadProblems() const {
       opened != kHelperFailed && !engine_.lastError.empty()) {
     lines << QString::fromStdString(engine_.lastError);
   }
+  if (sourceKind_ == 1 && !engine_.undecryptedFiles.empty()) {
+    lines << QString::fromStdString(std::to_string(engine_.undecryptedFiles.size()) +
+                                    " file(s) of the backup could not be decrypted (" +
+                                    engine_.undecryptedFiles.front() + ")");
+  }
   if (sourceKind_ == 1 && !engine_.skippedFiles.empty()) {
     lines << QString::fromStdString(std::to_string(engine_.skippedFiles.size()) +
                                     " file(s) of the backup skipped: a link, FIFO, device or socket in place of a file");
