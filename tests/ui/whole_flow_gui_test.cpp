@@ -127,7 +127,10 @@ TEST(WholeFlow, EncryptedBackupWrongThenRightPassword) {
     typed.erase(typed.begin());
     return PasswordAnswer{CPopUpWnd::kResultOk, next};
   };
-  window.CategoryPage().tellPasswordNeeded = [&notices](QWidget*, const QString&) { ++notices; };
+  window.CategoryPage().tellPasswordNeeded = [&notices](QWidget*, const QString& text) {
+    EXPECT_EQ(text, "The password is wrong. Please enter the backup password again.");
+    ++notices;
+  };
   QTest::mouseClick(qobject_cast<QAbstractButton*>(get("BtnSelDir")), Qt::LeftButton);
   ASSERT_TRUE(window.Engine().currentSummary.encrypted);
   QTest::mouseClick(qobject_cast<QAbstractButton*>(get("BtnNext2")), Qt::LeftButton);
@@ -170,7 +173,8 @@ TEST(WholeFlow, EncryptedBackupsOneAfterTheOtherAndOneThatCannotBeDecrypted) {
 
   CMainWnd window;
   window.show();
-  window.Engine().programDirectory = DUNMERE_TOOL_DIR;
+  // The decryptor as the built window finds it: beside the program.
+  window.Engine().programDirectory = std::filesystem::path(DUNMERE_GUI).parent_path();
   const auto get = [&window](const char* name) { return window.findChild<QWidget*>(name); };
   std::string chosen;
   window.BackupPage().chooseFolder = [&](QWidget*, const QString&) { return QString::fromStdString((dir / chosen).string()); };

@@ -91,6 +91,7 @@ S = {
  ],
  "Messages": [
   ("MSG0301", "Please enter the backup password.", "Bitte geben Sie das Sicherungskennwort ein.", "Veuillez saisir le mot de passe de la sauvegarde."),
+  ("MSG0303", "The password is wrong. Please enter the backup password again.", "Das Kennwort ist falsch. Bitte geben Sie das Sicherungskennwort erneut ein.", "Le mot de passe est incorrect. Veuillez saisir à nouveau le mot de passe de la sauvegarde."),
   ("MSG0302", "This backup is encrypted. Please enter its password to scan it.", "Diese Sicherung ist verschlüsselt. Bitte geben Sie ihr Kennwort ein, um sie zu durchsuchen.", "Cette sauvegarde est chiffrée. Saisissez son mot de passe pour l'analyser."),
   ("MSG0401", "Error", "Fehler", "Erreur"),
   ("MSG0402", "Confirm", "Bestätigen", "Confirmer"),

@@ -121,7 +121,8 @@ void CSpecifyFileVrtWnd::Start() {
 }
 
 bool CSpecifyFileVrtWnd::AskPasswordAndRestart() {
-  tellPasswordNeeded(Window(), QString::fromStdString(CSettings::Get().Message("MSG0302")));
+  // Only a wrong password brings the scan back here: say so, then ask again.
+  tellPasswordNeeded(Window(), QString::fromStdString(CSettings::Get().Message("MSG0303")));
   return ObtainPassword();
 }
 
