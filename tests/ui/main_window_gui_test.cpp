@@ -85,7 +85,7 @@ TEST(MainWindow, StepsAndFaces) {
   QCoreApplication::processEvents();
   EXPECT_TRUE(Get(window, "BtnNext2")->isEnabled());
   EXPECT_EQ(faces->currentIndex(), 0);
-  EXPECT_EQ(told, "This backup is encrypted. Please enter its password to scan it.");  // MSG0302
+  EXPECT_EQ(told, "The password is wrong. Please enter the backup password again.");  // MSG0303
 
   // No scan and no results: the window closes without a question.
   EXPECT_TRUE(window.close());
