@@ -596,10 +596,20 @@ void CScanVrtWnd::FillList(int category) {
   }
   list->header()->setStretchLastSection(true);
   const bool filterOn = filterOn_[category];
+  // The icons are made once: a style's standard icon is a new icon, its pictures decoded anew, each call.
+  const QIcon folderIcon = list->style()->standardIcon(QStyle::SP_DirIcon);
+  const QIcon videoIcon = list->style()->standardIcon(QStyle::SP_MediaPlay);
+  const QIcon fileIcon = list->style()->standardIcon(QStyle::SP_FileIcon);
+  const QIcon deletedIcon = DeletedIcon();
+  // The rows are made apart from the list and handed to it at once: a row inside the list tells every
+  // change of every cell, and a whole category would be told cell by cell.
+  QList<QTreeWidgetItem*> rows;
   for (const auto& entry : Rows(category)) {
     const std::vector<std::string>& cells = entry.first;  // named, not bound: lambdas below take them
     const RecordInfo& info = entry.second;
-    auto* row = new QTreeWidgetItem(list);
+    if (filterOn && !info.deleted) continue;  // the deleted-only filter lets it not through
+    auto* row = new QTreeWidgetItem();
+    rows.push_back(row);
     for (std::size_t c = 0; c < cells.size(); ++c) row->setText(static_cast<int>(c + 1), QString::fromStdString(cells[c]));
     row->setData(0, kKeyRole, QVariant::fromValue<qulonglong>(reinterpret_cast<quintptr>(info.key)));
     row->setData(0, kDeletedRole, info.deleted);
@@ -617,15 +627,14 @@ void CScanVrtWnd::FillList(int category) {
     row->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
     if (info.deleted) {
       for (int c = 1; c < list->columnCount(); ++c) row->setForeground(c, kDeletedColour);
-      row->setIcon(1, DeletedIcon());
+      row->setIcon(1, deletedIcon);
     } else if (info.key == nullptr) {
-      row->setIcon(1, list->style()->standardIcon(QStyle::SP_DirIcon));  // an app's folder
+      row->setIcon(1, folderIcon);  // an app's folder
     } else if (IsMediaCategory(category)) {
-      row->setIcon(1, list->style()->standardIcon(IsAppVideoFile(cells.front()) ? QStyle::SP_MediaPlay
-                                                                                 : QStyle::SP_FileIcon));
+      row->setIcon(1, IsAppVideoFile(cells.front()) ? videoIcon : fileIcon);
     }
-    row->setHidden(filterOn && !info.deleted);
   }
+  list->addTopLevelItems(rows);
   filling_ = false;
   list->scrollToTop();
   if (list->topLevelItemCount() > 0) list->setCurrentItem(list->topLevelItem(0));
@@ -702,9 +711,14 @@ void CScanVrtWnd::CategoryChecked(std::size_t nodeId, bool checked) {
     }
     if (category == listed_) {
       if (auto* list = Control<QTreeWidget>("DataList")) {
+        // The whole category at once: the rows' boxes change without a notification per row (of the
+        // list or of its model), then the view paints them anew.
+        const QSignalBlocker quiet(list);
+        const QSignalBlocker quietModel(list->model());
         filling_ = true;
         for (int r = 0; r < list->topLevelItemCount(); ++r) list->topLevelItem(r)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
         filling_ = false;
+        list->viewport()->update();
       }
     }
   }
@@ -716,12 +730,9 @@ void CScanVrtWnd::FilterChanged(bool on) {
   if (listed_ < 0) return;
   filterOn_[listed_] = on;
   if (statistics_.HasCategory(static_cast<CategoryId>(listed_))) statistics_.SetFilter(static_cast<CategoryId>(listed_), on);
-  if (auto* list = Control<QTreeWidget>("DataList")) {
-    for (int r = 0; r < list->topLevelItemCount(); ++r) {
-      QTreeWidgetItem* row = list->topLevelItem(r);
-      row->setHidden(on && !row->data(0, kDeletedRole).toBool());
-    }
-  }
+  // The list is made again with the rows the filter lets through (hiding rows one by one costs a
+  // search of the list for each).
+  FillList(listed_);
   if (auto* count = Control<QLabel>("LblFilterCount")) {
     count->setVisible(on);
     count->setText(QString::asprintf("Files Filtered: %d item(s)",

@@ -1,0 +1,216 @@
+// The window on large backups against the command line on the same backups: from Start Scan to the
+// full list shown against `dunmere scan --json`, peak memory of both, memory after Home, and the time
+// of a category switch, of ticking a whole category and of the deleted-only filter.
+//
+//   bench_window [PHOTOS] [MESSAGES]        (defaults 40,000 and 200,000; runs on Qt's offscreen platform)
+//   bench_window --write DIR PHOTOS MESSAGES  (only writes the two backups, for a profiler)
+//
+// The driver writes the backups, runs `dunmere scan --json` on each, then runs itself once per backup as
+// `bench_window --window BACKUP CATEGORY` so that every figure of memory is that process's own.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QTreeWidget>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "app/main_window.h"
+#include "bench/bench_timing.h"
+#include "tests/support/fixture_backup.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/sqlite_fixture.h"
+#include "tests/support/temp_dir.h"
+#include "ui/controls/file_tree.h"
+
+namespace {
+
+using namespace dunmere;
+namespace fs = std::filesystem;
+using bench::Ms;
+using bench::Series;
+
+long ResidentKb() {
+  std::ifstream statm("/proc/self/statm");
+  long pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+long PeakKb() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+void Settle(int passes = 3) {
+  for (int i = 0; i < passes; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+QTreeWidgetItem* Node(CFileTreeUI* tree, const char* name) {
+  const auto found = tree->findItems(QString::fromLatin1(name) + " (", Qt::MatchStartsWith | Qt::MatchRecursive);
+  return found.isEmpty() ? nullptr : found.front();
+}
+
+// The window over one backup: prints "scan tick filter switch peakKb homeKb startKb rows".
+int WindowRun(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const QString backup = QString::fromLocal8Bit(argv[2]);
+  const char* category = argv[3];
+  const long startKb = ResidentKb();
+  CMainWnd window;
+  window.show();
+  const auto control = [&window](const char* name) { return window.findChild<QWidget*>(name); };
+  window.BackupPage().chooseFolder = [&backup](QWidget*, const QString&) { return backup; };
+  window.ScanPage().askHome = [](QWidget*) { return 1; };
+  window.ScanPage().tellProblem = [](QWidget*, const QString&) {};
+  qobject_cast<QAbstractButton*>(control("BtnSelDir"))->click();
+  Settle();
+  auto* tree = window.findChild<CFileTreeUI*>("NodeTree");
+  auto* list = window.findChild<QTreeWidget*>("DataList");
+  const double scanMs = Ms([&] {
+    qobject_cast<QAbstractButton*>(control("BtnNext2"))->click();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(10);
+    do {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    } while ((window.ScanPage().Scanning() || !control("ReocveryToolBar")->isVisible() ||
+              list->topLevelItemCount() == 0) &&
+             std::chrono::steady_clock::now() < until);
+  });
+  QTreeWidgetItem* chosen = Node(tree, category);
+  QTreeWidgetItem* other = Node(tree, "Contacts");
+  if (chosen == nullptr || other == nullptr) return 1;
+  const double switchMs = Ms([&] {
+    tree->setCurrentItem(other);
+    Settle();
+    tree->setCurrentItem(chosen);
+    Settle();
+  }) / 2;
+  const int rows = list->topLevelItemCount();
+  // Everything starts ticked: the category is unticked, then ticked again.
+  const int before = window.ScanPage().Statistics().ShownSelected();
+  const double tickMs = Ms([&] {
+    chosen->setCheckState(0, Qt::Unchecked);
+    Settle();
+    chosen->setCheckState(0, Qt::Checked);
+    Settle();
+  }) / 2;
+  if (window.ScanPage().Statistics().ShownSelected() != before) return 1;
+  auto* filter = window.findChild<QCheckBox*>("OptOnOffFilter");
+  const double filterMs = filter != nullptr && filter->isVisible() ? Ms([&] {
+    filter->click();
+    Settle();
+  })
+                                                                   : -1;
+  const long peakKb = PeakKb();
+  window.ScanPage().GoHome();
+  Settle(10);
+  std::printf("%.0f %.0f %.0f %.0f %ld %ld %ld %d\n", scanMs, tickMs, filterMs, switchMs, peakKb, ResidentKb(), startKb,
+              rows);
+  return 0;
+}
+
+// Runs a command, its output into out; returns its milliseconds and (through peakKb) its peak memory.
+double Timed(const std::string& command, const fs::path& out, long& peakKb, int& status) {
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const std::string line = command + " > '" + out.string() + "'";
+    ::execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  rusage usage{};
+  ::wait4(pid, &status, 0, &usage);
+  peakKb = usage.ru_maxrss;
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+void Compare(const char* self, const fs::path& backup, const char* category, const fs::path& scratch) {
+  long cliKb = 0, windowKb = 0;
+  int status = 0;
+  const double cliMs =
+      Timed("'" + std::string(DUNMERE_CLI) + "' scan '" + backup.string() + "' --json", scratch / "scan.json", cliKb, status);
+  Timed("'" + std::string(self) + "' --window '" + backup.string() + "' '" + category + "'", scratch / "window.txt",
+        windowKb, status);
+  std::ifstream figures(scratch / "window.txt");
+  double scanMs = 0, tickMs = 0, filterMs = 0, switchMs = 0;
+  long peakKb = 0, homeKb = 0, startKb = 0;
+  int rows = 0;
+  if (!(figures >> scanMs >> tickMs >> filterMs >> switchMs >> peakKb >> homeKb >> startKb >> rows)) {
+    std::printf("%s: the window run failed (status %d)\n", backup.filename().c_str(), status);
+    return;
+  }
+  std::printf("%s: dunmere scan --json %.0f ms, %.0f MB peak | window: Start Scan to the full list %.0f ms (%.2fx), "
+              "%.0f MB peak (%.2fx), %.0f MB after Home (%.0f MB at start) | %d rows of %s: switch %.0f ms, tick all "
+              "%.0f ms, deleted-only filter %.0f ms\n",
+              backup.filename().c_str(), cliMs, cliKb / 1024.0, scanMs, scanMs / cliMs, peakKb / 1024.0,
+              static_cast<double>(peakKb) / static_cast<double>(cliKb), homeKb / 1024.0, startKb / 1024.0, rows,
+              category, switchMs, tickMs, filterMs);
+}
+
+// Writes dir/photos and dir/messages.
+void WriteBackups(const fs::path& dir, int photos, int messages) {
+  std::printf("writing a backup of %d photos and one of %d messages and 50,000 calls ...\n", photos, messages);
+  {
+    testing::FixtureBackup backup;
+    const std::string jpeg = std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + std::string(2000, 'j');
+    for (int i = 0; i < photos; ++i) {
+      backup.files.push_back({"CameraRollDomain", "Media/DCIM/1" + std::to_string(i / 1000) + "APPLE/IMG_" +
+                                                      std::to_string(i) + ".JPG",
+                              jpeg});
+    }
+    testing::WriteFixtureBackup(dir / "photos", backup);
+  }
+  {
+    testing::FixtureBackup backup;
+    backup.files = {
+        {"HomeDomain", "Library/SMS/sms.db",
+         testing::SqliteDatabaseBytes(
+             {testing::ReferenceSchema("sms_ios9.2.1.sql"),
+              Series(1000) + " INSERT INTO handle (ROWID, id, service) SELECT x, '+1555' || (1000000 + x), 'SMS' FROM c;",
+              Series(messages) + " INSERT INTO message (ROWID, guid, text, handle_id, service, date, is_from_me) "
+                                 "SELECT x, printf('%08X-0000-4000-8000-%012X', x, x), 'Message ' || x || ' ' || "
+                                 "substr(hex(randomblob(60)), 1, 20 + x % 80), 1 + x % 1000, 'SMS', 400000000 + x, "
+                                 "x % 2 FROM c;",
+              "DELETE FROM message WHERE ROWID % 10 = 3;"})},
+        {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb",
+         testing::SqliteDatabaseBytes({testing::ReferenceSchema("addressbook_fts_ios9_RECONSTRUCTED.sql"),
+                                       Series(5000) + " INSERT INTO ABPersonFullTextSearch_content (docid, c0First, "
+                                                      "c15Phone) SELECT x, 'Name' || x, '+1555' || (1000000 + x) || "
+                                                      "' ' FROM c;"})},
+        {"HomeDomain", "Library/CallHistoryDB/CallHistory.storedata",
+         testing::SqliteDatabaseBytes({testing::ReferenceSchema("callhistory_ios11.2.sql"),
+                                       Series(50000) + " INSERT INTO ZCALLRECORD (Z_PK, Z_ENT, Z_OPT, ZORIGINATED, "
+                                                       "ZDATE, ZDURATION, ZADDRESS) SELECT x, 2, 1, x % 2, 400000000.0 "
+                                                       "+ x, x % 600, '+1555' || (1000000 + x % 4000) FROM c;"})},
+    };
+    testing::WriteFixtureBackup(dir / "messages", backup);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--window") return WindowRun(argc, argv);
+  const int photos = argc > 1 ? std::atoi(argv[1]) : 40000;
+  const int messages = argc > 2 ? std::atoi(argv[2]) : 200000;
+  if (argc == 5 && std::string(argv[1]) == "--write") {  // --write DIR PHOTOS MESSAGES: the backups alone
+    WriteBackups(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+    return 0;
+  }
+  testing::TempDir dir;
+  testing::ScopedEnv env;
+  env.Set("DUNMERE_APPDATA", (dir / "appdata").string());
+  env.Set("TMPDIR", dir.path().string());
+  WriteBackups(dir.path(), photos, messages);
+  Compare(argv[0], dir / "photos", "Camera Roll", dir.path());
+  Compare(argv[0], dir / "messages", "Call History", dir.path());
+  return 0;
+}
