@@ -119,6 +119,15 @@ Status CBackupEngine::Open(const std::string& password) {
   return manifest;
 }
 
+void CBackupEngine::ReleaseScan() {
+  messagesMap = ConversationMap{};
+  whatsAppMap = WhatsAppChatMap{};
+  qqMap = ChatConversationMap{};
+  mmChatMap = ChatConversationMap{};
+  whatsAppAttachments = std::vector<MediaFileRecord>{};
+  manifestEntries = std::vector<ManifestEntry>{};
+}
+
 Status CBackupEngine::FinishDatabaseStep(Status result) {
   progressBase += stepWeight / 2;
   Report(progressBase);

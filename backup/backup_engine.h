@@ -72,6 +72,9 @@ class CBackupEngine {
   Status ExportChatText(const ChatConversationMap& chats, const std::string& key, const std::string& owner,
                         const std::filesystem::path& output, ProgressCallback callback, void* user);
 
+  // Lets go of what the last scan kept (conversations, chats, attachments, the manifest's entries).
+  void ReleaseScan();
+
   // Copies a media file to tmp.jpg, tmp.wav or tmp.avi in the run's workspace for a viewer or player.
   Status MakePreviewCopy(const std::filesystem::path& source, std::filesystem::path& output, ProgressCallback callback,
                          void* user);

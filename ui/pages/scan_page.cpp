@@ -8,6 +8,9 @@
 #include <QProgressBar>
 #include <QPainter>
 #include <QSignalBlocker>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <QStyle>
 #include <QStackedWidget>
 #include <QTimer>
@@ -521,6 +524,14 @@ void CScanVrtWnd::GoHome() {
   if (QWidget* w = Control("HorLayoutMain")) w->show();
   if (QWidget* w = Control("HorLayoutScan")) w->hide();
   ClearResults();
+  if (!Scanning()) {
+    JoinWorker();
+    worker_.reset();
+    engine_.ReleaseScan();
+  }
+#if defined(__GLIBC__)
+  malloc_trim(0);  // the results of a large backup go back to the system, not only to the allocator
+#endif
   if (auto* tabs = Control<QStackedWidget>("MainTabPage")) tabs->setCurrentIndex(0);
   if (auto* first = Control<QAbstractButton>("OptStep1")) first->setChecked(true);
 }
