@@ -204,6 +204,17 @@ TEST(DecryptionWnd, PasswordAndResults) {
     EXPECT_EQ(dialog.ShowModal(), CPopUpWnd::kResultOk);
     EXPECT_EQ(dialog.Password(), QString::fromUtf8("p\u00e4ss word"));
   }
+  {
+    // Enter in the box is OK.
+    CDecryptionWnd dialog(nullptr);
+    QTimer::singleShot(0, &dialog, [&dialog] {
+      auto* edit = dialog.findChild<QLineEdit*>("EditPassword");
+      QTest::keyClicks(edit, "secret");
+      QTest::keyClick(edit, Qt::Key_Return);
+    });
+    EXPECT_EQ(dialog.ShowModal(), CPopUpWnd::kResultOk);
+    EXPECT_EQ(dialog.Password(), "secret");
+  }
   for (const char* button : {"BtnCancel", "closebtn"}) {
     CDecryptionWnd dialog(nullptr);
     QTimer::singleShot(0, &dialog, [&dialog, button] {

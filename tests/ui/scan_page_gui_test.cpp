@@ -143,6 +143,40 @@ TEST_F(ScanPageTest, ScanTreeListFilterAndTicks) {
   EXPECT_TRUE(Get<QCheckBox>("OptOnOffFilter")->isChecked());
 }
 
+// What the page shows follows the category, the filter and the switches in view.
+TEST_F(ScanPageTest, FilterLinePreviewAndPrintFollowTheCategoryInView) {
+  Scan();
+  auto* tree = Get<CFileTreeUI>("NodeTree");
+  auto* filterCount = Get<QLabel>("LblFilterCount");
+  auto* preview = Get<QTextEdit>("PreviewEdit");
+  tree->setCurrentItem(Node("Notes"));
+  EXPECT_TRUE(Get("BtnPrint")->isEnabled());
+  QTest::mouseClick(Get<QCheckBox>("OptOnOffFilter"), Qt::LeftButton);
+  EXPECT_TRUE(filterCount->isVisible());
+  EXPECT_EQ(filterCount->text(), "Files Filtered: 2 item(s)");
+  EXPECT_TRUE(preview->toPlainText().contains("gone"));  // the row the filter let through
+  // Another category: no filter line; pictures have nothing to print.
+  tree->setCurrentItem(Node("Camera Roll"));
+  EXPECT_FALSE(filterCount->isVisible());
+  EXPECT_FALSE(Get("BtnPrint")->isEnabled());
+  tree->setCurrentItem(Node("Notes"));
+  EXPECT_TRUE(filterCount->isVisible());
+
+  // With the preview switched off, a row chosen does not bring the panel back.
+  QTest::mouseClick(Get<QAbstractButton>("OptOnOffPreview"), Qt::LeftButton);
+  EXPECT_FALSE(Get("PreviewLayout")->isVisible());
+  tree->setCurrentItem(Node("Contacts"));
+  tree->setCurrentItem(Node("Notes"));
+  EXPECT_FALSE(Get("PreviewLayout")->isVisible());
+  QTest::mouseClick(Get<QAbstractButton>("OptOnOffPreview"), Qt::LeftButton);
+
+  // Home: nothing of this scan stays in view for the next one.
+  window_.ScanPage().askHome = [](QWidget*) { return 1; };
+  window_.ScanPage().GoHome();
+  EXPECT_FALSE(filterCount->isVisible());
+  EXPECT_TRUE(preview->toPlainText().isEmpty());
+}
+
 TEST_F(ScanPageTest, AppFoldersHomeAndClose) {
   Scan();
   auto* tree = Get<CFileTreeUI>("NodeTree");

@@ -111,6 +111,7 @@ S = {
   ("MSG0512", "The backup could not be opened.", "Die Sicherung konnte nicht geöffnet werden.", "La sauvegarde n'a pas pu être ouverte."),
   ("MSG0513", "You select %s in %d item(s) of %s in %d item(s)", "Gewählt: %s in %d Einträgen von %s in %d Einträgen", "Sélection : %s dans %d élément(s) sur %s dans %d élément(s)"),
   ("MSG0514", "Not everything in the backup could be read:", "Nicht alles in der Sicherung konnte gelesen werden:", "Tout n'a pas pu être lu dans la sauvegarde :"),
+  ("MSG0515", "Files Filtered: %d item(s)", "Gefilterte Dateien: %d Einträge", "Fichiers filtrés : %d élément(s)"),
   ("MSG0901", "Extracting", "Entpacken", "Extraction"),
   ("MSG0902", "File:", "Datei:", "Fichier :"),
   ("MSG0903", "Do you want to cancel?", "Möchten Sie abbrechen?", "Voulez-vous annuler ?"),

@@ -26,6 +26,11 @@ CDecryptionWnd::CDecryptionWnd(QWidget* owner) : CPopUpWnd(owner, QStringLiteral
   edit->setEchoMode(QLineEdit::Password);
   edit->setMaxLength(kMaxPasswordChars);
   edit->setFocus();
+  // Enter in the box is OK.
+  connect(edit, &QLineEdit::returnPressed, this, [this, edit] {
+    password_ = edit->text();
+    done(kResultOk);
+  });
   ApplyLanguage(CSettings::Get().Section("DecryptionWnd"));
 }
 

@@ -1,5 +1,7 @@
 #include "ui/pages/preview_page.h"
 
+#include <QAbstractButton>
+
 #include <QHBoxLayout>
 #include <algorithm>
 #include <QImage>
@@ -45,15 +47,21 @@ CPreviewVrtWnd::CPreviewVrtWnd(QWidget* window, CBackupEngine& engine)
   };
 }
 
+void CPreviewVrtWnd::ShowPanel() {
+  // The panel stays away while its switch (Preview) is off.
+  auto* toggle = Control<QAbstractButton>("OptOnOffPreview");
+  if (QWidget* layout = Control("PreviewLayout")) layout->setVisible(toggle == nullptr || toggle->isChecked());
+}
+
 void CPreviewVrtWnd::TextMode() {
-  if (QWidget* layout = Control("PreviewLayout")) layout->show();
+  ShowPanel();
   ClearBubbles();
   if (QWidget* list = Control("MessagesList")) list->hide();
   if (QWidget* edit = Control("PreviewEdit")) edit->show();
 }
 
 void CPreviewVrtWnd::BubbleMode() {
-  if (QWidget* layout = Control("PreviewLayout")) layout->show();
+  ShowPanel();
   if (auto* edit = Control<QTextEdit>("PreviewEdit")) {
     edit->clear();
     edit->hide();

@@ -52,6 +52,7 @@ class CPreviewVrtWnd : public CBaseVrtWnd {
   void PlaySound(const std::filesystem::path& prepared);
   void PlayVideo(const std::filesystem::path& prepared);
   void ClearBubbles();
+  void ShowPanel();
 
   CBackupEngine& engine_;
   CPlayerProcesses* players_ = nullptr;

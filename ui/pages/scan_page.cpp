@@ -182,6 +182,9 @@ void CScanVrtWnd::Init() {
 
 void CScanVrtWnd::ApplyLanguage() {
   CBaseVrtWnd::ApplyLanguage();
+  // The texts the page writes itself, in the new language at once.
+  WriteStatistics();
+  WriteFilterCount();
   if (auto* pause = Control<QAbstractButton>("BtnScanPause")) {
     // Paused, the button offers to go on (MSG0506); running, to pause (MSG0507).
     pause->setText(QString::fromStdString(CSettings::Get().Message(paused_ ? "MSG0506" : "MSG0507")));
@@ -359,6 +362,7 @@ void CScanVrtWnd::Install(CategoryBatch&& batch) {
 
 void CScanVrtWnd::ScanEnded() {
   JoinWorker();
+  if (auto* remark = Control<QLabel>("LblRemark")) remark->clear();  // "Please wait…" is over
   const QString problems = ReadProblems();
   countTimer_.reset();
   if (QWidget* w = Control("ScanToolBar")) w->hide();
@@ -514,6 +518,8 @@ void CScanVrtWnd::ClearResults() {
   listedApp_.clear();
   if (auto* bar = Control<QProgressBar>("ProgressScan")) bar->setValue(0);
   if (auto* list = Control<QTreeWidget>("DataList")) list->clear();
+  preview_.Clear();
+  WriteFilterCount();
   BuildTree();
   RewriteCounts();
   WriteStatistics();
@@ -648,7 +654,13 @@ void CScanVrtWnd::FillList(int category) {
   list->addTopLevelItems(rows);
   filling_ = false;
   list->scrollToTop();
-  if (list->topLevelItemCount() > 0) list->setCurrentItem(list->topLevelItem(0));
+  if (list->topLevelItemCount() > 0) {
+    list->setCurrentItem(list->topLevelItem(0));
+  } else {
+    preview_.Clear();
+  }
+  WriteFilterCount();
+  if (QWidget* print = Control("BtnPrint")) print->setEnabled(Printable());
 }
 
 void CScanVrtWnd::ShowCategory(int category) {
@@ -744,13 +756,22 @@ void CScanVrtWnd::FilterChanged(bool on) {
   // The list is made again with the rows the filter lets through (hiding rows one by one costs a
   // search of the list for each).
   FillList(listed_);
-  if (auto* count = Control<QLabel>("LblFilterCount")) {
-    count->setVisible(on);
-    count->setText(QString::asprintf("Files Filtered: %d item(s)",
-                                     statistics_.Node(static_cast<CategoryId>(listed_)).filtered));
-  }
   WriteStatistics();
   UpdateRecover();
+}
+
+void CScanVrtWnd::WriteFilterCount() {
+  auto* count = Control<QLabel>("LblFilterCount");
+  if (count == nullptr) return;
+  // The count of the category in view, and only while its filter is on.
+  const auto on = filterOn_.find(listed_);
+  const bool shown = listed_ >= 0 && on != filterOn_.end() && on->second;
+  count->setVisible(shown);
+  if (shown) {
+    count->setText(QString::fromStdString(CSettings::Get().Message("MSG0515"))
+                       .replace(QStringLiteral("%d"),
+                                QString::number(statistics_.Node(static_cast<CategoryId>(listed_)).filtered)));
+  }
 }
 
 void CScanVrtWnd::WriteStatistics() {
@@ -770,9 +791,12 @@ void CScanVrtWnd::Recover() {
 void CScanVrtWnd::Preview(int) {
   auto* list = Control<QTreeWidget>("DataList");
   QTreeWidgetItem* row = list != nullptr ? list->currentItem() : nullptr;
-  if (row == nullptr) return;
-  const void* key = reinterpret_cast<const void*>(static_cast<quintptr>(row->data(0, kKeyRole).toULongLong()));
-  if (key == nullptr) return;  // an app's row
+  const void* key =
+      row != nullptr ? reinterpret_cast<const void*>(static_cast<quintptr>(row->data(0, kKeyRole).toULongLong())) : nullptr;
+  if (key == nullptr) {
+    preview_.Clear();  // no row, or an app's row: nothing of an earlier row stays in view
+    return;
+  }
   switch (static_cast<CategoryId>(listed_)) {
     case CategoryId::kNotes:
       preview_.ShowNote(*static_cast<const NoteRecord*>(key));
@@ -814,10 +838,15 @@ void CScanVrtWnd::Preview(int) {
   }
 }
 
+bool CScanVrtWnd::Printable() const {
+  // Records with texts print; pictures and other files have nothing to print.
+  return listed_ >= static_cast<int>(CategoryId::kCameraRoll) &&
+         listed_ <= static_cast<int>(CategoryId::kWhatsAppAttachments) && !IsMediaCategory(listed_) &&
+         listed_ != static_cast<int>(CategoryId::kWhatsAppAttachments);
+}
+
 void CScanVrtWnd::Print() {
-  if (listed_ < static_cast<int>(CategoryId::kCameraRoll) || listed_ > static_cast<int>(CategoryId::kWhatsAppAttachments)) {
-    return;
-  }
+  if (!Printable()) return;
   const PrintSource source{results_, messageRows_, chatRows_, statistics_};
   CPrintWnd dialog(Window(), static_cast<CategoryId>(listed_), source, filterOn_[listed_], templateFolder / "Print.html",
                    PrintPagePath());

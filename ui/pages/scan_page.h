@@ -97,6 +97,8 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void FilterChanged(bool on);
   void UpdateCategoryMark(int category);
   void WriteStatistics();
+  void WriteFilterCount();
+  bool Printable() const;
   void UpdateRecover();
   void JoinWorker();
   void Recover();
