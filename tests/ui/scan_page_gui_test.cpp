@@ -19,6 +19,7 @@
 #include <iterator>
 
 #include "app/main_window.h"
+#include "settings/settings.h"
 #include "tests/support/temp_dir.h"
 #include "ui/dialogs/print_wnd.h"
 #include "ui/dialogs/recover_process_wnd.h"
@@ -175,6 +176,33 @@ TEST_F(ScanPageTest, FilterLinePreviewAndPrintFollowTheCategoryInView) {
   window_.ScanPage().GoHome();
   EXPECT_FALSE(filterCount->isVisible());
   EXPECT_TRUE(preview->toPlainText().isEmpty());
+}
+
+// The texts the page writes itself (tree, columns, filter line) come from the language files and
+// change with the language, counts and marks kept.
+TEST_F(ScanPageTest, TreeColumnsAndFilterLineInTheChosenLanguage) {
+  Scan();
+  auto* tree = Get<CFileTreeUI>("NodeTree");
+  auto* list = Get<QTreeWidget>("DataList");
+  tree->setCurrentItem(Node("Notes"));
+  QTest::mouseClick(Get<QCheckBox>("OptOnOffFilter"), Qt::LeftButton);
+  const auto switchTo = [this](const char* language) {
+    ASSERT_EQ(CSettings::Get().SetLanguage(language), kOk);
+    PostPrivateMessage(&window_, kMsgLanguageChanged);
+    QCoreApplication::processEvents();
+  };
+  switchTo("Deutsch");
+  EXPECT_NE(Node("Notizen (3)"), nullptr);
+  EXPECT_NE(Node("Nachrichten & Anrufe"), nullptr);
+  EXPECT_EQ(list->headerItem()->text(1), "Titel");
+  EXPECT_EQ(Get<QLabel>("LblFilterCount")->text(), "Gefilterte Dateien: 2 Einträge");
+  EXPECT_EQ(Node("Notizen")->checkState(0), Qt::Checked);
+  switchTo("Francais");
+  EXPECT_NE(Node("Photos et vid"), nullptr);
+  EXPECT_EQ(list->headerItem()->text(1), "Titre");
+  switchTo("English");
+  EXPECT_NE(Node("Notes (3)"), nullptr);
+  EXPECT_EQ(list->headerItem()->text(1), "Title");
 }
 
 TEST_F(ScanPageTest, AppFoldersHomeAndClose) {

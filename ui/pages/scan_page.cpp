@@ -8,6 +8,8 @@
 #include <QProgressBar>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <cctype>
+#include <string_view>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -38,6 +40,25 @@ constexpr int kCategoryRole = Qt::UserRole + 2;
 constexpr int kKeyRole = Qt::UserRole + 3;
 constexpr int kDeletedRole = Qt::UserRole + 4;
 constexpr int kAppRole = Qt::UserRole + 5;
+constexpr int kTitleRole = Qt::UserRole + 6;  // a tree node's title, without its count
+
+// The key of an English title in the language files: its letters and digits ("Camera Roll": "CameraRoll").
+std::string TitleKey(std::string_view title) {
+  std::string key;
+  for (const char c : title) {
+    if (std::isalnum(static_cast<unsigned char>(c)) != 0) key += c;
+  }
+  return key;
+}
+
+// A text the page writes itself, from a section of the language file; the English one where the file
+// has none.
+QString LanguageText(const char* section, std::string_view english) {
+  const std::string& text = CSettings::Text(CSettings::Get().Section(section), TitleKey(english));
+  return QString::fromStdString(text.empty() ? std::string(english) : text);
+}
+
+constexpr const char* kGroupTitles[2] = {"Photos & Videos", "Messages & Call logs"};
 constexpr int kCountPeriodMs = 300;
 const QColor kDeletedColour(0xF3, 0x73, 0x02);
 
@@ -185,6 +206,8 @@ void CScanVrtWnd::ApplyLanguage() {
   // The texts the page writes itself, in the new language at once.
   WriteStatistics();
   WriteFilterCount();
+  WriteHeaders();
+  RetitleTree();
   if (auto* pause = Control<QAbstractButton>("BtnScanPause")) {
     // Paused, the button offers to go on (MSG0506); running, to pause (MSG0507).
     pause->setText(QString::fromStdString(CSettings::Get().Message(paused_ ? "MSG0506" : "MSG0507")));
@@ -399,7 +422,7 @@ QString CScanVrtWnd::ReadProblems() const {
   for (const auto& [category, result] : worker_->Failures()) {
     for (const NodeSpec& node : kNodes) {
       if (node.category != static_cast<int>(category)) continue;
-      lines << QString::fromLatin1(node.name) + QStringLiteral(": ") + QString::fromStdString(StatusText(result));
+      lines << LanguageText("ScanTree", node.name) + QStringLiteral(": ") + QString::fromStdString(StatusText(result));
       break;
     }
   }
@@ -446,11 +469,13 @@ void CScanVrtWnd::BuildTree() {
   auto* tree = Control<CFileTreeUI>("NodeTree");
   if (tree == nullptr) return;
   tree->ClearNodes();
-  QTreeWidgetItem* groups[2] = {tree->AddNode(nullptr, QStringLiteral("Photos & Videos")),
-                                tree->AddNode(nullptr, QStringLiteral("Messages & Call logs"))};
+  QTreeWidgetItem* groups[2] = {tree->AddNode(nullptr, LanguageText("ScanTree", kGroupTitles[0])),
+                                tree->AddNode(nullptr, LanguageText("ScanTree", kGroupTitles[1]))};
   for (int i = 0; i < CSpecifyFileVrtWnd::kOptionCount; ++i) {
     if (categories_ != nullptr && !categories_->IsChecked(i)) continue;
-    QTreeWidgetItem* node = tree->AddNode(groups[kNodes[i].group], QString::fromLatin1(kNodes[i].name) + " (0)");
+    const QString title = LanguageText("ScanTree", kNodes[i].name);
+    QTreeWidgetItem* node = tree->AddNode(groups[kNodes[i].group], title + " (0)");
+    node->setData(0, kTitleRole, title);
     node->setData(0, kCategoryRole, kNodes[i].category);
     node->setFlags(node->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable));  // inactive until it has records
     filterOn_[kNodes[i].category] = false;
@@ -475,11 +500,30 @@ void CScanVrtWnd::RewriteCounts() {
     }
     return 0;
   };
-  for (const NodeSpec& entry : kNodes) {
-    QTreeWidgetItem* node = NodeOf(entry.category);
-    if (node == nullptr) continue;
-    const QString text = node->text(0);
-    node->setText(0, text.left(text.indexOf('(')) + QString::asprintf("(%d)", count(entry.category)));
+  for (const NodeSpec& entry : kNodes) SetNodeCount(NodeOf(entry.category), count(entry.category));
+}
+
+void CScanVrtWnd::SetNodeCount(QTreeWidgetItem* node, int count) {
+  if (node != nullptr) node->setText(0, node->data(0, kTitleRole).toString() + QString::asprintf(" (%d)", count));
+}
+
+void CScanVrtWnd::RetitleTree() {
+  auto* tree = Control<CFileTreeUI>("NodeTree");
+  if (tree == nullptr) return;
+  for (int g = 0; g < tree->topLevelItemCount() && g < 2; ++g) {
+    QTreeWidgetItem* group = tree->topLevelItem(g);
+    group->setText(0, LanguageText("ScanTree", kGroupTitles[g]));
+    for (int c = 0; c < group->childCount(); ++c) {
+      QTreeWidgetItem* node = group->child(c);
+      for (const NodeSpec& entry : kNodes) {
+        if (entry.category == CategoryOf(node)) node->setData(0, kTitleRole, LanguageText("ScanTree", entry.name));
+      }
+    }
+  }
+  if (Scanning()) {
+    WriteLiveCounts();
+  } else {
+    RewriteCounts();
   }
 }
 
@@ -491,12 +535,7 @@ void CScanVrtWnd::WriteLiveCounts() {
       static_cast<int>(CategoryId::kAppVideos),  static_cast<int>(CategoryId::kMessages),
       static_cast<int>(CategoryId::kMessageAttachments), static_cast<int>(CategoryId::kContacts),
       static_cast<int>(CategoryId::kCallHistory), static_cast<int>(CategoryId::kNotes)};
-  for (int i = 0; i < CScanWorker::kLiveCounts; ++i) {
-    QTreeWidgetItem* node = NodeOf(order[i]);
-    if (node == nullptr) continue;
-    const QString text = node->text(0);
-    node->setText(0, text.left(text.indexOf('(')) + QString::asprintf("(%d)", live[i]));
-  }
+  for (int i = 0; i < CScanWorker::kLiveCounts; ++i) SetNodeCount(NodeOf(order[i]), live[i]);
 }
 
 void CScanVrtWnd::SelectFirstFoundCategory() {
@@ -603,10 +642,7 @@ void CScanVrtWnd::FillList(int category) {
     return;  // Reminder, Calendar, Safari Bookmark: never scanned
   }
   const auto columns = ColumnSet(static_cast<CategoryId>(category), IsApp(category) && listedApp_.empty());
-  QStringList headers{QString()};
-  for (const ListColumn& c : columns) headers << QString::fromLatin1(c.title);
-  list->setColumnCount(headers.size());
-  list->setHeaderLabels(headers);
+  WriteHeaders();
   list->setColumnWidth(0, 28);
   for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
     if (columns[static_cast<std::size_t>(i)].width > 0) list->setColumnWidth(i + 1, columns[static_cast<std::size_t>(i)].width);
@@ -758,6 +794,20 @@ void CScanVrtWnd::FilterChanged(bool on) {
   FillList(listed_);
   WriteStatistics();
   UpdateRecover();
+}
+
+void CScanVrtWnd::WriteHeaders() {
+  auto* list = Control<QTreeWidget>("DataList");
+  if (list == nullptr || listed_ < static_cast<int>(CategoryId::kCameraRoll) ||
+      listed_ > static_cast<int>(CategoryId::kWhatsAppAttachments)) {
+    return;
+  }
+  QStringList headers{QString()};
+  for (const ListColumn& c : ColumnSet(static_cast<CategoryId>(listed_), IsApp(listed_) && listedApp_.empty())) {
+    headers << LanguageText("ListColumns", c.title);
+  }
+  list->setColumnCount(headers.size());
+  list->setHeaderLabels(headers);
 }
 
 void CScanVrtWnd::WriteFilterCount() {

@@ -98,6 +98,9 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void UpdateCategoryMark(int category);
   void WriteStatistics();
   void WriteFilterCount();
+  void WriteHeaders();
+  void RetitleTree();
+  void SetNodeCount(QTreeWidgetItem* node, int count);
   bool Printable() const;
   void UpdateRecover();
   void JoinWorker();
