@@ -123,7 +123,7 @@ S = {
   ("BtnRestoreLink", "Restore it now >>", "Jetzt wiederherstellen >>", "Le retrouver maintenant >>"),
  ],
  "RecoverProcessWnd": [
-  ("title", "Recovering", "Retten", "Récupération"),
+  ("Title", "Recovering", "Retten", "Récupération"),
   ("DetailBtn", "Detail", "Details", "Détails"),
   ("OpenBtn", "Open Folder", "Ordner öffnen", "Ouvrir le dossier"),
   ("FinishBtn", "Finished", "Fertig", "Terminé"),

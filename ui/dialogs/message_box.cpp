@@ -28,6 +28,7 @@ CMessageBox::CMessageBox(const std::optional<QString>& title, int kind, QWidget*
                          int width, int height)
     : CPopUpWnd(owner, SkinFile(kind), width, height) {
   setObjectName(QStringLiteral("UIMessageBox"));
+  ApplyLanguage(CSettings::Get().Section("MessageBox"));  // its buttons
   const QString shownTitle =
       title ? *title : QString::fromStdString(CSettings::Get().Message(DefaultTitleId(kind)));
   if (auto* label = qobject_cast<QLabel*>(Control(QStringLiteral("title")))) label->setText(shownTitle);

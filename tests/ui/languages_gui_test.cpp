@@ -1,0 +1,86 @@
+// Every text of the language files reaches its control: in each language other than English, no
+// control a file names still shows the English text where that language has another one (the pages of
+// the window, and the dialogs).
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "app/main_window.h"
+#include "settings/settings.h"
+#include "tests/ui/fake_source.h"
+#include "ui/dialogs/decryption_wnd.h"
+#include "ui/dialogs/message_box.h"
+#include "ui/dialogs/recover_process_wnd.h"
+#include "ui/pages/private_messages.h"
+
+namespace dunmere {
+namespace {
+
+using Texts = std::map<std::string, LanguageSection>;
+
+const char* const kSections[] = {"MainWnd",   "PageItunesBackup", "PageSpecifyFile",   "PageScan",
+                                 "MessageBox", "DecryptionWnd",   "RecoverProcessWnd"};
+
+Texts TextsOf(const std::string& language) {
+  EXPECT_EQ(CSettings::Get().SetLanguage(language), kOk) << language;
+  Texts texts;
+  for (const char* section : kSections) texts[section] = CSettings::Get().Section(section);
+  return texts;
+}
+
+QString Shown(QWidget* control) {
+  if (auto* button = qobject_cast<QAbstractButton*>(control)) return button->text();
+  if (auto* label = qobject_cast<QLabel*>(control)) return label->text();
+  if (auto* group = qobject_cast<QGroupBox*>(control)) return group->title();
+  if (auto* edit = qobject_cast<QLineEdit*>(control)) return edit->text();
+  return control->windowTitle();
+}
+
+// The controls of root that section names and that still show their English text, by name.
+std::string StillEnglish(QWidget* root, const LanguageSection& english, const LanguageSection& other) {
+  std::string left;
+  for (const auto& [key, text] : other) {
+    const auto found = english.find(key);
+    if (found == english.end() || found->second == text) continue;  // the same in both languages
+    QWidget* control = root->objectName() == QString::fromStdString(key)
+                           ? root
+                           : root->findChild<QWidget*>(QString::fromStdString(key));
+    if (control != nullptr && Shown(control) == QString::fromStdString(found->second)) {
+      left += (left.empty() ? "" : " ") + key;
+    }
+  }
+  return left;
+}
+
+TEST(Languages, NoControlKeepsItsEnglishTextInAnotherLanguage) {
+  const Texts english = TextsOf("English");
+  for (const char* language : {"Deutsch", "Francais"}) {
+    const Texts other = TextsOf(language);
+    {
+      CMainWnd window;
+      window.show();
+      PostPrivateMessage(&window, kMsgLanguageChanged);
+      QCoreApplication::processEvents();
+      for (const char* section : {"MainWnd", "PageItunesBackup", "PageSpecifyFile", "PageScan"}) {
+        EXPECT_EQ(StillEnglish(&window, english.at(section), other.at(section)), "")
+            << language << " " << section;
+      }
+    }
+    CMessageBox box(std::nullopt, kMbQuestion, nullptr, "?", 550, 200);
+    EXPECT_EQ(StillEnglish(&box, english.at("MessageBox"), other.at("MessageBox")), "") << language;
+    CDecryptionWnd password(nullptr);
+    EXPECT_EQ(StillEnglish(&password, english.at("DecryptionWnd"), other.at("DecryptionWnd")), "")
+        << language;
+    FakeSource source;
+    CRecoverProcessWnd recover(nullptr, ScanResults{}, Selection{}, source, "/nowhere");
+    EXPECT_EQ(StillEnglish(&recover, english.at("RecoverProcessWnd"), other.at("RecoverProcessWnd")), "")
+        << language;
+  }
+  TextsOf("English");
+}
+
+}  // namespace
+}  // namespace dunmere
