@@ -55,16 +55,18 @@ pid_t NamedProcess(const std::string& name) {
   return end != name.c_str() && *end == '-' && pid > 0 ? static_cast<pid_t>(pid) : 0;
 }
 
+// A run has ended when its process no longer runs and its lock is free. Both are asked: the lock is
+// taken a moment after the folder is made (a lock alone would give a starting run away), and the
+// process id may be another process's by now (an id alone would keep an ended run's folder).
 bool HasEnded(const fs::path& workspace) {
-  const int fd = ::open((workspace / kWorkspaceLockName).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-  if (fd >= 0) {
-    // A lock is held for as long as its run lives (another descriptor of this process included).
-    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    ::close(fd);
-    return free;
-  }
   const pid_t pid = NamedProcess(workspace.filename().string());
-  return pid != 0 && ::kill(pid, 0) != 0 && errno == ESRCH;
+  if (pid == 0 || ::kill(pid, 0) == 0 || errno != ESRCH) return false;
+  const int fd = ::open((workspace / kWorkspaceLockName).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return true;
+  // A lock is held for as long as its run lives (another descriptor of this process included).
+  const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ::close(fd);
+  return free;
 }
 
 }  // namespace

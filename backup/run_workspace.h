@@ -28,9 +28,8 @@ inline constexpr char kWorkspaceLockName[] = "lock";
 Status WorkspaceRoot(const std::filesystem::path& dataFolder, const std::filesystem::path& chosen,
                      std::filesystem::path& root, std::string& reason);
 
-// Removes the workspaces under root whose run has ended: their lock is free, or (for a folder without
-// a lock) the process its name starts with no longer runs. Anything else is left alone. Returns how
-// many were removed.
+// Removes the workspaces under root whose run has ended: the process their name starts with no longer
+// runs and their lock (if any) is free. Anything else is left alone. Returns how many were removed.
 std::size_t RemoveEndedWorkspaces(const std::filesystem::path& root);
 
 // Removes every workspace of this process (what an exit signal does before the process ends).

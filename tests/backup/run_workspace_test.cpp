@@ -75,22 +75,24 @@ TEST(RunWorkspace, OnlyEndedRunsFoldersAreRemoved) {
   TempDir dir;
   const fs::path root = dir / "Runs";
   fs::create_directories(root);
-  // Ended: a lock nobody holds; no lock and a process that has ended.
-  WriteFile(root / "4242-unlocked" / kWorkspaceLockName, "");
-  WriteFile(root / "4242-unlocked" / "sms.db", "plain");
+  // Ended: a process that has ended, its lock free or no lock at all.
+  const std::string unlocked = std::to_string(EndedProcess()) + "-unlocked";
+  WriteFile(root / unlocked / kWorkspaceLockName, "");
+  WriteFile(root / unlocked / "sms.db", "plain");
   WriteFile(root / (std::to_string(EndedProcess()) + "-nolock") / "sms.db", "plain");
-  // Running: a lock held by another process; no lock and a process that runs (this one).
-  WriteFile(root / "4243-held" / kWorkspaceLockName, "");
-  const int held = ::open((root / "4243-held" / kWorkspaceLockName).c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(held, 0);
+  // Running: a process that holds its lock; a process that runs and has not locked yet (this one,
+  // with its lock file made and free).
   const pid_t holder = ::fork();
+  const std::string held = std::to_string(holder) + "-held";
   if (holder == 0) {
-    ::flock(held, LOCK_EX);
+    int fd = -1;
+    while ((fd = ::open((root / held / kWorkspaceLockName).c_str(), O_RDONLY | O_CLOEXEC)) < 0) ::usleep(1000);
+    ::flock(fd, LOCK_EX);
     ::pause();
     ::_exit(0);
   }
-  ::close(held);
-  WriteFile(root / (std::to_string(::getpid()) + "-starting") / "x", "");
+  WriteFile(root / held / kWorkspaceLockName, "");
+  WriteFile(root / (std::to_string(::getpid()) + "-starting") / kWorkspaceLockName, "");
   // Not a workspace: names without a process, a file, a link to a folder elsewhere.
   WriteFile(root / "notes" / "keep", "");
   WriteFile(root / "file-1", "");
@@ -99,15 +101,15 @@ TEST(RunWorkspace, OnlyEndedRunsFoldersAreRemoved) {
 
   // The holder takes its lock asynchronously: wait until the lock is seen as held.
   for (int i = 0; i < 200; ++i) {
-    const int probe = ::open((root / "4243-held" / kWorkspaceLockName).c_str(), O_RDONLY | O_CLOEXEC);
+    const int probe = ::open((root / held / kWorkspaceLockName).c_str(), O_RDONLY | O_CLOEXEC);
     const bool busy = ::flock(probe, LOCK_EX | LOCK_NB) != 0;
     ::close(probe);
     if (busy) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_EQ(RemoveEndedWorkspaces(root), 2u);
-  EXPECT_FALSE(fs::exists(root / "4242-unlocked"));
-  EXPECT_TRUE(fs::exists(root / "4243-held" / kWorkspaceLockName));
+  EXPECT_FALSE(fs::exists(root / unlocked));
+  EXPECT_TRUE(fs::exists(root / held / kWorkspaceLockName));
   EXPECT_TRUE(fs::exists(root / (std::to_string(::getpid()) + "-starting")));
   EXPECT_TRUE(fs::exists(root / "notes" / "keep"));
   EXPECT_TRUE(fs::exists(root / "file-1"));

@@ -95,6 +95,16 @@ std::vector<fs::path> FilesUnder(const fs::path& folder) {
   return files;
 }
 
+// The process id the stand-in decryptor wrote into its first file, once it is there whole.
+pid_t WrittenPid(const std::vector<fs::path>& files) {
+  for (int i = 0; i < 1000 && !files.empty(); ++i) {
+    const std::string text = testing::ReadFile(files.front());
+    if (!text.empty()) return static_cast<pid_t>(std::stoi(text));
+    ::usleep(10000);
+  }
+  return -1;
+}
+
 // The decrypted files of every run's workspace under the data folder.
 std::vector<fs::path> DecryptedFiles(const fs::path& appData) {
   std::vector<fs::path> files;
@@ -169,8 +179,8 @@ TEST_F(InterruptedRuns, ASignalDuringTheDecryptionLeavesNoPlaintextAndStopsTheDe
             Environment({{"FAKE_TOOL_WRITE", "sms.db"}, {"FAKE_TOOL_OUTPUT", "Count: 1\n"}, {"FAKE_TOOL_SLEEP", "60"}}),
             "secret\n");
     ASSERT_TRUE(Eventually([&] { return !DecryptedFiles(appData_).empty(); })) << sig << run.Err();
-    const fs::path plain = DecryptedFiles(appData_).front();
-    const pid_t decryptor = std::stoi(testing::ReadFile(plain));
+    const pid_t decryptor = WrittenPid(DecryptedFiles(appData_));
+    ASSERT_GT(decryptor, 0);
     ::kill(run.pid(), sig);
     const int status = run.Wait();
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << " status " << status;
@@ -187,7 +197,8 @@ TEST_F(InterruptedRuns, ARunKilledOutrightIsCleanedUpByTheNextStart) {
           Environment({{"FAKE_TOOL_WRITE", "sms.db"}, {"FAKE_TOOL_OUTPUT", "Count: 1\n"}, {"FAKE_TOOL_SLEEP", "60"}}),
           "secret\n");
   ASSERT_TRUE(Eventually([&] { return !DecryptedFiles(appData_).empty(); })) << run.Err();
-  const pid_t decryptor = std::stoi(testing::ReadFile(DecryptedFiles(appData_).front()));
+  const pid_t decryptor = WrittenPid(DecryptedFiles(appData_));
+  ASSERT_GT(decryptor, 0);
   ::kill(run.pid(), SIGKILL);
   run.Wait();
   ::kill(decryptor, SIGKILL);  // the stand-in does not end with its parent as the real decryptor does

@@ -47,6 +47,16 @@ CPreviewVrtWnd::CPreviewVrtWnd(QWidget* window, CBackupEngine& engine)
   };
 }
 
+namespace {
+
+// A text of the preview from the language file's "Preview" section; the English one where it has none.
+QString PreviewText(const char* key, const char* english) {
+  const std::string& text = CSettings::Text(CSettings::Get().Section("Preview"), key);
+  return QString::fromStdString(text.empty() ? std::string(english) : text);
+}
+
+}  // namespace
+
 void CPreviewVrtWnd::ShowPanel() {
   // The panel stays away while its switch (Preview) is off.
   auto* toggle = Control<QAbstractButton>("OptOnOffPreview");
@@ -104,9 +114,9 @@ void CPreviewVrtWnd::ShowNote(const NoteRecord& note) {
   left.setAlignment(Qt::AlignLeft);
   cursor.setBlockFormat(left);
   const QColor label = note.deleted != 0 ? kDeleted : kLabel;
-  Write(cursor, QStringLiteral("Title:\n"), label);
+  Write(cursor, PreviewText("NoteTitle", "Title:") + "\n", label);
   Write(cursor, QStringLiteral("    ") + QString::fromStdString(note.title) + "\n", kLabel);
-  Write(cursor, QStringLiteral("Note:\n "), label);
+  Write(cursor, PreviewText("NoteBody", "Note:") + "\n ", label);
   Write(cursor, QStringLiteral("    ") + QString::fromStdString(note.content), kLabel);
 }
 
@@ -141,14 +151,15 @@ void CPreviewVrtWnd::ShowConversation(const std::vector<MessageRecord>& messages
   ClearBubbles();
   QWidget* body = Control("MessagesListBody");
   if (body == nullptr) return;
-  auto* header = new QLabel(QStringLiteral("-------------------- Messages --------------------"), body);
+  auto* header = new QLabel(QStringLiteral("-------------------- ") + PreviewText("MessagesHeader", "Messages") +
+                                QStringLiteral(" --------------------"),
+                            body);
   header->setAlignment(Qt::AlignHCenter);
   header->setStyleSheet(QStringLiteral("color: #D7D7D7;"));
   qobject_cast<QVBoxLayout*>(body->layout())->insertWidget(0, header);
   for (const MessageRecord& m : messages) {
     const QString who = m.contactName.empty() ? QString::fromStdString(m.handle) : QString::fromStdString(m.contactName);
-    const QString caption = m.fromMe != 0 ? QString::fromStdString(m.date) + " Me:"
-                                          : QString::fromStdString(m.date) + " " + who + ":";
+    const QString caption = QString::fromStdString(m.date) + " " + (m.fromMe != 0 ? PreviewText("Me", "Me") : who) + ":";
     AddBubble(caption, QString::fromStdString(m.text), m.fromMe != 0, m.deleted != 0);
   }
 }
@@ -157,8 +168,8 @@ void CPreviewVrtWnd::ShowChat(const std::vector<WhatsAppMessageRecord>& messages
   BubbleMode();
   ClearBubbles();
   for (const WhatsAppMessageRecord& m : messages) {
-    const QString caption = m.fromMe != 0 ? QString::fromStdString(m.date) + " Me:"
-                                          : QString::fromStdString(m.date) + " " + QString::fromStdString(m.senderName) + ":";
+    const QString caption = QString::fromStdString(m.date) + " " +
+                            (m.fromMe != 0 ? PreviewText("Me", "Me") : QString::fromStdString(m.senderName)) + ":";
     AddBubble(caption, QString::fromStdString(m.text), m.fromMe != 0, m.deleted != 0);
   }
 }
@@ -166,12 +177,14 @@ void CPreviewVrtWnd::ShowChat(const std::vector<WhatsAppMessageRecord>& messages
 void CPreviewVrtWnd::ShowContact(const ContactRecord& c) {
   BubbleMode();
   ClearBubbles();
-  QString card = QStringLiteral("---------------------- Contact ----------------------\n") + QString::fromStdString(c.name);
-  const std::pair<const char*, const std::string*> fields[] = {{"Mobile Phone: ", &c.phones}, {"Email: ", &c.emails},
-                                                               {"Address: ", &c.address},     {"Url: ", &c.url},
-                                                               {"Social: ", &c.social},       {"Company: ", &c.company}};
+  QString card = QStringLiteral("---------------------- ") + PreviewText("ContactHeader", "Contact") +
+                 QStringLiteral(" ----------------------\n") + QString::fromStdString(c.name);
+  const std::pair<QString, const std::string*> fields[] = {
+      {PreviewText("LblPhoneDesc", "Mobile Phone"), &c.phones}, {PreviewText("LblEmailDesc", "Email"), &c.emails},
+      {PreviewText("LblAddressDesc", "Address"), &c.address},   {PreviewText("LblUrlDesc", "Url"), &c.url},
+      {PreviewText("LblSocialDesc", "Social"), &c.social},      {PreviewText("LblCompanyDesc", "Company"), &c.company}};
   for (const auto& [label, value] : fields) {
-    if (!value->empty()) card += "\n" + QString::fromLatin1(label) + QString::fromStdString(*value);
+    if (!value->empty()) card += "\n" + label + QStringLiteral(": ") + QString::fromStdString(*value);
   }
   AddBubble(QString(), card, false, c.deleted != 0);
 }
@@ -200,7 +213,7 @@ void CPreviewVrtWnd::ShowMedia(const std::filesystem::path& source, const std::s
       }
       prepared = dialog.Prepared();
     } else if (engine_.MakePreviewCopy(source, prepared, nullptr, nullptr) != kOk) {
-      edit->setPlainText(QStringLiteral("Can not found the file!"));
+      edit->setPlainText(PreviewText("FileNotFound", "Can not found the file!"));
       lastSource_.clear();
       return;
     }
@@ -223,7 +236,7 @@ void CPreviewVrtWnd::ShowPicture(const std::filesystem::path& prepared, const st
   auto* edit = Control<QTextEdit>("PreviewEdit");
   const QImage picture(QString::fromStdString(prepared.string()));
   if (picture.isNull()) {
-    edit->setPlainText(QStringLiteral("Can not found the file!"));
+    edit->setPlainText(PreviewText("FileNotFound", "Can not found the file!"));
     return;
   }
   const QUrl name(QStringLiteral("preview://") + QString::fromStdString(displayName));
