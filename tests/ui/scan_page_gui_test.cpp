@@ -178,6 +178,28 @@ TEST_F(ScanPageTest, FilterLinePreviewAndPrintFollowTheCategoryInView) {
   EXPECT_TRUE(preview->toPlainText().isEmpty());
 }
 
+// "Select All" under the list ticks and unticks every row in view, and shows whether all are ticked.
+TEST_F(ScanPageTest, SelectAllUnderTheList) {
+  Scan();
+  auto* list = Get<QTreeWidget>("DataList");
+  auto* all = Get<QCheckBox>("CheckAll");
+  EXPECT_FALSE(Get("DataListPages")->isVisible());  // one list that scrolls: no pages
+  Get<CFileTreeUI>("NodeTree")->setCurrentItem(Node("Notes"));
+  ASSERT_EQ(list->topLevelItemCount(), 3);
+  EXPECT_TRUE(all->isChecked());  // everything starts ticked
+  QTest::mouseClick(all, Qt::LeftButton);
+  for (int r = 0; r < 3; ++r) EXPECT_EQ(list->topLevelItem(r)->checkState(0), Qt::Unchecked) << r;
+  EXPECT_EQ(window_.ScanPage().Statistics().Node(CategoryId::kNotes).selected, 0);
+  EXPECT_EQ(Node("Notes")->checkState(0), Qt::Unchecked);
+  QTest::mouseClick(all, Qt::LeftButton);
+  EXPECT_EQ(window_.ScanPage().Statistics().Node(CategoryId::kNotes).selected, 3);
+  EXPECT_EQ(list->topLevelItem(2)->checkState(0), Qt::Checked);
+  // One row unticked by hand: no longer all.
+  list->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+  EXPECT_FALSE(all->isChecked());
+  EXPECT_EQ(Node("Notes")->checkState(0), Qt::PartiallyChecked);
+}
+
 // The texts the page writes itself (tree, columns, filter line) come from the language files and
 // change with the language, counts and marks kept.
 TEST_F(ScanPageTest, TreeColumnsAndFilterLineInTheChosenLanguage) {

@@ -199,6 +199,8 @@ void CScanVrtWnd::Init() {
     if (auto* label = qobject_cast<QLabel*>(stats)) label->setWordWrap(true);
   }
   if (QWidget* back = Control("BtnBackAppDir")) back->hide();
+  // Every row of a category is in one list that scrolls: there are no pages to switch between.
+  if (QWidget* pages = Control("DataListPages")) pages->hide();
 }
 
 void CScanVrtWnd::ApplyLanguage() {
@@ -696,6 +698,7 @@ void CScanVrtWnd::FillList(int category) {
     preview_.Clear();
   }
   WriteFilterCount();
+  SyncCheckAll();
   if (QWidget* print = Control("BtnPrint")) print->setEnabled(Printable());
 }
 
@@ -731,6 +734,55 @@ void CScanVrtWnd::UpdateCategoryMark(int category) {
   if (node == nullptr || tree == nullptr) return;
   const auto mark = statistics_.CategoryMark(static_cast<CategoryId>(category));
   tree->SetMark(node, mark == CStatisticsObj::Mark::kAll, mark == CStatisticsObj::Mark::kSome);
+  SyncCheckAll();
+}
+
+void CScanVrtWnd::SyncCheckAll() {
+  auto* all = Control<QCheckBox>("CheckAll");
+  auto* list = Control<QTreeWidget>("DataList");
+  if (all == nullptr || list == nullptr) return;
+  // Ticked exactly while every row in view is; of use only while there are rows.
+  const int rows = list->topLevelItemCount();
+  bool every = rows > 0;
+  for (int r = 0; r < rows && every; ++r) every = list->topLevelItem(r)->checkState(0) == Qt::Checked;
+  const QSignalBlocker quiet(all);
+  all->setChecked(every);
+  all->setEnabled(rows > 0);
+}
+
+void CScanVrtWnd::CheckAllRows(bool checked) {
+  auto* list = Control<QTreeWidget>("DataList");
+  if (list == nullptr || listed_ < 0) return;
+  if (IsApp(listed_) || !statistics_.HasCategory(static_cast<CategoryId>(listed_))) {
+    // An app's files or the apps: each row as if ticked by hand, without a notification per row.
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+      QTreeWidgetItem* row = list->topLevelItem(r);
+      const auto* key = reinterpret_cast<const void*>(static_cast<quintptr>(row->data(0, kKeyRole).toULongLong()));
+      if (key != nullptr) {
+        statistics_.SetChecked(key, checked);
+      } else {
+        const std::string app = row->data(0, kAppRole).toString().toStdString();
+        const std::vector<AppMediaRecord>& files =
+            listed_ == static_cast<int>(CategoryId::kAppPhotos) ? results_.appPhotos : results_.appVideos;
+        for (const AppMediaRecord& f : files) {
+          if (f.appName == app) statistics_.SetChecked(&f, checked);
+        }
+      }
+    }
+  } else {
+    statistics_.SetCategoryChecked(static_cast<CategoryId>(listed_), checked);
+  }
+  {
+    const QSignalBlocker quiet(list);
+    const QSignalBlocker quietModel(list->model());
+    for (int r = 0; r < list->topLevelItemCount(); ++r) {
+      list->topLevelItem(r)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+    }
+  }
+  list->viewport()->update();
+  UpdateCategoryMark(listed_);
+  WriteStatistics();
+  UpdateRecover();
 }
 
 void CScanVrtWnd::RowChecked(int row, bool checked) {
@@ -781,6 +833,7 @@ void CScanVrtWnd::CategoryChecked(std::size_t nodeId, bool checked) {
       }
     }
   }
+  SyncCheckAll();
   WriteStatistics();
   UpdateRecover();
 }
@@ -954,6 +1007,10 @@ void CScanVrtWnd::Notify(TNotifyUI& msg) {
   }
   if (msg.sType == QLatin1String("selectchanged") && name == QLatin1String("OptOnOffPreview")) {
     if (QWidget* panel = Control("PreviewLayout")) panel->setVisible(msg.wParam != 0);
+    return;
+  }
+  if (msg.sType == QLatin1String("selectchanged") && name == QLatin1String("CheckAll")) {
+    CheckAllRows(msg.wParam != 0);
     return;
   }
   if (msg.sType == QLatin1String("selectchanged") && name == QLatin1String("OptOnOffFilter")) {

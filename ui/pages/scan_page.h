@@ -98,6 +98,8 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void UpdateCategoryMark(int category);
   void WriteStatistics();
   void WriteFilterCount();
+  void SyncCheckAll();
+  void CheckAllRows(bool checked);
   void WriteHeaders();
   void RetitleTree();
   void SetNodeCount(QTreeWidgetItem* node, int count);
