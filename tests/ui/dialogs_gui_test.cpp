@@ -2,6 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QImage>
+#include <QApplication>
+#include <QFrame>
+#include <QProgressBar>
+#include <QFile>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -51,6 +56,44 @@ TEST(MessageBox, ResultsOfButtonsAndKeys) {
     QTimer::singleShot(0, &box, [&box, button] { QTest::mouseClick(box.Control(button), Qt::LeftButton); });
     EXPECT_EQ(box.ShowModal(), std::string(button) == "okbtn" ? CPopUpWnd::kResultOk : CPopUpWnd::kResultCancel) << button;
   }
+}
+
+// The style sheet: a full progress bar in a light dialog is seen, and a disabled button of the
+// header's tool bars looks otherwise than an enabled one.
+TEST(StyleSheet, ProgressBarsAreSeenAndDisabledButtonsLookDisabled) {
+  QFile style(QStringLiteral(":/skins/dunmere.qss"));
+  ASSERT_TRUE(style.open(QIODevice::ReadOnly));
+  const QString before = qApp->styleSheet();
+  qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
+  const auto luminance = [](QRgb c) { return (qRed(c) * 299 + qGreen(c) * 587 + qBlue(c) * 114) / 1000; };
+  {
+    QWidget dialog;
+    dialog.setObjectName(QStringLiteral("UIRecoverProcessWnd"));
+    dialog.setStyleSheet(QStringLiteral("background: #FFFFFF;"));
+    auto* bar = new QProgressBar(&dialog);
+    bar->setTextVisible(false);
+    bar->setGeometry(10, 10, 200, 6);
+    bar->setValue(100);
+    dialog.resize(220, 30);
+    const QImage shot = dialog.grab().toImage();
+    EXPECT_LT(luminance(shot.pixel(110, 12)), 200);  // the bar's chunk is not white on white
+  }
+  {
+    QFrame header;
+    header.setObjectName(QStringLiteral("Header"));
+    auto* bar = new QFrame(&header);
+    bar->setObjectName(QStringLiteral("ReocveryToolBar"));
+    auto* enabled = new QPushButton(QStringLiteral("Recover"), bar);
+    auto* disabled = new QPushButton(QStringLiteral("Recover"), bar);
+    disabled->setEnabled(false);
+    enabled->setGeometry(0, 0, 100, 30);
+    disabled->setGeometry(0, 40, 100, 30);
+    bar->setGeometry(0, 0, 100, 70);
+    header.resize(100, 70);
+    // Away from the text: the button's own surface.
+    EXPECT_NE(enabled->grab().toImage().pixel(6, 15), disabled->grab().toImage().pixel(6, 15));
+  }
+  qApp->setStyleSheet(before);
 }
 
 }  // namespace
