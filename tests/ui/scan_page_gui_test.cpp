@@ -40,6 +40,7 @@ class ScanPageTest : public ::testing::Test {
     fake.notes[1].title = "gone";
     fake.notes[1].deleted = 1;
     fake.notes[2].title = "also kept";
+    fake.notes[2].content = "\nsecond line\r\nthird";  // a body that starts with a line end
     window_.ScanPage().makeSource = [this](int) -> std::unique_ptr<IPhoneRecoveryParse> { return std::move(source_); };
   }
   template <typename T = QWidget>
@@ -187,6 +188,14 @@ TEST_F(ScanPageTest, SelectAllUnderTheList) {
   Get<CFileTreeUI>("NodeTree")->setCurrentItem(Node("Notes"));
   ASSERT_EQ(list->topLevelItemCount(), 3);
   EXPECT_TRUE(all->isChecked());  // everything starts ticked
+  bool oneLine = false;
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 1; c < list->columnCount(); ++c) {
+      EXPECT_FALSE(list->topLevelItem(r)->text(c).contains(QLatin1Char('\n'))) << r << " " << c;
+      oneLine = oneLine || list->topLevelItem(r)->text(c) == "second line  third";
+    }
+  }
+  EXPECT_TRUE(oneLine);  // the body that began with a line end, as one line
   QTest::mouseClick(all, Qt::LeftButton);
   for (int r = 0; r < 3; ++r) EXPECT_EQ(list->topLevelItem(r)->checkState(0), Qt::Unchecked) << r;
   EXPECT_EQ(window_.ScanPage().Statistics().Node(CategoryId::kNotes).selected, 0);

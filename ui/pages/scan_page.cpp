@@ -58,6 +58,19 @@ QString LanguageText(const char* section, std::string_view english) {
   return QString::fromStdString(text.empty() ? std::string(english) : text);
 }
 
+// A value as one line of a list row: line ends and tabs become blanks, blanks at either end go (a note
+// body that starts with a line end would otherwise show on a second line, below its row).
+QString CellText(const std::string& value) {
+  QString text = QString::fromStdString(value);
+  for (QChar& c : text) {
+    if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t') || c == QChar::LineSeparator ||
+        c == QChar::ParagraphSeparator) {
+      c = QLatin1Char(' ');
+    }
+  }
+  return text.trimmed();
+}
+
 constexpr const char* kGroupTitles[2] = {"Photos & Videos", "Messages & Call logs"};
 constexpr int kCountPeriodMs = 300;
 const QColor kDeletedColour(0xF3, 0x73, 0x02);
@@ -665,7 +678,7 @@ void CScanVrtWnd::FillList(int category) {
     if (filterOn && !info.deleted) continue;  // the deleted-only filter lets it not through
     auto* row = new QTreeWidgetItem();
     rows.push_back(row);
-    for (std::size_t c = 0; c < cells.size(); ++c) row->setText(static_cast<int>(c + 1), QString::fromStdString(cells[c]));
+    for (std::size_t c = 0; c < cells.size(); ++c) row->setText(static_cast<int>(c + 1), CellText(cells[c]));
     row->setData(0, kKeyRole, QVariant::fromValue<qulonglong>(reinterpret_cast<quintptr>(info.key)));
     row->setData(0, kDeletedRole, info.deleted);
     if (info.key == nullptr) row->setData(0, kAppRole, QString::fromStdString(cells.front()));
