@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QLabel>
+#include <QScrollArea>
+#include <QStackedWidget>
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
@@ -45,6 +48,52 @@ class PreviewTest : public ::testing::Test {
   testing::TempDir dir_;
   CMainWnd window_;
 };
+
+// Nothing of a conversation or a contact card is wider than the panel: long senders, long words,
+// the captions ("… Me:") and the headers all stay inside it.
+TEST_F(PreviewTest, BubblesCaptionsAndCardsFitThePanel) {
+  CPreviewVrtWnd& preview = window_.PreviewPanel();
+  auto* list = window_.findChild<QScrollArea*>("MessagesList");
+  ASSERT_NE(list, nullptr);
+  // The scan face, where the panel is laid out.
+  window_.findChild<QStackedWidget*>("MainTabPage")->setCurrentIndex(1);
+  const auto fits = [&] {
+    QCoreApplication::processEvents();
+    QWidget* body = window_.findChild<QWidget*>("MessagesListBody");
+    // What the body needs at the least is what the panel gives it: nothing is squeezed and cut.
+    EXPECT_LE(body->minimumSizeHint().width(), list->viewport()->width());
+    for (QWidget* w : body->findChildren<QWidget*>()) {
+      if (!w->isVisible()) continue;
+      const QRect shown(w->mapTo(body, QPoint(0, 0)), w->size());
+      EXPECT_LE(shown.right(), body->width()) << w->objectName().toStdString();
+    }
+    EXPECT_TRUE(list->isVisible());
+  };
+  std::vector<MessageRecord> conversation(2);
+  conversation[0].date = "2024-03-12 09:15:00";
+  conversation[0].contactName = "a sender whose name is much longer than any panel is wide";
+  conversation[0].text = "Yes, 12:30 at the usual place, and bring the long list of things we talked about";
+  conversation[1].date = "2024-03-12 09:16:00";
+  conversation[1].fromMe = 1;
+  conversation[1].text = "Averyveryverylongwordwithoutanyplacetobreakitatallinthemiddle";
+  preview.ShowConversation(conversation);
+  fits();
+  QStringList captions;
+  for (auto* c : window_.findChildren<QLabel*>("BubbleCaption")) captions << c->text();
+  EXPECT_TRUE(captions.contains("2024-03-12 09:16:00 Me:"));
+  ContactRecord contact;
+  contact.name = "Somebody With A Name";
+  contact.phones = "+1 555 0100 0001, +1 555 0100 0002, +1 555 0100 0003";
+  contact.address = "1 A Street That Goes On For A While, Some Town, Some Country";
+  preview.ShowContact(contact);
+  fits();
+  auto* phoneDesc = window_.findChild<QLabel*>("LblPhoneDesc");
+  auto* address = window_.findChild<QLabel*>("TxtAddress");
+  ASSERT_NE(phoneDesc, nullptr);
+  ASSERT_NE(address, nullptr);
+  EXPECT_EQ(phoneDesc->text(), "Mobile Phone: ");
+  EXPECT_EQ(address->text(), QString::fromStdString(contact.address));
+}
 
 TEST_F(PreviewTest, PicturesSmallAndLarge) {
   CPreviewVrtWnd& preview = window_.PreviewPanel();

@@ -136,7 +136,8 @@ TEST_F(ScanPageTest, ScanTreeListFilterAndTicks) {
     return texts;
   };
   QCoreApplication::processEvents();
-  EXPECT_TRUE(bubbles().front().startsWith("---------------------- Contact"));
+  EXPECT_TRUE(Get<QLabel>("ContactHeader")->text().startsWith("---------------------- Contact"));
+  EXPECT_TRUE(bubbles().isEmpty());  // a card, not a bubble
   tree->setCurrentItem(Node("Messages ("));
   QCoreApplication::processEvents();
   EXPECT_EQ(bubbles().size(), 1);  // the conversation's one message

@@ -1,6 +1,7 @@
 #include "ui/pages/preview_page.h"
 
 #include <QAbstractButton>
+#include <QScrollBar>
 
 #include <QHBoxLayout>
 #include <algorithm>
@@ -120,6 +121,32 @@ void CPreviewVrtWnd::ShowNote(const NoteRecord& note) {
   Write(cursor, QStringLiteral("    ") + QString::fromStdString(note.content), kLabel);
 }
 
+int CPreviewVrtWnd::BubbleRoom() {
+  // The panel's inner width less the body's margins, and a little room to tell sent from received.
+  auto* list = Control<QScrollArea>("MessagesList");
+  QWidget* body = Control("MessagesListBody");
+  int room = kBubbleWidth;
+  if (list != nullptr && body != nullptr && body->layout() != nullptr) {
+    const QMargins margins = body->layout()->contentsMargins();
+    const int inner = list->viewport()->width() - margins.left() - margins.right() - list->verticalScrollBar()->sizeHint().width();
+    if (inner > 60) room = inner * 4 / 5;
+  }
+  return room;
+}
+
+namespace {
+
+// A line of the preview that takes no more width than the panel gives it (centred, cut at both ends).
+QLabel* RuleLabel(const QString& text, QWidget* parent) {
+  auto* label = new QLabel(text, parent);
+  label->setAlignment(Qt::AlignHCenter);
+  label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  label->setStyleSheet(QStringLiteral("color: #D7D7D7;"));
+  return label;
+}
+
+}  // namespace
+
 void CPreviewVrtWnd::AddBubble(const QString& caption, const QString& text, bool sent, bool deleted) {
   QWidget* body = Control("MessagesListBody");
   if (body == nullptr || body->layout() == nullptr) return;
@@ -129,6 +156,8 @@ void CPreviewVrtWnd::AddBubble(const QString& caption, const QString& text, bool
   column->setContentsMargins(0, 0, 0, 0);
   auto* small = new QLabel(caption, element);
   small->setObjectName(QStringLiteral("BubbleCaption"));
+  small->setWordWrap(true);  // a long sender breaks into lines rather than widen the panel
+  small->setAlignment(sent ? Qt::AlignRight : Qt::AlignLeft);
   auto* bubble = new CLabelExUI(element);
   bubble->setObjectName(QStringLiteral("Bubble"));
   bubble->setText(text);
@@ -137,10 +166,10 @@ void CPreviewVrtWnd::AddBubble(const QString& caption, const QString& text, bool
   bubble->setProperty("sent", sent);
   bubble->setProperty("deleted", deleted);  // the style sheet's colour rules see it
   // Sized to its text: as wide as it needs up to the panel's width, as tall as its lines.
-  const int width = std::min(kBubbleWidth, bubble->sizeHint().width());
+  const int width = std::min(BubbleRoom(), bubble->sizeHint().width());
   bubble->setFixedWidth(width);
   bubble->setFixedHeight(bubble->heightForWidth(width));
-  column->addWidget(small, 0, sent ? Qt::AlignRight : Qt::AlignLeft);
+  column->addWidget(small);
   column->addWidget(bubble, 0, sent ? Qt::AlignRight : Qt::AlignLeft);
   auto* list = qobject_cast<QVBoxLayout*>(body->layout());
   list->insertWidget(list->count() - 1, element);
@@ -151,11 +180,10 @@ void CPreviewVrtWnd::ShowConversation(const std::vector<MessageRecord>& messages
   ClearBubbles();
   QWidget* body = Control("MessagesListBody");
   if (body == nullptr) return;
-  auto* header = new QLabel(QStringLiteral("-------------------- ") + PreviewText("MessagesHeader", "Messages") +
-                                QStringLiteral(" --------------------"),
-                            body);
-  header->setAlignment(Qt::AlignHCenter);
-  header->setStyleSheet(QStringLiteral("color: #D7D7D7;"));
+  auto* header = RuleLabel(QStringLiteral("-------------------- ") + PreviewText("MessagesHeader", "Messages") +
+                               QStringLiteral(" --------------------"),
+                           body);
+  header->setObjectName(QStringLiteral("MessagesHeader"));
   qobject_cast<QVBoxLayout*>(body->layout())->insertWidget(0, header);
   for (const MessageRecord& m : messages) {
     const QString who = m.contactName.empty() ? QString::fromStdString(m.handle) : QString::fromStdString(m.contactName);
@@ -177,16 +205,51 @@ void CPreviewVrtWnd::ShowChat(const std::vector<WhatsAppMessageRecord>& messages
 void CPreviewVrtWnd::ShowContact(const ContactRecord& c) {
   BubbleMode();
   ClearBubbles();
-  QString card = QStringLiteral("---------------------- ") + PreviewText("ContactHeader", "Contact") +
-                 QStringLiteral(" ----------------------\n") + QString::fromStdString(c.name);
-  const std::pair<QString, const std::string*> fields[] = {
-      {PreviewText("LblPhoneDesc", "Mobile Phone"), &c.phones}, {PreviewText("LblEmailDesc", "Email"), &c.emails},
-      {PreviewText("LblAddressDesc", "Address"), &c.address},   {PreviewText("LblUrlDesc", "Url"), &c.url},
-      {PreviewText("LblSocialDesc", "Social"), &c.social},      {PreviewText("LblCompanyDesc", "Company"), &c.company}};
-  for (const auto& [label, value] : fields) {
-    if (!value->empty()) card += "\n" + label + QStringLiteral(": ") + QString::fromStdString(*value);
+  QWidget* body = Control("MessagesListBody");
+  if (body == nullptr || body->layout() == nullptr) return;
+  // A card: its header, the name, then a described value for each field the contact has.
+  auto* card = new QWidget(body);
+  card->setObjectName(QStringLiteral("ContactInfo"));
+  auto* rows = new QVBoxLayout(card);
+  rows->setContentsMargins(0, 0, 0, 0);
+  auto* header = RuleLabel(QStringLiteral("---------------------- ") + PreviewText("ContactHeader", "Contact") +
+                               QStringLiteral(" ----------------------"),
+                           card);
+  header->setObjectName(QStringLiteral("ContactHeader"));
+  rows->addWidget(header);
+  const QString valueStyle = c.deleted != 0 ? QStringLiteral("color: #F37302;") : QString();
+  auto* name = new QLabel(QString::fromStdString(c.name), card);
+  name->setObjectName(QStringLiteral("TxtUserName"));
+  name->setWordWrap(true);
+  name->setStyleSheet(valueStyle + QStringLiteral("font-weight: bold;"));
+  rows->addWidget(name);
+  struct Field {
+    const char* desc;
+    const char* value;
+    const char* english;
+    const std::string* text;
+  };
+  const Field fields[] = {{"LblPhoneDesc", "TxtPhone", "Mobile Phone", &c.phones},
+                          {"LblEmailDesc", "TxtEmail", "Email", &c.emails},
+                          {"LblAddressDesc", "TxtAddress", "Address", &c.address},
+                          {"LblUrlDesc", "TxtUrl", "Url", &c.url},
+                          {"LblSocialDesc", "TxtSocial", "Social", &c.social},
+                          {"LblCompanyDesc", "TxtCompany", "Company", &c.company}};
+  for (const Field& f : fields) {
+    if (f.text->empty()) continue;
+    auto* desc = new QLabel(PreviewText(f.desc, f.english) + QStringLiteral(": "), card);
+    desc->setObjectName(QString::fromLatin1(f.desc));
+    desc->setStyleSheet(QStringLiteral("color: #8A939E;"));
+    auto* value = new QLabel(QString::fromStdString(*f.text), card);
+    value->setObjectName(QString::fromLatin1(f.value));
+    value->setWordWrap(true);
+    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    if (!valueStyle.isEmpty()) value->setStyleSheet(valueStyle);
+    rows->addWidget(desc);
+    rows->addWidget(value);
   }
-  AddBubble(QString(), card, false, c.deleted != 0);
+  auto* list = qobject_cast<QVBoxLayout*>(body->layout());
+  list->insertWidget(list->count() - 1, card);
 }
 
 void CPreviewVrtWnd::ShowMedia(const std::filesystem::path& source, const std::string& displayName) {

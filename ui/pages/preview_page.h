@@ -53,6 +53,7 @@ class CPreviewVrtWnd : public CBaseVrtWnd {
   void PlayVideo(const std::filesystem::path& prepared);
   void ClearBubbles();
   void ShowPanel();
+  int BubbleRoom();
 
   CBackupEngine& engine_;
   CPlayerProcesses* players_ = nullptr;
