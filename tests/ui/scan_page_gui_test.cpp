@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QStackedWidget>
 #include <QTest>
@@ -223,13 +224,28 @@ TEST_F(ScanPageTest, TreeColumnsAndFilterLineInTheChosenLanguage) {
     PostPrivateMessage(&window_, kMsgLanguageChanged);
     QCoreApplication::processEvents();
   };
+  // Every node with its count fits the tree, in each language.
+  const auto nodesFit = [&] {
+    const QFontMetrics metrics(tree->font());
+    for (int g = 0; g < tree->topLevelItemCount(); ++g) {
+      for (int c = 0; c < tree->topLevelItem(g)->childCount(); ++c) {
+        QTreeWidgetItem* node = tree->topLevelItem(g)->child(c);
+        const QRect cell = tree->visualItemRect(node);
+        EXPECT_LE(cell.left() + 24 + metrics.horizontalAdvance(node->text(0)), tree->viewport()->width())
+            << node->text(0).toStdString();
+      }
+    }
+  };
+  nodesFit();
   switchTo("Deutsch");
+  nodesFit();
   EXPECT_NE(Node("Notizen (3)"), nullptr);
   EXPECT_NE(Node("Nachrichten & Anrufe"), nullptr);
   EXPECT_EQ(list->headerItem()->text(1), "Titel");
   EXPECT_EQ(Get<QLabel>("LblFilterCount")->text(), "Gefilterte Dateien: 2 Einträge");
   EXPECT_EQ(Node("Notizen")->checkState(0), Qt::Checked);
   switchTo("Francais");
+  nodesFit();
   EXPECT_NE(Node("Photos et vid"), nullptr);
   EXPECT_EQ(list->headerItem()->text(1), "Titre");
   switchTo("English");

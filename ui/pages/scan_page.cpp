@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPainter>
+#include <QFontMetrics>
 #include <QSignalBlocker>
 #include <cctype>
 #include <string_view>
@@ -496,6 +497,7 @@ void CScanVrtWnd::BuildTree() {
     filterOn_[kNodes[i].category] = false;
   }
   tree->expandAll();
+  FitTreeWidth();
 }
 
 void CScanVrtWnd::RewriteCounts() {
@@ -522,6 +524,25 @@ void CScanVrtWnd::SetNodeCount(QTreeWidgetItem* node, int count) {
   if (node != nullptr) node->setText(0, node->data(0, kTitleRole).toString() + QString::asprintf(" (%d)", count));
 }
 
+void CScanVrtWnd::FitTreeWidth() {
+  auto* tree = Control<CFileTreeUI>("NodeTree");
+  if (tree == nullptr) return;
+  // As wide as its longest node with its count (and room for a count of six digits), within bounds:
+  // the list beside it gives way, the window keeps its size.
+  const QFontMetrics metrics(tree->font());
+  int widest = 0;
+  for (int g = 0; g < tree->topLevelItemCount(); ++g) {
+    QTreeWidgetItem* group = tree->topLevelItem(g);
+    widest = std::max(widest, metrics.horizontalAdvance(group->text(0)));
+    for (int c = 0; c < group->childCount(); ++c) {
+      const QString title = group->child(c)->data(0, kTitleRole).toString();
+      widest = std::max(widest, tree->indentation() + metrics.horizontalAdvance(title + QStringLiteral(" (000000)")));
+    }
+  }
+  constexpr int kCheckAndMargins = 56;  // the expand mark, the check box, the frame
+  tree->setFixedWidth(std::clamp(widest + kCheckAndMargins, 200, 320));
+}
+
 void CScanVrtWnd::RetitleTree() {
   auto* tree = Control<CFileTreeUI>("NodeTree");
   if (tree == nullptr) return;
@@ -540,6 +561,7 @@ void CScanVrtWnd::RetitleTree() {
   } else {
     RewriteCounts();
   }
+  FitTreeWidth();
 }
 
 void CScanVrtWnd::WriteLiveCounts() {

@@ -102,6 +102,7 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void CheckAllRows(bool checked);
   void WriteHeaders();
   void RetitleTree();
+  void FitTreeWidth();
   void SetNodeCount(QTreeWidgetItem* node, int count);
   bool Printable() const;
   void UpdateRecover();
