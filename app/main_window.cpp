@@ -44,6 +44,10 @@ CMainWnd::CMainWnd()
   layout->setContentsMargins(kResizeBorder, kResizeBorder, kResizeBorder, kResizeBorder);
   skin_ = CSkinLoader::LoadSkin(QStringLiteral(":/skins/skin.ui"), this);
   if (skin_ != nullptr) layout->addWidget(skin_);
+  // The window keeps the size it is given: a longer text in another language, or a face shown for a
+  // moment beside another, gives way inside it instead of widening the window for good.
+  layout->setSizeConstraint(QLayout::SetNoConstraint);
+  setMinimumSize(kMinWidth, kMinHeight);
   resize(kWidth, kHeight);
 
   pump_.SetDefaultHandler(this);

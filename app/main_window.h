@@ -23,6 +23,9 @@ class CMainWnd : public QWidget, public INotifyUI {
  public:
   static constexpr int kWidth = 1000;
   static constexpr int kHeight = 665;
+  // The least size the window may be made: the pages need this much in every language.
+  static constexpr int kMinWidth = 800;
+  static constexpr int kMinHeight = 560;
   static constexpr int kCaptionHeight = 90;
   static constexpr int kResizeBorder = 4;
 

@@ -6,6 +6,8 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QFile>
+#include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QStackedWidget>
@@ -251,6 +253,28 @@ TEST_F(ScanPageTest, TreeColumnsAndFilterLineInTheChosenLanguage) {
   switchTo("English");
   EXPECT_NE(Node("Notes (3)"), nullptr);
   EXPECT_EQ(list->headerItem()->text(1), "Title");
+}
+
+// The window keeps its size through a scan, in every language.
+TEST_F(ScanPageTest, TheWindowKeepsItsSize) {
+  QFile style(QStringLiteral(":/skins/dunmere.qss"));  // the program's look, as it runs
+  ASSERT_TRUE(style.open(QIODevice::ReadOnly));
+  qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
+  const QSize size = window_.size();
+  ASSERT_EQ(CSettings::Get().SetLanguage("Deutsch"), kOk);
+  PostPrivateMessage(&window_, kMsgLanguageChanged);
+  QCoreApplication::processEvents();
+  Scan();
+  EXPECT_EQ(window_.size(), size);
+  for (const char* language : {"Deutsch", "Francais", "English"}) {
+    ASSERT_EQ(CSettings::Get().SetLanguage(language), kOk);
+    PostPrivateMessage(&window_, kMsgLanguageChanged);
+    QCoreApplication::processEvents();
+    Get<CFileTreeUI>("NodeTree")->setCurrentItem(Node(language == std::string("English") ? "Notes" : "No"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window_.size(), size) << language;
+  }
+  qApp->setStyleSheet(QString());
 }
 
 TEST_F(ScanPageTest, AppFoldersHomeAndClose) {
