@@ -3,7 +3,7 @@ PRESET ?= release
 JOBS ?= $(shell nproc)
 BUILD := build/$(PRESET)
 
-.PHONY: all build test asan demo bench fuzz fuzz-backup clean
+.PHONY: all build test asan demo bench fuzz fuzz-backup screenshots clean
 
 all: build
 
@@ -40,6 +40,15 @@ demo: build
 	@rm -rf $(BUILD)/sample-export
 	@$(BUILD)/cli/dunmere export $(BUILD)/sample/5d1f0c3a9b7e4f2a8c6d0e1f2a3b4c5d6e7f8091 --out $(BUILD)/sample-export
 
+# Every step of the window over the sample backup, in English and in German, into docs/screenshots/ (the
+# README's main pictures are copied to docs/).
+screenshots: build
+	rm -rf $(BUILD)/sample && $(BUILD)/tools/sample_backup/make_sample_backup $(BUILD)/sample
+	mkdir -p docs/screenshots
+	xvfb-run -a -s "-screen 0 1280x900x24" $(BUILD)/tools/gui_screenshots/gui_screenshots $(BUILD)/sample/00008030-001A2B3C4D5E6F70 docs/screenshots
+	xvfb-run -a -s "-screen 0 1280x900x24" $(BUILD)/tools/gui_screenshots/gui_screenshots $(BUILD)/sample/00008030-001A2B3C4D5E6F70 docs/screenshots Deutsch
+	cp docs/screenshots/main-window.png docs/screenshots/scan-page.png docs/screenshots/export-dialog.png docs/
+
 bench: build
 	$(BUILD)/bench/bench_manifest
 	$(BUILD)/bench/bench_recovery
@@ -47,6 +56,7 @@ bench: build
 	$(BUILD)/bench/bench_decrypt
 	$(BUILD)/bench/bench_engine
 	$(BUILD)/bench/bench_export
+	$(BUILD)/bench/bench_window
 	python3 bench/recovery_quality.py $(BUILD)/cli/dunmere
 	python3 bench/category_quality.py tests/support/schemas $(BUILD)/cli/dunmere | tail -1
 
