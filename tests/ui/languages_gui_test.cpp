@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QStackedWidget>
+#include <QRadioButton>
+#include <QFile>
+#include <QCheckBox>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -80,6 +85,71 @@ TEST(Languages, NoControlKeepsItsEnglishTextInAnotherLanguage) {
         << language;
   }
   TextsOf("English");
+}
+
+// The visible labels and buttons of root whose text is wider than the room they have (cut or
+// elided), by name and language.
+std::string Clipped(QWidget* root) {
+  std::string clipped;
+  for (QWidget* w : root->findChildren<QWidget*>()) {
+    if (!w->isVisible() || w->objectName().isEmpty()) continue;
+    QString text;
+    int room = 0;
+    if (auto* label = qobject_cast<QLabel*>(w)) {
+      if (label->wordWrap() || label->textFormat() == Qt::RichText || Qt::mightBeRichText(label->text())) continue;
+      text = label->text();
+      room = label->contentsRect().width() - 2 * label->margin() - label->indent() * (label->indent() > 0);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+      text = button->text();
+      room = button->width();
+      if (qobject_cast<QCheckBox*>(w) != nullptr || qobject_cast<QRadioButton*>(w) != nullptr) room -= 20;
+      else room -= 8;
+    } else {
+      continue;
+    }
+    if (text.isEmpty() || text.contains(QLatin1Char('\n'))) continue;
+    const int needed = w->fontMetrics().horizontalAdvance(text);
+    if (needed > room) clipped += w->objectName().toStdString() + "(" + std::to_string(needed) + ">" + std::to_string(room) + ") ";
+  }
+  return clipped;
+}
+
+TEST(Languages, NoTextIsCutInAnyLanguage) {
+  {
+    // The measure itself: a label narrower than its text is told.
+    QWidget probe;
+    auto* label = new QLabel(QStringLiteral("a text far wider than its label"), &probe);
+    label->setObjectName(QStringLiteral("Narrow"));
+    label->setFixedWidth(30);
+    probe.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Clipped(&probe).rfind("Narrow(", 0), 0u);
+  }
+  QFile style(QStringLiteral(":/skins/dunmere.qss"));  // the program's look, as it runs
+  ASSERT_TRUE(style.open(QIODevice::ReadOnly));
+  qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
+  for (const char* language : {"English", "Deutsch", "Francais"}) {
+    ASSERT_EQ(CSettings::Get().SetLanguage(language), kOk);
+    CMainWnd window;
+    window.show();
+    QCoreApplication::processEvents();
+    auto* faces = window.findChild<QStackedWidget*>("MainTabPage");
+    for (int face = 0; face < faces->count(); ++face) {
+      faces->setCurrentIndex(face);
+      QCoreApplication::processEvents();
+      EXPECT_EQ(Clipped(&window), "") << language << " face " << face;
+    }
+    CMessageBox box(std::nullopt, kMbQuestion, nullptr, "?", 550, 200);
+    box.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Clipped(&box), "") << language;
+    CDecryptionWnd password(nullptr);
+    password.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Clipped(&password), "") << language;
+  }
+  CSettings::Get().SetLanguage("English");
+  qApp->setStyleSheet(QString());
 }
 
 }  // namespace
