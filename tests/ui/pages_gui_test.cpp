@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QStackedWidget>
+#include <QHeaderView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -54,6 +55,14 @@ TEST_F(PagesTest, BackupListAndNext) {
   EXPECT_EQ(list->topLevelItem(0)->text(0), "Anna's iPhone");
   EXPECT_EQ(list->topLevelItem(0)->text(1), "2026-11-30 08:15:00");
   EXPECT_EQ(list->topLevelItem(1)->text(2), "F2LQiPad");
+  // The titles above the list start where their columns start.
+  QCoreApplication::processEvents();
+  for (int c = 0; c < 3; ++c) {
+    QWidget* title = Get(("BackupListHeader" + std::to_string(c + 1)).c_str());
+    const int titleX = title->mapTo(&window_, QPoint(0, 0)).x();
+    const int columnX = list->viewport()->mapTo(&window_, QPoint(list->header()->sectionPosition(c), 0)).x();
+    EXPECT_NEAR(titleX, columnX, 4) << c;
+  }
   // Encrypted and plain backups show different pictures.
   EXPECT_NE(list->topLevelItem(0)->icon(0).pixmap(48, 26).toImage(), list->topLevelItem(1)->icon(0).pixmap(48, 26).toImage());
 

@@ -2,8 +2,11 @@
 
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QLayout>
 #include <QPainter>
+#include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -52,6 +55,8 @@ void CItunesBackupVrtWnd::Init() {
   CBaseVrtWnd::Init();
   backups_ = SummariseCandidates(engine_.candidateFolders);
   Fill();
+  // Once the window is laid out, the list's place is known.
+  QTimer::singleShot(0, Window(), [this] { AlignHeader(); });
 }
 
 void CItunesBackupVrtWnd::SetBackups(std::vector<BackupSummary> backups) {
@@ -80,6 +85,26 @@ void CItunesBackupVrtWnd::Fill() {
   }
   list->setTextElideMode(Qt::ElideRight);
   if (list->topLevelItemCount() > 0) list->setCurrentItem(list->topLevelItem(0));
+  AlignHeader();
+}
+
+void CItunesBackupVrtWnd::AlignHeader() {
+  auto* list = Control<QTreeWidget>("BackupFileList");
+  QWidget* header = Control("BackupListHeader");
+  QWidget* first = Control("BackupListHeader1");
+  QWidget* second = Control("BackupListHeader2");
+  if (list == nullptr || header == nullptr || header->layout() == nullptr || first == nullptr || second == nullptr) {
+    return;
+  }
+  // Each title starts where its column starts: the header's left margin reaches the list's first
+  // column, and the first two titles are as wide as their columns.
+  const int origin = list->viewport()->mapTo(header->parentWidget(), QPoint(0, 0)).x() - header->x();
+  QMargins margins = header->layout()->contentsMargins();
+  margins.setLeft(std::max(0, origin));
+  header->layout()->setContentsMargins(margins);
+  header->layout()->setSpacing(0);
+  first->setFixedWidth(list->columnWidth(0));
+  second->setFixedWidth(list->columnWidth(1));
 }
 
 void CItunesBackupVrtWnd::Notify(TNotifyUI& msg) {

@@ -31,6 +31,7 @@ class CItunesBackupVrtWnd : public CBaseVrtWnd {
 
  private:
   void Fill();
+  void AlignHeader();
   void Next();
   void OtherFolder();
   void ShowCategoryStep();
