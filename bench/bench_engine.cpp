@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "bench/bench_timing.h"
+#include "bench/large_databases.h"
 #include "backup/backup_discovery.h"
 #include "backup/backup_engine.h"
 #include "platform/file_util.h"
@@ -23,7 +24,6 @@ using namespace dunmere;
 namespace fs = std::filesystem;
 
 using bench::Ms;
-using bench::Series;
 
 }  // namespace
 
@@ -88,27 +88,7 @@ int main(int argc, char** argv) {
 
   std::printf("writing a backup with large databases ...\n");
   testing::FixtureBackup large;
-  large.files = {
-      {"HomeDomain", "Library/SMS/sms.db",
-       testing::SqliteDatabaseBytes(
-           {testing::ReferenceSchema("sms_ios9.2.1.sql"),
-            Series(1000) + " INSERT INTO handle (ROWID, id, service) SELECT x, '+1555' || (1000000 + x), 'SMS' FROM c;",
-            Series(200000) + " INSERT INTO message (ROWID, guid, text, handle_id, service, date, is_from_me) SELECT x, "
-                             "printf('%08X-0000-4000-8000-%012X', x, x), 'Message ' || x || ' ' || "
-                             "substr(hex(randomblob(60)), 1, 20 + x % 80), 1 + x % 1000, 'SMS', 400000000 + x, "
-                             "x % 2 FROM c;",
-            "DELETE FROM message WHERE ROWID % 10 = 3;"})},
-      {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb",
-       testing::SqliteDatabaseBytes({testing::ReferenceSchema("addressbook_fts_ios9_RECONSTRUCTED.sql"),
-                                     Series(5000) + " INSERT INTO ABPersonFullTextSearch_content (docid, c0First, "
-                                                    "c15Phone) SELECT x, 'Name' || x, '+1555' || (1000000 + x) || "
-                                                    "' ' FROM c;"})},
-      {"HomeDomain", "Library/CallHistoryDB/CallHistory.storedata",
-       testing::SqliteDatabaseBytes({testing::ReferenceSchema("callhistory_ios11.2.sql"),
-                                     Series(50000) + " INSERT INTO ZCALLRECORD (Z_PK, Z_ENT, Z_OPT, ZORIGINATED, "
-                                                     "ZDATE, ZDURATION, ZADDRESS) SELECT x, 2, 1, x % 2, 400000000.0 "
-                                                     "+ x, x % 600, '+1555' || (1000000 + x % 4000) FROM c;"})},
-  };
+  large.files = bench::LargeDatabases(200000);
   testing::WriteFixtureBackup(dir / "large", large);
   large.files.clear();
   const std::string command = "'" + std::string(DUNMERE_CLI) + "' scan '" + (dir / "large").string() +
