@@ -15,6 +15,7 @@
 
 #include "app/main_window.h"
 #include "settings/settings.h"
+#include "tests/ui/clipped_text.h"
 #include "tests/ui/fake_source.h"
 #include "ui/dialogs/decryption_wnd.h"
 #include "ui/dialogs/message_box.h"
@@ -87,33 +88,6 @@ TEST(Languages, NoControlKeepsItsEnglishTextInAnotherLanguage) {
   TextsOf("English");
 }
 
-// The visible labels and buttons of root whose text is wider than the room they have (cut or
-// elided), by name and language.
-std::string Clipped(QWidget* root) {
-  std::string clipped;
-  for (QWidget* w : root->findChildren<QWidget*>()) {
-    if (!w->isVisible() || w->objectName().isEmpty()) continue;
-    QString text;
-    int room = 0;
-    if (auto* label = qobject_cast<QLabel*>(w)) {
-      if (label->wordWrap() || label->textFormat() == Qt::RichText || Qt::mightBeRichText(label->text())) continue;
-      text = label->text();
-      room = label->contentsRect().width() - 2 * label->margin() - label->indent() * (label->indent() > 0);
-    } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-      text = button->text();
-      room = button->width();
-      if (qobject_cast<QCheckBox*>(w) != nullptr || qobject_cast<QRadioButton*>(w) != nullptr) room -= 20;
-      else room -= 8;
-    } else {
-      continue;
-    }
-    if (text.isEmpty() || text.contains(QLatin1Char('\n'))) continue;
-    const int needed = w->fontMetrics().horizontalAdvance(text);
-    if (needed > room) clipped += w->objectName().toStdString() + "(" + std::to_string(needed) + ">" + std::to_string(room) + ") ";
-  }
-  return clipped;
-}
-
 TEST(Languages, NoTextIsCutInAnyLanguage) {
   {
     // The measure itself: a label narrower than its text is told.
@@ -147,6 +121,11 @@ TEST(Languages, NoTextIsCutInAnyLanguage) {
     password.show();
     QCoreApplication::processEvents();
     EXPECT_EQ(Clipped(&password), "") << language;
+    FakeSource source;
+    CRecoverProcessWnd recover(nullptr, ScanResults{}, Selection{}, source, "/nowhere");
+    recover.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Clipped(&recover), "") << language;
   }
   CSettings::Get().SetLanguage("English");
   qApp->setStyleSheet(QString());

@@ -26,6 +26,7 @@
 #include "tests/support/temp_dir.h"
 #include "ui/dialogs/print_wnd.h"
 #include "ui/dialogs/recover_process_wnd.h"
+#include "tests/ui/clipped_text.h"
 #include "tests/ui/fake_source.h"
 #include "ui/controls/file_tree.h"
 #include "ui/pages/private_messages.h"
@@ -273,6 +274,7 @@ TEST_F(ScanPageTest, TheWindowKeepsItsSize) {
     Get<CFileTreeUI>("NodeTree")->setCurrentItem(Node(language == std::string("English") ? "Notes" : "No"));
     QCoreApplication::processEvents();
     EXPECT_EQ(window_.size(), size) << language;
+    EXPECT_EQ(Clipped(&window_), "") << language;  // a scan's face, its list filled: no text cut
   }
   qApp->setStyleSheet(QString());
 }
