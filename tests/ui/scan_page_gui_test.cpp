@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QApplication>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QStackedWidget>
 #include <QTest>
@@ -240,7 +241,20 @@ TEST_F(ScanPageTest, TreeColumnsAndFilterLineInTheChosenLanguage) {
     }
   };
   nodesFit();
+  // Every column (the last stretches) is as wide as its title.
+  const auto titlesFit = [&] {
+    for (int c = 1; c + 1 < list->columnCount(); ++c) {
+      EXPECT_GE(list->columnWidth(c), list->header()->fontMetrics().horizontalAdvance(list->headerItem()->text(c)))
+          << list->headerItem()->text(c).toStdString();
+    }
+  };
+  tree->setCurrentItem(Node("Contacts"));
+  titlesFit();
   switchTo("Deutsch");
+  titlesFit();  // the list in view, its titles widened with the language
+  tree->setCurrentItem(Node("Kontakte"));
+  titlesFit();
+  tree->setCurrentItem(Node("Notizen"));
   nodesFit();
   EXPECT_NE(Node("Notizen (3)"), nullptr);
   EXPECT_NE(Node("Nachrichten & Anrufe"), nullptr);

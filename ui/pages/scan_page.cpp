@@ -42,6 +42,7 @@ constexpr int kKeyRole = Qt::UserRole + 3;
 constexpr int kDeletedRole = Qt::UserRole + 4;
 constexpr int kAppRole = Qt::UserRole + 5;
 constexpr int kTitleRole = Qt::UserRole + 6;  // a tree node's title, without its count
+constexpr int kHeaderPadding = 16;            // a column title's margins and sort mark room
 
 // The key of an English title in the language files: its letters and digits ("Camera Roll": "CameraRoll").
 std::string TitleKey(std::string_view title) {
@@ -678,12 +679,7 @@ void CScanVrtWnd::FillList(int category) {
     filling_ = false;
     return;  // Reminder, Calendar, Safari Bookmark: never scanned
   }
-  const auto columns = ColumnSet(static_cast<CategoryId>(category), IsApp(category) && listedApp_.empty());
   WriteHeaders();
-  list->setColumnWidth(0, 28);
-  for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
-    if (columns[static_cast<std::size_t>(i)].width > 0) list->setColumnWidth(i + 1, columns[static_cast<std::size_t>(i)].width);
-  }
   list->header()->setStretchLastSection(true);
   const bool filterOn = filterOn_[category];
   // The icons are made once: a style's standard icon is a new icon, its pictures decoded anew, each call.
@@ -890,12 +886,18 @@ void CScanVrtWnd::WriteHeaders() {
       listed_ > static_cast<int>(CategoryId::kWhatsAppAttachments)) {
     return;
   }
+  const auto columns = ColumnSet(static_cast<CategoryId>(listed_), IsApp(listed_) && listedApp_.empty());
   QStringList headers{QString()};
-  for (const ListColumn& c : ColumnSet(static_cast<CategoryId>(listed_), IsApp(listed_) && listedApp_.empty())) {
-    headers << LanguageText("ListColumns", c.title);
-  }
+  for (const ListColumn& c : columns) headers << LanguageText("ListColumns", c.title);
   list->setColumnCount(headers.size());
   list->setHeaderLabels(headers);
+  list->setColumnWidth(0, 28);
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    if (columns[i].width <= 0) continue;
+    // At least as wide as its title in the language shown.
+    const int title = list->header()->fontMetrics().horizontalAdvance(headers[static_cast<int>(i + 1)]) + kHeaderPadding;
+    list->setColumnWidth(static_cast<int>(i + 1), std::max(columns[i].width, title));
+  }
 }
 
 void CScanVrtWnd::WriteFilterCount() {
