@@ -19,6 +19,7 @@
 #include "tests/ui/fake_source.h"
 #include "ui/dialogs/decryption_wnd.h"
 #include "ui/dialogs/message_box.h"
+#include "ui/dialogs/print_wnd.h"
 #include "ui/dialogs/recover_process_wnd.h"
 #include "ui/pages/private_messages.h"
 
@@ -126,6 +127,15 @@ TEST(Languages, NoTextIsCutInAnyLanguage) {
     recover.show();
     QCoreApplication::processEvents();
     EXPECT_EQ(Clipped(&recover), "") << language;
+    const ScanResults results;
+    const std::vector<ConversationRow<MessageRecord>> messageRows;
+    const std::vector<ConversationRow<WhatsAppMessageRecord>> chatRows;
+    const CStatisticsObj statistics;
+    CPrintWnd print(nullptr, CategoryId::kNotes, PrintSource{results, messageRows, chatRows, statistics}, false,
+                    "/nowhere/Print.html", "/nowhere/page.html");
+    print.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Clipped(&print), "") << language;
   }
   CSettings::Get().SetLanguage("English");
   qApp->setStyleSheet(QString());
