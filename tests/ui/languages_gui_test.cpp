@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "settings/settings.h"
 #include "tests/ui/clipped_text.h"
+#include "tests/ui/english_afterwards.h"
 #include "tests/ui/fake_source.h"
 #include "ui/dialogs/decryption_wnd.h"
 #include "ui/dialogs/message_box.h"
@@ -63,6 +64,7 @@ std::string StillEnglish(QWidget* root, const LanguageSection& english, const La
 }
 
 TEST(Languages, NoControlKeepsItsEnglishTextInAnotherLanguage) {
+  const EnglishAfterwards restore;
   const Texts english = TextsOf("English");
   for (const char* language : {"Deutsch", "Francais"}) {
     const Texts other = TextsOf(language);
@@ -86,10 +88,10 @@ TEST(Languages, NoControlKeepsItsEnglishTextInAnotherLanguage) {
     EXPECT_EQ(StillEnglish(&recover, english.at("RecoverProcessWnd"), other.at("RecoverProcessWnd")), "")
         << language;
   }
-  TextsOf("English");
 }
 
 TEST(Languages, NoTextIsCutInAnyLanguage) {
+  const EnglishAfterwards restore;
   {
     // The measure itself: a label narrower than its text is told.
     QWidget probe;
@@ -137,7 +139,6 @@ TEST(Languages, NoTextIsCutInAnyLanguage) {
     QCoreApplication::processEvents();
     EXPECT_EQ(Clipped(&print), "") << language;
   }
-  CSettings::Get().SetLanguage("English");
   qApp->setStyleSheet(QString());
 }
 

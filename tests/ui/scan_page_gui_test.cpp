@@ -28,6 +28,7 @@
 #include "ui/dialogs/print_wnd.h"
 #include "ui/dialogs/recover_process_wnd.h"
 #include "tests/ui/clipped_text.h"
+#include "tests/ui/english_afterwards.h"
 #include "tests/ui/fake_source.h"
 #include "ui/controls/file_tree.h"
 #include "ui/pages/private_messages.h"
@@ -218,6 +219,7 @@ TEST_F(ScanPageTest, SelectAllUnderTheList) {
 // The texts the page writes itself (tree, columns, filter line) come from the language files and
 // change with the language, counts and marks kept.
 TEST_F(ScanPageTest, TreeColumnsAndFilterLineInTheChosenLanguage) {
+  const EnglishAfterwards restore;
   Scan();
   auto* tree = Get<CFileTreeUI>("NodeTree");
   auto* list = Get<QTreeWidget>("DataList");
@@ -272,6 +274,7 @@ TEST_F(ScanPageTest, TreeColumnsAndFilterLineInTheChosenLanguage) {
 
 // The window keeps its size through a scan, in every language.
 TEST_F(ScanPageTest, TheWindowKeepsItsSize) {
+  const EnglishAfterwards restore;
   QFile style(QStringLiteral(":/skins/dunmere.qss"));  // the program's look, as it runs
   ASSERT_TRUE(style.open(QIODevice::ReadOnly));
   qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
