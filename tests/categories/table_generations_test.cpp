@@ -166,6 +166,10 @@ TEST(TableGenerations, Contacts) {
   Check(g);
 }
 
+// The calls of both generations are told apart by their numbers.
+std::string CallMark(int i) { return "+4930" + std::to_string(100000 + i); }
+int CallIndex(const CallRecord& c) { return static_cast<int>(Number(c.number, "+4930") - 100000); }
+
 TEST(TableGenerations, Calls) {
   Generation<CallRecord> g;
   g.table = "call";
@@ -177,8 +181,8 @@ TEST(TableGenerations, Calls) {
                                               {"flags", i % 2 == 0 ? "4" : "5"},
                                               {"name", SqlText(Words(i))}};
   };
-  g.mark = [](int i) { return "+4930" + std::to_string(100000 + i); };
-  g.index = [](const CallRecord& c) { return Number(c.number, "+4930") - 100000; };
+  g.mark = CallMark;
+  g.index = CallIndex;
   g.right = [](const CallRecord& c, int i) {
     return c.date == UnixDateText(1300000000 + i * 60) && c.duration == i * 3 && c.incoming == (i % 2 == 0 ? 1 : 0);
   };
@@ -200,8 +204,8 @@ TEST(TableGenerations, CallRecords) {
                                               {"ZORIGINATED", std::to_string(i % 2)},
                                               {"ZUNIQUE_ID", SqlText("U-" + std::to_string(i))}};
   };
-  g.mark = [](int i) { return "+4930" + std::to_string(100000 + i); };
-  g.index = [](const CallRecord& c) { return Number(c.number, "+4930") - 100000; };
+  g.mark = CallMark;
+  g.index = CallIndex;
   g.right = [](const CallRecord& c, int i) {
     return c.date == AppleSecondsDateText(600000000 + i * 60) && c.duration == i * 3 && c.incoming == (i % 2 == 0 ? 1 : 0);
   };

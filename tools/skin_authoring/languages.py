@@ -142,6 +142,8 @@ S = {
   ("OpenBtn", "Open Folder", "Ordner öffnen", "Ouvrir le dossier"),
   ("FinishBtn", "Finished", "Fertig", "Terminé"),
   ("CancelBtn", "Cancel", "Abbrechen", "Annuler"),
+  ("HeaderFile", "File", "Datei", "Fichier"),
+  ("HeaderStatus", "Status", "Status", "État"),
  ],
  "Messages": [
   ("MSG0301", "Please enter the backup password.", "Bitte geben Sie das Sicherungskennwort ein.", "Veuillez saisir le mot de passe de la sauvegarde."),

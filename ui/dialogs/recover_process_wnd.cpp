@@ -31,7 +31,13 @@ CRecoverProcessWnd::CRecoverProcessWnd(QWidget* owner, const ScanResults& result
   setObjectName(QStringLiteral("UIRecoverProcessWnd"));
   ApplyLanguage(CSettings::Get().Section("RecoverProcessWnd"));
   if (auto* list = qobject_cast<QTreeWidget*>(Control(QStringLiteral("DetailList")))) {
-    list->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Status")});
+    // The column titles from the language file, English where it has none.
+    LanguageSection& texts = CSettings::Get().Section("RecoverProcessWnd");
+    const auto title = [&texts](const char* key, const char* english) {
+      const std::string& text = CSettings::Text(texts, key);
+      return QString::fromStdString(text.empty() ? std::string(english) : text);
+    };
+    list->setHeaderLabels({title("HeaderFile", "File"), title("HeaderStatus", "Status")});
     list->header()->setStretchLastSection(false);
     list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     list->setTextElideMode(Qt::ElideRight);

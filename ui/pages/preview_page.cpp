@@ -1,6 +1,7 @@
 #include "ui/pages/preview_page.h"
 
 #include <QAbstractButton>
+#include <QFontMetricsF>
 #include <QScrollBar>
 
 #include <QHBoxLayout>
@@ -110,7 +111,23 @@ void CPreviewVrtWnd::ShowNote(const NoteRecord& note) {
   QTextBlockFormat centred;
   centred.setAlignment(Qt::AlignHCenter);
   cursor.setBlockFormat(centred);
-  Write(cursor, QStringLiteral("  ---------------------------------------------------  \n"), kRule);
+  // The rule in a size that fits the panel on one line (at the box's own size it broke into two).
+  const QString rule = QStringLiteral("  ---------------------------------------------------  ");
+  QTextCharFormat ruleFormat;
+  ruleFormat.setForeground(kRule);
+  const QFontMetricsF metrics(edit->font());
+  const qreal room = edit->viewport()->width() - 2 * edit->document()->documentMargin() - 8;
+  if (room > 0 && metrics.horizontalAdvance(rule) > room) {
+    const qreal ratio = room / metrics.horizontalAdvance(rule);
+    QFont smaller = edit->font();
+    if (smaller.pixelSize() > 0) {
+      smaller.setPixelSize(std::max(5, static_cast<int>(smaller.pixelSize() * ratio)));
+    } else {
+      smaller.setPointSizeF(std::max(4.0, smaller.pointSizeF() * ratio));
+    }
+    ruleFormat.setFont(smaller);
+  }
+  cursor.insertText(rule + QStringLiteral("\n"), ruleFormat);
   QTextBlockFormat left;
   left.setAlignment(Qt::AlignLeft);
   cursor.setBlockFormat(left);
