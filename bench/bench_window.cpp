@@ -29,6 +29,7 @@
 #include "tests/support/sqlite_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "ui/controls/file_tree.h"
+#include "ui/controls/record_list.h"
 
 namespace {
 
@@ -74,14 +75,14 @@ int WindowRun(int argc, char** argv) {
   qobject_cast<QAbstractButton*>(control("BtnSelDir"))->click();
   Settle();
   auto* tree = window.findChild<CFileTreeUI*>("NodeTree");
-  auto* list = window.findChild<QTreeWidget*>("DataList");
+  auto* list = window.findChild<CRecordListUI*>("DataList");
   const double scanMs = Ms([&] {
     qobject_cast<QAbstractButton*>(control("BtnNext2"))->click();
     const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(10);
     do {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     } while ((window.ScanPage().Scanning() || !control("ReocveryToolBar")->isVisible() ||
-              list->topLevelItemCount() == 0) &&
+              list->Rows().Rows() == 0) &&
              std::chrono::steady_clock::now() < until);
   });
   QTreeWidgetItem* chosen = Node(tree, category);
@@ -93,7 +94,7 @@ int WindowRun(int argc, char** argv) {
     tree->setCurrentItem(chosen);
     Settle();
   }) / 2;
-  const int rows = list->topLevelItemCount();
+  const int rows = list->Rows().Rows();
   // Everything starts ticked: the category is unticked, then ticked again.
   const int before = window.ScanPage().Statistics().ShownSelected();
   const double tickMs = Ms([&] {
@@ -194,5 +195,6 @@ int main(int argc, char** argv) {
   WriteBackups(dir.path(), photos, messages);
   Compare(argv[0], dir / "photos", "Camera Roll", dir.path());
   Compare(argv[0], dir / "messages", "Call History", dir.path());
+  Compare(argv[0], dir / "messages", "Messages", dir.path());
   return 0;
 }

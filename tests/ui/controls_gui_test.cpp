@@ -15,6 +15,8 @@
 #include "ui/controls/list_ex.h"
 #include "ui/controls/menu_window.h"
 #include "ui/controls/pagination.h"
+#include "ui/controls/record_list.h"
+#include "tests/ui/record_list_rows.h"
 #include "ui/skin/skin_loader.h"
 
 namespace dunmere {
@@ -41,6 +43,7 @@ TEST(ControlFactory, TagsGiveTheProgramsControls) {
   EXPECT_NE(qobject_cast<CButtonExUI*>(CSkinLoader::CreateControl("ButtonEx", &parent)), nullptr);
   EXPECT_NE(qobject_cast<CButtonGifUI*>(CSkinLoader::CreateControl("ButtonGif", &parent)), nullptr);
   EXPECT_NE(qobject_cast<CLabelExUI*>(CSkinLoader::CreateControl("LabelEx", &parent)), nullptr);
+  EXPECT_NE(qobject_cast<CRecordListUI*>(CSkinLoader::CreateControl("RecordList", &parent)), nullptr);
   EXPECT_EQ(CSkinLoader::CreateControl("Button", &parent), nullptr);  // any other tag: nothing
 
   // The main skin: its controls by name, the program's own ones among them, each also what it extends.
@@ -53,6 +56,7 @@ TEST(ControlFactory, TagsGiveTheProgramsControls) {
   EXPECT_NE(skin->findChild<CFileTreeUI*>("NodeTree"), nullptr);
   EXPECT_NE(skin->findChild<CButtonExUI*>("BtnAssist"), nullptr);
   EXPECT_NE(skin->findChild<CPaginationUI*>("DataListPages"), nullptr);
+  EXPECT_NE(skin->findChild<CRecordListUI*>("DataList"), nullptr);
   for (const char* name : {"HorLayoutMain", "HorLayoutScan", "MainTabPage", "TabPage", "OptStep1", "OptStep2", "OptStep3",
                            "LblProductName", "ScanToolBar", "ReocveryToolBar", "BtnScanPause", "BtnScanStop",
                            "BtnNext2", "closebtn", "minbtn", "maxbtn", "restorebtn"}) {
@@ -128,6 +132,80 @@ TEST(FileTree, BoxesNotifyAndSumUp) {
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].type, "itemexpand");
   EXPECT_EQ(sent[0].lParam, 1);
+}
+
+// The record list writes a row's texts only when the row is shown, hands a whole list over, ticks
+// or clears all of it as one change, and tells only the user's own ticks.
+TEST(RecordList, RowsWrittenWhenShownTicksToldOnce) {
+  CRecordListUI list;
+  list.resize(400, 200);
+  std::vector<Sent> sent;
+  Listen(list, sent);
+  std::vector<std::string> records(100000);
+  for (std::size_t i = 0; i < records.size(); ++i) records[i] = "record " + std::to_string(i) + (i == 7 ? "\nnext line\t" : "");
+  std::vector<RecordListModel::Row> rows(records.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    rows[i].key = &records[i];
+    rows[i].deleted = i % 2 == 1;
+    rows[i].checked = i < 10;
+  }
+  std::size_t written = 0;
+  list.Rows().SetHeaders({QString(), "Name", "Size"});
+  list.Rows().Reset(std::move(rows), [&written](const RecordListModel::Row& row) {
+    ++written;
+    return std::vector<std::string>{*static_cast<const std::string*>(row.key), "1 KB"};
+  });
+  list.show();
+  QCoreApplication::processEvents();
+  EXPECT_GT(written, 0U);
+  EXPECT_LT(written, 1000U);  // the rows in view, not the hundred thousand
+  const auto ticks = [&sent] {
+    return std::count_if(sent.begin(), sent.end(), [](const Sent& s) { return s.type == "Plist_check_click"; });
+  };
+  EXPECT_EQ(ticks(), 0);  // filling is no user's tick
+  const ListRows view{&list};
+  EXPECT_EQ(view.Count(), 100000);
+  EXPECT_EQ(view.Header(1), "Name");
+  EXPECT_EQ(view.Text(7, 1), "record 7 next line");  // one line, no blank at the end
+  EXPECT_EQ(view.Text(99999, 2), "1 KB");
+  EXPECT_EQ(view.Colour(1, 1), RecordListModel::kDeletedColour);
+  EXPECT_FALSE(view.Colour(2, 1).isValid());
+  EXPECT_EQ(list.Rows().CheckedCount(), 10U);
+
+  // Ticking all: one change of the whole column, no notification.
+  int changes = 0;
+  QObject::connect(list.model(), &QAbstractItemModel::dataChanged, &list, [&changes] { ++changes; });
+  list.Rows().SetAllChecked(true);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(list.Rows().CheckedCount(), 100000U);
+  EXPECT_EQ(view.Box(54321), Qt::Checked);
+  EXPECT_EQ(ticks(), 0);
+
+  // A click on a row's box: that row, told once with its new state.
+  view.ClickBox(2);
+  EXPECT_EQ(view.Box(2), Qt::Unchecked);
+  EXPECT_EQ(list.Rows().CheckedCount(), 99999U);
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.back().type, "Plist_check_click");
+  EXPECT_EQ(sent.back().wParam, 2);
+  EXPECT_EQ(sent.back().lParam, 0);
+  EXPECT_EQ(ticks(), 1);
+
+  // Choosing and double-clicking a row: its row number.
+  sent.clear();
+  view.DoubleClick(4);
+  ASSERT_GE(sent.size(), 2U);
+  EXPECT_EQ(sent.front().type, "itemselect");
+  EXPECT_EQ(sent.front().wParam, 4);
+  EXPECT_EQ(sent.back().type, "List_item_dbclick");
+  EXPECT_EQ(sent.back().wParam, 4);
+  EXPECT_EQ(list.CurrentRow(), 4);
+
+  // Emptied: no rows, no current row, nothing to write.
+  list.Rows().Clear();
+  EXPECT_EQ(view.Count(), 0);
+  EXPECT_EQ(list.CurrentRow(), -1);
+  EXPECT_EQ(list.Rows().CheckedCount(), 0U);
 }
 
 TEST(Pagination, EveryMoveSendsUpdatepage) {

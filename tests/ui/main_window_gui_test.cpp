@@ -27,6 +27,7 @@
 #include "settings/settings.h"
 #include "tests/support/temp_dir.h"
 #include "ui/controls/menu_window.h"
+#include "ui/controls/record_list.h"
 
 namespace dunmere {
 namespace {
@@ -219,13 +220,21 @@ TEST(MainWindow, PageNotificationsReachTheirHandlers) {
     void Notify(TNotifyUI& msg) override { seen.push_back(msg.sType + ":" + msg.senderName); }
   } scan;
   window.Pump().AddVirtualWnd("ScanVtrWnd", &scan);
-  auto* list = Get<QTreeWidget>(window, "DataList");
-  auto* row = new QTreeWidgetItem(list, {"a message"});
-  row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
-  row->setCheckState(0, Qt::Checked);
+  auto* list = Get<CRecordListUI>(window, "DataList");
+  const std::string text = "a message";
+  list->Rows().SetHeaders({QString(), "Message"});
+  std::vector<RecordListModel::Row> rows(2);
+  for (RecordListModel::Row& row : rows) row.key = &text;
+  list->Rows().Reset(std::move(rows), [](const RecordListModel::Row& row) {
+    return std::vector<std::string>{*static_cast<const std::string*>(row.key)};
+  });
+  list->Rows().SetAllChecked(true);  // filling and ticking all are no user's ticks
+  EXPECT_TRUE(scan.seen.empty());
+  list->model()->setData(list->model()->index(1, 0), Qt::Unchecked, Qt::CheckStateRole);
+  list->SetCurrentRow(1);
   QTest::mouseClick(Get<QAbstractButton>(window, "BtnScanStop"), Qt::LeftButton);
-  EXPECT_NE(std::find(scan.seen.begin(), scan.seen.end(), "Plist_check_click:DataList"), scan.seen.end());
-  EXPECT_NE(std::find(scan.seen.begin(), scan.seen.end(), "click:BtnScanStop"), scan.seen.end());
+  const std::vector<QString> expected{"Plist_check_click:DataList", "itemselect:DataList", "click:BtnScanStop"};
+  EXPECT_EQ(scan.seen, expected);
   window.Pump().RemoveVirtualWnd("ScanVtrWnd");
 }
 

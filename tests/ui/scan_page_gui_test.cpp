@@ -30,6 +30,7 @@
 #include "tests/ui/clipped_text.h"
 #include "tests/ui/english_afterwards.h"
 #include "tests/ui/fake_source.h"
+#include "tests/ui/record_list_rows.h"
 #include "ui/controls/file_tree.h"
 #include "ui/pages/private_messages.h"
 
@@ -91,11 +92,11 @@ TEST_F(ScanPageTest, ScanTreeListFilterAndTicks) {
   EXPECT_FALSE(Node("Call History")->flags() & Qt::ItemIsEnabled);  // no records: inactive
 
   // The first category with records is shown.
-  auto* list = Get<QTreeWidget>("DataList");
+  const ListRows list{Get<CRecordListUI>("DataList")};
   EXPECT_EQ(window_.ScanPage().CategoryOf(Get<CFileTreeUI>("NodeTree")->currentItem()),
             static_cast<int>(CategoryId::kCameraRoll));
-  EXPECT_EQ(list->topLevelItemCount(), 2);
-  EXPECT_EQ(list->headerItem()->text(1), "File Name");
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Header(1), "File Name");
   EXPECT_FALSE(Get("FilterToolBar")->isVisible());
   EXPECT_EQ(Get<QLabel>("LblStatistics")->text(), "You select 16.00 KB in 16 item(s) of 16.00 KB in 16 item(s)");
   EXPECT_TRUE(Get("BtnRecovery")->isEnabled());
@@ -103,30 +104,30 @@ TEST_F(ScanPageTest, ScanTreeListFilterAndTicks) {
   // Notes: deleted first, drawn in the deleted colour; the filter hides the others. The first row's
   // note is in the preview, its labels in the deleted colour.
   Get<CFileTreeUI>("NodeTree")->setCurrentItem(Node("Notes"));
-  ASSERT_EQ(list->topLevelItemCount(), 3);
+  ASSERT_EQ(list.Count(), 3);
   auto* preview = Get<QTextEdit>("PreviewEdit");
   EXPECT_TRUE(preview->isVisible());
   EXPECT_TRUE(preview->toPlainText().contains("Title:\n    gone"));
   EXPECT_TRUE(preview->toHtml().contains("#f37302"));
-  EXPECT_EQ(list->headerItem()->text(1), "Title");
-  EXPECT_EQ(list->topLevelItem(0)->text(1), "gone");
-  EXPECT_EQ(list->topLevelItem(0)->foreground(1).color(), QColor(0xF3, 0x73, 0x02));
+  EXPECT_EQ(list.Header(1), "Title");
+  EXPECT_EQ(list.Text(0, 1), "gone");
+  EXPECT_EQ(list.Colour(0, 1), QColor(0xF3, 0x73, 0x02));
   EXPECT_TRUE(Get("FilterToolBar")->isVisible());
   QTest::mouseClick(Get<QCheckBox>("OptOnOffFilter"), Qt::LeftButton);
-  ASSERT_EQ(list->topLevelItemCount(), 1);  // only the deleted note is listed
-  EXPECT_EQ(list->topLevelItem(0)->text(1), "gone");
+  ASSERT_EQ(list.Count(), 1);  // only the deleted note is listed
+  EXPECT_EQ(list.Text(0, 1), "gone");
   EXPECT_TRUE(Get("LblFilterCount")->isVisible());
   EXPECT_EQ(Get<QLabel>("LblFilterCount")->text(), "Files Filtered: 2 item(s)");
   EXPECT_EQ(window_.ScanPage().Statistics().ShownSelected(), 14);  // the two notes not deleted are left out
 
   // A row's tick: the node shows part of its records selected.
-  list->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+  list.ClickBox(0);
   EXPECT_EQ(window_.ScanPage().Statistics().ShownSelected(), 13);
   EXPECT_EQ(Node("Notes")->checkState(0), Qt::PartiallyChecked);
   // The category node's tick: every record of it, the rows too.
   auto* tree = Get<CFileTreeUI>("NodeTree");
   tree->SetChecked(Node("Notes"), true);
-  EXPECT_EQ(list->topLevelItem(0)->checkState(0), Qt::Checked);
+  EXPECT_EQ(list.Box(0), Qt::Checked);
   tree->SetChecked(Node("Photos & Videos"), false);  // a group: its categories
   EXPECT_EQ(window_.ScanPage().Statistics().Node(CategoryId::kCameraRoll).selected, 0);
   EXPECT_EQ(window_.ScanPage().Statistics().ShownSelected(), 8);  // less the six photos, videos and sounds
@@ -189,29 +190,29 @@ TEST_F(ScanPageTest, FilterLinePreviewAndPrintFollowTheCategoryInView) {
 // "Select All" under the list ticks and unticks every row in view, and shows whether all are ticked.
 TEST_F(ScanPageTest, SelectAllUnderTheList) {
   Scan();
-  auto* list = Get<QTreeWidget>("DataList");
+  const ListRows list{Get<CRecordListUI>("DataList")};
   auto* all = Get<QCheckBox>("CheckAll");
   EXPECT_FALSE(Get("DataListPages")->isVisible());  // one list that scrolls: no pages
   Get<CFileTreeUI>("NodeTree")->setCurrentItem(Node("Notes"));
-  ASSERT_EQ(list->topLevelItemCount(), 3);
+  ASSERT_EQ(list.Count(), 3);
   EXPECT_TRUE(all->isChecked());  // everything starts ticked
   bool oneLine = false;
   for (int r = 0; r < 3; ++r) {
-    for (int c = 1; c < list->columnCount(); ++c) {
-      EXPECT_FALSE(list->topLevelItem(r)->text(c).contains(QLatin1Char('\n'))) << r << " " << c;
-      oneLine = oneLine || list->topLevelItem(r)->text(c) == "second line  third";
+    for (int c = 1; c < list.Columns(); ++c) {
+      EXPECT_FALSE(list.Text(r, c).contains(QLatin1Char('\n'))) << r << " " << c;
+      oneLine = oneLine || list.Text(r, c) == "second line  third";
     }
   }
   EXPECT_TRUE(oneLine);  // the body that began with a line end, as one line
   QTest::mouseClick(all, Qt::LeftButton);
-  for (int r = 0; r < 3; ++r) EXPECT_EQ(list->topLevelItem(r)->checkState(0), Qt::Unchecked) << r;
+  for (int r = 0; r < 3; ++r) EXPECT_EQ(list.Box(r), Qt::Unchecked) << r;
   EXPECT_EQ(window_.ScanPage().Statistics().Node(CategoryId::kNotes).selected, 0);
   EXPECT_EQ(Node("Notes")->checkState(0), Qt::Unchecked);
   QTest::mouseClick(all, Qt::LeftButton);
   EXPECT_EQ(window_.ScanPage().Statistics().Node(CategoryId::kNotes).selected, 3);
-  EXPECT_EQ(list->topLevelItem(2)->checkState(0), Qt::Checked);
+  EXPECT_EQ(list.Box(2), Qt::Checked);
   // One row unticked by hand: no longer all.
-  list->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+  list.ClickBox(1);
   EXPECT_FALSE(all->isChecked());
   EXPECT_EQ(Node("Notes")->checkState(0), Qt::PartiallyChecked);
 }
@@ -222,7 +223,7 @@ TEST_F(ScanPageTest, TreeColumnsAndFilterLineInTheChosenLanguage) {
   const EnglishAfterwards restore;
   Scan();
   auto* tree = Get<CFileTreeUI>("NodeTree");
-  auto* list = Get<QTreeWidget>("DataList");
+  const ListRows list{Get<CRecordListUI>("DataList")};
   tree->setCurrentItem(Node("Notes"));
   QTest::mouseClick(Get<QCheckBox>("OptOnOffFilter"), Qt::LeftButton);
   const auto switchTo = [this](const char* language) {
@@ -245,9 +246,9 @@ TEST_F(ScanPageTest, TreeColumnsAndFilterLineInTheChosenLanguage) {
   nodesFit();
   // Every column (the last stretches) is as wide as its title.
   const auto titlesFit = [&] {
-    for (int c = 1; c + 1 < list->columnCount(); ++c) {
-      EXPECT_GE(list->columnWidth(c), list->header()->fontMetrics().horizontalAdvance(list->headerItem()->text(c)))
-          << list->headerItem()->text(c).toStdString();
+    for (int c = 1; c + 1 < list.Columns(); ++c) {
+      EXPECT_GE(list.list->columnWidth(c), list.list->header()->fontMetrics().horizontalAdvance(list.Header(c)))
+          << list.Header(c).toStdString();
     }
   };
   tree->setCurrentItem(Node("Contacts"));
@@ -260,16 +261,16 @@ TEST_F(ScanPageTest, TreeColumnsAndFilterLineInTheChosenLanguage) {
   nodesFit();
   EXPECT_NE(Node("Notizen (3)"), nullptr);
   EXPECT_NE(Node("Nachrichten & Anrufe"), nullptr);
-  EXPECT_EQ(list->headerItem()->text(1), "Titel");
+  EXPECT_EQ(list.Header(1), "Titel");
   EXPECT_EQ(Get<QLabel>("LblFilterCount")->text(), "Gefilterte Dateien: 2 Einträge");
   EXPECT_EQ(Node("Notizen")->checkState(0), Qt::Checked);
   switchTo("Francais");
   nodesFit();
   EXPECT_NE(Node("Photos et vid"), nullptr);
-  EXPECT_EQ(list->headerItem()->text(1), "Titre");
+  EXPECT_EQ(list.Header(1), "Titre");
   switchTo("English");
   EXPECT_NE(Node("Notes (3)"), nullptr);
-  EXPECT_EQ(list->headerItem()->text(1), "Title");
+  EXPECT_EQ(list.Header(1), "Title");
 }
 
 // The window keeps its size through a scan, in every language.
@@ -299,16 +300,16 @@ TEST_F(ScanPageTest, TheWindowKeepsItsSize) {
 TEST_F(ScanPageTest, AppFoldersHomeAndClose) {
   Scan();
   auto* tree = Get<CFileTreeUI>("NodeTree");
-  auto* list = Get<QTreeWidget>("DataList");
+  const ListRows list{Get<CRecordListUI>("DataList")};
   tree->setCurrentItem(Node("App Videos"));
-  ASSERT_EQ(list->topLevelItemCount(), 2);  // apps A and B (a video, a sound)
-  EXPECT_EQ(list->topLevelItem(0)->text(2), "Folder");
-  emit list->itemDoubleClicked(list->topLevelItem(1), 1);
-  ASSERT_EQ(list->topLevelItemCount(), 1);
-  EXPECT_EQ(list->topLevelItem(0)->text(1), "z.m4a");
+  ASSERT_EQ(list.Count(), 2);  // apps A and B (a video, a sound)
+  EXPECT_EQ(list.Text(0, 2), "Folder");
+  list.DoubleClick(1);
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.Text(0, 1), "z.m4a");
   EXPECT_TRUE(Get("BtnBackAppDir")->isVisibleTo(&window_));
   QTest::mouseClick(Get<QAbstractButton>("BtnBackAppDir"), Qt::LeftButton);
-  EXPECT_EQ(list->topLevelItemCount(), 2);
+  EXPECT_EQ(list.Count(), 2);
 
   // Results shown: closing asks (cancel keeps the window), Home asks (cancel stays).
   int stopAsked = 0, homeAsked = 0;
@@ -471,8 +472,8 @@ TEST_F(ScanPageTest, PrintTheCategoryInView) {
   Scan();
   auto* tree = Get<CFileTreeUI>("NodeTree");
   tree->setCurrentItem(Node("Notes"));
-  auto* list = Get<QTreeWidget>("DataList");
-  list->topLevelItem(2)->setCheckState(0, Qt::Unchecked);  // "also kept" is left out
+  const ListRows list{Get<CRecordListUI>("DataList")};
+  list.ClickBox(2);  // "also kept" is left out
   bool shown = false, initialised = false, printAsked = false;
   std::filesystem::path page;
   window_.ScanPage().templateFolder = DUNMERE_TEMPLATES;

@@ -17,6 +17,7 @@
 #include "tests/support/encrypted_backup.h"
 #include "tests/support/sqlite_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "tests/ui/record_list_rows.h"
 #include "ui/controls/file_tree.h"
 #include "ui/dialogs/recover_process_wnd.h"
 
@@ -65,9 +66,9 @@ TEST(WholeFlow, BackupCategoriesScanListAndExport) {
   EXPECT_EQ(node("Messages (")->text(0), QString::asprintf("Messages (%zu)", results.messages.size()));
   EXPECT_EQ(node("Notes")->text(0), QString::asprintf("Notes (%zu)", results.notes.size()));
   tree->setCurrentItem(node("Messages ("));
-  auto* list = window.findChild<QTreeWidget*>("DataList");
-  EXPECT_EQ(list->topLevelItemCount(), static_cast<int>(results.messages.size()));
-  EXPECT_EQ(list->headerItem()->text(1), "User Name");
+  const ListRows list{window.findChild<CRecordListUI*>("DataList")};
+  EXPECT_EQ(list.Count(), static_cast<int>(results.messages.size()));
+  EXPECT_EQ(list.Header(1), "User Name");
 
   // Export everything ticked into a folder; every finished item's file is there.
   window.ScanPage().chooseExportFolder = [&dir](QWidget*, const QString&) {

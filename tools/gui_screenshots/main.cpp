@@ -19,6 +19,7 @@
 #include "app/main_window.h"
 #include "settings/settings.h"
 #include "ui/controls/file_tree.h"
+#include "ui/controls/record_list.h"
 #include "ui/dialogs/print_wnd.h"
 #include "ui/dialogs/recover_process_wnd.h"
 
@@ -103,15 +104,15 @@ int main(int argc, char** argv) {
 
   // Each category with records, its first record in the preview.
   auto* tree = window.findChild<CFileTreeUI*>("NodeTree");
-  auto* list = window.findChild<QTreeWidget*>("DataList");
+  auto* list = window.findChild<CRecordListUI*>("DataList");
   QTreeWidgetItem* messages = nullptr;
   for (int g = 0; g < tree->topLevelItemCount(); ++g) {
     for (int c = 0; c < tree->topLevelItem(g)->childCount(); ++c) {
       QTreeWidgetItem* node = tree->topLevelItem(g)->child(c);
       if (!(node->flags() & Qt::ItemIsEnabled)) continue;
       tree->setCurrentItem(node);
-      if (list->topLevelItemCount() == 0) continue;
-      list->setCurrentItem(list->topLevelItem(list->topLevelItemCount() > 1 ? 1 : 0));
+      if (list->Rows().Rows() == 0) continue;
+      list->SetCurrentRow(list->Rows().Rows() > 1 ? 1 : 0);
       const int category = node->data(0, kCategoryRole).toInt();
       save(window, "preview-" + FileKey(category));
       if (category == static_cast<int>(CategoryId::kMessages)) messages = node;
@@ -119,7 +120,7 @@ int main(int argc, char** argv) {
   }
   if (messages == nullptr) return 1;
   tree->setCurrentItem(messages);
-  if (list->topLevelItemCount() > 1) list->setCurrentItem(list->topLevelItem(1));
+  if (list->Rows().Rows() > 1) list->SetCurrentRow(1);
   save(window, "scan-page");
 
   bool printSaved = false;

@@ -79,7 +79,7 @@ scan_page = W('QWidget', 'PageScan', dyn={'virtualwnd': 'ScanVtrWnd'}, layout=(H
             chk('OptOnOffFilter', 'Only display the deleted items', False), lbl('LblFilterCount', ''), 'stretch',
             chk('OptOnOffPreview', 'Preview', True)]),
         W('QFrame', 'ListNavBar', layout=(H, 0, 8), children=[btn('BtnBackAppDir', 'Back', visible=False), 'stretch']),
-        W('QTreeWidget', 'DataList'),
+        W('RecordList', 'DataList'),
         W('QFrame', 'DataListToolBar', layout=(H, 0, 8), children=[
             chk('CheckAll', 'Select All', False), lbl('LblStatistics', ''), 'stretch', W('Pagination', 'DataListPages')])]),
     preview])

@@ -1,7 +1,8 @@
 # Writes Qt Designer forms from a short description (used by skins.py).
 from xml.sax.saxutils import escape
 CUSTOM = {"ButtonEx": "QPushButton", "ButtonGif": "QPushButton", "FileTree": "QTreeWidget",
-          "LabelEx": "QLabel", "DiskList": "QListWidget", "Pagination": "QWidget"}
+          "LabelEx": "QLabel", "DiskList": "QListWidget", "Pagination": "QWidget",
+          "RecordList": "QTreeView"}
 used = set()
 _sp = 0
 

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
+#include <type_traits>
 
 #include "backup/backup_engine.h"
 #include "backup/media_types.h"
@@ -26,6 +27,7 @@
 #include "settings/settings.h"
 #include "ui/controls/button_gif.h"
 #include "ui/controls/file_tree.h"
+#include "ui/controls/record_list.h"
 #include "platform/program_dir.h"
 #include "ui/dialogs/message_box.h"
 #include "ui/dialogs/print_wnd.h"
@@ -38,9 +40,6 @@ namespace dunmere {
 namespace {
 
 constexpr int kCategoryRole = Qt::UserRole + 2;
-constexpr int kKeyRole = Qt::UserRole + 3;
-constexpr int kDeletedRole = Qt::UserRole + 4;
-constexpr int kAppRole = Qt::UserRole + 5;
 constexpr int kTitleRole = Qt::UserRole + 6;  // a tree node's title, without its count
 constexpr int kHeaderPadding = 16;            // a column title's margins and sort mark room
 
@@ -60,22 +59,8 @@ QString LanguageText(const char* section, std::string_view english) {
   return QString::fromStdString(text.empty() ? std::string(english) : text);
 }
 
-// A value as one line of a list row: line ends and tabs become blanks, blanks at either end go (a note
-// body that starts with a line end would otherwise show on a second line, below its row).
-QString CellText(const std::string& value) {
-  QString text = QString::fromStdString(value);
-  for (QChar& c : text) {
-    if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t') || c == QChar::LineSeparator ||
-        c == QChar::ParagraphSeparator) {
-      c = QLatin1Char(' ');
-    }
-  }
-  return text.trimmed();
-}
-
 constexpr const char* kGroupTitles[2] = {"Photos & Videos", "Messages & Call logs"};
 constexpr int kCountPeriodMs = 300;
-const QColor kDeletedColour(0xF3, 0x73, 0x02);
 
 // The tree's nodes in the category page's order: name, and the group they sit under (0 or 1).
 struct NodeSpec {
@@ -118,7 +103,7 @@ QIcon DeletedIcon() {
   mark.fill(Qt::transparent);
   QPainter p(&mark);
   p.setRenderHint(QPainter::Antialiasing);
-  p.setBrush(kDeletedColour);
+  p.setBrush(RecordListModel::kDeletedColour);
   p.setPen(Qt::NoPen);
   p.drawEllipse(QRectF(1, 1, 14, 14));
   p.setPen(QPen(Qt::white, 2));
@@ -131,10 +116,30 @@ bool IsApp(int category) {
   return category == static_cast<int>(CategoryId::kAppPhotos) || category == static_cast<int>(CategoryId::kAppVideos);
 }
 
+using ListRow = RecordListModel::Row;
+
+// A record's row: deleted as the record says, files marked as pictures or videos.
 template <typename Record>
-void AddRecords(std::vector<std::pair<std::vector<std::string>, RecordInfo>>& rows, const std::vector<Record>& records,
-                std::uint64_t (*size)(const Record&)) {
-  for (const Record& r : records) rows.push_back({RowCells(r), RecordInfo{&r, size(r), false}});
+ListRow RowOf(const Record& r) {
+  ListRow row;
+  row.key = &r;
+  if constexpr (requires { r.deleted; }) row.deleted = r.deleted != 0;
+  if constexpr (requires { r.fileName; }) {
+    row.mark = IsAppVideoFile(r.fileName) ? RecordListModel::Mark::kVideo : RecordListModel::Mark::kFile;
+  }
+  return row;
+}
+
+template <typename Record>
+void AddRows(std::vector<ListRow>& rows, const std::vector<Record>& records) {
+  rows.reserve(rows.size() + records.size());
+  for (const Record& r : records) rows.push_back(RowOf(r));
+}
+
+// The texts of the rows of one kind of record.
+template <typename Record>
+RecordListModel::CellSource CellsOf() {
+  return [](const ListRow& row) { return RowCells(*static_cast<const Record*>(row.key)); };
 }
 
 // The statistics' records of a category's container.
@@ -200,10 +205,9 @@ void CScanVrtWnd::JoinWorker() {
 
 void CScanVrtWnd::Init() {
   CBaseVrtWnd::Init();
-  if (auto* list = Control<QTreeWidget>("DataList")) {
-    list->setRootIsDecorated(false);
-    list->setUniformRowHeights(true);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
+  if (auto* list = Control<CRecordListUI>("DataList")) {
+    list->Rows().SetIcons(list->style()->standardIcon(QStyle::SP_FileIcon), list->style()->standardIcon(QStyle::SP_MediaPlay),
+                          list->style()->standardIcon(QStyle::SP_DirIcon), DeletedIcon());
   }
   if (QWidget* count = Control("LblFilterCount")) count->hide();
   // The statistics text may be long in some languages: it gives way rather than widen the window.
@@ -594,7 +598,7 @@ void CScanVrtWnd::ClearResults() {
   listed_ = -1;
   listedApp_.clear();
   if (auto* bar = Control<QProgressBar>("ProgressScan")) bar->setValue(0);
-  if (auto* list = Control<QTreeWidget>("DataList")) list->clear();
+  if (auto* list = Control<CRecordListUI>("DataList")) list->Rows().Clear();
   preview_.Clear();
   WriteFilterCount();
   BuildTree();
@@ -621,110 +625,101 @@ void CScanVrtWnd::GoHome() {
 
 // ----- the list ---------------------------------------------------------------------------------------
 
-std::vector<std::pair<std::vector<std::string>, RecordInfo>> CScanVrtWnd::Rows(int category) const {
-  std::vector<std::pair<std::vector<std::string>, RecordInfo>> rows;
-  const auto media = [](const MediaFileRecord& r) { return static_cast<std::uint64_t>(r.size); };
+CScanVrtWnd::ListContent CScanVrtWnd::Content(int category) const {
+  ListContent out;
+  std::vector<ListRow>& rows = out.rows;
   switch (static_cast<CategoryId>(category)) {
-    case CategoryId::kCameraRoll: AddRecords<MediaFileRecord>(rows, results_.cameraRoll, media); break;
-    case CategoryId::kPhotoStream: AddRecords<MediaFileRecord>(rows, results_.photoStream, media); break;
-    case CategoryId::kWhatsAppAttachments: AddRecords<MediaFileRecord>(rows, results_.whatsAppAttachments, media); break;
+    case CategoryId::kCameraRoll: AddRows(rows, results_.cameraRoll); out.cells = CellsOf<MediaFileRecord>(); break;
+    case CategoryId::kPhotoStream: AddRows(rows, results_.photoStream); out.cells = CellsOf<MediaFileRecord>(); break;
+    case CategoryId::kWhatsAppAttachments:
+      AddRows(rows, results_.whatsAppAttachments);
+      out.cells = CellsOf<MediaFileRecord>();
+      break;
     case CategoryId::kMessageAttachments:
-      AddRecords<AttachmentFileRecord>(rows, results_.messageAttachments,
-                                       [](const AttachmentFileRecord& r) { return static_cast<std::uint64_t>(r.size); });
+      AddRows(rows, results_.messageAttachments);
+      out.cells = CellsOf<AttachmentFileRecord>();
       break;
-    case CategoryId::kContacts:
-      for (const ContactRecord& r : results_.contacts) rows.push_back({RowCells(r), {&r, 0, r.deleted != 0}});
-      break;
-    case CategoryId::kCallHistory:
-      for (const CallRecord& r : results_.calls) rows.push_back({RowCells(r), {&r, 0, r.deleted != 0}});
-      break;
-    case CategoryId::kNotes:
-      for (const NoteRecord& r : results_.notes) rows.push_back({RowCells(r), {&r, 0, r.deleted != 0}});
-      break;
+    case CategoryId::kContacts: AddRows(rows, results_.contacts); out.cells = CellsOf<ContactRecord>(); break;
+    case CategoryId::kCallHistory: AddRows(rows, results_.calls); out.cells = CellsOf<CallRecord>(); break;
+    case CategoryId::kNotes: AddRows(rows, results_.notes); out.cells = CellsOf<NoteRecord>(); break;
     case CategoryId::kMessages:
+      // A conversation's row shows its last message, deleted when any of its messages is.
       for (const auto& r : messageRows_) {
-        rows.push_back({RowCells(r.row), {&results_.messages.at(r.key).back(), 0, r.deleted != 0}});
+        ListRow row = RowOf(results_.messages.at(r.key).back());
+        row.deleted = r.deleted != 0;
+        rows.push_back(std::move(row));
       }
+      out.cells = CellsOf<MessageRecord>();
       break;
     case CategoryId::kWhatsApp:
       for (const auto& r : chatRows_) {
-        rows.push_back({RowCells(r.row), {&results_.whatsApp.at(r.key).back(), 0, r.deleted != 0}});
+        ListRow row = RowOf(results_.whatsApp.at(r.key).back());
+        row.deleted = r.deleted != 0;
+        rows.push_back(std::move(row));
       }
+      out.cells = CellsOf<WhatsAppMessageRecord>();
       break;
     case CategoryId::kAppPhotos:
     case CategoryId::kAppVideos: {
       const bool photos = static_cast<CategoryId>(category) == CategoryId::kAppPhotos;
-      const auto& folders = photos ? appFolders_.photos : appFolders_.videos;
       const std::vector<AppMediaRecord>& all = photos ? results_.appPhotos : results_.appVideos;
       if (listedApp_.empty()) {
-        for (const auto& [app, files] : folders) rows.push_back({AppRowCells(app), RecordInfo{}});
+        for (const auto& [app, files] : photos ? appFolders_.photos : appFolders_.videos) {
+          ListRow row;
+          row.folder = app;
+          row.mark = RecordListModel::Mark::kFolder;
+          rows.push_back(std::move(row));
+        }
+        out.cells = [](const ListRow& row) { return AppRowCells(row.folder); };
       } else {
         for (const AppMediaRecord& r : all) {
-          if (r.appName == listedApp_) rows.push_back({RowCells(r), {&r, r.size, false}});
+          if (r.appName == listedApp_) rows.push_back(RowOf(r));
         }
+        out.cells = CellsOf<AppMediaRecord>();
       }
       break;
     }
   }
-  return rows;
+  return out;
+}
+
+bool CScanVrtWnd::RowTicked(const ListRow& row) const {
+  if (row.key != nullptr) return statistics_.IsChecked(row.key);
+  // An app's row: ticked while any of its files is.
+  const std::vector<AppMediaRecord>& all = listed_ == static_cast<int>(CategoryId::kAppPhotos) ? results_.appPhotos : results_.appVideos;
+  return std::any_of(all.begin(), all.end(),
+                     [&](const AppMediaRecord& r) { return r.appName == row.folder && statistics_.IsChecked(&r); });
+}
+
+void CScanVrtWnd::TickRow(const ListRow& row, bool checked) {
+  if (row.key != nullptr) {
+    statistics_.SetChecked(row.key, checked);
+    return;
+  }
+  if (!IsApp(listed_)) return;
+  const std::vector<AppMediaRecord>& all = listed_ == static_cast<int>(CategoryId::kAppPhotos) ? results_.appPhotos : results_.appVideos;
+  for (const AppMediaRecord& r : all) {
+    if (r.appName == row.folder) statistics_.SetChecked(&r, checked);
+  }
 }
 
 void CScanVrtWnd::FillList(int category) {
-  auto* list = Control<QTreeWidget>("DataList");
+  auto* list = Control<CRecordListUI>("DataList");
   if (list == nullptr) return;
-  filling_ = true;
-  list->clear();
   listed_ = category;
   if (category < static_cast<int>(CategoryId::kCameraRoll) || category > static_cast<int>(CategoryId::kWhatsAppAttachments)) {
-    filling_ = false;
+    list->Rows().Clear();
     return;  // Reminder, Calendar, Safari Bookmark: never scanned
   }
   WriteHeaders();
-  list->header()->setStretchLastSection(true);
-  const bool filterOn = filterOn_[category];
-  // The icons are made once: a style's standard icon is a new icon, its pictures decoded anew, each call.
-  const QIcon folderIcon = list->style()->standardIcon(QStyle::SP_DirIcon);
-  const QIcon videoIcon = list->style()->standardIcon(QStyle::SP_MediaPlay);
-  const QIcon fileIcon = list->style()->standardIcon(QStyle::SP_FileIcon);
-  const QIcon deletedIcon = DeletedIcon();
-  // The rows are made apart from the list and handed to it at once: a row inside the list tells every
-  // change of every cell, and a whole category would be told cell by cell.
-  QList<QTreeWidgetItem*> rows;
-  for (const auto& entry : Rows(category)) {
-    const std::vector<std::string>& cells = entry.first;  // named, not bound: lambdas below take them
-    const RecordInfo& info = entry.second;
-    if (filterOn && !info.deleted) continue;  // the deleted-only filter lets it not through
-    auto* row = new QTreeWidgetItem();
-    rows.push_back(row);
-    for (std::size_t c = 0; c < cells.size(); ++c) row->setText(static_cast<int>(c + 1), CellText(cells[c]));
-    row->setData(0, kKeyRole, QVariant::fromValue<qulonglong>(reinterpret_cast<quintptr>(info.key)));
-    row->setData(0, kDeletedRole, info.deleted);
-    if (info.key == nullptr) row->setData(0, kAppRole, QString::fromStdString(cells.front()));
-    row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
-    bool checked = statistics_.IsChecked(info.key);
-    if (info.key == nullptr) {
-      // An app's row: checked while any of its files is.
-      const std::vector<AppMediaRecord>& all =
-          category == static_cast<int>(CategoryId::kAppPhotos) ? results_.appPhotos : results_.appVideos;
-      checked = std::any_of(all.begin(), all.end(), [&](const AppMediaRecord& r) {
-        return r.appName == cells.front() && statistics_.IsChecked(&r);
-      });
-    }
-    row->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
-    if (info.deleted) {
-      for (int c = 1; c < list->columnCount(); ++c) row->setForeground(c, kDeletedColour);
-      row->setIcon(1, deletedIcon);
-    } else if (info.key == nullptr) {
-      row->setIcon(1, folderIcon);  // an app's folder
-    } else if (IsMediaCategory(category)) {
-      row->setIcon(1, IsAppVideoFile(cells.front()) ? videoIcon : fileIcon);
-    }
-  }
-  list->addTopLevelItems(rows);
-  filling_ = false;
+  ListContent content = Content(category);
+  // The deleted-only filter lets only deleted rows through.
+  if (filterOn_[category]) std::erase_if(content.rows, [](const ListRow& row) { return !row.deleted; });
+  for (ListRow& row : content.rows) row.checked = RowTicked(row);
+  list->Rows().Reset(std::move(content.rows), std::move(content.cells));
   list->scrollToTop();
-  if (list->topLevelItemCount() > 0) {
-    list->setCurrentItem(list->topLevelItem(0));
+  if (list->Rows().Rows() > 0) {
+    list->SetCurrentRow(0);
   } else {
     preview_.Clear();
   }
@@ -749,11 +744,10 @@ void CScanVrtWnd::ShowCategory(int category) {
   FillList(category);
 }
 
-void CScanVrtWnd::ShowAppFiles(const std::string& app) {
-  listedApp_ = app;
-  const int category = listed_;
-  FillList(category);
-  listedApp_ = app;
+void CScanVrtWnd::ShowAppFiles(std::string app) {
+  // Taken by value: the name may be the app row's own, which the new list replaces.
+  listedApp_ = std::move(app);
+  FillList(listed_);
   if (QWidget* back = Control("BtnBackAppDir")) back->show();
 }
 
@@ -770,67 +764,35 @@ void CScanVrtWnd::UpdateCategoryMark(int category) {
 
 void CScanVrtWnd::SyncCheckAll() {
   auto* all = Control<QCheckBox>("CheckAll");
-  auto* list = Control<QTreeWidget>("DataList");
+  auto* list = Control<CRecordListUI>("DataList");
   if (all == nullptr || list == nullptr) return;
   // Ticked exactly while every row in view is; of use only while there are rows.
-  const int rows = list->topLevelItemCount();
-  bool every = rows > 0;
-  for (int r = 0; r < rows && every; ++r) every = list->topLevelItem(r)->checkState(0) == Qt::Checked;
+  const RecordListModel& rows = list->Rows();
   const QSignalBlocker quiet(all);
-  all->setChecked(every);
-  all->setEnabled(rows > 0);
+  all->setChecked(rows.Rows() > 0 && rows.CheckedCount() == static_cast<std::size_t>(rows.Rows()));
+  all->setEnabled(rows.Rows() > 0);
 }
 
 void CScanVrtWnd::CheckAllRows(bool checked) {
-  auto* list = Control<QTreeWidget>("DataList");
+  auto* list = Control<CRecordListUI>("DataList");
   if (list == nullptr || listed_ < 0) return;
+  RecordListModel& rows = list->Rows();
   if (IsApp(listed_) || !statistics_.HasCategory(static_cast<CategoryId>(listed_))) {
     // An app's files or the apps: each row as if ticked by hand, without a notification per row.
-    for (int r = 0; r < list->topLevelItemCount(); ++r) {
-      QTreeWidgetItem* row = list->topLevelItem(r);
-      const auto* key = reinterpret_cast<const void*>(static_cast<quintptr>(row->data(0, kKeyRole).toULongLong()));
-      if (key != nullptr) {
-        statistics_.SetChecked(key, checked);
-      } else {
-        const std::string app = row->data(0, kAppRole).toString().toStdString();
-        const std::vector<AppMediaRecord>& files =
-            listed_ == static_cast<int>(CategoryId::kAppPhotos) ? results_.appPhotos : results_.appVideos;
-        for (const AppMediaRecord& f : files) {
-          if (f.appName == app) statistics_.SetChecked(&f, checked);
-        }
-      }
-    }
+    for (int r = 0; r < rows.Rows(); ++r) TickRow(rows.RowAt(r), checked);
   } else {
     statistics_.SetCategoryChecked(static_cast<CategoryId>(listed_), checked);
   }
-  {
-    const QSignalBlocker quiet(list);
-    const QSignalBlocker quietModel(list->model());
-    for (int r = 0; r < list->topLevelItemCount(); ++r) {
-      list->topLevelItem(r)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
-    }
-  }
-  list->viewport()->update();
+  rows.SetAllChecked(checked);
   UpdateCategoryMark(listed_);
   WriteStatistics();
   UpdateRecover();
 }
 
 void CScanVrtWnd::RowChecked(int row, bool checked) {
-  auto* list = Control<QTreeWidget>("DataList");
-  if (list == nullptr || filling_ || row < 0 || row >= list->topLevelItemCount()) return;
-  QTreeWidgetItem* item = list->topLevelItem(row);
-  const auto* key = reinterpret_cast<const void*>(static_cast<quintptr>(item->data(0, kKeyRole).toULongLong()));
-  if (key != nullptr) {
-    statistics_.SetChecked(key, checked);
-  } else if (IsApp(listed_)) {
-    const std::string app = item->data(0, kAppRole).toString().toStdString();
-    const std::vector<AppMediaRecord>& all =
-        listed_ == static_cast<int>(CategoryId::kAppPhotos) ? results_.appPhotos : results_.appVideos;
-    for (const AppMediaRecord& r : all) {
-      if (r.appName == app) statistics_.SetChecked(&r, checked);
-    }
-  }
+  auto* list = Control<CRecordListUI>("DataList");
+  if (list == nullptr || row < 0 || row >= list->Rows().Rows()) return;
+  TickRow(list->Rows().RowAt(row), checked);
   UpdateCategoryMark(listed_);
   WriteStatistics();
   UpdateRecover();
@@ -852,16 +814,8 @@ void CScanVrtWnd::CategoryChecked(std::size_t nodeId, bool checked) {
       statistics_.SetCategoryChecked(static_cast<CategoryId>(category), checked);
     }
     if (category == listed_) {
-      if (auto* list = Control<QTreeWidget>("DataList")) {
-        // The whole category at once: the rows' boxes change without a notification per row (of the
-        // list or of its model), then the view paints them anew.
-        const QSignalBlocker quiet(list);
-        const QSignalBlocker quietModel(list->model());
-        filling_ = true;
-        for (int r = 0; r < list->topLevelItemCount(); ++r) list->topLevelItem(r)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
-        filling_ = false;
-        list->viewport()->update();
-      }
+      // The whole category at once: one change of the list, no notification per row.
+      if (auto* list = Control<CRecordListUI>("DataList")) list->Rows().SetAllChecked(checked);
     }
   }
   SyncCheckAll();
@@ -881,7 +835,7 @@ void CScanVrtWnd::FilterChanged(bool on) {
 }
 
 void CScanVrtWnd::WriteHeaders() {
-  auto* list = Control<QTreeWidget>("DataList");
+  auto* list = Control<CRecordListUI>("DataList");
   if (list == nullptr || listed_ < static_cast<int>(CategoryId::kCameraRoll) ||
       listed_ > static_cast<int>(CategoryId::kWhatsAppAttachments)) {
     return;
@@ -889,8 +843,7 @@ void CScanVrtWnd::WriteHeaders() {
   const auto columns = ColumnSet(static_cast<CategoryId>(listed_), IsApp(listed_) && listedApp_.empty());
   QStringList headers{QString()};
   for (const ListColumn& c : columns) headers << LanguageText("ListColumns", c.title);
-  list->setColumnCount(headers.size());
-  list->setHeaderLabels(headers);
+  list->Rows().SetHeaders(headers);
   list->setColumnWidth(0, 28);
   for (std::size_t i = 0; i < columns.size(); ++i) {
     if (columns[i].width <= 0) continue;
@@ -929,10 +882,9 @@ void CScanVrtWnd::Recover() {
 }
 
 void CScanVrtWnd::Preview(int) {
-  auto* list = Control<QTreeWidget>("DataList");
-  QTreeWidgetItem* row = list != nullptr ? list->currentItem() : nullptr;
-  const void* key =
-      row != nullptr ? reinterpret_cast<const void*>(static_cast<quintptr>(row->data(0, kKeyRole).toULongLong())) : nullptr;
+  auto* list = Control<CRecordListUI>("DataList");
+  const int row = list != nullptr ? list->CurrentRow() : -1;
+  const void* key = row >= 0 ? list->Rows().RowAt(row).key : nullptr;
   if (key == nullptr) {
     preview_.Clear();  // no row, or an app's row: nothing of an earlier row stays in view
     return;
@@ -1037,9 +989,11 @@ void CScanVrtWnd::Notify(TNotifyUI& msg) {
   }
   if (msg.sType == QLatin1String("List_item_dbclick") && name == QLatin1String("DataList") && IsApp(listed_) &&
       listedApp_.empty()) {
-    auto* list = Control<QTreeWidget>("DataList");
-    QTreeWidgetItem* row = list != nullptr ? list->topLevelItem(static_cast<int>(msg.wParam)) : nullptr;
-    if (row != nullptr) ShowAppFiles(row->data(0, kAppRole).toString().toStdString());
+    auto* list = Control<CRecordListUI>("DataList");
+    const int row = static_cast<int>(msg.wParam);
+    if (list != nullptr && row >= 0 && row < list->Rows().Rows() && list->Rows().RowAt(row).key == nullptr) {
+      ShowAppFiles(list->Rows().RowAt(row).folder);
+    }
     return;
   }
   if (msg.sType == QLatin1String("selectchanged") && name == QLatin1String("OptOnOffPreview")) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "export/export_run.h"
+#include "ui/controls/record_list_model.h"
 #include "ui/pages/base_page.h"
 #include "ui/pages/preview_page.h"
 #include "ui/pages/scan/result_lists.h"
@@ -91,7 +92,7 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void WriteLiveCounts();
   void ShowCategory(int category);
   void FillList(int category);
-  void ShowAppFiles(const std::string& app);
+  void ShowAppFiles(std::string app);
   void RowChecked(int row, bool checked);
   void CategoryChecked(std::size_t node, bool checked);
   void FilterChanged(bool on);
@@ -110,7 +111,15 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void Recover();
   void Preview(int row);
   void Print();
-  std::vector<std::pair<std::vector<std::string>, RecordInfo>> Rows(int category) const;
+  // The rows of a category's list and how their texts are written.
+  struct ListContent {
+    std::vector<RecordListModel::Row> rows;
+    RecordListModel::CellSource cells;
+  };
+  ListContent Content(int category) const;
+  // Whether a row's record is ticked (an app's row: any of its files), and ticking it.
+  bool RowTicked(const RecordListModel::Row& row) const;
+  void TickRow(const RecordListModel::Row& row, bool checked);
 
   CBackupEngine& engine_;
   IPhoneRecoveryParse*& source_;
@@ -133,7 +142,6 @@ class CScanVrtWnd : public CBaseVrtWnd {
   QTreeWidgetItem* firstFound_ = nullptr;
   int listed_ = -1;
   std::string listedApp_;  // App Photos and App Videos: the app whose files are listed
-  bool filling_ = false;
   std::unique_ptr<QTimer> countTimer_;
 };
 

@@ -12,6 +12,7 @@
 #include "ui/controls/label_ex.h"
 #include "ui/controls/list_ex.h"
 #include "ui/controls/pagination.h"
+#include "ui/controls/record_list.h"
 
 namespace dunmere {
 
@@ -22,6 +23,7 @@ QWidget* CSkinLoader::CreateControl(const QString& tag, QWidget* parent) {
   if (tag == QLatin1String("ButtonEx")) return new CButtonExUI(parent);
   if (tag == QLatin1String("ButtonGif")) return new CButtonGifUI(parent);
   if (tag == QLatin1String("LabelEx")) return new CLabelExUI(parent);
+  if (tag == QLatin1String("RecordList")) return new CRecordListUI(parent);
   return nullptr;
 }
 

@@ -1,0 +1,128 @@
+#include "ui/controls/record_list_model.h"
+
+namespace dunmere {
+
+const QColor RecordListModel::kDeletedColour(0xF3, 0x73, 0x02);
+
+QString OneLine(const std::string& value) {
+  QString text = QString::fromStdString(value);
+  for (QChar& c : text) {
+    if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t') || c == QChar::LineSeparator ||
+        c == QChar::ParagraphSeparator) {
+      c = QLatin1Char(' ');
+    }
+  }
+  return text.trimmed();
+}
+
+RecordListModel::RecordListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void RecordListModel::SetHeaders(const QStringList& titles) {
+  const int before = columnCount();
+  const int after = static_cast<int>(titles.size());
+  if (after > before) {
+    beginInsertColumns(QModelIndex(), before, after - 1);
+    headers_ = titles;
+    endInsertColumns();
+  } else if (after < before) {
+    beginRemoveColumns(QModelIndex(), after, before - 1);
+    headers_ = titles;
+    endRemoveColumns();
+  } else {
+    headers_ = titles;
+  }
+  cachedRow_ = -1;
+  if (after > 0) emit headerDataChanged(Qt::Horizontal, 0, after - 1);
+}
+
+void RecordListModel::SetIcons(const QIcon& file, const QIcon& video, const QIcon& folder, const QIcon& deleted) {
+  marks_ = {QIcon(), file, video, folder};
+  deleted_ = deleted;
+}
+
+void RecordListModel::Reset(std::vector<Row> rows, CellSource cells) {
+  beginResetModel();
+  rows_ = std::move(rows);
+  cells_ = std::move(cells);
+  cachedRow_ = -1;
+  cached_.clear();
+  checkedCount_ = 0;
+  for (const Row& r : rows_) checkedCount_ += r.checked ? 1 : 0;
+  endResetModel();
+}
+
+void RecordListModel::SetAllChecked(bool checked) {
+  for (Row& r : rows_) r.checked = checked;
+  checkedCount_ = checked ? rows_.size() : 0;
+  if (!rows_.empty()) emit dataChanged(index(0, 0), index(Rows() - 1, 0), {Qt::CheckStateRole});
+}
+
+const QStringList& RecordListModel::CellsOf(int row) const {
+  if (row != cachedRow_) {
+    cached_.clear();
+    if (cells_) {
+      for (const std::string& value : cells_(RowAt(row))) cached_ << OneLine(value);
+    }
+    cachedRow_ = row;
+  }
+  return cached_;
+}
+
+QString RecordListModel::Text(int row, int column) const {
+  if (row < 0 || row >= Rows() || column < 1) return QString();
+  const QStringList& cells = CellsOf(row);
+  return column - 1 < cells.size() ? cells[column - 1] : QString();
+}
+
+int RecordListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : Rows(); }
+
+int RecordListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(headers_.size());
+}
+
+QVariant RecordListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= Rows()) return QVariant();
+  const Row& row = RowAt(index.row());
+  if (index.column() == 0) {
+    if (role == Qt::CheckStateRole) return row.checked ? Qt::Checked : Qt::Unchecked;
+    return QVariant();
+  }
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole: return Text(index.row(), index.column());
+    case Qt::ForegroundRole: return row.deleted ? QVariant(kDeletedColour) : QVariant();
+    case Qt::DecorationRole:
+      if (index.column() != 1) return QVariant();
+      if (row.deleted) return deleted_;
+      return row.mark == Mark::kNone ? QVariant() : QVariant(marks_[static_cast<std::size_t>(row.mark)]);
+    default: return QVariant();
+  }
+}
+
+QVariant RecordListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= headers_.size()) {
+    return QVariant();
+  }
+  return headers_[section];
+}
+
+Qt::ItemFlags RecordListModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+  if (index.column() == 0) f |= Qt::ItemIsUserCheckable;
+  return f;
+}
+
+bool RecordListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!index.isValid() || index.column() != 0 || role != Qt::CheckStateRole || index.row() >= Rows()) return false;
+  const bool checked = static_cast<Qt::CheckState>(value.toInt()) == Qt::Checked;
+  Row& row = rows_[static_cast<std::size_t>(index.row())];
+  if (row.checked == checked) return true;
+  row.checked = checked;
+  checkedCount_ += checked ? 1 : static_cast<std::size_t>(-1);
+  emit dataChanged(index, index, {Qt::CheckStateRole});
+  emit RowChecked(index.row(), checked);
+  return true;
+}
+
+}  // namespace dunmere
