@@ -132,7 +132,13 @@ struct SelectionEntry {
   bool operator==(const SelectionEntry&) const = default;
 };
 
-// "%d Hour %d Min" from an hour on, "%d Min %d Sec" from a minute on, else "%d Sec".
-std::string DurationText(std::int64_t seconds);
+// "%d Hour %d Min" from an hour on, "%d Min %d Sec" from a minute on, else "%d Sec"; the unit words
+// may be given in another language.
+struct DurationUnits {
+  std::string hour = "Hour";
+  std::string minute = "Min";
+  std::string second = "Sec";
+};
+std::string DurationText(std::int64_t seconds, const DurationUnits& units = {});
 
 }  // namespace dunmere

@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include <cctype>
 #include <system_error>
 
 #include "backup/work_folders.h"
@@ -59,6 +60,17 @@ void CSettings::LoadTable() {
     // The first line of a key holds; emplace keeps it.
     for (const IniLine& line : language.SectionLines(name, kSectionChars)) section.emplace(line.key, line.text);
   }
+}
+
+std::string CSettings::Word(const std::string& section, std::string_view english) {
+  std::string key;
+  for (const char c : english) {
+    if (std::isalnum(static_cast<unsigned char>(c)) != 0) key += c;
+  }
+  const auto sectionAt = table_.find(section);
+  if (sectionAt == table_.end()) return std::string(english);
+  const auto text = sectionAt->second.find(key);
+  return text == sectionAt->second.end() || text->second.empty() ? std::string(english) : text->second;
 }
 
 Status CSettings::SetLanguage(const std::string& key) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -38,6 +39,10 @@ class CSettings {
   static const std::string& Text(LanguageSection& section, const std::string& key) { return section[key]; }
   // A message text (section "Messages").
   const std::string& Message(const std::string& id) { return Text(Section("Messages"), id); }
+  // A word the program writes itself, in the language chosen: the text of the English word's key (its
+  // letters and digits: "Phone Number:" is "PhoneNumber") in a section; the English word where the
+  // section has none.
+  std::string Word(const std::string& section, std::string_view english);
 
   // Makes key the current language: writes it to the settings file, reads it back and loads that
   // language's texts. The system's code when the choice could be written nowhere.

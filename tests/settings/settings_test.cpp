@@ -105,6 +105,21 @@ TEST_F(SettingsTest, LanguageFileSectionsAndMessages) {
   EXPECT_TRUE(settings.Section("NoSuchWnd").empty());
 }
 
+// The words the program writes itself: found by the English word's letters and digits, the English
+// word where the file has none or an empty one, nothing added to the sections on the way.
+TEST_F(SettingsTest, WordsByTheirEnglishKey) {
+  Write(Program() / "config.ini", "[DefaultLanguage]\nDefault=Deutsch\n");
+  Write(Program() / "Languages" / "Deutsch.ini", "[PrintPage]\nPhoneNumber=Telefonnummer:\nDate=\n[ListValues]\nIncoming=Eingehend\n");
+  CSettings settings = Make();
+  EXPECT_EQ(settings.Word("PrintPage", "Phone Number:"), "Telefonnummer:");
+  EXPECT_EQ(settings.Word("ListValues", "Incoming"), "Eingehend");
+  EXPECT_EQ(settings.Word("PrintPage", "Date:"), "Date:");          // an empty text
+  EXPECT_EQ(settings.Word("PrintPage", "Content:"), "Content:");    // no key
+  EXPECT_EQ(settings.Word("NoSection", "Sec"), "Sec");              // no section
+  EXPECT_EQ(settings.Word("ListValues", "In-coming"), "Eingehend");  // signs are no part of a key
+  EXPECT_EQ(settings.Section("PrintPage").count("Content"), 0u);
+}
+
 TEST_F(SettingsTest, MissingFilesAndLongKeys) {
   CSettings none = Make();
   EXPECT_EQ(none.CurrentLanguage(), "English");

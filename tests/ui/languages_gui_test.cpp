@@ -23,6 +23,8 @@
 #include "ui/dialogs/print_wnd.h"
 #include "ui/dialogs/recover_process_wnd.h"
 #include "ui/pages/private_messages.h"
+#include "ui/pages/scan/column_sets.h"
+#include "ui/pages/scan/print_page.h"
 
 namespace dunmere {
 namespace {
@@ -140,6 +142,53 @@ TEST(Languages, NoTextIsCutInAnyLanguage) {
     EXPECT_EQ(Clipped(&print), "") << language;
   }
   qApp->setStyleSheet(QString());
+}
+
+// The values of the list and the labels of the printed page are in the language chosen too.
+TEST(Languages, ListValuesAndPrintedLabels) {
+  const EnglishAfterwards restore;
+  CallRecord call;
+  call.userName = "Ann";
+  call.incoming = 1;
+  call.duration = 65;
+  call.deleted = 1;
+  CallRecord unanswered = call;
+  unanswered.duration = 0;
+  unanswered.deleted = 0;
+  ScanResults results;
+  results.calls = {call};
+  results.messages[1] = {MessageRecord{}};
+  results.messages[1][0].text = "hallo";
+  const auto rows = MessageSummaries(results.messages);
+  const std::vector<ConversationRow<WhatsAppMessageRecord>> chats;
+  CStatisticsObj stats;
+  stats.AddCategory(CategoryId::kCallHistory, &results.calls, {{&results.calls[0], 0, true}});
+  stats.AddCategory(CategoryId::kMessages, &results.messages, {{&results.messages.at(1).back(), 0, false}});
+  const PrintSource source{results, rows, chats, stats};
+  const std::atomic<bool> stop{false};
+  struct Expected {
+    const char* language;
+    std::vector<std::string> call, unanswered;
+    const char *callPage, *messagePage;
+  };
+  const Expected expected[] = {
+      {"Deutsch", {"Ann", "", "", "Eingehend", "1 Min. 5 Sek.", "Gelöscht"},
+       {"Ann", "", "", "Eingehend", "Verpasst", "Normal"}, "<span>Art:</span>Eingehend", "<span>Von:</span>Unbekannt"},
+      {"Francais", {"Ann", "", "", "Entrant", "1 min 5 s", "Supprimé"},
+       {"Ann", "", "", "Entrant", "Manqué", "Normal"}, "<span>Type :</span>Entrant", "<span>De :</span>Inconnu"},
+      {"English", {"Ann", "", "", "Incoming", "1 Min 5 Sec", "Deleted"},
+       {"Ann", "", "", "Incoming", "Missed", "Normal"}, "<span>Type:</span>Incoming", "<span>From:</span>Unknown"},
+  };
+  for (const Expected& e : expected) {
+    ASSERT_EQ(CSettings::Get().SetLanguage(e.language), kOk);
+    EXPECT_EQ(RowCells(call), e.call) << e.language;
+    EXPECT_EQ(RowCells(unanswered), e.unanswered) << e.language;
+    std::string page;
+    ASSERT_EQ(BuildPrintContent(CategoryId::kCallHistory, source, false, stop, page), kOk);
+    EXPECT_NE(page.find(e.callPage), std::string::npos) << e.language << "\n" << page;
+    ASSERT_EQ(BuildPrintContent(CategoryId::kMessages, source, false, stop, page), kOk);
+    EXPECT_NE(page.find(e.messagePage), std::string::npos) << e.language << "\n" << page;
+  }
 }
 
 }  // namespace

@@ -333,6 +333,45 @@ TEST_F(ScanPageTest, AppFoldersHomeAndClose) {
 
 // Recover: the ticked records go out through the export dialog; every finished item has its row and
 // its file; missing templates stop it before anything is written.
+// The values the window writes itself are in the language chosen: an app's row is a folder, an
+// exported item a success.
+TEST_F(ScanPageTest, ValuesOfTheListAndTheExportInTheChosenLanguage) {
+  const EnglishAfterwards restore;
+  ASSERT_EQ(CSettings::Get().SetLanguage("Deutsch"), kOk);
+  PostPrivateMessage(&window_, kMsgLanguageChanged);
+  QCoreApplication::processEvents();
+  Scan();
+  Get<CFileTreeUI>("NodeTree")->setCurrentItem(Node("App-Videos"));
+  const ListRows list{Get<CRecordListUI>("DataList")};
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Text(0, 2), "Ordner");
+  testing::TempDir out;
+  CScanVrtWnd& page = window_.ScanPage();
+  Get<CFileTreeUI>("NodeTree")->SetChecked(Node("Fotos & Videos"), false);
+  page.chooseExportFolder = [&out](QWidget*, const QString&) { return QString::fromStdString(out.path().string()); };
+  QStringList statuses;
+  page.runExport = [&](CRecoverProcessWnd& dialog) {
+    auto* poll = new QTimer(&dialog);
+    QObject::connect(poll, &QTimer::timeout, &dialog, [&dialog, &statuses, poll] {
+      if (!dialog.Control("FinishBtn")->isVisible()) return;
+      poll->stop();
+      auto* details = dialog.findChild<QTreeWidget*>("DetailList");
+      for (int r = 0; r < details->topLevelItemCount(); ++r) statuses << details->topLevelItem(r)->text(1);
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+    });
+    poll->start(20);
+    return dialog.Run(DUNMERE_TEMPLATES);
+  };
+  QTest::mouseClick(Get<QAbstractButton>("BtnRecovery"), Qt::LeftButton);
+  ASSERT_FALSE(statuses.isEmpty());
+  for (const QString& status : statuses) EXPECT_EQ(status, "Erfolgreich");
+  // Back to English: the rows in view are written again.
+  ASSERT_EQ(CSettings::Get().SetLanguage("English"), kOk);
+  PostPrivateMessage(&window_, kMsgLanguageChanged);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(list.Text(0, 2), "Folder");
+}
+
 TEST_F(ScanPageTest, RecoverThroughTheExportDialog) {
   Scan();
   testing::TempDir out;

@@ -51,6 +51,11 @@ void RecordListModel::Reset(std::vector<Row> rows, CellSource cells) {
   endResetModel();
 }
 
+void RecordListModel::Rewrite() {
+  cachedRow_ = -1;
+  if (!rows_.empty()) emit dataChanged(index(0, 1), index(Rows() - 1, columnCount() - 1), {Qt::DisplayRole});
+}
+
 void RecordListModel::SetAllChecked(bool checked) {
   for (Row& r : rows_) r.checked = checked;
   checkedCount_ = checked ? rows_.size() : 0;

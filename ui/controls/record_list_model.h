@@ -40,6 +40,8 @@ class RecordListModel : public QAbstractTableModel {
   // Replaces every row at once.
   void Reset(std::vector<Row> rows, CellSource cells);
   void Clear() { Reset({}, nullptr); }
+  // Writes every row's texts again (their words in another language).
+  void Rewrite();
   // Ticks or clears every row as one change; no row is told on its own.
   void SetAllChecked(bool checked);
 

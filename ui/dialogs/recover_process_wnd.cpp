@@ -65,7 +65,8 @@ CRecoverProcessWnd::CRecoverProcessWnd(QWidget* owner, const ScanResults& result
       seenFailed = run.failed;
       const ExportDetail& d = failedNow ? run.details.front() : run.details.back();
       r.error = d.error;
-      r.status = QString::fromStdString(d.Text());
+      // A success in the language chosen; a failure's reason as the system gives it.
+      r.status = QString::fromStdString(d.error == 0 ? CSettings::Get().Word("ListValues", d.Text()) : d.Text());
     }
     QMetaObject::invokeMethod(this, [this, alive, r] {
       if (!alive.expired()) Show(r);

@@ -9,7 +9,6 @@
 #include <QPainter>
 #include <QFontMetrics>
 #include <QSignalBlocker>
-#include <cctype>
 #include <string_view>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -43,20 +42,10 @@ constexpr int kCategoryRole = Qt::UserRole + 2;
 constexpr int kTitleRole = Qt::UserRole + 6;  // a tree node's title, without its count
 constexpr int kHeaderPadding = 16;            // a column title's margins and sort mark room
 
-// The key of an English title in the language files: its letters and digits ("Camera Roll": "CameraRoll").
-std::string TitleKey(std::string_view title) {
-  std::string key;
-  for (const char c : title) {
-    if (std::isalnum(static_cast<unsigned char>(c)) != 0) key += c;
-  }
-  return key;
-}
-
 // A text the page writes itself, from a section of the language file; the English one where the file
 // has none.
 QString LanguageText(const char* section, std::string_view english) {
-  const std::string& text = CSettings::Text(CSettings::Get().Section(section), TitleKey(english));
-  return QString::fromStdString(text.empty() ? std::string(english) : text);
+  return QString::fromStdString(CSettings::Get().Word(section, english));
 }
 
 constexpr const char* kGroupTitles[2] = {"Photos & Videos", "Messages & Call logs"};
@@ -228,6 +217,7 @@ void CScanVrtWnd::ApplyLanguage() {
   WriteStatistics();
   WriteFilterCount();
   WriteHeaders();
+  if (auto* list = Control<CRecordListUI>("DataList")) list->Rows().Rewrite();  // the values' words
   RetitleTree();
   if (auto* pause = Control<QAbstractButton>("BtnScanPause")) {
     // Paused, the button offers to go on (MSG0506); running, to pause (MSG0507).

@@ -1,5 +1,6 @@
 #include "ui/pages/scan/column_sets.h"
 
+#include "ui/pages/scan/value_words.h"
 #include "ui/pages/scan/size_text.h"
 
 namespace dunmere {
@@ -38,7 +39,7 @@ bool HasDeletedFilter(CategoryId category) {
 
 std::vector<std::string> RowCells(const MediaFileRecord& r) { return {r.fileName, SizeText(r.size)}; }
 std::vector<std::string> RowCells(const AttachmentFileRecord& r) { return {r.fileName, SizeText(r.size)}; }
-std::vector<std::string> AppRowCells(const std::string& appName) { return {appName, "Folder"}; }
+std::vector<std::string> AppRowCells(const std::string& appName) { return {appName, ValueWord("Folder")}; }
 std::vector<std::string> RowCells(const AppMediaRecord& r) { return {r.fileName, r.appName, SizeText(r.size)}; }
 
 std::vector<std::string> RowCells(const MessageRecord& m) {
@@ -48,10 +49,8 @@ std::vector<std::string> RowCells(const MessageRecord& m) {
 std::vector<std::string> RowCells(const ContactRecord& r) { return {r.name, r.company, r.phones, r.emails, r.url}; }
 
 std::vector<std::string> RowCells(const CallRecord& r) {
-  // A call that did not connect: missed when it came in, cancelled when it went out.
-  const std::string duration = r.duration > 0 ? DurationText(r.duration) : (r.incoming != 0 ? "Missed" : "Canceled");
-  return {r.userName, r.number, r.date, r.incoming != 0 ? "Incoming" : "Outgoing", duration,
-          r.deleted != 0 ? "Deleted" : "Normal"};
+  return {r.userName, r.number, r.date, ValueWord(r.incoming != 0 ? "Incoming" : "Outgoing"), CallDurationWords(r),
+          ValueWord(r.deleted != 0 ? "Deleted" : "Normal")};
 }
 
 std::vector<std::string> RowCells(const NoteRecord& r) { return {r.title, r.date, r.content}; }

@@ -1,5 +1,6 @@
 #pragma once
-// The data list's columns per category and the texts of a row's cells.
+// The data list's columns per category and the texts of a row's cells (their words in the language
+// chosen).
 #include <string>
 #include <vector>
 

@@ -6,20 +6,19 @@
 
 #include "export/export_names.h"
 #include "platform/file_util.h"
+#include "settings/settings.h"
+#include "ui/pages/scan/value_words.h"
 
 namespace dunmere {
 namespace {
 
+// A labelled value; the label in the language chosen.
 void Line(std::string& out, const char* label, const std::string& value) {
   out += "<p><span>";
-  out += label;
+  out += HtmlEscape(CSettings::Get().Word("PrintPage", label));
   out += "</span>";
   out += HtmlEscape(value);
   out += "</p>\r\n";
-}
-
-std::string CallDuration(const CallRecord& c) {
-  return c.duration > 0 ? DurationText(c.duration) : (c.incoming != 0 ? "Missed" : "Canceled");
 }
 
 // Whether a record goes on the page.
@@ -47,8 +46,10 @@ Status BuildPrintContent(CategoryId category, const PrintSource& source, bool de
         if (!Printed(source.statistics, &messages.back(), row.deleted != 0, deletedOnly)) continue;
         for (const MessageRecord& m : messages) {
           const bool ok = block([&] {
-            const std::string name = m.contactName.empty() ? "Unknown" : m.contactName;
-            Line(content, m.fromMe != 0 ? "To:" : "From:", name == "Unknown" ? name : name + "(" + m.handle + ")");
+            // An unknown sender (no name, or the loader's "Unknown") goes without a number.
+            const bool unknown = m.contactName.empty() || m.contactName == "Unknown";
+            Line(content, m.fromMe != 0 ? "To:" : "From:",
+                 unknown ? ValueWord("Unknown") : m.contactName + "(" + m.handle + ")");
             Line(content, "Date:", m.date);
             Line(content, "Content:", m.text);
           });
@@ -77,8 +78,8 @@ Status BuildPrintContent(CategoryId category, const PrintSource& source, bool de
               Line(content, "Name:", c.userName);
               Line(content, "Phone Number:", c.number);
               Line(content, "Date:", c.date);
-              Line(content, "Type:", c.incoming != 0 ? "Incoming" : "Outgoing");
-              Line(content, "Duration:", CallDuration(c));
+              Line(content, "Type:", ValueWord(c.incoming != 0 ? "Incoming" : "Outgoing"));
+              Line(content, "Duration:", CallDurationWords(c));
             })) {
           return kStoppedByUser;
         }
@@ -105,9 +106,9 @@ Status BuildPrintContent(CategoryId category, const PrintSource& source, bool de
               Line(content, "Chats:", last.chatMembers);
               Line(content, "Name:", last.senderName);
               Line(content, "Phone Number:", last.chatJids);
-              content += "<p><span>Content:</span></p>\r\n";
+              content += "<p><span>" + HtmlEscape(CSettings::Get().Word("PrintPage", "Content:")) + "</span></p>\r\n";
               for (const WhatsAppMessageRecord& m : messages) {
-                content += "<p>" + HtmlEscape(m.fromMe != 0 ? std::string("Me") : m.senderName) + " (" +
+                content += "<p>" + HtmlEscape(m.fromMe != 0 ? CSettings::Get().Word("Preview", "Me") : m.senderName) + " (" +
                            HtmlEscape(m.date) + "): " + HtmlEscape(m.text) + "</p>\r\n";
               }
             })) {
