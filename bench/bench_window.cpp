@@ -10,7 +10,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
-#include <QTreeWidget>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,9 +53,13 @@ void Settle(int passes = 3) {
   for (int i = 0; i < passes; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-QTreeWidgetItem* Node(CFileTreeUI* tree, const char* name) {
-  const auto found = tree->findItems(QString::fromLatin1(name) + " (", Qt::MatchStartsWith | Qt::MatchRecursive);
-  return found.isEmpty() ? nullptr : found.front();
+// The category node whose title is name.
+std::size_t Node(const CFileTreeUI* tree, const char* name) {
+  const FileTreeModel& nodes = tree->Nodes();
+  for (std::size_t n = 0; n < nodes.Size(); ++n) {
+    if (nodes.Text(n).startsWith(QString::fromLatin1(name) + " (")) return n;
+  }
+  return FileTreeModel::kNone;
 }
 
 // The window over one backup: prints "scan tick filter switch peakKb homeKb startKb rows".
@@ -85,22 +88,23 @@ int WindowRun(int argc, char** argv) {
               list->Rows().Rows() == 0) &&
              std::chrono::steady_clock::now() < until);
   });
-  QTreeWidgetItem* chosen = Node(tree, category);
-  QTreeWidgetItem* other = Node(tree, "Contacts");
-  if (chosen == nullptr || other == nullptr) return 1;
+  const std::size_t chosen = Node(tree, category);
+  const std::size_t other = Node(tree, "Contacts");
+  if (chosen == FileTreeModel::kNone || other == FileTreeModel::kNone) return 1;
   const double switchMs = Ms([&] {
-    tree->setCurrentItem(other);
+    tree->SetCurrentNode(other);
     Settle();
-    tree->setCurrentItem(chosen);
+    tree->SetCurrentNode(chosen);
     Settle();
   }) / 2;
   const int rows = list->Rows().Rows();
   // Everything starts ticked: the category is unticked, then ticked again.
   const int before = window.ScanPage().Statistics().ShownSelected();
   const double tickMs = Ms([&] {
-    chosen->setCheckState(0, Qt::Unchecked);
+    // As a click on the node's box does it.
+    tree->model()->setData(tree->Nodes().IndexOf(chosen), Qt::Unchecked, Qt::CheckStateRole);
     Settle();
-    chosen->setCheckState(0, Qt::Checked);
+    tree->model()->setData(tree->Nodes().IndexOf(chosen), Qt::Checked, Qt::CheckStateRole);
     Settle();
   }) / 2;
   if (window.ScanPage().Statistics().ShownSelected() != before) return 1;

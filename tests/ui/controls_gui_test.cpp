@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QEnterEvent>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QTest>
 
@@ -102,36 +103,77 @@ TEST(FileTree, BoxesNotifyAndSumUp) {
   CFileTreeUI tree;
   std::vector<Sent> sent;
   Listen(tree, sent);
-  QTreeWidgetItem* root = tree.AddNode(nullptr, "Messages");
-  QTreeWidgetItem* a = tree.AddNode(root, "Anna");
-  QTreeWidgetItem* b = tree.AddNode(root, "Ben");
-  QTreeWidgetItem* b1 = tree.AddNode(b, "a deleted one");
+  const auto root = tree.AddNode(CFileTreeUI::kNone, "Messages");
+  const auto a = tree.AddNode(root, "Anna", 7);
+  const auto b = tree.AddNode(root, "Ben");
+  const auto b1 = tree.AddNode(b, "a deleted one");
+  const FileTreeModel& nodes = tree.Nodes();
+  EXPECT_EQ(nodes.Tag(a), 7);
+  EXPECT_EQ(nodes.NodeOfTag(7), a);
+  EXPECT_EQ(nodes.NodeOfTag(8), CFileTreeUI::kNone);
+  EXPECT_EQ(nodes.Parent(b1), b);
+  EXPECT_EQ(nodes.IndexOf(b1).parent(), nodes.IndexOf(b));  // the view's walk up and down agree
+  EXPECT_EQ(nodes.NodeAt(tree.model()->index(1, 0, nodes.IndexOf(root))), b);
+  tree.resize(300, 300);
+  tree.show();
   tree.collapseAll();
-
-  // A click on the root's box (as the user does it, through the item's check state).
-  root->setCheckState(0, Qt::Checked);
-  ASSERT_FALSE(sent.empty());
+  QCoreApplication::processEvents();
+  sent.clear();
+  // A click on a node's box, as the user does it (the view asks the model to change the box).
+  const auto click = [&tree, &nodes](std::size_t node) {
+    tree.model()->setData(nodes.IndexOf(node), nodes.State(node) == Qt::Checked ? Qt::Unchecked : Qt::Checked,
+                          Qt::CheckStateRole);
+  };
+  click(root);
+  ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent.back().type, "checkboxselectchanged");
+  EXPECT_EQ(sent.back().wParam, static_cast<qintptr>(root));
+  EXPECT_EQ(sent.back().lParam, 1);
   EXPECT_TRUE(tree.IsChecked(b1));  // collapsed children too
-  EXPECT_EQ(b1->checkState(0), Qt::Checked);
+  EXPECT_EQ(nodes.State(b1), Qt::Checked);
 
-  b->setCheckState(0, Qt::Unchecked);
+  click(b);
   EXPECT_TRUE(tree.IsChecked(root));
   EXPECT_TRUE(tree.IsPartial(root));
-  EXPECT_EQ(root->checkState(0), Qt::PartiallyChecked);
+  EXPECT_EQ(nodes.State(root), Qt::PartiallyChecked);
   // A click on a partly marked box checks everything below it.
-  root->setCheckState(0, Qt::Unchecked);
+  click(root);
   EXPECT_TRUE(tree.IsChecked(b1));
   EXPECT_FALSE(tree.IsPartial(root));
   tree.SetChecked(a, false);
   tree.SetChecked(b, false);
-  EXPECT_EQ(root->checkState(0), Qt::Unchecked);
-
+  EXPECT_EQ(nodes.State(root), Qt::Unchecked);
+  // A mark sent by the program changes no node below and tells nothing.
   sent.clear();
-  tree.expandItem(b);
+  tree.SetMark(a, true, true);
+  EXPECT_EQ(nodes.State(a), Qt::PartiallyChecked);
+  EXPECT_EQ(nodes.State(root), Qt::PartiallyChecked);
+  EXPECT_TRUE(sent.empty());
+  // A node that cannot be used takes no click.
+  tree.Nodes().SetEnabled(b, false);
+  click(b);
+  EXPECT_FALSE(tree.IsChecked(b));
+  EXPECT_FALSE(tree.model()->flags(nodes.IndexOf(b)) & Qt::ItemIsUserCheckable);
+  EXPECT_TRUE(sent.empty());
+
+  tree.SetExpanded(b, true);
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].type, "itemexpand");
+  EXPECT_EQ(sent[0].wParam, static_cast<qintptr>(b));
   EXPECT_EQ(sent[0].lParam, 1);
+  sent.clear();
+  tree.SetCurrentNode(a);  // its collapsed parent opens to show it
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].type, "itemexpand");
+  EXPECT_EQ(sent[0].wParam, static_cast<qintptr>(root));
+  EXPECT_EQ(sent[1].type, "itemselect");
+  EXPECT_EQ(sent[1].wParam, static_cast<qintptr>(a));
+  EXPECT_EQ(tree.CurrentNode(), a);
+  tree.Nodes().SetText(a, "Anna (3)");
+  EXPECT_EQ(tree.model()->data(nodes.IndexOf(a)).toString(), "Anna (3)");
+  tree.ClearNodes();
+  EXPECT_EQ(tree.model()->rowCount(), 0);
+  EXPECT_EQ(tree.CurrentNode(), CFileTreeUI::kNone);
 }
 
 // The record list writes a row's texts only when the row is shown, hands a whole list over, ticks
@@ -206,6 +248,38 @@ TEST(RecordList, RowsWrittenWhenShownTicksToldOnce) {
   EXPECT_EQ(view.Count(), 0);
   EXPECT_EQ(list.CurrentRow(), -1);
   EXPECT_EQ(list.Rows().CheckedCount(), 0U);
+}
+
+// The value columns fit their titles and values where the view has room, give way evenly where it has
+// not (no column below its title, nothing to scroll sideways), and fit again as the view widens.
+TEST(RecordList, ColumnsFitTheirValuesAndTheView) {
+  CRecordListUI list;
+  const std::vector<std::string> values{"Annabelle Example-Longname", "+1 555 0100 0001", "2024-03-11 09:43:20",
+                                        "a message"};
+  std::vector<RecordListModel::Row> rows(3);
+  for (RecordListModel::Row& row : rows) row.key = &values;
+  list.Rows().SetHeaders({QString(), "Name", "Telefonnummer", "Date", "Message"});
+  list.Rows().Reset(std::move(rows), [](const RecordListModel::Row& row) { return *static_cast<const std::vector<std::string>*>(row.key); });
+  list.resize(900, 300);
+  list.show();
+  QCoreApplication::processEvents();
+  list.FitColumns({100, 100, 120, 0}, 240);
+  const QFontMetrics metrics(list.font());
+  const auto header = list.header();
+  for (int c = 1; c <= 3; ++c) {
+    EXPECT_GE(list.columnWidth(c), metrics.horizontalAdvance(QString::fromStdString(values[c - 1]))) << c;  // whole
+  }
+  EXPECT_LE(header->length(), list.viewport()->width());
+
+  list.resize(330, 300);
+  QCoreApplication::processEvents();
+  EXPECT_LE(header->length(), list.viewport()->width());  // nothing to scroll sideways
+  for (int c = 1; c < 5; ++c) EXPECT_GE(list.columnWidth(c), header->sectionSizeHint(c)) << c;  // titles whole
+  EXPECT_LT(list.columnWidth(1), metrics.horizontalAdvance(QString::fromStdString(values[0])));   // the name gave way
+
+  list.resize(900, 300);
+  QCoreApplication::processEvents();
+  EXPECT_GE(list.columnWidth(1), metrics.horizontalAdvance(QString::fromStdString(values[0])));
 }
 
 TEST(Pagination, EveryMoveSendsUpdatepage) {

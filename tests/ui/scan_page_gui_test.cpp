@@ -31,6 +31,7 @@
 #include "tests/ui/english_afterwards.h"
 #include "tests/ui/fake_source.h"
 #include "tests/ui/record_list_rows.h"
+#include "tests/ui/tree_nodes.h"
 #include "ui/controls/file_tree.h"
 #include "ui/pages/private_messages.h"
 
@@ -67,11 +68,7 @@ class ScanPageTest : public ::testing::Test {
     }
     QCoreApplication::processEvents();
   }
-  QTreeWidgetItem* Node(const char* text) {
-    auto* tree = Get<CFileTreeUI>("NodeTree");
-    const auto found = tree->findItems(QString::fromLatin1(text), Qt::MatchStartsWith | Qt::MatchRecursive);
-    return found.isEmpty() ? nullptr : found.front();
-  }
+  TreeNode Node(const char* text) { return FindNode(Get<CFileTreeUI>("NodeTree"), QString::fromUtf8(text)); }
   std::unique_ptr<FakeSource> source_ = std::make_unique<FakeSource>();
   CMainWnd window_;
 };
@@ -83,17 +80,17 @@ TEST_F(ScanPageTest, ScanTreeListFilterAndTicks) {
   EXPECT_TRUE(Get("HorLayoutScan")->isVisible());
   EXPECT_FALSE(Get("ScanToolBar")->isVisible());
   EXPECT_TRUE(Get("BtnHome")->isEnabled());
-  ASSERT_NE(Node("Camera Roll"), nullptr);
-  EXPECT_EQ(Node("Camera Roll")->text(0), "Camera Roll (2)");
-  EXPECT_EQ(Node("Photo Stream")->text(0), "Photo Stream (1)");
-  EXPECT_EQ(Node("Messages (")->text(0), "Messages (4)");
-  EXPECT_EQ(Node("Notes")->text(0), "Notes (3)");
-  EXPECT_EQ(Node("Reminder")->text(0), "Reminder (0)");
-  EXPECT_FALSE(Node("Call History")->flags() & Qt::ItemIsEnabled);  // no records: inactive
+  ASSERT_TRUE(Node("Camera Roll").Found());
+  EXPECT_EQ(Node("Camera Roll").Text(), "Camera Roll (2)");
+  EXPECT_EQ(Node("Photo Stream").Text(), "Photo Stream (1)");
+  EXPECT_EQ(Node("Messages (").Text(), "Messages (4)");
+  EXPECT_EQ(Node("Notes").Text(), "Notes (3)");
+  EXPECT_EQ(Node("Reminder").Text(), "Reminder (0)");
+  EXPECT_FALSE(Node("Call History").Enabled());  // no records: inactive
 
   // The first category with records is shown.
   const ListRows list{Get<CRecordListUI>("DataList")};
-  EXPECT_EQ(window_.ScanPage().CategoryOf(Get<CFileTreeUI>("NodeTree")->currentItem()),
+  EXPECT_EQ(window_.ScanPage().CategoryOf(Get<CFileTreeUI>("NodeTree")->CurrentNode()),
             static_cast<int>(CategoryId::kCameraRoll));
   EXPECT_EQ(list.Count(), 2);
   EXPECT_EQ(list.Header(1), "File Name");
@@ -103,7 +100,7 @@ TEST_F(ScanPageTest, ScanTreeListFilterAndTicks) {
 
   // Notes: deleted first, drawn in the deleted colour; the filter hides the others. The first row's
   // note is in the preview, its labels in the deleted colour.
-  Get<CFileTreeUI>("NodeTree")->setCurrentItem(Node("Notes"));
+  Get<CFileTreeUI>("NodeTree")->SetCurrentNode(Node("Notes").id);
   ASSERT_EQ(list.Count(), 3);
   auto* preview = Get<QTextEdit>("PreviewEdit");
   EXPECT_TRUE(preview->isVisible());
@@ -123,18 +120,18 @@ TEST_F(ScanPageTest, ScanTreeListFilterAndTicks) {
   // A row's tick: the node shows part of its records selected.
   list.ClickBox(0);
   EXPECT_EQ(window_.ScanPage().Statistics().ShownSelected(), 13);
-  EXPECT_EQ(Node("Notes")->checkState(0), Qt::PartiallyChecked);
+  EXPECT_EQ(Node("Notes").State(), Qt::PartiallyChecked);
   // The category node's tick: every record of it, the rows too.
   auto* tree = Get<CFileTreeUI>("NodeTree");
-  tree->SetChecked(Node("Notes"), true);
+  tree->SetChecked(Node("Notes").id, true);
   EXPECT_EQ(list.Box(0), Qt::Checked);
-  tree->SetChecked(Node("Photos & Videos"), false);  // a group: its categories
+  tree->SetChecked(Node("Photos & Videos").id, false);  // a group: its categories
   EXPECT_EQ(window_.ScanPage().Statistics().Node(CategoryId::kCameraRoll).selected, 0);
   EXPECT_EQ(window_.ScanPage().Statistics().ShownSelected(), 8);  // less the six photos, videos and sounds
 
   // The filter is the node's own: another category shows all, Notes keeps its mark. A contact is a
   // card among the bubbles; a conversation its messages.
-  tree->setCurrentItem(Node("Contacts"));
+  tree->SetCurrentNode(Node("Contacts").id);
   EXPECT_TRUE(Get("MessagesList")->isVisible());
   EXPECT_FALSE(preview->isVisible());
   const auto bubbles = [this] {
@@ -145,11 +142,11 @@ TEST_F(ScanPageTest, ScanTreeListFilterAndTicks) {
   QCoreApplication::processEvents();
   EXPECT_TRUE(Get<QLabel>("ContactHeader")->text().startsWith("---------------------- Contact"));
   EXPECT_TRUE(bubbles().isEmpty());  // a card, not a bubble
-  tree->setCurrentItem(Node("Messages ("));
+  tree->SetCurrentNode(Node("Messages (").id);
   QCoreApplication::processEvents();
   EXPECT_EQ(bubbles().size(), 1);  // the conversation's one message
   EXPECT_FALSE(Get<QCheckBox>("OptOnOffFilter")->isChecked());
-  tree->setCurrentItem(Node("Notes"));
+  tree->SetCurrentNode(Node("Notes").id);
   EXPECT_TRUE(Get<QCheckBox>("OptOnOffFilter")->isChecked());
 }
 
@@ -159,24 +156,24 @@ TEST_F(ScanPageTest, FilterLinePreviewAndPrintFollowTheCategoryInView) {
   auto* tree = Get<CFileTreeUI>("NodeTree");
   auto* filterCount = Get<QLabel>("LblFilterCount");
   auto* preview = Get<QTextEdit>("PreviewEdit");
-  tree->setCurrentItem(Node("Notes"));
+  tree->SetCurrentNode(Node("Notes").id);
   EXPECT_TRUE(Get("BtnPrint")->isEnabled());
   QTest::mouseClick(Get<QCheckBox>("OptOnOffFilter"), Qt::LeftButton);
   EXPECT_TRUE(filterCount->isVisible());
   EXPECT_EQ(filterCount->text(), "Files Filtered: 2 item(s)");
   EXPECT_TRUE(preview->toPlainText().contains("gone"));  // the row the filter let through
   // Another category: no filter line; pictures have nothing to print.
-  tree->setCurrentItem(Node("Camera Roll"));
+  tree->SetCurrentNode(Node("Camera Roll").id);
   EXPECT_FALSE(filterCount->isVisible());
   EXPECT_FALSE(Get("BtnPrint")->isEnabled());
-  tree->setCurrentItem(Node("Notes"));
+  tree->SetCurrentNode(Node("Notes").id);
   EXPECT_TRUE(filterCount->isVisible());
 
   // With the preview switched off, a row chosen does not bring the panel back.
   QTest::mouseClick(Get<QAbstractButton>("OptOnOffPreview"), Qt::LeftButton);
   EXPECT_FALSE(Get("PreviewLayout")->isVisible());
-  tree->setCurrentItem(Node("Contacts"));
-  tree->setCurrentItem(Node("Notes"));
+  tree->SetCurrentNode(Node("Contacts").id);
+  tree->SetCurrentNode(Node("Notes").id);
   EXPECT_FALSE(Get("PreviewLayout")->isVisible());
   QTest::mouseClick(Get<QAbstractButton>("OptOnOffPreview"), Qt::LeftButton);
 
@@ -193,7 +190,7 @@ TEST_F(ScanPageTest, SelectAllUnderTheList) {
   const ListRows list{Get<CRecordListUI>("DataList")};
   auto* all = Get<QCheckBox>("CheckAll");
   EXPECT_FALSE(Get("DataListPages")->isVisible());  // one list that scrolls: no pages
-  Get<CFileTreeUI>("NodeTree")->setCurrentItem(Node("Notes"));
+  Get<CFileTreeUI>("NodeTree")->SetCurrentNode(Node("Notes").id);
   ASSERT_EQ(list.Count(), 3);
   EXPECT_TRUE(all->isChecked());  // everything starts ticked
   bool oneLine = false;
@@ -207,14 +204,14 @@ TEST_F(ScanPageTest, SelectAllUnderTheList) {
   QTest::mouseClick(all, Qt::LeftButton);
   for (int r = 0; r < 3; ++r) EXPECT_EQ(list.Box(r), Qt::Unchecked) << r;
   EXPECT_EQ(window_.ScanPage().Statistics().Node(CategoryId::kNotes).selected, 0);
-  EXPECT_EQ(Node("Notes")->checkState(0), Qt::Unchecked);
+  EXPECT_EQ(Node("Notes").State(), Qt::Unchecked);
   QTest::mouseClick(all, Qt::LeftButton);
   EXPECT_EQ(window_.ScanPage().Statistics().Node(CategoryId::kNotes).selected, 3);
   EXPECT_EQ(list.Box(2), Qt::Checked);
   // One row unticked by hand: no longer all.
   list.ClickBox(1);
   EXPECT_FALSE(all->isChecked());
-  EXPECT_EQ(Node("Notes")->checkState(0), Qt::PartiallyChecked);
+  EXPECT_EQ(Node("Notes").State(), Qt::PartiallyChecked);
 }
 
 // The texts the page writes itself (tree, columns, filter line) come from the language files and
@@ -224,7 +221,7 @@ TEST_F(ScanPageTest, TreeColumnsAndFilterLineInTheChosenLanguage) {
   Scan();
   auto* tree = Get<CFileTreeUI>("NodeTree");
   const ListRows list{Get<CRecordListUI>("DataList")};
-  tree->setCurrentItem(Node("Notes"));
+  tree->SetCurrentNode(Node("Notes").id);
   QTest::mouseClick(Get<QCheckBox>("OptOnOffFilter"), Qt::LeftButton);
   const auto switchTo = [this](const char* language) {
     ASSERT_EQ(CSettings::Get().SetLanguage(language), kOk);
@@ -234,12 +231,12 @@ TEST_F(ScanPageTest, TreeColumnsAndFilterLineInTheChosenLanguage) {
   // Every node with its count fits the tree, in each language.
   const auto nodesFit = [&] {
     const QFontMetrics metrics(tree->font());
-    for (int g = 0; g < tree->topLevelItemCount(); ++g) {
-      for (int c = 0; c < tree->topLevelItem(g)->childCount(); ++c) {
-        QTreeWidgetItem* node = tree->topLevelItem(g)->child(c);
-        const QRect cell = tree->visualItemRect(node);
-        EXPECT_LE(cell.left() + 24 + metrics.horizontalAdvance(node->text(0)), tree->viewport()->width())
-            << node->text(0).toStdString();
+    const FileTreeModel& nodes = tree->Nodes();
+    for (const std::size_t group : nodes.Roots()) {
+      for (const std::size_t node : nodes.Children(group)) {
+        const QRect cell = tree->visualRect(nodes.IndexOf(node));
+        EXPECT_LE(cell.left() + 24 + metrics.horizontalAdvance(nodes.Text(node)), tree->viewport()->width())
+            << nodes.Text(node).toStdString();
       }
     }
   };
@@ -251,25 +248,25 @@ TEST_F(ScanPageTest, TreeColumnsAndFilterLineInTheChosenLanguage) {
           << list.Header(c).toStdString();
     }
   };
-  tree->setCurrentItem(Node("Contacts"));
+  tree->SetCurrentNode(Node("Contacts").id);
   titlesFit();
   switchTo("Deutsch");
   titlesFit();  // the list in view, its titles widened with the language
-  tree->setCurrentItem(Node("Kontakte"));
+  tree->SetCurrentNode(Node("Kontakte").id);
   titlesFit();
-  tree->setCurrentItem(Node("Notizen"));
+  tree->SetCurrentNode(Node("Notizen").id);
   nodesFit();
-  EXPECT_NE(Node("Notizen (3)"), nullptr);
-  EXPECT_NE(Node("Nachrichten & Anrufe"), nullptr);
+  EXPECT_TRUE(Node("Notizen (3)").Found());
+  EXPECT_TRUE(Node("Nachrichten & Anrufe").Found());
   EXPECT_EQ(list.Header(1), "Titel");
   EXPECT_EQ(Get<QLabel>("LblFilterCount")->text(), "Gefilterte Dateien: 2 Einträge");
-  EXPECT_EQ(Node("Notizen")->checkState(0), Qt::Checked);
+  EXPECT_EQ(Node("Notizen").State(), Qt::Checked);
   switchTo("Francais");
   nodesFit();
-  EXPECT_NE(Node("Photos et vid"), nullptr);
+  EXPECT_TRUE(Node("Photos et vid").Found());
   EXPECT_EQ(list.Header(1), "Titre");
   switchTo("English");
-  EXPECT_NE(Node("Notes (3)"), nullptr);
+  EXPECT_TRUE(Node("Notes (3)").Found());
   EXPECT_EQ(list.Header(1), "Title");
 }
 
@@ -289,7 +286,7 @@ TEST_F(ScanPageTest, TheWindowKeepsItsSize) {
     ASSERT_EQ(CSettings::Get().SetLanguage(language), kOk);
     PostPrivateMessage(&window_, kMsgLanguageChanged);
     QCoreApplication::processEvents();
-    Get<CFileTreeUI>("NodeTree")->setCurrentItem(Node(language == std::string("English") ? "Notes" : "No"));
+    Get<CFileTreeUI>("NodeTree")->SetCurrentNode(Node(language == std::string("English") ? "Notes" : "No").id);
     QCoreApplication::processEvents();
     EXPECT_EQ(window_.size(), size) << language;
     EXPECT_EQ(Clipped(&window_), "") << language;  // a scan's face, its list filled: no text cut
@@ -301,7 +298,7 @@ TEST_F(ScanPageTest, AppFoldersHomeAndClose) {
   Scan();
   auto* tree = Get<CFileTreeUI>("NodeTree");
   const ListRows list{Get<CRecordListUI>("DataList")};
-  tree->setCurrentItem(Node("App Videos"));
+  tree->SetCurrentNode(Node("App Videos").id);
   ASSERT_EQ(list.Count(), 2);  // apps A and B (a video, a sound)
   EXPECT_EQ(list.Text(0, 2), "Folder");
   list.DoubleClick(1);
@@ -341,13 +338,13 @@ TEST_F(ScanPageTest, ValuesOfTheListAndTheExportInTheChosenLanguage) {
   PostPrivateMessage(&window_, kMsgLanguageChanged);
   QCoreApplication::processEvents();
   Scan();
-  Get<CFileTreeUI>("NodeTree")->setCurrentItem(Node("App-Videos"));
+  Get<CFileTreeUI>("NodeTree")->SetCurrentNode(Node("App-Videos").id);
   const ListRows list{Get<CRecordListUI>("DataList")};
   ASSERT_EQ(list.Count(), 2);
   EXPECT_EQ(list.Text(0, 2), "Ordner");
   testing::TempDir out;
   CScanVrtWnd& page = window_.ScanPage();
-  Get<CFileTreeUI>("NodeTree")->SetChecked(Node("Fotos & Videos"), false);
+  Get<CFileTreeUI>("NodeTree")->SetChecked(Node("Fotos & Videos").id, false);
   page.chooseExportFolder = [&out](QWidget*, const QString&) { return QString::fromStdString(out.path().string()); };
   QStringList statuses;
   page.runExport = [&](CRecoverProcessWnd& dialog) {
@@ -376,7 +373,7 @@ TEST_F(ScanPageTest, RecoverThroughTheExportDialog) {
   Scan();
   testing::TempDir out;
   CScanVrtWnd& page = window_.ScanPage();
-  Get<CFileTreeUI>("NodeTree")->SetChecked(Node("Photos & Videos"), false);  // no media copies
+  Get<CFileTreeUI>("NodeTree")->SetChecked(Node("Photos & Videos").id, false);  // no media copies
   page.chooseExportFolder = [&out](QWidget*, const QString&) { return QString::fromStdString(out.path().string()); };
 
   QString templateError;
@@ -510,7 +507,7 @@ TEST_F(ScanPageTest, PrintTheCategoryInView) {
 #endif
   Scan();
   auto* tree = Get<CFileTreeUI>("NodeTree");
-  tree->setCurrentItem(Node("Notes"));
+  tree->SetCurrentNode(Node("Notes").id);
   const ListRows list{Get<CRecordListUI>("DataList")};
   list.ClickBox(2);  // "also kept" is left out
   bool shown = false, initialised = false, printAsked = false;

@@ -18,6 +18,7 @@
 #include "tests/support/sqlite_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/record_list_rows.h"
+#include "tests/ui/tree_nodes.h"
 #include "ui/controls/file_tree.h"
 #include "ui/dialogs/recover_process_wnd.h"
 
@@ -56,16 +57,13 @@ TEST(WholeFlow, BackupCategoriesScanListAndExport) {
 
   // The tree counts what the engine found; the sample holds live and deleted messages and notes.
   auto* tree = window.findChild<CFileTreeUI*>("NodeTree");
-  const auto node = [tree](const char* name) {
-    const auto found = tree->findItems(QString::fromLatin1(name), Qt::MatchStartsWith | Qt::MatchRecursive);
-    return found.isEmpty() ? nullptr : found.front();
-  };
-  ASSERT_NE(node("Messages ("), nullptr);
+  const auto node = [tree](const char* name) { return FindNode(tree, QString::fromLatin1(name)); };
+  ASSERT_TRUE(node("Messages (").Found());
   const ScanResults& results = window.ScanPage().Results();
   EXPECT_FALSE(results.messages.empty());
-  EXPECT_EQ(node("Messages (")->text(0), QString::asprintf("Messages (%zu)", results.messages.size()));
-  EXPECT_EQ(node("Notes")->text(0), QString::asprintf("Notes (%zu)", results.notes.size()));
-  tree->setCurrentItem(node("Messages ("));
+  EXPECT_EQ(node("Messages (").Text(), QString::asprintf("Messages (%zu)", results.messages.size()));
+  EXPECT_EQ(node("Notes").Text(), QString::asprintf("Notes (%zu)", results.notes.size()));
+  tree->SetCurrentNode(node("Messages (").id);
   const ListRows list{window.findChild<CRecordListUI*>("DataList")};
   EXPECT_EQ(list.Count(), static_cast<int>(results.messages.size()));
   EXPECT_EQ(list.Header(1), "User Name");

@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QTimer>
-#include <QTreeWidget>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -49,7 +48,6 @@ std::string FileKey(int category) {
   return "other";
 }
 
-constexpr int kCategoryRole = Qt::UserRole + 2;  // the scan tree's category of a node
 
 }  // namespace
 
@@ -105,21 +103,21 @@ int main(int argc, char** argv) {
   // Each category with records, its first record in the preview.
   auto* tree = window.findChild<CFileTreeUI*>("NodeTree");
   auto* list = window.findChild<CRecordListUI*>("DataList");
-  QTreeWidgetItem* messages = nullptr;
-  for (int g = 0; g < tree->topLevelItemCount(); ++g) {
-    for (int c = 0; c < tree->topLevelItem(g)->childCount(); ++c) {
-      QTreeWidgetItem* node = tree->topLevelItem(g)->child(c);
-      if (!(node->flags() & Qt::ItemIsEnabled)) continue;
-      tree->setCurrentItem(node);
+  const FileTreeModel& nodes = tree->Nodes();
+  std::size_t messages = FileTreeModel::kNone;
+  for (const std::size_t group : nodes.Roots()) {
+    for (const std::size_t node : nodes.Children(group)) {
+      if (!nodes.Enabled(node)) continue;
+      tree->SetCurrentNode(node);
       if (list->Rows().Rows() == 0) continue;
       list->SetCurrentRow(list->Rows().Rows() > 1 ? 1 : 0);
-      const int category = node->data(0, kCategoryRole).toInt();
+      const int category = nodes.Tag(node);
       save(window, "preview-" + FileKey(category));
       if (category == static_cast<int>(CategoryId::kMessages)) messages = node;
     }
   }
-  if (messages == nullptr) return 1;
-  tree->setCurrentItem(messages);
+  if (messages == FileTreeModel::kNone) return 1;
+  tree->SetCurrentNode(messages);
   if (list->Rows().Rows() > 1) list->SetCurrentRow(1);
   save(window, "scan-page");
 

@@ -1,6 +1,6 @@
 # Writes Qt Designer forms from a short description (used by skins.py).
 from xml.sax.saxutils import escape
-CUSTOM = {"ButtonEx": "QPushButton", "ButtonGif": "QPushButton", "FileTree": "QTreeWidget",
+CUSTOM = {"ButtonEx": "QPushButton", "ButtonGif": "QPushButton", "FileTree": "QTreeView",
           "LabelEx": "QLabel", "DiskList": "QListWidget", "Pagination": "QWidget",
           "RecordList": "QTreeView"}
 used = set()

@@ -1,6 +1,7 @@
 #include "ui/controls/record_list.h"
 
 #include <QHeaderView>
+#include <algorithm>
 
 namespace dunmere {
 
@@ -13,6 +14,7 @@ CRecordListUI::CRecordListUI(QWidget* parent) : QTreeView(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   header()->setStretchLastSection(true);
+  header()->setDefaultSectionSize(60);
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) { Send("itemselect", current.isValid() ? current.row() : -1); });
   connect(this, &QAbstractItemView::doubleClicked, this,
@@ -32,6 +34,49 @@ void CRecordListUI::SetCurrentRow(int row) {
     return;
   }
   setCurrentIndex(model_.index(row, 1));
+}
+
+void CRecordListUI::FitColumns(const std::vector<int>& setWidths, int widest) {
+  header()->setResizeContentsPrecision(1000);
+  wanted_.clear();
+  least_.clear();
+  const int columns = model_.columnCount();
+  for (int c = 1; c + 1 < columns; ++c) {
+    const int set = static_cast<std::size_t>(c - 1) < setWidths.size() ? setWidths[static_cast<std::size_t>(c - 1)] : 0;
+    const int title = header()->sectionSizeHint(c);
+    const int wanted = std::max(title, std::min(sizeHintForColumn(c), std::max(set, widest)));
+    wanted_.push_back(wanted);
+    least_.push_back(title);
+  }
+  // The stretched last column takes no less than the header's default size.
+  lastLeast_ = columns > 1 ? std::max(header()->sectionSizeHint(columns - 1), header()->defaultSectionSize()) : 0;
+  LayOutColumns();
+}
+
+void CRecordListUI::LayOutColumns() {
+  if (wanted_.empty()) return;
+  const int room = viewport()->width() - columnWidth(0) - lastLeast_;
+  long wanted = 0, least = 0;
+  for (std::size_t i = 0; i < wanted_.size(); ++i) {
+    wanted += wanted_[i];
+    least += least_[i];
+  }
+  for (std::size_t i = 0; i < wanted_.size(); ++i) {
+    int width = wanted_[i];
+    if (wanted > room) {
+      // Each column gives up the same share of what it could give.
+      const long give = std::clamp<long>(wanted - room, 0, wanted - least);
+      // (rounded up, so that the columns fit; never below the column's least).
+      const long share = wanted == least ? 0 : (give * (wanted_[i] - least_[i]) + (wanted - least) - 1) / (wanted - least);
+      width = wanted_[i] - static_cast<int>(share);
+    }
+    setColumnWidth(static_cast<int>(i + 1), width);
+  }
+}
+
+void CRecordListUI::resizeEvent(QResizeEvent* event) {
+  QTreeView::resizeEvent(event);
+  LayOutColumns();
 }
 
 void CRecordListUI::Send(const char* type, qintptr wParam, qintptr lParam) {

@@ -3,6 +3,7 @@
 // double click "List_item_dbclick" with the row, and a row's box ticked or cleared by the user
 // "Plist_check_click" with the row and the new state; filling, ticking all and clearing send nothing.
 #include <QTreeView>
+#include <vector>
 
 #include "ui/controls/record_list_model.h"
 #include "ui/skin/notify.h"
@@ -20,12 +21,23 @@ class CRecordListUI : public QTreeView, public INotifySource {
   // The chosen row, -1 for none.
   int CurrentRow() const;
   void SetCurrentRow(int row);
+  // Sizes the value columns to their titles and values (of the rows about the view: at most a
+  // thousand rows are measured), each value column but the last (which takes the rest) given at most
+  // max(its set width, widest) pixels. Where the view is too narrow for that, the columns give way,
+  // each by the same share of what it can give, never below their titles' widths.
+  // Done again whenever the view changes its width.
+  void FitColumns(const std::vector<int>& setWidths, int widest);
 
  private:
   void Send(const char* type, qintptr wParam, qintptr lParam = 0);
+  void LayOutColumns();
+  void resizeEvent(QResizeEvent* event) override;
 
   RecordListModel model_;
   NotifySink sink_;
+  // The widths the value columns want and the least they take, the last column's least.
+  std::vector<int> wanted_, least_;
+  int lastLeast_ = 0;
 };
 
 }  // namespace dunmere

@@ -38,9 +38,6 @@
 namespace dunmere {
 namespace {
 
-constexpr int kCategoryRole = Qt::UserRole + 2;
-constexpr int kTitleRole = Qt::UserRole + 6;  // a tree node's title, without its count
-constexpr int kHeaderPadding = 16;            // a column title's margins and sort mark room
 
 // A text the page writes itself, from a section of the language file; the English one where the file
 // has none.
@@ -225,20 +222,14 @@ void CScanVrtWnd::ApplyLanguage() {
   }
 }
 
-int CScanVrtWnd::CategoryOf(QTreeWidgetItem* item) const {
-  return item != nullptr && item->data(0, kCategoryRole).isValid() ? item->data(0, kCategoryRole).toInt() : -1;
+int CScanVrtWnd::CategoryOf(std::size_t node) const {
+  const auto* tree = Control<CFileTreeUI>("NodeTree");
+  return tree != nullptr ? tree->Nodes().Tag(node) : -1;
 }
 
-QTreeWidgetItem* CScanVrtWnd::NodeOf(int category) const {
-  auto* tree = Control<CFileTreeUI>("NodeTree");
-  if (tree == nullptr) return nullptr;
-  for (int g = 0; g < tree->topLevelItemCount(); ++g) {
-    QTreeWidgetItem* group = tree->topLevelItem(g);
-    for (int c = 0; c < group->childCount(); ++c) {
-      if (CategoryOf(group->child(c)) == category) return group->child(c);
-    }
-  }
-  return nullptr;
+std::size_t CScanVrtWnd::NodeOf(int category) const {
+  const auto* tree = Control<CFileTreeUI>("NodeTree");
+  return tree != nullptr ? tree->Nodes().NodeOfTag(category) : FileTreeModel::kNone;
 }
 
 // ----- the scan -------------------------------------------------------------------------------------
@@ -370,28 +361,25 @@ void CScanVrtWnd::Install(CategoryBatch&& batch) {
       const bool videosChosen = categories_ == nullptr || categories_->IsChecked(3);
       if (photosChosen) statistics_.AddCategory(CategoryId::kAppPhotos, &results_.appPhotos, Infos(results_.appPhotos));
       if (videosChosen) statistics_.AddCategory(CategoryId::kAppVideos, &results_.appVideos, Infos(results_.appVideos));
-      for (const CategoryId each : {CategoryId::kAppPhotos, CategoryId::kAppVideos}) {
-        QTreeWidgetItem* node = NodeOf(static_cast<int>(each));
-        if (node != nullptr && statistics_.Node(each).total > 0) {
-          node->setFlags(node->flags() | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-          Control<CFileTreeUI>("NodeTree")->SetMark(node, true, false);
-          if (firstFound_ == nullptr) firstFound_ = node;
-        }
-      }
+      for (const CategoryId each : {CategoryId::kAppPhotos, CategoryId::kAppVideos}) Found(each);
       PostPrivateMessage(Window(), kMsgCountsChanged);
-      if (firstFound_ != nullptr) PostPrivateMessage(Window(), kMsgCategoryFound);
+      if (firstFound_ != FileTreeModel::kNone) PostPrivateMessage(Window(), kMsgCategoryFound);
       return;
     }
   }
-  QTreeWidgetItem* node = NodeOf(static_cast<int>(id));
-  auto* tree = Control<CFileTreeUI>("NodeTree");
-  if (node != nullptr && statistics_.Node(id).total > 0) {
-    node->setFlags(node->flags() | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-    tree->SetMark(node, true, false);
-    if (firstFound_ == nullptr && tree->selectedItems().isEmpty()) firstFound_ = node;
-  }
+  Found(id);
   PostPrivateMessage(Window(), kMsgCountsChanged);
-  if (firstFound_ != nullptr) PostPrivateMessage(Window(), kMsgCategoryFound);
+  if (firstFound_ != FileTreeModel::kNone) PostPrivateMessage(Window(), kMsgCategoryFound);
+}
+
+void CScanVrtWnd::Found(CategoryId id) {
+  auto* tree = Control<CFileTreeUI>("NodeTree");
+  const std::size_t node = NodeOf(static_cast<int>(id));
+  if (tree == nullptr || node == FileTreeModel::kNone || statistics_.Node(id).total == 0) return;
+  // A category with records: usable, all of it ticked, the first one shown unless one was chosen.
+  tree->Nodes().SetEnabled(node, true);
+  tree->SetMark(node, true, false);
+  if (firstFound_ == FileTreeModel::kNone && tree->CurrentNode() == FileTreeModel::kNone) firstFound_ = node;
 }
 
 void CScanVrtWnd::ScanEnded() {
@@ -456,7 +444,7 @@ void CScanVrtWnd::TogglePause() {
 }
 
 int CScanVrtWnd::StopConfirmation(bool closing) {
-  if (!Scanning() && firstFound_ == nullptr) return 1;
+  if (!Scanning() && firstFound_ == FileTreeModel::kNone) return 1;
   const bool running = Scanning();
   if (running && !paused_) worker_->Lock().lock();
   const int answer = askStop(Window(), closing);
@@ -480,15 +468,14 @@ void CScanVrtWnd::BuildTree() {
   auto* tree = Control<CFileTreeUI>("NodeTree");
   if (tree == nullptr) return;
   tree->ClearNodes();
-  QTreeWidgetItem* groups[2] = {tree->AddNode(nullptr, LanguageText("ScanTree", kGroupTitles[0])),
-                                tree->AddNode(nullptr, LanguageText("ScanTree", kGroupTitles[1]))};
+  shownCounts_.clear();
+  const std::size_t groups[2] = {tree->AddNode(FileTreeModel::kNone, LanguageText("ScanTree", kGroupTitles[0])),
+                                 tree->AddNode(FileTreeModel::kNone, LanguageText("ScanTree", kGroupTitles[1]))};
   for (int i = 0; i < CSpecifyFileVrtWnd::kOptionCount; ++i) {
     if (categories_ != nullptr && !categories_->IsChecked(i)) continue;
-    const QString title = LanguageText("ScanTree", kNodes[i].name);
-    QTreeWidgetItem* node = tree->AddNode(groups[kNodes[i].group], title + " (0)");
-    node->setData(0, kTitleRole, title);
-    node->setData(0, kCategoryRole, kNodes[i].category);
-    node->setFlags(node->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable));  // inactive until it has records
+    const std::size_t node = tree->AddNode(groups[kNodes[i].group], QString(), kNodes[i].category);
+    SetNodeCount(kNodes[i].category, 0);
+    tree->Nodes().SetEnabled(node, false);  // inactive until it has records
     filterOn_[kNodes[i].category] = false;
   }
   tree->expandAll();
@@ -512,11 +499,22 @@ void CScanVrtWnd::RewriteCounts() {
     }
     return 0;
   };
-  for (const NodeSpec& entry : kNodes) SetNodeCount(NodeOf(entry.category), count(entry.category));
+  for (const NodeSpec& entry : kNodes) SetNodeCount(entry.category, count(entry.category));
 }
 
-void CScanVrtWnd::SetNodeCount(QTreeWidgetItem* node, int count) {
-  if (node != nullptr) node->setText(0, node->data(0, kTitleRole).toString() + QString::asprintf(" (%d)", count));
+QString CScanVrtWnd::NodeTitle(int category) {
+  for (const NodeSpec& entry : kNodes) {
+    if (entry.category == category) return LanguageText("ScanTree", entry.name);
+  }
+  return QString();
+}
+
+void CScanVrtWnd::SetNodeCount(int category, int count) {
+  auto* tree = Control<CFileTreeUI>("NodeTree");
+  const std::size_t node = NodeOf(category);
+  if (tree == nullptr || node == FileTreeModel::kNone) return;
+  shownCounts_[category] = count;
+  tree->Nodes().SetText(node, NodeTitle(category) + QString::asprintf(" (%d)", count));
 }
 
 void CScanVrtWnd::FitTreeWidth() {
@@ -526,11 +524,11 @@ void CScanVrtWnd::FitTreeWidth() {
   // the list beside it gives way, the window keeps its size.
   const QFontMetrics metrics(tree->font());
   int widest = 0;
-  for (int g = 0; g < tree->topLevelItemCount(); ++g) {
-    QTreeWidgetItem* group = tree->topLevelItem(g);
-    widest = std::max(widest, metrics.horizontalAdvance(group->text(0)));
-    for (int c = 0; c < group->childCount(); ++c) {
-      const QString title = group->child(c)->data(0, kTitleRole).toString();
+  const FileTreeModel& nodes = tree->Nodes();
+  for (const std::size_t group : nodes.Roots()) {
+    widest = std::max(widest, metrics.horizontalAdvance(nodes.Text(group)));
+    for (const std::size_t node : nodes.Children(group)) {
+      const QString title = NodeTitle(nodes.Tag(node));
       widest = std::max(widest, tree->indentation() + metrics.horizontalAdvance(title + QStringLiteral(" (000000)")));
     }
   }
@@ -541,21 +539,10 @@ void CScanVrtWnd::FitTreeWidth() {
 void CScanVrtWnd::RetitleTree() {
   auto* tree = Control<CFileTreeUI>("NodeTree");
   if (tree == nullptr) return;
-  for (int g = 0; g < tree->topLevelItemCount() && g < 2; ++g) {
-    QTreeWidgetItem* group = tree->topLevelItem(g);
-    group->setText(0, LanguageText("ScanTree", kGroupTitles[g]));
-    for (int c = 0; c < group->childCount(); ++c) {
-      QTreeWidgetItem* node = group->child(c);
-      for (const NodeSpec& entry : kNodes) {
-        if (entry.category == CategoryOf(node)) node->setData(0, kTitleRole, LanguageText("ScanTree", entry.name));
-      }
-    }
-  }
-  if (Scanning()) {
-    WriteLiveCounts();
-  } else {
-    RewriteCounts();
-  }
+  const std::vector<std::size_t>& groups = tree->Nodes().Roots();
+  for (std::size_t g = 0; g < groups.size() && g < 2; ++g) tree->Nodes().SetText(groups[g], LanguageText("ScanTree", kGroupTitles[g]));
+  const std::map<int, int> shown = shownCounts_;  // the counts as they are, under the new titles
+  for (const auto& [category, count] : shown) SetNodeCount(category, count);
   FitTreeWidth();
 }
 
@@ -567,13 +554,13 @@ void CScanVrtWnd::WriteLiveCounts() {
       static_cast<int>(CategoryId::kAppVideos),  static_cast<int>(CategoryId::kMessages),
       static_cast<int>(CategoryId::kMessageAttachments), static_cast<int>(CategoryId::kContacts),
       static_cast<int>(CategoryId::kCallHistory), static_cast<int>(CategoryId::kNotes)};
-  for (int i = 0; i < CScanWorker::kLiveCounts; ++i) SetNodeCount(NodeOf(order[i]), live[i]);
+  for (int i = 0; i < CScanWorker::kLiveCounts; ++i) SetNodeCount(order[i], live[i]);
 }
 
 void CScanVrtWnd::SelectFirstFoundCategory() {
   auto* tree = Control<CFileTreeUI>("NodeTree");
-  if (tree == nullptr || firstFound_ == nullptr || !tree->selectedItems().isEmpty()) return;
-  tree->setCurrentItem(firstFound_);
+  if (tree == nullptr || firstFound_ == FileTreeModel::kNone || tree->CurrentNode() != FileTreeModel::kNone) return;
+  tree->SetCurrentNode(firstFound_);
 }
 
 void CScanVrtWnd::ClearResults() {
@@ -584,7 +571,7 @@ void CScanVrtWnd::ClearResults() {
   appFolders_ = AppFolders{};
   statistics_.Clear();
   filterOn_.clear();
-  firstFound_ = nullptr;
+  firstFound_ = FileTreeModel::kNone;
   listed_ = -1;
   listedApp_.clear();
   if (auto* bar = Control<QProgressBar>("ProgressScan")) bar->setValue(0);
@@ -597,7 +584,7 @@ void CScanVrtWnd::ClearResults() {
 }
 
 void CScanVrtWnd::GoHome() {
-  if (firstFound_ != nullptr && askHome(Window()) != 1) return;
+  if (firstFound_ != FileTreeModel::kNone && askHome(Window()) != 1) return;
   if (QWidget* w = Control("HorLayoutMain")) w->show();
   if (QWidget* w = Control("HorLayoutScan")) w->hide();
   ClearResults();
@@ -707,6 +694,7 @@ void CScanVrtWnd::FillList(int category) {
   if (filterOn_[category]) std::erase_if(content.rows, [](const ListRow& row) { return !row.deleted; });
   for (ListRow& row : content.rows) row.checked = RowTicked(row);
   list->Rows().Reset(std::move(content.rows), std::move(content.cells));
+  FitColumns();
   list->scrollToTop();
   if (list->Rows().Rows() > 0) {
     list->SetCurrentRow(0);
@@ -744,9 +732,9 @@ void CScanVrtWnd::ShowAppFiles(std::string app) {
 // ----- ticks, filter, statistics -----------------------------------------------------------------------
 
 void CScanVrtWnd::UpdateCategoryMark(int category) {
-  QTreeWidgetItem* node = NodeOf(category);
+  const std::size_t node = NodeOf(category);
   auto* tree = Control<CFileTreeUI>("NodeTree");
-  if (node == nullptr || tree == nullptr) return;
+  if (node == FileTreeModel::kNone || tree == nullptr) return;
   const auto mark = statistics_.CategoryMark(static_cast<CategoryId>(category));
   tree->SetMark(node, mark == CStatisticsObj::Mark::kAll, mark == CStatisticsObj::Mark::kSome);
   SyncCheckAll();
@@ -790,15 +778,14 @@ void CScanVrtWnd::RowChecked(int row, bool checked) {
 
 void CScanVrtWnd::CategoryChecked(std::size_t nodeId, bool checked) {
   auto* tree = Control<CFileTreeUI>("NodeTree");
-  QTreeWidgetItem* node = tree != nullptr ? tree->ItemOf(nodeId) : nullptr;
-  if (node == nullptr) return;
-  std::vector<QTreeWidgetItem*> nodes;
-  if (CategoryOf(node) >= 0) {
-    nodes.push_back(node);
+  if (tree == nullptr || nodeId >= tree->Nodes().Size()) return;
+  std::vector<std::size_t> nodes;
+  if (CategoryOf(nodeId) >= 0) {
+    nodes.push_back(nodeId);
   } else {
-    for (int c = 0; c < node->childCount(); ++c) nodes.push_back(node->child(c));  // a group: its categories
+    nodes = tree->Nodes().Children(nodeId);  // a group: its categories
   }
-  for (QTreeWidgetItem* n : nodes) {
+  for (const std::size_t n : nodes) {
     const int category = CategoryOf(n);
     if (statistics_.HasCategory(static_cast<CategoryId>(category))) {
       statistics_.SetCategoryChecked(static_cast<CategoryId>(category), checked);
@@ -835,12 +822,23 @@ void CScanVrtWnd::WriteHeaders() {
   for (const ListColumn& c : columns) headers << LanguageText("ListColumns", c.title);
   list->Rows().SetHeaders(headers);
   list->setColumnWidth(0, 28);
-  for (std::size_t i = 0; i < columns.size(); ++i) {
-    if (columns[i].width <= 0) continue;
-    // At least as wide as its title in the language shown.
-    const int title = list->header()->fontMetrics().horizontalAdvance(headers[static_cast<int>(i + 1)]) + kHeaderPadding;
-    list->setColumnWidth(static_cast<int>(i + 1), std::max(columns[i].width, title));
+  FitColumns();
+}
+
+void CScanVrtWnd::FitColumns() {
+  auto* list = Control<CRecordListUI>("DataList");
+  if (list == nullptr || listed_ < static_cast<int>(CategoryId::kCameraRoll) ||
+      listed_ > static_cast<int>(CategoryId::kWhatsAppAttachments)) {
+    return;
   }
+  // Each column as wide as its title and values need, a long value cut at its set width or a little
+  // more: the last column (the message, the note) keeps the room.
+  constexpr int kWidestValue = 240;
+  std::vector<int> widths;
+  for (const ListColumn& c : ColumnSet(static_cast<CategoryId>(listed_), IsApp(listed_) && listedApp_.empty())) {
+    widths.push_back(c.width);
+  }
+  list->FitColumns(widths, kWidestValue);
 }
 
 void CScanVrtWnd::WriteFilterCount() {
@@ -965,7 +963,7 @@ void CScanVrtWnd::Notify(TNotifyUI& msg) {
   }
   if (msg.sType == QLatin1String("itemselect") && name == QLatin1String("NodeTree")) {
     auto* tree = Control<CFileTreeUI>("NodeTree");
-    const int category = tree != nullptr ? CategoryOf(tree->currentItem()) : -1;
+    const int category = tree != nullptr ? CategoryOf(tree->CurrentNode()) : -1;
     if (category >= 0) ShowCategory(category);
     return;
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "export/export_run.h"
+#include "ui/controls/file_tree_model.h"
 #include "ui/controls/record_list_model.h"
 #include "ui/pages/base_page.h"
 #include "ui/pages/preview_page.h"
@@ -20,7 +21,6 @@
 #include "ui/pages/scan/statistics.h"
 
 class QTimer;
-class QTreeWidgetItem;
 
 namespace dunmere {
 
@@ -75,9 +75,9 @@ class CScanVrtWnd : public CBaseVrtWnd {
   bool Paused() const { return paused_; }
   const ScanResults& Results() const { return results_; }
   const CStatisticsObj& Statistics() const { return statistics_; }
-  // The category node of a tree item (-1 for a group node or none).
-  int CategoryOf(QTreeWidgetItem* item) const;
-  QTreeWidgetItem* NodeOf(int category) const;
+  // The category of a tree node (-1 for a group node or none), and the node of a category.
+  int CategoryOf(std::size_t node) const;
+  std::size_t NodeOf(int category) const;
 
  private:
   int StopConfirmation(bool closing);
@@ -102,9 +102,14 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void SyncCheckAll();
   void CheckAllRows(bool checked);
   void WriteHeaders();
+  void FitColumns();
   void RetitleTree();
   void FitTreeWidth();
-  void SetNodeCount(QTreeWidgetItem* node, int count);
+  // A category's node: its title in the language chosen with its count.
+  static QString NodeTitle(int category);
+  void SetNodeCount(int category, int count);
+  // A category that has records after the scan: its node usable and ticked.
+  void Found(CategoryId id);
   bool Printable() const;
   void UpdateRecover();
   void JoinWorker();
@@ -139,7 +144,8 @@ class CScanVrtWnd : public CBaseVrtWnd {
   AppFolders appFolders_;
   CStatisticsObj statistics_;
   std::map<int, bool> filterOn_;  // the nodes' marks: "D" (true) or "N"
-  QTreeWidgetItem* firstFound_ = nullptr;
+  std::size_t firstFound_ = FileTreeModel::kNone;
+  std::map<int, int> shownCounts_;  // the count each category's node shows
   int listed_ = -1;
   std::string listedApp_;  // App Photos and App Videos: the app whose files are listed
   std::unique_ptr<QTimer> countTimer_;
