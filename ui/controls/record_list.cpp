@@ -4,6 +4,10 @@
 #include <algorithm>
 
 namespace dunmere {
+namespace {
+// The rows measured for a column's width: those in view and some about them.
+constexpr int kMeasuredRows = 250;
+}  // namespace
 
 CRecordListUI::CRecordListUI(QWidget* parent) : QTreeView(parent) {
   setModel(&model_);
@@ -37,7 +41,7 @@ void CRecordListUI::SetCurrentRow(int row) {
 }
 
 void CRecordListUI::FitColumns(const std::vector<int>& setWidths, int widest) {
-  header()->setResizeContentsPrecision(1000);
+  header()->setResizeContentsPrecision(kMeasuredRows);
   wanted_.clear();
   least_.clear();
   const int columns = model_.columnCount();

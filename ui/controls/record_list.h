@@ -21,8 +21,8 @@ class CRecordListUI : public QTreeView, public INotifySource {
   // The chosen row, -1 for none.
   int CurrentRow() const;
   void SetCurrentRow(int row);
-  // Sizes the value columns to their titles and values (of the rows about the view: at most a
-  // thousand rows are measured), each value column but the last (which takes the rest) given at most
+  // Sizes the value columns to their titles and values (of the rows about the view: a few
+  // hundred rows are measured), each value column but the last (which takes the rest) given at most
   // max(its set width, widest) pixels. Where the view is too narrow for that, the columns give way,
   // each by the same share of what it can give, never below their titles' widths.
   // Done again whenever the view changes its width.
