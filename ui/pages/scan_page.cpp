@@ -98,6 +98,11 @@ QIcon DeletedIcon() {
   return QIcon(mark);
 }
 
+// Whether a tree node's category is one a scan reads (Reminder, Calendar and Safari Bookmark are not).
+bool IsScanned(int category) {
+  return category >= static_cast<int>(CategoryId::kCameraRoll) && category <= static_cast<int>(CategoryId::kWhatsAppAttachments);
+}
+
 bool IsApp(int category) {
   return category == static_cast<int>(CategoryId::kAppPhotos) || category == static_cast<int>(CategoryId::kAppVideos);
 }
@@ -684,7 +689,7 @@ void CScanVrtWnd::FillList(int category) {
   auto* list = Control<CRecordListUI>("DataList");
   if (list == nullptr) return;
   listed_ = category;
-  if (category < static_cast<int>(CategoryId::kCameraRoll) || category > static_cast<int>(CategoryId::kWhatsAppAttachments)) {
+  if (!IsScanned(category)) {
     list->Rows().Clear();
     return;  // Reminder, Calendar, Safari Bookmark: never scanned
   }
@@ -709,7 +714,7 @@ void CScanVrtWnd::FillList(int category) {
 void CScanVrtWnd::ShowCategory(int category) {
   listedApp_.clear();
   if (QWidget* bar = Control("FilterToolBar")) {
-    bar->setVisible(category >= 0 && category <= static_cast<int>(CategoryId::kWhatsAppAttachments) &&
+    bar->setVisible(IsScanned(category) &&
                     HasDeletedFilter(static_cast<CategoryId>(category)));
   }
   if (auto* filter = Control<QCheckBox>("OptOnOffFilter")) {
@@ -813,31 +818,26 @@ void CScanVrtWnd::FilterChanged(bool on) {
 
 void CScanVrtWnd::WriteHeaders() {
   auto* list = Control<CRecordListUI>("DataList");
-  if (list == nullptr || listed_ < static_cast<int>(CategoryId::kCameraRoll) ||
-      listed_ > static_cast<int>(CategoryId::kWhatsAppAttachments)) {
-    return;
-  }
-  const auto columns = ColumnSet(static_cast<CategoryId>(listed_), IsApp(listed_) && listedApp_.empty());
+  if (list == nullptr || !IsScanned(listed_)) return;
   QStringList headers{QString()};
-  for (const ListColumn& c : columns) headers << LanguageText("ListColumns", c.title);
+  for (const ListColumn& c : ListedColumns()) headers << LanguageText("ListColumns", c.title);
   list->Rows().SetHeaders(headers);
   list->setColumnWidth(0, 28);
   FitColumns();
 }
 
+std::vector<ListColumn> CScanVrtWnd::ListedColumns() const {
+  return ColumnSet(static_cast<CategoryId>(listed_), IsApp(listed_) && listedApp_.empty());
+}
+
 void CScanVrtWnd::FitColumns() {
   auto* list = Control<CRecordListUI>("DataList");
-  if (list == nullptr || listed_ < static_cast<int>(CategoryId::kCameraRoll) ||
-      listed_ > static_cast<int>(CategoryId::kWhatsAppAttachments)) {
-    return;
-  }
+  if (list == nullptr || !IsScanned(listed_)) return;
   // Each column as wide as its title and values need, a long value cut at its set width or a little
   // more: the last column (the message, the note) keeps the room.
   constexpr int kWidestValue = 240;
   std::vector<int> widths;
-  for (const ListColumn& c : ColumnSet(static_cast<CategoryId>(listed_), IsApp(listed_) && listedApp_.empty())) {
-    widths.push_back(c.width);
-  }
+  for (const ListColumn& c : ListedColumns()) widths.push_back(c.width);
   list->FitColumns(widths, kWidestValue);
 }
 
@@ -920,8 +920,7 @@ void CScanVrtWnd::Preview(int) {
 
 bool CScanVrtWnd::Printable() const {
   // Records with texts print; pictures and other files have nothing to print.
-  return listed_ >= static_cast<int>(CategoryId::kCameraRoll) &&
-         listed_ <= static_cast<int>(CategoryId::kWhatsAppAttachments) && !IsMediaCategory(listed_) &&
+  return IsScanned(listed_) && !IsMediaCategory(listed_) &&
          listed_ != static_cast<int>(CategoryId::kWhatsAppAttachments);
 }
 

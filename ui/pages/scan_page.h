@@ -16,6 +16,7 @@
 #include "ui/controls/record_list_model.h"
 #include "ui/pages/base_page.h"
 #include "ui/pages/preview_page.h"
+#include "ui/pages/scan/column_sets.h"
 #include "ui/pages/scan/result_lists.h"
 #include "ui/pages/scan/scan_worker.h"
 #include "ui/pages/scan/statistics.h"
@@ -103,6 +104,8 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void CheckAllRows(bool checked);
   void WriteHeaders();
   void FitColumns();
+  // The columns of the list in view.
+  std::vector<ListColumn> ListedColumns() const;
   void RetitleTree();
   void FitTreeWidth();
   // A category's node: its title in the language chosen with its count.
