@@ -1,7 +1,9 @@
 #include "backup/media_types.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "platform/file_util.h"
 
@@ -10,7 +12,7 @@ namespace dunmere {
 const char* const kPictureExtensions =
     "*.bmp|*.gif|*.jpg|*.jpeg|*.png|*.psd|*.tif|*.tiff|*.pcx|*.scr|*.ico|*.nef|*.nrw|*.crw|*.cr2|*.sr2|*.arw|*.srf|"
     "*.divu|*.pgm|*.k25|*.kdc|*.dcr|*.raf|*.iff|*.pbm|*.mef|*.jp2|*.mos|*.x3f|*.orf|*.erf|*.indd|*.pef|*.psp|*.mrw|"
-    "*.dng|*.raw|*.pct|*.tga";
+    "*.dng|*.raw|*.pct|*.tga|*.heic|*.heif|*.webp";
 const char* const kSoundExtensions =
     "*.mp3|*.wav|*.aiff|*.rps|*.mid|*.midi|*.m4a|*.m4p|*.au|*.ogg|*.wma|*.rm|*.ra|*.acd|*.amr|*.at3|*.caf|*.dss|*.m4r|"
     "*.nra|*.snd";
@@ -44,7 +46,7 @@ bool IsMpeg(Header h) {
   return (At(h, 0, "\x00\x00\x01\xBA"sv) && FoundWithin(h, "\x00\x00\x01\xBB"sv, 28)) ||
          (At(h, 0, "\x00\x00\x01\xB3"sv) && FoundWithin(h, "\x00\x00\x01\xB8"sv, 28));
 }
-bool IsMp4(Header h) { return At(h, 4, "ftyp") && (At(h, 8, "iso") || At(h, 8, "mp42")); }
+bool IsMp4(Header h) { return At(h, 4, "ftyp") && (At(h, 8, "iso") || At(h, 8, "mp42") || At(h, 8, "mp41")); }
 bool IsRmvb(Header h) { return At(h, 0, ".RMF"); }
 bool IsAsf(Header h) {
   return At(h, 0, std::string_view("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C", 16));
@@ -63,7 +65,51 @@ bool IsMidi(Header h) {
   return At(h, 0, "MThd") && At(h, 4, "\x00\x00\x00\x06"sv) && At(h, 14, "MTrk");
 }
 bool IsWav(Header h) { return At(h, 0, "RIFF") && At(h, 8, "WAVE") && At(h, 12, "fmt "); }
-bool IsMov(Header h) { return At(h, 0, "moov") || (At(h, 4, "ftyp") && At(h, 8, "qt  ")); }
+std::uint32_t Be32(Header h, std::size_t i) {
+  return (static_cast<std::uint32_t>(Byte(h, i)) << 24) | (Byte(h, i + 1) << 16) | (Byte(h, i + 2) << 8) | Byte(h, i + 3);
+}
+
+// The brands of a file type box at the start (its major brand first), as far as the header holds them.
+std::vector<std::string_view> Brands(Header h) {
+  std::vector<std::string_view> brands;
+  if (!At(h, 4, "ftyp")) return brands;
+  const std::size_t end = std::min<std::size_t>(Be32(h, 0), h.size());
+  brands.push_back(h.substr(8, 4));
+  for (std::size_t at = 16; at + 4 <= end; at += 4) brands.push_back(h.substr(at, 4));
+  return brands;
+}
+
+bool HasBrand(Header h, std::string_view brand) {
+  const std::vector<std::string_view> brands = Brands(h);
+  return std::find(brands.begin(), brands.end(), brand) != brands.end();
+}
+
+// A QuickTime movie: its movie box first, a file type box of brand "qt  " (major or compatible: HEVC
+// movies of phones name other brands first), or the older files that begin with a free-space, wide or
+// media-data atom followed by another atom of those kinds.
+bool IsMov(Header h) {
+  if (At(h, 0, "moov") || (At(h, 4, "ftyp") && HasBrand(h, "qt  "))) return true;
+  const auto isQuickTimeAtom = [&h](std::size_t at) {
+    for (const char* type : {"wide", "mdat", "free", "skip", "pnot", "moov"}) {
+      if (At(h, at + 4, type)) return true;
+    }
+    return false;
+  };
+  const std::uint32_t first = Be32(h, 0);
+  return first >= 8 && first + 8 <= h.size() && !At(h, 4, "moov") && isQuickTimeAtom(0) && isQuickTimeAtom(first);
+}
+
+// HEIF pictures (HEIC of phones since 2017) and image sequences, by their major brand.
+bool IsHeif(Header h) {
+  if (!At(h, 4, "ftyp")) return false;
+  for (const char* brand : {"heic", "heix", "heim", "heis", "hevc", "hevx", "mif1", "msf1"}) {
+    if (At(h, 8, brand)) return true;
+  }
+  return false;
+}
+bool IsM4v(Header h) { return At(h, 4, "ftyp") && At(h, 8, "M4V "); }
+bool IsM4a(Header h) { return At(h, 4, "ftyp") && At(h, 8, "M4A "); }
+bool IsWebp(Header h) { return At(h, 0, "RIFF") && At(h, 8, "WEBP") && At(h, 12, "VP8"); }
 bool IsGif(Header h) {
   auto digit = [&](std::size_t i) { return h[i] >= '0' && h[i] <= '9'; };
   return At(h, 0, "GIF") && digit(3) && digit(4) && h[5] >= 'a' && h[5] <= 'z';
@@ -99,7 +145,8 @@ struct Signature {
 constexpr Signature kSignatures[] = {
     {"mpeg", IsMpeg}, {"mp4", IsMp4}, {"rmvb", IsRmvb}, {"wmv", IsAsf}, {"avi", IsAvi},  {"3gp", Is3gp},
     {"mp3", IsMp3},   {"mid", IsMidi}, {"wav", IsWav},  {"mov", IsMov}, {"gif", IsGif},  {"bmp", IsBmp},
-    {"jpg", IsJpeg},  {"png", IsPng},  {"ico", IsIco},
+    {"jpg", IsJpeg},  {"png", IsPng},  {"ico", IsIco}, {"heic", IsHeif}, {"m4v", IsM4v}, {"m4a", IsM4a},
+    {"webp", IsWebp},
 };
 
 }  // namespace

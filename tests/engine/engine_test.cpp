@@ -98,8 +98,9 @@ TEST_F(EngineTest, PlainBackupOpenProgressAndCategories) {
 
   std::vector<MediaFileRecord> roll, stream;
   ASSERT_EQ(engine.ScanCameraRollAndPhotoStream(roll, stream), kOk);
-  ASSERT_EQ(roll.size(), 1u);  // the HEIF picture is no known type
+  ASSERT_EQ(roll.size(), 2u);  // the JPEG and the HEIF picture, by name
   EXPECT_EQ(roll[0].fileName, "IMG_0001.JPG");
+  EXPECT_EQ(roll[1].fileName, "IMG_0002.HEIC");
   ASSERT_EQ(stream.size(), 1u);
   std::vector<AttachmentFileRecord> attachments;
   ASSERT_EQ(engine.ScanMessageAttachments(attachments), kOk);
@@ -201,7 +202,7 @@ TEST_F(EngineTest, EncryptedBackupWrongThenRightPassword) {
   EXPECT_EQ(conversations.at(1).size(), 2u);
   std::vector<MediaFileRecord> roll, stream;
   ASSERT_EQ(engine.ScanCameraRollAndPhotoStream(roll, stream), kOk);
-  EXPECT_EQ(roll.size(), 1u);
+  EXPECT_EQ(roll.size(), 2u);
   EXPECT_EQ(testing::SnapshotTree(dir_ / "backup"), before);
   const fs::path copy = engine.decryptedCopy;
   ASSERT_FALSE(copy.empty());
@@ -260,7 +261,8 @@ TEST_F(EngineTest, FlatLayoutAndZeroSizeMedia) {
   // The mbdb lists files only; the flat layout finds them.
   std::vector<MediaFileRecord> roll, stream;
   ASSERT_EQ(engine.ScanCameraRollAndPhotoStream(roll, stream), kOk);
-  EXPECT_EQ(roll.size(), 1u);
+  ASSERT_EQ(roll.size(), 2u);  // the JPEG and the HEIC
+  EXPECT_EQ(roll[1].fileName, "IMG_0002.HEIC");
   std::vector<AttachmentFileRecord> attachments;
   ASSERT_EQ(engine.ScanMessageAttachments(attachments), kOk);
   EXPECT_EQ(attachments.size(), 1u);  // the empty attachment is left out (no type, no size)
@@ -386,7 +388,8 @@ TEST_F(EngineTest, LinksAndFifosInPlaceOfBackupFiles) {
   EXPECT_TRUE(conversations.empty());
   std::vector<MediaFileRecord> roll, stream;
   ASSERT_EQ(engine.ScanCameraRollAndPhotoStream(roll, stream), kOk);
-  EXPECT_TRUE(roll.empty());
+  ASSERT_EQ(roll.size(), 1u);  // the HEIC alone: the linked JPEG is not read
+  EXPECT_EQ(roll[0].fileName, "IMG_0002.HEIC");
   EXPECT_EQ(engine.CopyOut(photo, dir_ / "copy.jpg", nullptr, nullptr), kInvalidParameter);
   EXPECT_FALSE(fs::exists(dir_ / "copy.jpg"));
   EXPECT_NE(engine.ExportMessagesCsv(dir_ / "sms.csv"), kOk);
