@@ -37,6 +37,7 @@ struct ExportOptions {
   std::vector<std::string> categories;  // empty: all
   bool deletedOnly = false;
   bool passwordFromStdin = false;
+  bool heicJpeg = false;  // a JPEG beside each HEIC picture copied
   std::filesystem::path workFolder;
 };
 int RunExport(const ExportOptions& options);

@@ -97,6 +97,7 @@ int RunExport(const ExportOptions& options) {
   source.Attach(&engine);
   const fs::path out = fs::absolute(options.out);
   ExportRun run(r, selection, source, out);
+  run.heicJpeg = options.heicJpeg;
   const fs::path templates = ProgramDirectory() / "template";
   if (run.Prepare(templates) != kOk) {
     std::cerr << "dunmere: the page templates cannot be read from " << templates.string() << '\n';

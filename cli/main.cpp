@@ -54,6 +54,8 @@ int main(int argc, char** argv) {
   exportCommand->add_option("--out", exportOut, "Folder to write into")->required();
   exportCommand->add_option("-c,--category", exportOptions.categories, "Categories to export (default: all)");
   exportCommand->add_flag("--deleted-only", exportOptions.deletedOnly, "Only deleted records");
+  exportCommand->add_flag("--heic-jpeg", exportOptions.heicJpeg,
+                          "Also write a JPEG beside each HEIC picture (the original is copied unchanged)");
   exportCommand->add_flag("--password-stdin", exportOptions.passwordFromStdin,
                           "Read the password of an encrypted backup as one line of standard input");
   std::string exportWork;

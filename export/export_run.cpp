@@ -85,7 +85,7 @@ void ExportRun::Run() {
     total = 0;
     // The items the run will do: ticked, and left out neither as a container nor by the filter.
     for (const auto& [key, entry] : selection_) {
-      total += entry.checked != 0 && entry.excluded == 0 && entry.filteredOut == 0 ? 1 : 0;
+      total += entry.checked != 0 && entry.excluded == 0 && entry.filteredOut == 0 ? ItemsOf(key, entry.category) : 0;
     }
   }
   for (const auto& [key, entry] : selection_) {

@@ -63,6 +63,10 @@ class ExportRun {
   // Held by a caller (the dialog asking whether to cancel), it pauses the worker at its next report.
   std::mutex& Lock() { return lock_; }
 
+  // Also writes a JPEG beside each HEIC picture it copies, as an item of its own (the original is
+  // always copied unchanged). Set before Run.
+  bool heicJpeg = false;
+
   // Called inside the lock after every report (the command line prints, the dialog draws).
   std::function<void(const ExportRun&)> onReport;
 
@@ -90,6 +94,8 @@ class ExportRun {
   // The final page at path could not be written: every record reported for it is a failure.
   void PageFailed(const std::filesystem::path& path, Status error);
   void CopyUnique(const std::string& source, const std::filesystem::path& wanted);
+  // The items an entry makes: one, and a JPEG more for a HEIC picture when asked for.
+  std::int32_t ItemsOf(const void* key, CategoryId category) const;
 
   const ScanResults& results_;
   const Selection& selection_;

@@ -7,6 +7,8 @@
 #include <memory>
 #include <random>
 
+#include "backup/heic_pictures.h"
+#include "backup/media_types.h"
 #include "export/export_names.h"
 #include "export/export_run.h"
 #include "platform/file_util.h"
@@ -58,11 +60,37 @@ std::string MessageRow(const PageRow& row) {
 
 }  // namespace
 
+namespace {
+bool IsHeicName(std::string_view fileName) { return ExtensionListHas("*.heic|*.heif", fileName); }
+}  // namespace
+
+std::int32_t ExportRun::ItemsOf(const void* key, CategoryId category) const {
+  if (!heicJpeg) return 1;
+  switch (category) {
+    case CategoryId::kCameraRoll:
+    case CategoryId::kPhotoStream:
+    case CategoryId::kWhatsAppAttachments:
+      return IsHeicName(static_cast<const MediaFileRecord*>(key)->fileName) ? 2 : 1;
+    case CategoryId::kAppPhotos:
+    case CategoryId::kAppVideos: return IsHeicName(static_cast<const AppMediaRecord*>(key)->fileName) ? 2 : 1;
+    case CategoryId::kMessageAttachments:
+      return IsHeicName(static_cast<const AttachmentFileRecord*>(key)->fileName) ? 2 : 1;
+    default: return 1;
+  }
+}
+
 void ExportRun::CopyUnique(const std::string& source, const fs::path& wanted) {
   const fs::path destination = UniquePath(wanted);
   const Status rc = source_.CopyOut(source, destination, &ExportRun::Report, this);
   // A copy stopped by a cancel leaves no short file behind.
-  if (rc == kStoppedByUser) RemoveQuietly(destination);
+  if (rc == kStoppedByUser) {
+    RemoveQuietly(destination);
+    return;
+  }
+  if (!heicJpeg || !IsHeicName(wanted.filename().string()) || Cancelled()) return;
+  // The JPEG beside it: from the backup's file, so that it is made even where the copy failed.
+  const fs::path jpeg = UniquePath(fs::path(destination).replace_extension(".jpg"));
+  ReportItem(100, HeicToJpeg(source, jpeg), jpeg);
 }
 
 void ExportRun::ExportMedia(const MediaFileRecord& record, const char* folder) {

@@ -8,9 +8,11 @@
 #include <nlohmann/json.hpp>
 
 #include "backup/file_ids.h"
+#include "backup/media_types.h"
 #include "tests/support/encrypted_backup.h"
 #include "tests/support/fixture_backup.h"
 #include "tests/support/sqlite_fixture.h"
+#include "tests/support/heic_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace dunmere {
@@ -328,6 +330,42 @@ TEST(ExportCommand, WritesTheCategoriesAndOnlyDeletedOnAsk) {
 
   EXPECT_EQ(Dunmere({"export", (dir / "backup").string(), "--out", (dir / "x").string(), "-c", "bogus"}, appData).exitCode, 1);
   EXPECT_EQ(Dunmere({"export", (dir / "backup").string()}, appData).exitCode, 1);  // --out is required
+}
+
+// --heic-jpeg: a JPEG beside each HEIC picture, the original copied unchanged; a HEIC that cannot be
+// decoded is a failed item, told, and the run ends with 1. Without the flag nothing more is written.
+TEST(ExportCommand, JpegBesideEachHeicOnAsk) {
+  TempDir dir;
+  const std::string heic = testing::MakeHeic(96, 64, {200, 40, 40}, {40, 40, 200});
+  const std::string damaged = std::string("\0\0\0\x18" "ftypheic\0\0\0\0mif1heic", 24) + std::string(700, 'x');
+  testing::FixtureBackup backup;
+  backup.files = {{"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0002.HEIC", heic},
+                  {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0003.HEIC", damaged},
+                  {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0004.JPG",
+                   std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + std::string(600, 'j')}};
+  testing::WriteFixtureBackup(dir / "backup", backup);
+  const auto before = testing::SnapshotTree(dir / "backup");
+  const fs::path appData = dir / "appdata";
+  fs::create_directories(appData);
+
+  CliRun run = Dunmere({"export", (dir / "backup").string(), "--out", (dir / "plain").string(), "-c", "camera-roll"}, appData);
+  ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
+  EXPECT_NE(run.out.find("Exported 3 of 3 items"), std::string::npos) << run.out;
+  EXPECT_EQ(testing::ReadFile(dir / "plain" / "Camera Roll" / "IMG_0002.HEIC"), heic);
+  EXPECT_FALSE(fs::exists(dir / "plain" / "Camera Roll" / "IMG_0002.jpg"));
+
+  run = Dunmere({"export", (dir / "backup").string(), "--out", (dir / "jpeg").string(), "-c", "camera-roll", "--heic-jpeg"},
+                appData);
+  EXPECT_EQ(run.exitCode, 1) << run.err << run.out;  // the damaged one
+  EXPECT_NE(run.out.find("Exported 4 of 5 items"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Failed: " + (dir / "jpeg" / "Camera Roll" / "IMG_0003.jpg").string()), std::string::npos) << run.out;
+  const fs::path roll = dir / "jpeg" / "Camera Roll";
+  EXPECT_EQ(testing::ReadFile(roll / "IMG_0002.HEIC"), heic);
+  EXPECT_EQ(testing::ReadFile(roll / "IMG_0003.HEIC"), damaged);  // the original, whatever it holds
+  EXPECT_EQ(DetectMediaType(roll / "IMG_0002.jpg"), "jpg");
+  EXPECT_FALSE(fs::exists(roll / "IMG_0003.jpg"));
+  EXPECT_FALSE(fs::exists(roll / "IMG_0004.jpg"));  // a JPEG stays as it is
+  EXPECT_EQ(testing::SnapshotTree(dir / "backup"), before);
 }
 
 TEST(DecodeCommand, TableRowsAsJsonLiveFirst) {

@@ -9,12 +9,14 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QTextEdit>
+#include <QTextDocument>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
 
 #include "app/main_window.h"
 #include "platform/player_processes.h"
+#include "tests/support/heic_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "ui/dialogs/preview_process_wnd.h"
 
@@ -121,6 +123,26 @@ TEST_F(PreviewTest, PicturesSmallAndLarge) {
   preview.runExtraction = [](CPreviewProcessWnd&) { return static_cast<int>(CPopUpWnd::kResultCancel); };
   preview.ShowMedia(other, "other.jpg");
   EXPECT_FALSE(Edit()->toHtml().contains("<img"));
+}
+
+// A HEIC photo (which Qt cannot read) is decoded and shown; a damaged one says it cannot be shown.
+TEST_F(PreviewTest, HeicPictures) {
+  CPreviewVrtWnd& preview = window_.PreviewPanel();
+  const std::filesystem::path heic = dir_ / "IMG_0002.HEIC";
+  std::ofstream(heic, std::ios::binary) << testing::MakeHeic(120, 80, {210, 30, 30}, {30, 30, 210});
+  preview.ShowMedia(heic, "IMG_0002.HEIC");
+  ASSERT_TRUE(Edit()->toHtml().contains("<img"));
+  const QImage shown =
+      Edit()->document()->resource(QTextDocument::ImageResource, QUrl("preview://IMG_0002.HEIC")).value<QImage>();
+  ASSERT_EQ(shown.size(), QSize(120, 80));
+  EXPECT_GT(qRed(shown.pixel(10, 40)), 150);
+  EXPECT_GT(qBlue(shown.pixel(110, 40)), 150);
+
+  const std::filesystem::path damaged = dir_ / "IMG_0003.HEIC";
+  std::ofstream(damaged, std::ios::binary) << std::string("\0\0\0\x18" "ftypheic", 12) << std::string(700, 'x');
+  preview.ShowMedia(damaged, "IMG_0003.HEIC");
+  EXPECT_FALSE(Edit()->toHtml().contains("<img"));
+  EXPECT_EQ(Edit()->toPlainText(), "Can not found the file!");
 }
 
 TEST_F(PreviewTest, VideoThroughThePlayerLauncher) {

@@ -18,6 +18,8 @@
 #include <QVBoxLayout>
 
 #include "backup/backup_engine.h"
+#include "backup/heic_pictures.h"
+#include "backup/media_types.h"
 #include "platform/player_processes.h"
 #include "platform/program_dir.h"
 #include "settings/settings.h"
@@ -312,9 +314,22 @@ void CPreviewVrtWnd::ShowMedia(const std::filesystem::path& source, const std::s
   }
 }
 
+namespace {
+
+// A picture as Qt reads it, or a HEIC picture (which Qt does not read) decoded by libheif.
+QImage LoadPicture(const std::filesystem::path& file) {
+  QImage picture(QString::fromStdString(file.string()));
+  if (!picture.isNull() || DetectMediaType(file) != "heic") return picture;
+  RgbPicture decoded;
+  if (DecodeHeic(file, decoded) != kOk) return QImage();
+  return QImage(decoded.rgb.data(), decoded.width, decoded.height, decoded.width * 3, QImage::Format_RGB888).copy();
+}
+
+}  // namespace
+
 void CPreviewVrtWnd::ShowPicture(const std::filesystem::path& prepared, const std::string& displayName) {
   auto* edit = Control<QTextEdit>("PreviewEdit");
-  const QImage picture(QString::fromStdString(prepared.string()));
+  const QImage picture = LoadPicture(prepared);
   if (picture.isNull()) {
     edit->setPlainText(PreviewText("FileNotFound", "Can not found the file!"));
     return;
