@@ -378,11 +378,16 @@ TEST_F(ScanPageTest, RecoverThroughTheExportDialog) {
 
   QString templateError;
   int result = -1;
+  std::vector<bool> heicJpeg;  // the tick under the list, as each run got it
   page.runExport = [&](CRecoverProcessWnd& dialog) {
+    heicJpeg.push_back(dialog.HeicJpeg());
     dialog.showTemplateError = [&templateError](QWidget*, const QString& text) { templateError = text; };
     return result = dialog.Run(out / "no templates here");
   };
   QTest::mouseClick(Get<QAbstractButton>("BtnRecovery"), Qt::LeftButton);
+  QTest::mouseClick(Get<QCheckBox>("ChkHeicJpeg"), Qt::LeftButton);
+  QTest::mouseClick(Get<QAbstractButton>("BtnRecovery"), Qt::LeftButton);
+  EXPECT_EQ(heicJpeg, (std::vector<bool>{false, true}));  // off until ticked
   EXPECT_EQ(result, CPopUpWnd::kResultCancel);
   EXPECT_EQ(templateError, "The export templates could not be read.");  // MSG1104
   EXPECT_TRUE(std::filesystem::is_empty(out.path()));

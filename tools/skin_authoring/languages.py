@@ -46,6 +46,7 @@ S = {
   ("OptOnOffFilter", "Only display the deleted items", "Nur gelöschte Einträge zeigen", "Afficher seulement les éléments supprimés"),
   ("OptOnOffPreview", "Preview", "Vorschau", "Aperçu"),
   ("CheckAll", "Select All", "Alle wählen", "Tout sélectionner"),
+  ("ChkHeicJpeg", "HEIC also as JPEG", "HEIC auch als JPEG", "HEIC aussi en JPEG"),
   ("LblStatistics", "You select 0 MB in 0 item(s) of 0 MB in 0 item(s)", "Gewählt: 0 MB in 0 Einträgen von 0 MB in 0 Einträgen", "Sélection : 0 Mo dans 0 élément(s) sur 0 Mo dans 0 élément(s)"),
   ("LblAddressDesc", "Address", "Adresse", "Adresse"),
   ("LblCompanyDesc", "Company", "Firma", "Société"),

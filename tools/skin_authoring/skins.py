@@ -81,7 +81,8 @@ scan_page = W('QWidget', 'PageScan', dyn={'virtualwnd': 'ScanVtrWnd'}, layout=(H
         W('QFrame', 'ListNavBar', layout=(H, 0, 8), children=[btn('BtnBackAppDir', 'Back', visible=False), 'stretch']),
         W('RecordList', 'DataList'),
         W('QFrame', 'DataListToolBar', layout=(H, 0, 8), children=[
-            chk('CheckAll', 'Select All', False), lbl('LblStatistics', ''), 'stretch', W('Pagination', 'DataListPages')])]),
+            chk('CheckAll', 'Select All', False), lbl('LblStatistics', ''), 'stretch',
+            chk('ChkHeicJpeg', 'HEIC also as JPEG', False), W('Pagination', 'DataListPages')])]),
     preview])
 
 tabs = W('QStackedWidget', 'MainTabPage', children=[step_face, scan_page])

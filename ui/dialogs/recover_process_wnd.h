@@ -23,6 +23,9 @@ class CRecoverProcessWnd : public CPopUpWnd {
   // Reads the templates from templateFolder and starts the run, then shows the dialog; 1 when the
   // user closed a finished run, 2 when it was cancelled or could not start (a template missing).
   int Run(const std::filesystem::path& templateFolder);
+  // Whether a JPEG is also written beside each HEIC picture (before Run).
+  void SetHeicJpeg(bool on) { run_.heicJpeg = on; }
+  bool HeicJpeg() const { return run_.heicJpeg; }
 
   void Notify(TNotifyUI& msg) override;
   void reject() override { CancelRequested(); }

@@ -866,6 +866,7 @@ void CScanVrtWnd::Recover() {
   const QString folder = chooseExportFolder(Window(), QString::fromStdString(CSettings::Get().Message("MSG0509")));
   if (folder.isEmpty()) return;
   CRecoverProcessWnd dialog(Window(), results_, statistics_.Entries(), *source_, folder.toStdString());
+  if (auto* heicJpeg = Control<QCheckBox>("ChkHeicJpeg")) dialog.SetHeicJpeg(heicJpeg->isChecked());
   runExport(dialog);
 }
 
