@@ -71,7 +71,8 @@ Status LoadMessages(const std::filesystem::path& addressBookDb, ConversationMap&
   ContactNameLookup names(contacts);
   for (MessageRecord& m : messages) {
     const auto h = handleOf.find(m.handleId);
-    m.handle = h != handleOf.end() ? h->second->text : std::string();
+    // The early layout names the other side in the message itself.
+    if (h != handleOf.end()) m.handle = h->second->text;
     m.contactName = m.handle.empty() ? std::string() : names.NameFor(m.handle);
     const auto a = m.rowId != 0 ? attachmentOf.find(m.rowId) : attachmentOf.end();
     m.attachmentPath = a != attachmentOf.end() ? a->second->path : std::string();

@@ -1,6 +1,7 @@
 // The tables of the messages database: "message", "handle", "attachment", "message_attachment_join".
 #include "categories/decoder_keys.h"
 #include "categories/device_table_maps.h"
+#include "categories/table_decoders.h"
 #include "categories/table_records.h"
 #include "categories/typed_stream.h"
 
@@ -25,6 +26,7 @@ const TableMap& MessageTableMap() {
 }
 
 Status DecodeMessages(SqliteFileReader& reader, std::vector<MessageRecord>& out, DoubtfulRows* doubtful) {
+  if (HasEarlyMessageLayout(reader)) return DecodeEarlyMessages(reader, out, doubtful);
   RecordRules<MessageRecord> rules;
   rules.fill = [](const MappedRow& row, MessageRecord& m) {
     m.text = FieldText(row.fields[kMessageText]);

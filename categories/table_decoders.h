@@ -23,6 +23,10 @@ struct DoubtfulRows {
 
 // The messages database (sms.db).
 Status DecodeMessages(SqliteFileReader& reader, std::vector<MessageRecord>& out, DoubtfulRows* doubtful = nullptr);
+// Whether the file's "message" table is of the early layout (address and flags, no handle table),
+// and its rows (DecodeMessages reads them so where it finds that layout).
+bool HasEarlyMessageLayout(SqliteFileReader& reader);
+Status DecodeEarlyMessages(SqliteFileReader& reader, std::vector<MessageRecord>& out, DoubtfulRows* doubtful = nullptr);
 Status DecodeHandles(SqliteFileReader& reader, std::vector<HandleRow>& out, DoubtfulRows* doubtful = nullptr);
 Status DecodeAttachments(SqliteFileReader& reader, std::vector<AttachmentRow>& out, DoubtfulRows* doubtful = nullptr);
 Status DecodeAttachmentJoins(SqliteFileReader& reader, std::vector<AttachmentJoinRow>& out,

@@ -81,6 +81,60 @@ TEST_F(MessagesLoaderTest, ConversationsJoinedAndOrdered) {
   EXPECT_EQ(orphan[0].contactName, "");
 }
 
+// The early layout (iOS 5): no handle table; text messages name their number in address, their
+// direction in flags and count seconds from 1970; iMessages use madrid_handle, madrid_flags and count
+// from 2001. Conversations are the message groups; deleted messages come back into theirs.
+TEST(MessagesLoader, EarlyLayoutTextAndIMessages) {
+  testing::TempDir dir;
+  const auto early = [](int rowid, const std::string& text, int group, long long date, const char* address,
+                        int flags, int madrid, const char* madridHandle, int madridFlags) {
+    return InsertRow("message", {{"ROWID", std::to_string(rowid)}, {"text", SqlText(text)},
+                                 {"group_id", std::to_string(group)}, {"date", std::to_string(date)},
+                                 {"address", address == nullptr ? "NULL" : SqlText(address)},
+                                 {"flags", std::to_string(flags)}, {"is_madrid", std::to_string(madrid)},
+                                 {"madrid_handle", madridHandle == nullptr ? "NULL" : SqlText(madridHandle)},
+                                 {"madrid_flags", std::to_string(madridFlags)}});
+  };
+  MakeSqliteDatabase(
+      dir / "sms.db",
+      {kPrologue, ReferenceSchema("sms_ios5.sql"),
+       "INSERT INTO msg_group (ROWID, type, newest_message, unread_count, hash) VALUES (1, 0, 3, 0, 0), (2, 0, 4, 0, 0);",
+       // 2012-03-01 10:00:00 UTC as seconds from 1970 and as seconds from 2001.
+       early(1, "an incoming text message", 1, 1330596000, "+15550100001", 2, 0, nullptr, 0),
+       early(2, "my reply by text message", 1, 1330596060, "+15550100001", 3, 0, nullptr, 0),
+       early(3, "a text message deleted from the phone", 1, 1330596120, "+15550100001", 2, 0, nullptr, 0),
+       early(4, "an iMessage that came in", 2, 1330596000 - 978307200, nullptr, 0, 1, "friend@example.com", 12289),
+       early(5, "an iMessage I sent", 2, 1330596300 - 978307200, nullptr, 0, 1, "friend@example.com", 36869),
+       "DELETE FROM message WHERE ROWID = 3;"});
+  MakeSqliteDatabase(dir / "ab.db", {kPrologue, ReferenceSchema("addressbook_fts_ios9_RECONSTRUCTED.sql"),
+                                     Contact(1, "Ann", "Example", "+15550100001 ")});
+  ConversationMap conversations;
+  LoaderContext context{true, nullptr, nullptr, 0, 10};
+  std::int64_t highest = 0;
+  ASSERT_EQ(LoadMessages(dir / "ab.db", conversations, context, dir / "sms.db", highest), kOk);
+  EXPECT_EQ(highest, 5);
+  ASSERT_EQ(conversations.size(), 2u);
+  const auto& texts = conversations.at(1);
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(texts[0].text, "an incoming text message");
+  EXPECT_EQ(texts[0].fromMe, 0);
+  EXPECT_EQ(texts[0].handle, "+15550100001");
+  EXPECT_EQ(texts[0].contactName, "AnnExample");
+  EXPECT_EQ(texts[0].date, "2012-03-01 10:00:00");
+  EXPECT_EQ(texts[1].fromMe, 1);
+  EXPECT_EQ(texts[2].text, "a text message deleted from the phone");
+  EXPECT_EQ(texts[2].deleted, 1);
+  EXPECT_EQ(texts[2].handle, "+15550100001");
+  EXPECT_EQ(texts[2].date, "2012-03-01 10:02:00");
+  const auto& chats = conversations.at(2);
+  ASSERT_EQ(chats.size(), 2u);
+  EXPECT_EQ(chats[0].text, "an iMessage that came in");
+  EXPECT_EQ(chats[0].handle, "friend@example.com");
+  EXPECT_EQ(chats[0].fromMe, 0);
+  EXPECT_EQ(chats[0].date, "2012-03-01 10:00:00");  // from 2001, the same moment
+  EXPECT_EQ(chats[1].fromMe, 1);
+}
+
 TEST(MessagesLoader, RecentlyDeletedMessagesShownAsDeleted) {
   testing::TempDir dir;
   MakeSqliteDatabase(
