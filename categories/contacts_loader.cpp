@@ -49,6 +49,7 @@ Status LoadContacts(bool versionAbove11, const std::filesystem::path& addressBoo
                    [](const ContactRecord& a, const ContactRecord& b) { return LessNoCase(a.name, b.name); });
   std::uint64_t highest = 0;
   if (rc == kOk) reader.HighestRowId(ContactTableMap().table, highest);
+  if (rc == kOk && highest == 0) reader.HighestRowId("ABPerson", highest);  // an address book without its search table
   highestRowid = static_cast<std::int64_t>(highest);
   return rc;
 }

@@ -1,6 +1,7 @@
 // The address book's search table, "ABPersonFullTextSearch_content".
 #include "categories/decoder_keys.h"
 #include "categories/device_table_maps.h"
+#include "categories/table_decoders.h"
 #include "categories/table_records.h"
 
 namespace dunmere {
@@ -35,7 +36,18 @@ Status DecodeContacts(SqliteFileReader& reader, std::vector<ContactRecord>& out,
   rules.key = [](const ContactRecord& c) {
     return RowKey(c.name, c.company, c.phones, c.emails, c.address, c.social, c.url);
   };
-  return DecodeRecords(reader, ContactTableMap(), rules, doubtful, out);
+  const std::size_t before = out.size();
+  const Status rc = DecodeRecords(reader, ContactTableMap(), rules, doubtful, out);
+  // An address book without its full-text table (iOS 5 and before), or with an empty one: the
+  // people themselves.
+  if (out.size() == before && doubtful == nullptr) {
+    std::vector<ContactRecord> people;
+    if (DecodeEarlyContacts(reader, people) == kOk && !people.empty()) {
+      out.insert(out.end(), std::make_move_iterator(people.begin()), std::make_move_iterator(people.end()));
+      return kOk;
+    }
+  }
+  return rc;
 }
 
 }  // namespace dunmere

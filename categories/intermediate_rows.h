@@ -85,3 +85,33 @@ struct PeerMessageRow {
 };
 
 }  // namespace dunmere
+
+namespace dunmere {
+
+// "ABPerson" of the early address book (no full-text table): one person.
+struct PersonRow {
+  std::uint8_t deleted = 0;
+  bool hasRowId = false;
+  std::int64_t rowId = 0;
+  std::string name;  // first and last name, as the full-text table writes them
+  std::string company;
+};
+
+// "ABMultiValue": one phone number, e-mail address, postal address or web address of a person.
+struct MultiValueRow {
+  std::uint8_t deleted = 0;
+  std::int64_t uid = 0;       // its row id; 0 where a deleted row lost it
+  std::int64_t personId = 0;  // ABPerson's row id
+  std::int64_t property = 0;  // 3 phone, 4 e-mail, 5 postal address, 22 web address
+  std::string value;          // empty for a postal address, whose parts are entries
+};
+
+// "ABMultiValueEntry": one part (street, city, ...) of a postal address.
+struct MultiValueEntryRow {
+  std::uint8_t deleted = 0;
+  std::int64_t parentId = 0;  // ABMultiValue's row id
+  std::int64_t key = 0;
+  std::string value;
+};
+
+}  // namespace dunmere

@@ -34,6 +34,9 @@ Status DecodeAttachmentJoins(SqliteFileReader& reader, std::vector<AttachmentJoi
 
 // The address book's search table: names, company, phones, e-mails, address, social profile, web page.
 Status DecodeContacts(SqliteFileReader& reader, std::vector<ContactRecord>& out, DoubtfulRows* doubtful = nullptr);
+// The people of ABPerson with their values (DecodeContacts reads them so where the full-text table is
+// missing or gives no row).
+Status DecodeEarlyContacts(SqliteFileReader& reader, std::vector<ContactRecord>& out);
 
 // The notes database: body rows ("ZNOTEBODY": noteId, content) and note rows ("ZNOTE": noteId of the
 // body, date, title).

@@ -212,6 +212,73 @@ TEST(ContactsLoader, PhoneListsNamesAndOrder) {
   EXPECT_TRUE(contacts.empty());
 }
 
+// An address book without its full-text table (iOS 5): the people of ABPerson with their phones,
+// e-mail, postal and web addresses from ABMultiValue, a deleted person with the values that kept its
+// row id; calls are named from it too.
+TEST(ContactsLoader, EarlyAddressBookWithoutSearchTable) {
+  testing::TempDir dir;
+  const auto person = [](int rowid, const char* first, const char* last, const char* company) {
+    return InsertRow("ABPerson", {{"ROWID", std::to_string(rowid)}, {"First", SqlText(first)}, {"Last", SqlText(last)},
+                                  {"Organization", company == nullptr ? "NULL" : SqlText(company)}});
+  };
+  const auto value = [](int uid, int person, int property, const char* text) {
+    return InsertRow("ABMultiValue", {{"UID", std::to_string(uid)}, {"record_id", std::to_string(person)},
+                                      {"property", std::to_string(property)}, {"identifier", "0"}, {"label", "1"},
+                                      {"value", text == nullptr ? "NULL" : SqlText(text)}});
+  };
+  MakeSqliteDatabase(
+      dir / "ab.db",
+      {kPrologue, ReferenceSchema("addressbook_ios5.sql"), person(1, "Ann", "Example", "Example Ltd"),
+       person(2, "Bob", "Sample", nullptr), person(3, "Carl", "Deleted", nullptr), person(4, "No", "Phone", nullptr),
+       value(10, 1, 3, "+15550100001"), value(11, 1, 4, "ann@example.com"), value(12, 1, 5, nullptr),
+       value(13, 1, 22, "http://example.com"), value(14, 2, 3, "+15550100002"), value(15, 3, 3, "+15550100003"),
+       value(16, 4, 4, "nophone@example.com"),
+       "INSERT INTO ABMultiValueEntryKey (value) VALUES ('Street'), ('City');",
+       "INSERT INTO ABMultiValueEntry (parent_id, key, value) VALUES (12, 1, '1 Main Street'), (12, 2, 'Springfield');",
+       "DELETE FROM ABPerson WHERE ROWID = 3;", "DELETE FROM ABMultiValue WHERE record_id = 3;"});
+  std::vector<ContactRecord> contacts;
+  std::int64_t highest = 0;
+  ASSERT_EQ(LoadContacts(false, dir / "ab.db", contacts, highest), kOk);
+  EXPECT_EQ(highest, 4);
+  ASSERT_EQ(contacts.size(), 3u);  // the person without a phone is not listed, as ever
+  EXPECT_EQ(contacts[0].name, "AnnExample");
+  EXPECT_EQ(contacts[0].company, "Example Ltd");
+  EXPECT_EQ(contacts[0].phones, "+15550100001");
+  EXPECT_EQ(contacts[0].emails, "ann@example.com ");
+  EXPECT_EQ(contacts[0].address, "1 Main Street Springfield ");
+  EXPECT_EQ(contacts[0].url, "http://example.com ");
+  EXPECT_EQ(contacts[1].name, "BobSample");
+  EXPECT_EQ(contacts[2].name, "CarlDeleted");
+  EXPECT_EQ(contacts[2].deleted, 1);
+  EXPECT_EQ(contacts[2].phones, "+15550100003");
+
+  MakeSqliteDatabase(dir / "calls.db", {kPrologue, ReferenceSchema("call_history_db_ios6.1.6.sql"),
+                                        InsertRow("call", {{"ROWID", "1"}, {"address", "'+15550100002'"},
+                                                           {"date", "1330596000"}, {"duration", "61"}, {"flags", "4"}})});
+  std::vector<CallRecord> calls;
+  ASSERT_EQ(LoadCallHistory(dir / "calls.db", dir / "ab.db", calls, false), kOk);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].userName, "BobSample");
+
+  // Two deleted people, both without their row ids, and the values of two: which is whose cannot be
+  // told, so the values are listed as nameless people of their own and no name is guessed.
+  MakeSqliteDatabase(
+      dir / "two.db",
+      {kPrologue, ReferenceSchema("addressbook_ios5.sql"), person(1, "Ann", "Example", nullptr),
+       person(2, "Dora", "Gone", nullptr), person(3, "Emil", "Gone", nullptr), value(10, 1, 3, "+15550100001"),
+       value(11, 2, 3, "+15550100022"), value(12, 3, 3, "+15550100033"), "DELETE FROM ABPerson WHERE ROWID > 1;",
+       "DELETE FROM ABMultiValue WHERE record_id > 1;"});
+  contacts.clear();
+  ASSERT_EQ(LoadContacts(false, dir / "two.db", contacts, highest), kOk);
+  ASSERT_EQ(contacts.size(), 3u);
+  EXPECT_EQ(contacts[0].name, "AnnExample");
+  EXPECT_EQ(contacts[1].name, "No Name");
+  EXPECT_EQ(contacts[1].deleted, 1);
+  EXPECT_EQ(contacts[2].name, "No Name");
+  EXPECT_NE(contacts[1].phones, contacts[2].phones);
+  for (const ContactRecord& c : contacts) EXPECT_EQ(c.name.find("Gone"), std::string::npos);
+}
+
 TEST(NotesLoader, MergedAndCleaned) {
   testing::TempDir dir;
   auto body = [](int pk, const std::string& content) {

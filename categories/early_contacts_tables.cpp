@@ -1,0 +1,164 @@
+// The people of the early address book (iOS 5 and before, and any address book whose full-text table
+// is missing or empty): "ABPerson" with its "ABMultiValue" values and the "ABMultiValueEntry" parts
+// of postal addresses, joined by row id. A deleted person keeps the values that name its row id.
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "categories/decoder_keys.h"
+#include "categories/table_decoders.h"
+#include "categories/table_records.h"
+
+namespace dunmere {
+namespace {
+
+constexpr std::int64_t kPhoneProperty = 3;
+constexpr std::int64_t kEmailProperty = 4;
+constexpr std::int64_t kAddressProperty = 5;
+constexpr std::int64_t kUrlProperty = 22;
+
+Status DecodePeople(SqliteFileReader& reader, std::vector<PersonRow>& out) {
+  static const TableMap map{"ABPerson",
+                            {{"First", FieldRule::kText, false, nullptr, 1},
+                             {"Last", FieldRule::kText, false, nullptr, 2},
+                             {"Organization", FieldRule::kText, false, nullptr, 7}},
+                            34,
+                            true};
+  RecordRules<PersonRow> rules;
+  rules.fill = [](const MappedRow& row, PersonRow& p) {
+    p.hasRowId = row.hasRowId;
+    p.rowId = row.rowId;
+    p.name = FieldText(row.fields[0]) + FieldText(row.fields[1]);
+    p.company = FieldText(row.fields[2]);
+  };
+  rules.keep = [](const PersonRow& p) { return p.deleted == 0 || !p.name.empty() || !p.company.empty(); };
+  rules.key = [](const PersonRow& p) { return RowKey(p.name, p.company); };
+  return DecodeRecords(reader, map, rules, nullptr, out);
+}
+
+Status DecodeMultiValues(SqliteFileReader& reader, std::vector<MultiValueRow>& out) {
+  static const TableMap map{"ABMultiValue",
+                            {{"record_id", FieldRule::kRowRef, true, "ABPerson", 1},
+                             {"property", FieldRule::kNumber, true, nullptr, 2},
+                             {"value", FieldRule::kText, false, nullptr, 5}},
+                            6,
+                            true};
+  RecordRules<MultiValueRow> rules;
+  rules.fill = [](const MappedRow& row, MultiValueRow& v) {
+    v.uid = row.hasRowId ? row.rowId : 0;
+    v.personId = FieldInteger(row.fields[0]);
+    v.property = FieldInteger(row.fields[1]);
+    v.value = FieldText(row.fields[2]);
+  };
+  rules.key = [](const MultiValueRow& v) { return RowKey(v.personId, v.property, v.value); };
+  return DecodeRecords(reader, map, rules, nullptr, out);
+}
+
+Status DecodeMultiValueEntries(SqliteFileReader& reader, std::vector<MultiValueEntryRow>& out) {
+  static const TableMap map{"ABMultiValueEntry",
+                            {{"parent_id", FieldRule::kRowRef, true, "ABMultiValue", 0},
+                             {"key", FieldRule::kNumber, true, nullptr, 1},
+                             {"value", FieldRule::kText, true, nullptr, 2}},
+                            3,
+                            false};
+  RecordRules<MultiValueEntryRow> rules;
+  rules.fill = [](const MappedRow& row, MultiValueEntryRow& e) {
+    e.parentId = FieldInteger(row.fields[0]);
+    e.key = FieldInteger(row.fields[1]);
+    e.value = FieldText(row.fields[2]);
+  };
+  rules.keep = [](const MultiValueEntryRow& e) { return !e.value.empty(); };
+  rules.key = [](const MultiValueEntryRow& e) { return RowKey(e.parentId, e.key, e.value); };
+  return DecodeRecords(reader, map, rules, nullptr, out);
+}
+
+// Appends a value to a list of values, each followed by a blank as the full-text table writes them.
+void Append(std::string& list, const std::string& value) {
+  if (value.empty()) return;
+  list += value;
+  list += ' ';
+}
+
+}  // namespace
+
+Status DecodeEarlyContacts(SqliteFileReader& reader, std::vector<ContactRecord>& out) {
+  std::vector<PersonRow> people;
+  if (const Status rc = DecodePeople(reader, people); rc != kOk) return rc;
+  std::vector<MultiValueRow> values;
+  std::vector<MultiValueEntryRow> entries;
+  DecodeMultiValues(reader, values);
+  DecodeMultiValueEntries(reader, entries);
+
+  // A postal address: its parts in key order, live parts before the remains of deleted ones.
+  std::map<std::int64_t, std::vector<const MultiValueEntryRow*>> partsOf;
+  for (const MultiValueEntryRow& e : entries) {
+    if (e.parentId != 0) partsOf[e.parentId].push_back(&e);
+  }
+  for (auto& [parent, parts] : partsOf) {
+    std::stable_sort(parts.begin(), parts.end(), [](const auto* a, const auto* b) { return a->key < b->key; });
+  }
+  std::map<std::int64_t, std::vector<const MultiValueRow*>> valuesOf;
+  for (const MultiValueRow& v : values) {
+    if (v.personId != 0) valuesOf[v.personId].push_back(&v);
+  }
+  // The values of people no row of ABPerson has kept its row id for: a deleted person's cell loses its
+  // row id to the free-space header that overwrites its start. They are listed as people of their
+  // own, or, where exactly one deleted person lost its row id and exactly one such group of values is
+  // left, given to that person: the only one they can be.
+  std::set<std::int64_t> known;
+  std::size_t withoutId = 0;
+  for (const PersonRow& p : people) {
+    if (p.hasRowId) known.insert(p.rowId);
+    withoutId += p.deleted != 0 && !p.hasRowId ? 1 : 0;
+  }
+  std::vector<std::int64_t> orphans;
+  for (const auto& [personId, list] : valuesOf) {
+    if (known.count(personId) == 0) orphans.push_back(personId);
+  }
+  const bool joinTheOnlyPair = withoutId == 1 && orphans.size() == 1;
+  std::vector<PersonRow> unnamed;
+  for (const std::int64_t id : orphans) {
+    if (joinTheOnlyPair) break;
+    PersonRow p;
+    p.deleted = 1;  // remains of a deleted person
+    p.hasRowId = true;
+    p.rowId = id;
+    unnamed.push_back(std::move(p));
+  }
+  people.insert(people.end(), unnamed.begin(), unnamed.end());
+
+  for (const PersonRow& p : people) {
+    ContactRecord c;
+    c.deleted = p.deleted;
+    c.name = p.name;
+    c.company = p.company;
+    auto own = p.hasRowId ? valuesOf.find(p.rowId) : valuesOf.end();
+    if (!p.hasRowId && p.deleted != 0 && joinTheOnlyPair) own = valuesOf.find(orphans.front());
+    if (own != valuesOf.end()) {
+      for (const MultiValueRow* v : own->second) {
+        switch (v->property) {
+          case kPhoneProperty: Append(c.phones, v->value); break;
+          case kEmailProperty: Append(c.emails, v->value); break;
+          case kUrlProperty: Append(c.url, v->value); break;
+          case kAddressProperty: {
+            std::string address = v->value;
+            const auto parts = v->uid != 0 ? partsOf.find(v->uid) : partsOf.end();
+            if (parts != partsOf.end()) {
+              for (const MultiValueEntryRow* e : parts->second) {
+                if (!address.empty()) address += ' ';
+                address += e->value;
+              }
+            }
+            Append(c.address, address);
+            break;
+          }
+          default: break;
+        }
+      }
+    }
+    out.push_back(std::move(c));
+  }
+  return kOk;
+}
+
+}  // namespace dunmere
