@@ -50,7 +50,14 @@ struct GroupMemberRow {
 struct MediaItemRow {
   std::uint8_t deleted = 0;
   std::int32_t mediaId = 0;
+  std::int32_t messageId = 0;  // the message it belongs to, where the item names it
   std::string mediaPath;
+  std::string mediaUrl;
+  std::string vcardName;  // a shared contact
+  std::string title;      // a document's or link's title
+  bool located = false;   // a shared location
+  double latitude = 0;
+  double longitude = 0;
 };
 
 // A message of a "Chat_" table of the "/MM.sqlite" chat database.

@@ -8,6 +8,7 @@
 
 #include "backup/progress.h"
 #include "categories/category_records.h"
+#include "categories/intermediate_rows.h"
 #include "platform/status.h"
 
 namespace dunmere {
@@ -43,6 +44,9 @@ Status LoadNoteStore(const std::filesystem::path& noteStoreDb, std::vector<NoteR
 
 // WhatsApp messages with their chat, sender and media, by chat id, each chat in date order.
 Status LoadWhatsApp(const std::filesystem::path& chatDb, WhatsAppChatMap& chats);
+// What a media message without text shows of its item: the file, "Location: lat, lon" (and its
+// link), "Contact: name", a document's title (and link), or the link alone.
+std::string MediaItemText(const MediaItemRow& item);
 
 // Calls of either generation of the call history, with contact names (when the address book can be
 // read), in date order. kPathNotFound when there is no call database.

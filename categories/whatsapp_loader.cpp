@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdio>
 #include <unordered_map>
 
 #include "categories/first_by_id.h"
@@ -32,6 +33,18 @@ void AddMembers(std::vector<ChatSessionRow>& sessions, const std::vector<GroupMe
 }
 
 }  // namespace
+
+std::string MediaItemText(const MediaItemRow& item) {
+  if (!item.mediaPath.empty()) return item.mediaPath;
+  if (item.located) {
+    char where[64];
+    std::snprintf(where, sizeof where, "Location: %.6f, %.6f", item.latitude, item.longitude);
+    return item.mediaUrl.empty() ? std::string(where) : std::string(where) + " " + item.mediaUrl;
+  }
+  if (!item.vcardName.empty()) return "Contact: " + item.vcardName;
+  if (!item.title.empty()) return item.mediaUrl.empty() ? item.title : item.title + " " + item.mediaUrl;
+  return item.mediaUrl;
+}
 
 Status LoadWhatsApp(const std::filesystem::path& chatDb, WhatsAppChatMap& chats) {
   const TableProbe probe = ProbeTable(chatDb, "ZWAMESSAGE");
@@ -72,10 +85,23 @@ Status LoadWhatsApp(const std::filesystem::path& chatDb, WhatsAppChatMap& chats)
       }
     }
   }
-  // A media message without text shows its file.
+  // A media message without text shows what its item carries: its file, a shared location, a
+  // shared contact, a document's title or a link. The item is the one the message names, or else the
+  // one that names the message.
+  std::unordered_map<std::int32_t, const MediaItemRow*> itemOfMessage;
+  for (const MediaItemRow& item : media) {
+    if (item.messageId != 0) itemOfMessage.emplace(item.messageId, &item);
+  }
   for (WhatsAppMessageRecord& m : messages) {
-    if (m.mediaId == 0 || !m.text.empty()) continue;
-    if (const auto item = mediaOf.find(m.mediaId); item != mediaOf.end()) m.text = item->second->mediaPath;
+    if (!m.text.empty()) continue;
+    const MediaItemRow* item = nullptr;
+    if (const auto named = m.mediaId != 0 ? mediaOf.find(m.mediaId) : mediaOf.end(); named != mediaOf.end()) {
+      item = named->second;
+    } else if (const auto naming = m.rowId != 0 ? itemOfMessage.find(m.rowId) : itemOfMessage.end();
+               naming != itemOfMessage.end()) {
+      item = naming->second;
+    }
+    if (item != nullptr) m.text = MediaItemText(*item);
   }
   messages.erase(std::remove_if(messages.begin(), messages.end(),
                                 [](const WhatsAppMessageRecord& m) { return m.text.empty(); }),

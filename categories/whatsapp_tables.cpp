@@ -1,4 +1,6 @@
 // The WhatsApp chat database: "ZWAMESSAGE", "ZWACHATSESSION", "ZWAGROUPMEMBER", "ZWAMEDIAITEM".
+#include <cmath>
+
 #include "categories/decoder_keys.h"
 #include "categories/table_records.h"
 
@@ -76,18 +78,36 @@ Status DecodeGroupMembers(SqliteFileReader& reader, std::vector<GroupMemberRow>&
 }
 
 Status DecodeMediaItems(SqliteFileReader& reader, std::vector<MediaItemRow>& out, DoubtfulRows* doubtful) {
+  // Found by name in every generation of the table (17 columns in 2012, 24 today); a coordinate may
+  // be below zero, so it is taken as any value and read only when it is a number.
   static const TableMap map{"ZWAMEDIAITEM",
                             {{"ZMEDIALOCALPATH", FieldRule::kText, false, nullptr, 18},
                              {"ZMEDIAURL", FieldRule::kText, false, nullptr, -1},
-                             {"ZMESSAGE", FieldRule::kRowRef, false, "ZWAMESSAGE", -1}},
+                             {"ZMESSAGE", FieldRule::kRowRef, false, "ZWAMESSAGE", -1},
+                             {"ZLATITUDE", FieldRule::kBlob, false, nullptr, -1},
+                             {"ZLONGITUDE", FieldRule::kBlob, false, nullptr, -1},
+                             {"ZVCARDNAME", FieldRule::kText, false, nullptr, -1},
+                             {"ZTITLE", FieldRule::kText, false, nullptr, -1}},
                             24,
                             true};
+  const auto coordinate = [](const AnyValue& v, double& out) {
+    if (v.kind == AnyValue::Kind::kReal && std::isfinite(v.real)) out = v.real;
+    else if (v.kind == AnyValue::Kind::kInteger) out = static_cast<double>(v.integer);
+    else return false;
+    return true;
+  };
   RecordRules<MediaItemRow> rules;
-  rules.fill = [](const MappedRow& row, MediaItemRow& m) {
+  rules.fill = [&coordinate](const MappedRow& row, MediaItemRow& m) {
     m.mediaId = row.hasRowId ? static_cast<std::int32_t>(row.rowId) : 0;
     m.mediaPath = FieldText(row.fields[0]);
+    m.mediaUrl = FieldText(row.fields[1]);
+    m.messageId = static_cast<std::int32_t>(FieldInteger(row.fields[2]));
+    const bool both = coordinate(row.fields[3], m.latitude) && coordinate(row.fields[4], m.longitude);
+    m.located = both && (m.latitude != 0 || m.longitude != 0) && std::abs(m.latitude) <= 90 && std::abs(m.longitude) <= 180;
+    m.vcardName = FieldText(row.fields[5]);
+    m.title = FieldText(row.fields[6]);
   };
-  rules.key = [](const MediaItemRow& m) { return RowKey(m.mediaPath); };
+  rules.key = [](const MediaItemRow& m) { return RowKey(m.mediaPath, m.mediaUrl, m.messageId, m.vcardName, m.title); };
   return DecodeRecords(reader, map, rules, doubtful, out);
 }
 

@@ -52,7 +52,10 @@ Json ToJson(const GroupMemberRow& r) {
 }
 
 Json ToJson(const MediaItemRow& r) {
-  return Json{{"deleted", r.deleted != 0}, {"mediaId", r.mediaId}, {"mediaPath", r.mediaPath}};
+  Json row{{"deleted", r.deleted != 0}, {"mediaId", r.mediaId}, {"mediaPath", r.mediaPath},
+           {"mediaUrl", r.mediaUrl},   {"messageId", r.messageId}, {"vcardName", r.vcardName}, {"title", r.title}};
+  if (r.located) row["location"] = Json{{"latitude", r.latitude}, {"longitude", r.longitude}};
+  return row;
 }
 
 Json ToJson(const ChatMessageRow& r) {

@@ -213,8 +213,8 @@ TEST(ContactsLoader, PhoneListsNamesAndOrder) {
 }
 
 // An address book without its full-text table (iOS 5): the people of ABPerson with their phones,
-// e-mail, postal and web addresses from ABMultiValue, a deleted person with the values that kept its
-// row id; calls are named from it too.
+// e-mail, postal and web addresses from ABMultiValue, a deleted person with the values left without a
+// person (the only such pair); calls are named from it too.
 TEST(ContactsLoader, EarlyAddressBookWithoutSearchTable) {
   testing::TempDir dir;
   const auto person = [](int rowid, const char* first, const char* last, const char* company) {
@@ -359,6 +359,40 @@ TEST(WhatsAppLoader, ChatsMembersOwnAndMediaMessages) {
   EXPECT_EQ(group[2].text, "Media/climb.jpg");
 
   EXPECT_EQ(LoadWhatsApp(dir / "missing.db", chats), 14);  // the library cannot open it
+}
+
+// Messages without text show what their media item carries, in the 2012 table (17 columns, no title)
+// and today's: a shared location with its link, a shared contact, a file whose item alone names the
+// message; a deleted location message too.
+TEST(WhatsAppLoader, MediaItemsOfEveryGeneration) {
+  for (const char* schema : {"whatsapp_chatstorage_2012.sql", "whatsapp_chatstorage_4tables_ios15.sql"}) {
+    testing::TempDir dir;
+    MakeSqliteDatabase(
+        dir / "chat.db",
+        {kPrologue, ReferenceSchema(schema),
+         InsertRow("ZWACHATSESSION", {{"Z_PK", "1"}, {"Z_ENT", "4"}, {"Z_OPT", "1"},
+                                      {"ZCONTACTJID", "'491111@s.whatsapp.net'"}, {"ZPARTNERNAME", "'Anna'"}}),
+         InsertRow("ZWAMEDIAITEM", {{"Z_PK", "40"}, {"Z_ENT", "6"}, {"Z_OPT", "1"}, {"ZLATITUDE", "52.52"},
+                                    {"ZLONGITUDE", "13.405"}, {"ZMEDIAURL", "'https://maps.example/?q=52.52,13.405'"}}),
+         InsertRow("ZWAMEDIAITEM", {{"Z_PK", "41"}, {"Z_ENT", "6"}, {"Z_OPT", "1"}, {"ZVCARDNAME", "'Ben Example'"},
+                                    {"ZVCARDSTRING", "'BEGIN:VCARD'"}}),
+         InsertRow("ZWAMEDIAITEM", {{"Z_PK", "42"}, {"Z_ENT", "6"}, {"Z_OPT", "1"}, {"ZMESSAGE", "32"},
+                                    {"ZMEDIALOCALPATH", "'Media/photo.jpg'"}}),
+         InsertRow("ZWAMEDIAITEM", {{"Z_PK", "43"}, {"Z_ENT", "6"}, {"Z_OPT", "1"}, {"ZLATITUDE", "-33.8568"},
+                                    {"ZLONGITUDE", "151.2153"}}),
+         WhatsAppMessage(30, 0, "1", "NULL", "40", 500, ""), WhatsAppMessage(31, 1, "1", "NULL", "41", 600, ""),
+         WhatsAppMessage(32, 0, "1", "NULL", "NULL", 700, ""), WhatsAppMessage(33, 0, "1", "NULL", "43", 800, ""),
+         "DELETE FROM ZWAMESSAGE WHERE Z_PK = 33;"});
+    WhatsAppChatMap chats;
+    ASSERT_EQ(LoadWhatsApp(dir / "chat.db", chats), kOk) << schema;
+    const auto& anna = chats[1];
+    ASSERT_EQ(anna.size(), 4u) << schema;
+    EXPECT_EQ(anna[0].text, "Location: 52.520000, 13.405000 https://maps.example/?q=52.52,13.405") << schema;
+    EXPECT_EQ(anna[1].text, "Contact: Ben Example") << schema;
+    EXPECT_EQ(anna[2].text, "Media/photo.jpg") << schema;
+    EXPECT_EQ(anna[3].text, "Location: -33.856800, 151.215300") << schema;
+    EXPECT_EQ(anna[3].deleted, 1) << schema;
+  }
 }
 
 TEST(CallHistoryLoader, BothGenerationsWithNames) {
