@@ -88,6 +88,10 @@ struct CallRecord {
 struct NoteRecord {
   std::uint8_t deleted = 0;
   std::int32_t noteId = 0;
+  // The older notes database joins a body and its note through either side's key: the note a body
+  // names as its owner, and a note's own key (0 where a deleted row lost it).
+  std::int32_t ownerId = 0;
+  std::int32_t rowId = 0;
   std::string date;
   std::string title;
   std::string content;

@@ -14,6 +14,7 @@ Status DecodeNoteBodies(SqliteFileReader& reader, std::vector<NoteRecord>& out, 
   rules.fill = [](const MappedRow& row, NoteRecord& n) {
     n.noteId = row.hasRowId ? static_cast<std::int32_t>(row.rowId) : 0;
     n.content = FieldText(row.fields[0]);
+    n.ownerId = static_cast<std::int32_t>(FieldInteger(row.fields[1]));
   };
   rules.key = [](const NoteRecord& n) { return RowKey(n.content); };
   return DecodeRecords(reader, map, rules, doubtful, out);
@@ -31,6 +32,7 @@ Status DecodeNotes(SqliteFileReader& reader, std::vector<NoteRecord>& out, Doubt
   RecordRules<NoteRecord> rules;
   rules.fill = [](const MappedRow& row, NoteRecord& n) {
     n.noteId = static_cast<std::int32_t>(FieldInteger(row.fields[0]));
+    n.rowId = row.hasRowId ? static_cast<std::int32_t>(row.rowId) : 0;
     n.date = FieldAppleDate(row.fields[1]);
     n.title = FieldText(row.fields[2]);
   };

@@ -213,8 +213,13 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
   out << templates_.whatsApp.tail;
 }
 
+namespace {
+// A table row's start: a deleted record's row is marked for the page's style.
+std::string RowStart(std::uint8_t deleted) { return deleted != 0 ? "\t<tr class=\"deleted\"><td>" : "\t<tr><td>"; }
+}  // namespace
+
 void ExportRun::AddContactRow(const ContactRecord& c) {
-  contactRows_ += "\t<tr><td>" + HtmlEscape(c.name) + "</td><td>" +
+  contactRows_ += RowStart(c.deleted) + HtmlEscape(c.name) + "</td><td>" +
                   ReplaceAll(HtmlEscape(c.phones), "\n", "<br />") + "</td><td>" + HtmlEscape(c.emails) +
                   "</td><td>" + HtmlEscape(c.address) + "</td><td>" + HtmlEscape(c.url) + "</td><td>" +
                   HtmlEscape(c.social) + "</td><td>" + HtmlEscape(c.company) + "</td></tr>\r\n";
@@ -224,14 +229,14 @@ void ExportRun::AddContactRow(const ContactRecord& c) {
 void ExportRun::AddCallRow(const CallRecord& c) {
   const std::string status =
       c.duration != 0 ? DurationText(c.duration) : (c.incoming != 0 ? "Missed" : "Canceled");
-  callRows_ += "\t<tr><td>" + HtmlEscape(c.userName) + "</td><td>" + HtmlEscape(c.number) + "</td><td>" +
+  callRows_ += RowStart(c.deleted) + HtmlEscape(c.userName) + "</td><td>" + HtmlEscape(c.number) + "</td><td>" +
                HtmlEscape(c.date) + "</td><td>" + (c.incoming != 0 ? "Incoming" : "Outgoing") + "</td><td>" + status +
                "</td></tr>\r\n";
   ReportItem(100, 0, root_ / "CallHistory" / ("CallHistory_" + stamp + ".html"));
 }
 
 void ExportRun::AddNoteRow(const NoteRecord& n) {
-  noteRows_ += "\t<tr><td>" + HtmlEscape(n.title) + "</td><td>" + HtmlEscape(n.date) + "</td><td>" +
+  noteRows_ += RowStart(n.deleted) + HtmlEscape(n.title) + "</td><td>" + HtmlEscape(n.date) + "</td><td>" +
                HtmlEscape(n.content) + "</td></tr>\r\n";
   ReportItem(100, 0, root_ / "Notes" / ("Notes_" + stamp + ".html"));
 }

@@ -1,6 +1,8 @@
 // The category loaders on device databases in their own schemas, with live and deleted rows.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "categories/loaders.h"
 #include "tests/support/progress_log.h"
 #include "tests/support/sql_text.h"
@@ -303,6 +305,50 @@ TEST(NotesLoader, MergedAndCleaned) {
   EXPECT_EQ(notes[2].title, "Title only");
   EXPECT_EQ(notes[2].content, "");
   EXPECT_NE(LoadNotes(dir / "missing.db", notes), kOk);
+}
+
+// Deleted notes keep their titles and dates: a deleted body with a live note row, a live body whose
+// note row was deleted, and a deleted body with its deleted note row (both without their keys, joined
+// by the key the body names as its owner and the note names as its body).
+TEST(NotesLoader, DeletedNotesWithTitlesAndDates) {
+  testing::TempDir dir;
+  auto body = [](int pk, int owner, const std::string& content) {
+    return InsertRow("ZNOTEBODY", {{"Z_PK", std::to_string(pk)}, {"Z_ENT", "3"}, {"Z_OPT", "1"},
+                                   {"ZOWNER", std::to_string(owner)}, {"ZCONTENT", SqlText(content)}});
+  };
+  auto note = [](int pk, int bodyId, long long date, const std::string& title) {
+    return InsertRow("ZNOTE", {{"Z_PK", std::to_string(pk)}, {"Z_ENT", "2"}, {"Z_OPT", "1"}, {"ZBODY", std::to_string(bodyId)},
+                               {"ZCREATIONDATE", std::to_string(date)}, {"ZMODIFICATIONDATE", std::to_string(date)},
+                               {"ZTITLE", SqlText(title)}});
+  };
+  for (const char* schema : {"oldnotes_ios6.1.6.sql", "oldnotes_ios9.3.5.sql"}) {
+    MakeSqliteDatabase(dir / "notes.db",
+                       {kPrologue, ReferenceSchema(schema), body(1, 1, "kept body of the kept note"),
+                        body(2, 2, "a body deleted while its note row stayed"), body(3, 3, "a body that stayed"),
+                        body(4, 4, "a body deleted with its note, the first"),
+                        body(5, 5, "a body deleted with its note, the second"), note(1, 1, 68169600, "Kept"),
+                        note(2, 2, 68256000, "Stayed, body gone"), note(3, 3, 68342400, "Note row gone"),
+                        note(4, 4, 68428800, "Both gone, first"), note(5, 5, 68515200, "Both gone, second"),
+                        "DELETE FROM ZNOTEBODY WHERE Z_PK IN (2, 4, 5);", "DELETE FROM ZNOTE WHERE Z_PK IN (3, 4, 5);"});
+    std::vector<NoteRecord> notes;
+    ASSERT_EQ(LoadNotes(dir / "notes.db", notes), kOk) << schema;
+    std::map<std::string, const NoteRecord*> byContent;
+    for (const NoteRecord& n : notes) byContent[n.content] = &n;
+    const auto titled = [&](const std::string& content, const std::string& title, const std::string& date) {
+      const auto found = byContent.find(content);
+      ASSERT_NE(found, byContent.end()) << schema << ": " << content;
+      EXPECT_EQ(found->second->title, title) << schema << ": " << content;
+      EXPECT_EQ(found->second->date, date) << schema << ": " << content;
+    };
+    titled("kept body of the kept note", "Kept", "2003-03-01 00:00:00");
+    titled("a body deleted while its note row stayed", "Stayed, body gone", "2003-03-02 00:00:00");
+    titled("a body that stayed", "Note row gone", "2003-03-03 00:00:00");
+    titled("a body deleted with its note, the first", "Both gone, first", "2003-03-04 00:00:00");
+    titled("a body deleted with its note, the second", "Both gone, second", "2003-03-05 00:00:00");
+    EXPECT_EQ(byContent.at("a body deleted with its note, the second")->deleted, 1);
+    EXPECT_EQ(notes.size(), 5u) << schema;  // every note row used by its body, none listed twice
+    std::filesystem::remove(dir / "notes.db");
+  }
 }
 
 std::string WhatsAppMessage(int pk, int fromMe, const std::string& chat, const std::string& member,

@@ -209,14 +209,17 @@ TEST_F(ExportTest, RowsOfContactsCallsAndNotesAndTheirPages) {
   note.title = "T";
   note.date = "2020-03-03 03:03:03";
   note.content = "a < b";
-  results_.notes = {note};
+  NoteRecord gone = note;
+  gone.title = "G";
+  gone.deleted = 1;
+  results_.notes = {note, gone};
   Selection selection;
   for (const ContactRecord& r : results_.contacts) selection[&r] = Ticked(CategoryId::kContacts);
   for (const CallRecord& r : results_.calls) selection[&r] = Ticked(CategoryId::kCallHistory);
-  selection[&results_.notes[0]] = Ticked(CategoryId::kNotes);
+  for (const NoteRecord& r : results_.notes) selection[&r] = Ticked(CategoryId::kNotes);
   ExportRun& run = Run(selection);
 
-  EXPECT_EQ(run.done, 7);
+  EXPECT_EQ(run.done, 8);
   const fs::path contacts = dir_ / "out" / "Contacts" / run.stamp / "Contacts.html";
   std::size_t contactRows = 0;
   for (const ExportDetail& d : run.details) contactRows += d.path == contacts ? 1 : 0;
@@ -232,7 +235,8 @@ TEST_F(ExportTest, RowsOfContactsCallsAndNotesAndTheirPages) {
   EXPECT_NE(calls.find("<td>Incoming</td><td>1 Hour 1 Min</td>"), std::string::npos);
   const std::string notes = testing::ReadFile(dir_ / "out" / "Notes" / ("Notes_" + run.stamp + ".html"));
   EXPECT_EQ(notes, "<h1>iPhone&#39;s Notes of Zoe&#39;s &lt;iPhone&gt;</h1>\n"
-                   "\t<tr><td>T</td><td>2020-03-03 03:03:03</td><td>a &lt; b</td></tr>\r\n</table>\n");
+                   "\t<tr><td>T</td><td>2020-03-03 03:03:03</td><td>a &lt; b</td></tr>\r\n"
+                   "\t<tr class=\"deleted\"><td>G</td><td>2020-03-03 03:03:03</td><td>a &lt; b</td></tr>\r\n</table>\n");
   // Nothing was written outside the output folder.
   EXPECT_FALSE(fs::exists(dir_ / "x"));
 }
