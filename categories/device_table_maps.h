@@ -11,6 +11,8 @@ enum MessageField : std::size_t {
   kMessageIsRead, kMessageIsDelivered, kMessageIsSent, kMessageService,
 };
 const TableMap& MessageTableMap();
+// "message" of the early layout (iOS 5: address and flags, no handle table).
+const TableMap& EarlyMessageTableMap();
 
 // "ABPersonFullTextSearch_content" of the address book, fields in the order of ContactField.
 enum ContactField : std::size_t {

@@ -3,6 +3,7 @@
 // flags (or madrid_flags) the direction; a text message's date counts seconds from 1970, an
 // iMessage's from 2001.
 #include "categories/decoder_keys.h"
+#include "categories/device_table_maps.h"
 #include "categories/table_decoders.h"
 #include "categories/table_records.h"
 #include "sqlite_recovery/table_schema.h"
@@ -13,6 +14,8 @@ namespace {
 enum EarlyField : std::size_t {
   kEarlyText, kEarlyAddress, kEarlyDate, kEarlyFlags, kEarlyGroup, kEarlyMadrid, kEarlyMadridHandle, kEarlyMadridFlags,
 };
+
+}  // namespace
 
 const TableMap& EarlyMessageTableMap() {
   // Positions are those of the iOS 5 layout, for a file whose schema cannot be read.
@@ -29,6 +32,8 @@ const TableMap& EarlyMessageTableMap() {
                             true};
   return map;
 }
+
+namespace {
 
 // SMS flags: bit 0 set for a message the device sent (3 sent, 2 received). iMessage flags: bit 2
 // set for a message the device sent (36869 sent, 12289 received).

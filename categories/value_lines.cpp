@@ -8,6 +8,7 @@
 #include <string>
 
 #include "categories/device_table_maps.h"
+#include "categories/table_decoders.h"
 
 namespace dunmere {
 namespace {
@@ -31,27 +32,31 @@ std::string Quoted(std::string_view text) {
   return out;
 }
 
-std::string Hex(std::string_view bytes) {
+std::string HexDigits(std::string_view bytes) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::string out;
   for (const char c : bytes) {
     out.push_back(kHex[static_cast<unsigned char>(c) >> 4]);
     out.push_back(kHex[static_cast<unsigned char>(c) & 0x0F]);
   }
-  return out + ",";
+  return out;
 }
+
+
 
 // Builds the line of one row, the values in column order.
 class LineBuilder {
  public:
-  LineBuilder(LineKind kind, std::size_t lastColumn) : kind_(kind), lastColumn_(lastColumn) {}
+  // markDeleted: a deleted message row gets its made-up identifier and its unread marks (only in
+  // the layout whose columns those positions are).
+  LineBuilder(LineKind kind, std::size_t lastColumn, bool markDeleted)
+      : kind_(kind), lastColumn_(lastColumn), markDeleted_(markDeleted) {}
 
   void Build(const MappedRow& row, std::int64_t rowNumber, std::string& line) {
     entries_.clear();
-    const bool message = kind_ == LineKind::kMessage;
     entries_[0] = Printf("%lld", rowNumber);
     for (std::size_t position = 0; position < row.values.size(); ++position) Add(row.values[position], position);
-    if (message && row.deleted != 0) {
+    if (markDeleted_ && row.deleted != 0) {
       if (row.values.size() > 1 && row.values[1].kind == AnyValue::Kind::kText) {
         entries_[1] = Quoted("27B99F78-F6F0-475F-8BA1-" + Printf("%012llX", rowNumber)) + ",";
       }
@@ -87,16 +92,16 @@ class LineBuilder {
       std::snprintf(buf, sizeof buf, "%.17g,", v.real);
       value = buf;
     } else if (type <= 9) {
-      if (!message) return;
       value = (type == 9 ? "1" : "0") + comma;
     } else if (type <= 12) {
       return;  // nothing, not even the line end
     } else if (message && position == 8) {
-      value = Hex(v.bytes);
-    } else if (v.kind == AnyValue::Kind::kText || (message && v.kind == AnyValue::Kind::kBlob)) {
-      value = message ? Quoted(v.bytes) + "," : Quoted(v.bytes) + comma;
+      value = HexDigits(v.bytes) + ",";  // the attributed body, as bare hex digits
+    } else if (v.kind == AnyValue::Kind::kText) {
+      value = Quoted(FieldText(v)) + (message ? std::string(",") : comma);  // as the screens show it
     } else {
-      return;  // a blob in a contact line
+      // Any other blob (a binary property list, an archive): its bytes as an SQL hex literal.
+      value = "X'" + HexDigits(v.bytes) + "'" + (message ? std::string(",") : comma);
     }
     if (last) value += "\r\n";
     entries_[position] = value;
@@ -104,12 +109,17 @@ class LineBuilder {
 
   LineKind kind_;
   std::size_t lastColumn_;
+  bool markDeleted_;
   std::map<std::size_t, std::string> entries_;
 };
 
 Status WriteLines(SqliteFileReader& reader, const std::filesystem::path& output, LineKind kind,
                   std::int64_t& highest) {
-  const TableMap& map = kind == LineKind::kMessage ? MessageTableMap() : ContactTableMap();
+  // The early messages layout (iOS 5) is read by its own fields, and has no identifier and no read
+  // marks where the later one has them.
+  const bool early = kind == LineKind::kMessage && HasEarlyMessageLayout(reader);
+  const TableMap& map = kind == LineKind::kContact ? ContactTableMap() : early ? EarlyMessageTableMap() : MessageTableMap();
+  const bool markDeleted = kind == LineKind::kMessage && !early;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(output.c_str(), "a+b"), &std::fclose);
   if (!file) return StatusFromErrno(errno);
   std::string line;
@@ -119,7 +129,7 @@ Status WriteLines(SqliteFileReader& reader, const std::filesystem::path& output,
     // Live rows keep their row id; the others are numbered on from the highest.
     const bool numbered = row.deleted == 0 && row.hasRowId && row.rowId != 0;
     const std::int64_t number = numbered ? row.rowId : highest + 1;
-    LineBuilder(kind, row.values.size() - 1).Build(row, number, line);
+    LineBuilder(kind, row.values.size() - 1, markDeleted).Build(row, number, line);
     written = std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
     if (!numbered) highest = number;
   });

@@ -64,7 +64,7 @@ TEST(WriteMessageLines, LiveAndDeletedRows) {
   EXPECT_EQ(highest, 20001);
 }
 
-TEST(WriteMessageLines, LiveRowsWrittenAsStoredWhateverTheirBytes) {
+TEST(WriteMessageLines, LiveRowsWrittenWhateverTheirBytes) {
   testing::TempDir dir;
   testing::MakeSqliteDatabase(
       dir / "sms.db",
@@ -77,8 +77,53 @@ TEST(WriteMessageLines, LiveRowsWrittenAsStoredWhateverTheirBytes) {
   ASSERT_EQ(WriteMessageLines(reader, dir / "out.csv", highest), kOk);
   const std::vector<std::string> lines = Lines(testing::ReadFile(dir / "out.csv"));
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0].rfind("1,\"G1\",\"A\xFF" "B\",", 0), 0u);
+  EXPECT_EQ(lines[0].rfind("1,\"G1\",\"A\xEF\xBF\xBD" "B\",", 0), 0u);  // repaired, not dropped
   EXPECT_EQ(lines[1].rfind("2,\"G2\",\"fine\",", 0), 0u);
+}
+
+// Today's messages: eight-byte integers (dates in nanoseconds) written whole, binary property lists
+// and other blobs as X'…' hex, texts with ill-formed bytes and NULs repaired as the screens show them.
+TEST(WriteMessageLines, WideIntegersBlobsAndIllFormedTexts) {
+  testing::TempDir dir;
+  testing::MakeSqliteDatabase(
+      dir / "sms.db",
+      {"PRAGMA page_size=4096;", testing::ReferenceSchema("sms_ios11.2.sql"),
+       InsertRow("message", {{"ROWID", "1"}, {"guid", "'G1'"}, {"text", "CAST(X'41FF420043' AS TEXT)"},
+                             {"service", "'iMessage'"}, {"date", "530000000123456789"},
+                             {"message_summary_info", "X'62706C6973743030D4000102'"}})});
+  SqliteFileReader reader;
+  ASSERT_EQ(reader.Open(dir / "sms.db"), kOk);
+  std::int64_t highest = 0;
+  ASSERT_EQ(WriteMessageLines(reader, dir / "out.csv", highest), kOk);
+  const std::string text = testing::ReadFile(dir / "out.csv");
+  EXPECT_NE(text.find(",530000000123456789,"), std::string::npos) << text;
+  EXPECT_NE(text.find("X'62706c6973743030d4000102'"), std::string::npos) << text;
+  EXPECT_EQ(text.find("bplist"), std::string::npos) << text;  // no raw property list
+  EXPECT_NE(text.find("\"A\xEF\xBF\xBD" "B\xEF\xBF\xBD" "C\""), std::string::npos) << text;  // U+FFFD for the bad byte and the NUL
+  EXPECT_EQ(text.find('\0'), std::string::npos);
+}
+
+// The early layout (iOS 5): a deleted row is written as found, its address kept; no identifier or
+// read mark is made up in columns that hold other values there.
+TEST(WriteMessageLines, EarlyLayoutDeletedRowsAsFound) {
+  testing::TempDir dir;
+  testing::MakeSqliteDatabase(
+      dir / "sms.db",
+      {"PRAGMA page_size=4096;", testing::ReferenceSchema("sms_ios5.sql"),
+       InsertRow("message", {{"ROWID", "1"}, {"address", "'+15550100001'"}, {"date", "1330596000"},
+                             {"text", "'a text that was deleted'"}, {"flags", "2"}, {"group_id", "1"}}),
+       InsertRow("message", {{"ROWID", "2"}, {"address", "'+15550100001'"}, {"date", "1330596060"},
+                             {"text", "'a text that stayed'"}, {"flags", "3"}, {"group_id", "1"}}),
+       "DELETE FROM message WHERE ROWID = 1;"});
+  SqliteFileReader reader;
+  ASSERT_EQ(reader.Open(dir / "sms.db"), kOk);
+  std::int64_t highest = 2;
+  ASSERT_EQ(WriteMessageLines(reader, dir / "out.csv", highest), kOk);
+  const std::vector<std::string> lines = Lines(testing::ReadFile(dir / "out.csv"));
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind("2,\"+15550100001\",1330596060,\"a text that stayed\",3,", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind("3,\"+15550100001\",1330596000,\"a text that was deleted\",2,", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[1].find("27B99F78"), std::string::npos);
 }
 
 TEST(WriteContactLines, TextsConstantsAndTheLastColumn) {
@@ -95,9 +140,8 @@ TEST(WriteContactLines, TextsConstantsAndTheLastColumn) {
   ASSERT_EQ(WriteContactLines(reader, dir / "ab.csv", highest), kOk);
   const std::vector<std::string> lines = Lines(testing::ReadFile(dir / "ab.csv"));
   ASSERT_EQ(lines.size(), 1u);
-  // docid, first, last, the constant 1 (nothing), 7, NULLs, the phone, NULLs, and the last text
-  // without a comma.
-  EXPECT_EQ(lines[0], "1,\"Ann\",\"O''Brien\",7," + Repeat("NULL,", 11) + "\"+1555\"," + Repeat("NULL,", 7) + "\"x\"");
+  // docid, first, last, the constant 1, 7, NULLs, the phone, NULLs, and the last text without a comma.
+  EXPECT_EQ(lines[0], "1,\"Ann\",\"O''Brien\",1,7," + Repeat("NULL,", 11) + "\"+1555\"," + Repeat("NULL,", 7) + "\"x\"");
 }
 
 }  // namespace
