@@ -1,5 +1,7 @@
 #include "backup/backup_engine.h"
 
+#include "categories/unread_rows.h"
+
 #include "backup/backup_discovery.h"
 #include "backup/backup_layout.h"
 #include "backup/decryptor_runner.h"
@@ -8,6 +10,7 @@
 #include "backup/run_workspace.h"
 #include "backup/work_folders.h"
 #include "categories/loaders.h"
+#include "categories/unread_rows.h"
 #include "platform/file_util.h"
 #include "platform/program_dir.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
@@ -71,6 +74,7 @@ Status CBackupEngine::Open(const std::string& password) {
   progressBase = 0;
   stepWeight = 11;
   Report(0);
+  warnings.clear();
   messagesMap.clear();
   fileList.clear();
   candidateFolders.clear();
@@ -128,6 +132,11 @@ void CBackupEngine::ReleaseScan() {
   manifestEntries = std::vector<ManifestEntry>{};
 }
 
+void CBackupEngine::NoteUnreadRows(CategoryId category, const fs::path& db, std::initializer_list<const char*> tables) {
+  if (warnings.count(category) != 0 || !IsRegularFileNoFollow(db)) return;
+  if (std::string why = UnreadRowsWarning(db, tables); !why.empty()) warnings[category] = std::move(why);
+}
+
 Status CBackupEngine::FinishDatabaseStep(Status result) {
   progressBase += stepWeight / 2;
   Report(progressBase);
@@ -148,26 +157,36 @@ Status CBackupEngine::ScanMessages(ConversationMap& out) {
   const Status rc = LoadMessages(DatabasePath(kContactsDbId), messagesMap, context, DatabasePath(kMessagesDbId),
                                  messagesReaderState);
   out = messagesMap;
+  if (rc == kOk && out.empty()) NoteUnreadRows(CategoryId::kMessages, DatabasePath(kMessagesDbId), {"message"});
   return FinishDatabaseStep(rc);
 }
 
 Status CBackupEngine::ScanContacts(std::vector<ContactRecord>& out) {
-  return FinishDatabaseStep(
-      NotAStop(LoadContacts(currentSummary.versionAbove11, DatabasePath(kContactsDbId), out, contactsReaderState)));
+  const Status rc =
+      NotAStop(LoadContacts(currentSummary.versionAbove11, DatabasePath(kContactsDbId), out, contactsReaderState));
+  if (rc == kOk && out.empty()) {
+    NoteUnreadRows(CategoryId::kContacts, DatabasePath(kContactsDbId), {"ABPersonFullTextSearch_content", "ABPerson"});
+  }
+  return FinishDatabaseStep(rc);
 }
 
 Status CBackupEngine::ScanNotes(std::vector<NoteRecord>& out) {
   // Both stores: the old one of early systems, the current one of the Notes app's group container.
   const Status old = NotAStop(LoadNotes(DatabasePath(kNotesDbId), out));
   const Status current = NotAStop(LoadNoteStore(DatabasePath(kNoteStoreDbId), out));
+  if (out.empty()) {
+    NoteUnreadRows(CategoryId::kNotes, DatabasePath(kNotesDbId), {"ZNOTEBODY", "ZNOTE"});
+    NoteUnreadRows(CategoryId::kNotes, DatabasePath(kNoteStoreDbId), {"ZICNOTEDATA"});
+  }
   return FinishDatabaseStep(old == kOk || current == kOk ? kOk : old);
 }
 
 Status CBackupEngine::ScanCallHistory(std::vector<CallRecord>& out) {
   const fs::path calls =
       OnlyRegular(BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.CallHistoryDatabasePath());
-  return FinishDatabaseStep(
-      NotAStop(LoadCallHistory(calls, DatabasePath(kContactsDbId), out, currentSummary.versionAbove11)));
+  const Status rc = NotAStop(LoadCallHistory(calls, DatabasePath(kContactsDbId), out, currentSummary.versionAbove11));
+  if (rc == kOk && out.empty()) NoteUnreadRows(CategoryId::kCallHistory, calls, {"ZCALLRECORD", "call"});
+  return FinishDatabaseStep(rc);
 }
 
 Status CBackupEngine::ScanWhatsApp(WhatsAppChatMap& out) {
@@ -183,6 +202,7 @@ Status CBackupEngine::ScanWhatsApp(WhatsAppChatMap& out) {
   whatsAppMap.clear();
   const Status rc = chatStorage != nullptr ? LoadWhatsApp(MediaPath(*chatStorage), whatsAppMap) : kPathNotFound;
   out = whatsAppMap;
+  if (rc == kOk && out.empty()) NoteUnreadRows(CategoryId::kWhatsApp, MediaPath(*chatStorage), {"ZWAMESSAGE"});
   return FinishDatabaseStep(NotAStop(rc));
 }
 

@@ -115,6 +115,9 @@ class CBackupEngine {
   mutable std::set<std::filesystem::path> skippedFiles;
   // The decryptor's line for each file of an encrypted backup it could not decrypt, at the last Open.
   std::vector<std::string> undecryptedFiles;
+  // Why a category that ran without error gave no record although its database holds rows (by
+  // category; filled by the scans, emptied by Open).
+  std::map<CategoryId, std::string> warnings;
 
  private:
   Status Report(std::int32_t value) const;
@@ -122,6 +125,8 @@ class CBackupEngine {
   std::filesystem::path MediaPath(const ManifestEntry& entry) const;
   std::filesystem::path OnlyRegular(const std::filesystem::path& path) const;
   Status FinishDatabaseStep(Status result);
+  // Keeps why a category gave no record where the first of tables in db still holds rows.
+  void NoteUnreadRows(CategoryId category, const std::filesystem::path& db, std::initializer_list<const char*> tables);
   Status Workspace(RunWorkspace*& out, std::string& reason);
   std::unique_ptr<RunWorkspace> workspace_;
 };

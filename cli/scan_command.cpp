@@ -30,7 +30,20 @@ struct Count {
   std::size_t all;
   std::size_t deleted;
   Status result;
+  CategoryId id = CategoryId::kCameraRoll;
 };
+
+// The JSON key of the categories that can warn of rows they could not read.
+const char* WarningKey(CategoryId id) {
+  switch (id) {
+    case CategoryId::kMessages: return "messages";
+    case CategoryId::kContacts: return "contacts";
+    case CategoryId::kCallHistory: return "callHistory";
+    case CategoryId::kNotes: return "notes";
+    case CategoryId::kWhatsApp: return "whatsapp";
+    default: return nullptr;
+  }
+}
 
 // The JSON key of each category the command line names.
 constexpr std::pair<const char*, const char*> kJsonKeys[] = {
@@ -71,7 +84,7 @@ int RunScan(const ScanOptions& options) {
   }
   if (ran("messages")) {
     Json list = Json::array();
-    Count count{"Messages", 0, 0, code("messages")};
+    Count count{"Messages", 0, 0, code("messages"), CategoryId::kMessages};
     for (const auto& [handleId, messages] : r.messages) {
       const MessageRecord& first = messages.front();
       list.push_back(Json{{"handleId", handleId}, {"handle", first.handle}, {"contactName", first.contactName},
@@ -89,15 +102,15 @@ int RunScan(const ScanOptions& options) {
   }
   if (ran("contacts")) {
     categories["contacts"] = Json{{"result", code("contacts")}, {"records", List(r.contacts)}};
-    counts.push_back({"Contacts", r.contacts.size(), Deleted(r.contacts), code("contacts")});
+    counts.push_back({"Contacts", r.contacts.size(), Deleted(r.contacts), code("contacts"), CategoryId::kContacts});
   }
   if (ran("call-history")) {
     categories["callHistory"] = Json{{"result", code("call-history")}, {"records", List(r.calls)}};
-    counts.push_back({"Call History", r.calls.size(), Deleted(r.calls), code("call-history")});
+    counts.push_back({"Call History", r.calls.size(), Deleted(r.calls), code("call-history"), CategoryId::kCallHistory});
   }
   if (ran("notes")) {
     categories["notes"] = Json{{"result", code("notes")}, {"records", List(r.notes)}};
-    counts.push_back({"Notes", r.notes.size(), Deleted(r.notes), code("notes")});
+    counts.push_back({"Notes", r.notes.size(), Deleted(r.notes), code("notes"), CategoryId::kNotes});
   }
   if (ran("app-photos")) {
     Json media = List(r.appPhotos);
@@ -108,7 +121,7 @@ int RunScan(const ScanOptions& options) {
   }
   if (ran("whatsapp")) {
     Json list = Json::array();
-    Count count{"WhatsApp", 0, 0, code("whatsapp")};
+    Count count{"WhatsApp", 0, 0, code("whatsapp"), CategoryId::kWhatsApp};
     for (const auto& [chatId, messages] : r.whatsApp) {
       const WhatsAppMessageRecord& first = messages.front();
       list.push_back(Json{{"chatId", chatId}, {"chatTitle", first.chatTitle}, {"chatMembers", first.chatMembers},
@@ -131,6 +144,12 @@ int RunScan(const ScanOptions& options) {
       categories[key]["error"] = StatusText(found->second);
     }
   }
+  // A database that gave nothing though it holds rows says so (a warning: what it holds is no record
+  // of a kind the program knows, or its layout is not known).
+  for (const auto& [id, why] : engine.warnings) {
+    const char* key = WarningKey(id);
+    if (key != nullptr && categories.contains(key)) categories[key]["warning"] = why;
+  }
   const int exit = outcome.problems.empty() ? 0 : 1;
   if (options.json) {
     Json document{{"backup", SummaryToJson(summary)}, {"open", opened}, {"categories", categories}};
@@ -140,6 +159,10 @@ int RunScan(const ScanOptions& options) {
   }
   std::printf("%-22s %8s %8s  %s\n", "Category", "All", "Deleted", "Result");
   for (const Count& c : counts) std::printf("%-22s %8zu %8zu  %d\n", c.name, c.all, c.deleted, c.result);
+  for (const Count& c : counts) {
+    const auto why = WarningKey(c.id) != nullptr ? engine.warnings.find(c.id) : engine.warnings.end();
+    if (why != engine.warnings.end()) std::printf("warning: %s: %s\n", c.name, TerminalText(why->second).c_str());
+  }
   std::printf("(manifest result %d)\n", opened);
   if (exit != 0) std::cerr << "dunmere: not everything could be read: " << TerminalText(ProblemLine(outcome)) << '\n';
   return exit;

@@ -291,6 +291,49 @@ TEST(ScanCommand, CategoriesAsJsonAndEncryptedBackups) {
   EXPECT_EQ(testing::SnapshotTree(dir.path()), before);
 }
 
+// A database that gives no record although its table holds rows says why, in the JSON and in the
+// text; it is a warning, not a failure. A database that gives records says nothing more.
+TEST(ScanCommand, DatabasesWhoseRowsGiveNoRecordSaySo) {
+  TempDir dir;
+  const std::string unknown = testing::SqliteDatabaseBytes(
+      {"CREATE TABLE message (ROWID INTEGER PRIMARY KEY, body BLOB, stamp INTEGER);",
+       "INSERT INTO message (body, stamp) VALUES (X'00FF', 1), (X'01FE', 2), (X'02FD', 3);"});
+  const std::string people = testing::SqliteDatabaseBytes(
+      {testing::ReferenceSchema("addressbook_ios5.sql"), "INSERT INTO ABPerson (ROWID, First) VALUES (1, 'Ann'), (2, 'Bob');"});
+  testing::FixtureBackup backup;
+  backup.files = {{"HomeDomain", "Library/SMS/sms.db", unknown},
+                  {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", people}};
+  testing::WriteFixtureBackup(dir / "backup", backup);
+  const fs::path appData = dir / "appdata";
+  fs::create_directories(appData);
+
+  CliRun run = Dunmere({"scan", (dir / "backup").string(), "-c", "messages", "-c", "contacts", "--json"}, appData);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const json doc = json::parse(run.out);
+  const json& messages = doc.at("categories").at("messages");
+  EXPECT_EQ(messages.at("result"), 0);
+  EXPECT_TRUE(messages.at("conversations").empty());
+  EXPECT_EQ(messages.at("warning"), "the table \"message\" holds 3 rows, none of which could be read or listed");
+  // People without a phone number are not listed: the address book says it holds two.
+  EXPECT_EQ(doc.at("categories").at("contacts").at("warning"),
+            "the table \"ABPerson\" holds 2 rows, none of which could be read or listed");
+  EXPECT_FALSE(doc.contains("error"));
+
+  run = Dunmere({"scan", (dir / "backup").string(), "-c", "messages"}, appData);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("warning: Messages: the table \"message\" holds 3 rows"), std::string::npos) << run.out;
+
+  // Rows that are read: no warning.
+  const std::string sms = testing::SqliteDatabaseBytes(
+      {testing::ReferenceSchema("sms_ios9.2.1.sql"), "INSERT INTO handle (ROWID, id, service) VALUES (4, '+1555', 'SMS');",
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'hello', 4, 'SMS', 100);"});
+  backup.files = {{"HomeDomain", "Library/SMS/sms.db", sms}};
+  testing::WriteFixtureBackup(dir / "read", backup);
+  run = Dunmere({"scan", (dir / "read").string(), "-c", "messages", "--json"}, appData);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_FALSE(json::parse(run.out).at("categories").at("messages").contains("warning"));
+}
+
 TEST(ExportCommand, WritesTheCategoriesAndOnlyDeletedOnAsk) {
   TempDir dir;
   const std::string sms = testing::SqliteDatabaseBytes(

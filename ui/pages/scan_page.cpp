@@ -423,6 +423,12 @@ QString CScanVrtWnd::ReadProblems() const {
     lines << QString::fromStdString(std::to_string(engine_.skippedFiles.size()) +
                                     " file(s) of the backup skipped: a link, FIFO, device or socket in place of a file");
   }
+  // Databases that gave nothing though they hold rows.
+  if (sourceKind_ == 1) {
+    for (const auto& [category, why] : engine_.warnings) {
+      lines << NodeTitle(static_cast<int>(category)) + QStringLiteral(": ") + QString::fromStdString(why);
+    }
+  }
   for (const auto& [category, result] : worker_->Failures()) {
     for (const NodeSpec& node : kNodes) {
       if (node.category != static_cast<int>(category)) continue;
