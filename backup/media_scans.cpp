@@ -1,6 +1,7 @@
 // The media categories of the backup engine: files picked from the manifest by their domain-path and
 // kept when their header shows a known picture, sound or video format; and the copies of such files.
 #include <algorithm>
+#include <map>
 #include <cerrno>
 #include <limits>
 #include <vector>
@@ -67,6 +68,33 @@ void SortByName(std::vector<Record>& records) {
   }
 }
 
+// Where a media file came from, to find Live Photos among the files found.
+struct LiveHalf {
+  std::string domainPath;
+  std::string type;   // the detected type's extension
+  std::size_t index;  // in the list
+};
+
+// A Live Photo is a picture (HEIC or JPEG) and a QuickTime movie of one name in one folder: each half
+// names the other.
+void PairLivePhotos(std::vector<MediaFileRecord>& list, const std::vector<LiveHalf>& halves) {
+  std::map<std::string, std::pair<const LiveHalf*, const LiveHalf*>> byStem;  // picture, movie
+  for (const LiveHalf& h : halves) {
+    const bool picture = h.type == "heic" || h.type == "jpg";
+    if (!picture && h.type != "mov") continue;
+    const std::size_t dot = h.domainPath.rfind('.');
+    std::string stem = h.domainPath.substr(0, dot == std::string::npos ? h.domainPath.size() : dot);
+    for (char& c : stem) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+    auto& pair = byStem[stem];
+    (picture ? pair.first : pair.second) = &h;
+  }
+  for (const auto& [stem, pair] : byStem) {
+    if (pair.first == nullptr || pair.second == nullptr) continue;
+    list[pair.first->index].livePair = list[pair.second->index].fileName;
+    list[pair.second->index].livePair = list[pair.first->index].fileName;
+  }
+}
+
 std::int32_t Share(std::int64_t weight, std::int64_t done, std::int64_t total) {
   return static_cast<std::int32_t>(total == 0 ? 0 : weight * done / total);
 }
@@ -95,6 +123,7 @@ Status CBackupEngine::ScanMessageAttachments(std::vector<AttachmentFileRecord>& 
 
 Status CBackupEngine::ScanCameraRollAndPhotoStream(std::vector<MediaFileRecord>& cameraRoll,
                                                    std::vector<MediaFileRecord>& photoStream) {
+  std::vector<LiveHalf> rollHalves, streamHalves;
   const std::int64_t total = static_cast<std::int64_t>(manifestEntries.size());
   std::int64_t reports = 0;
   for (const ManifestEntry& entry : manifestEntries) {
@@ -107,10 +136,15 @@ Status CBackupEngine::ScanCameraRollAndPhotoStream(std::vector<MediaFileRecord>&
     if (list != nullptr) {
       const fs::path path = MediaPath(entry);
       if (!FileExists(path)) continue;
-      if (DetectMediaType(path)) list->push_back({FileSize32(path), LastPart(entry.domainPath), path.string()});
+      if (const auto type = DetectMediaType(path)) {
+        list->push_back({FileSize32(path), LastPart(entry.domainPath), path.string(), {}});
+        (list == &cameraRoll ? rollHalves : streamHalves).push_back({entry.domainPath, *type, list->size() - 1});
+      }
     }
     if (const Status rc = Report(progressBase + Share(2 * stepWeight, ++reports, total)); rc != kOk) return rc;
   }
+  PairLivePhotos(cameraRoll, rollHalves);
+  PairLivePhotos(photoStream, streamHalves);
   SortByName(cameraRoll);
   SortByName(photoStream);
   progressBase += 2 * stepWeight;
@@ -129,7 +163,7 @@ Status CBackupEngine::ScanAppMedia(std::vector<AppMediaRecord>& out) {
         const std::string name = NameWithType(LastPart(entry.domainPath), *type);
         const std::uint32_t size = FileSize32(path);
         if (entry.domainPath.find("net.whatsapp.WhatsApp") != std::string::npos) {
-          if (size != 0) whatsAppAttachments.push_back({size, name, path.string()});
+          if (size != 0) whatsAppAttachments.push_back({size, name, path.string(), {}});
         } else {
           out.push_back({size, AppName(entry.domainPath), name, path.string()});
         }

@@ -103,6 +103,8 @@ struct MediaFileRecord {
   std::uint32_t size = 0;
   std::string fileName;
   std::string sourcePath;
+  // The other half of a Live Photo (a picture and a movie of one name in one folder), else empty.
+  std::string livePair;
 
   bool operator==(const MediaFileRecord&) const = default;
 };

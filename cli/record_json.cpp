@@ -74,7 +74,9 @@ Json ToJson(const PeerMessageRow& r) {
 }
 
 Json ToJson(const MediaFileRecord& r) {
-  return Json{{"size", r.size}, {"fileName", r.fileName}, {"sourcePath", r.sourcePath}};
+  Json row{{"size", r.size}, {"fileName", r.fileName}, {"sourcePath", r.sourcePath}};
+  if (!r.livePair.empty()) row["livePair"] = r.livePair;  // the other half of a Live Photo
+  return row;
 }
 
 Json ToJson(const AppMediaRecord& r) {

@@ -4,6 +4,8 @@
 #include "backup/recovery_source.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
 #include <sys/stat.h>
 
 #include "backup/backup_discovery.h"
@@ -153,6 +155,33 @@ TEST_F(EngineTest, NotesFromTheCurrentStoreAlone) {
   ASSERT_EQ(notes.size(), 1u);
   EXPECT_EQ(notes[0].title, "Only in the current store");
   EXPECT_EQ(notes[0].date, "2001-01-01 00:00:00");
+}
+
+// A Live Photo is a picture and a movie of one name in one folder: each names the other. A movie in
+// another folder, or a picture alone, is no pair.
+TEST_F(EngineTest, LivePhotosListedAsPairs) {
+  const std::string heic = std::string("\0\0\0\x18" "ftypheic", 12) + std::string(600, 'h');
+  const std::string mov = std::string("\0\0\0\x14" "ftypqt  ", 12) + std::string(600, 'm');
+  FixtureBackup backup;
+  backup.files = {{"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0005.HEIC", heic},
+                  {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0005.MOV", mov},
+                  {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0006.JPG", Jpeg()},
+                  {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0007.HEIC", heic},
+                  {"CameraRollDomain", "Media/DCIM/101APPLE/IMG_0007.MOV", mov}};
+  testing::WriteFixtureBackup(dir_ / "backup", backup);
+  CBackupEngine engine;
+  engine.SetCurrentBackup(Summary(dir_ / "backup"));
+  ASSERT_EQ(engine.Open(""), kOk);
+  std::vector<MediaFileRecord> roll, stream;
+  ASSERT_EQ(engine.ScanCameraRollAndPhotoStream(roll, stream), kOk);
+  std::map<std::string, std::string> pairs;
+  for (const MediaFileRecord& r : roll) pairs[r.fileName] = r.livePair;
+  ASSERT_EQ(roll.size(), 5u);
+  EXPECT_EQ(pairs["IMG_0005.HEIC"], "IMG_0005.MOV");
+  EXPECT_EQ(pairs["IMG_0005.MOV"], "IMG_0005.HEIC");
+  EXPECT_EQ(pairs["IMG_0006.JPG"], "");
+  EXPECT_EQ(pairs["IMG_0007.HEIC"], "");  // its movie is in another folder
+  EXPECT_EQ(pairs["IMG_0007.MOV"], "");
 }
 
 TEST_F(EngineTest, NoManifestStillFindsTheDatabasesAndAStopEndsAScan) {

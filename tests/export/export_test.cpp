@@ -243,9 +243,9 @@ TEST_F(ExportTest, RowsOfContactsCallsAndNotesAndTheirPages) {
 
 TEST_F(ExportTest, MediaCopiesFailuresOnTopAndUniqueNames) {
   testing::WriteFile(dir_ / "src" / "a.jpg", "picture a");
-  results_.cameraRoll = {{9, "a.jpg", (dir_ / "src" / "missing.jpg").string()},
-                         {9, "a.jpg", (dir_ / "src" / "a.jpg").string()},
-                         {9, "a.jpg", (dir_ / "src" / "a.jpg").string()}};
+  results_.cameraRoll = {{9, "a.jpg", (dir_ / "src" / "missing.jpg").string(), ""},
+                         {9, "a.jpg", (dir_ / "src" / "a.jpg").string(), ""},
+                         {9, "a.jpg", (dir_ / "src" / "a.jpg").string(), ""}};
   AppMediaRecord app{9, "com/evil", "a.jpg", (dir_ / "src" / "a.jpg").string()};
   results_.appPhotos = {app};
   Selection selection;

@@ -138,7 +138,9 @@ TEST(ColumnSets, ColumnsAndCells) {
   made.duration = 3725;
   EXPECT_EQ(RowCells(made)[4], "1 Hour 2 Min");
   EXPECT_EQ(RowCells(CallRecord{})[4], "Canceled");
-  EXPECT_EQ(RowCells(MediaFileRecord{1536, "IMG_0001.JPG", ""}), (std::vector<std::string>{"IMG_0001.JPG", "1.50 KB"}));
+  EXPECT_EQ(RowCells(MediaFileRecord{1536, "IMG_0001.JPG", "", ""}), (std::vector<std::string>{"IMG_0001.JPG", "1.50 KB"}));
+  EXPECT_EQ(RowCells(MediaFileRecord{1536, "IMG_0002.HEIC", "", "IMG_0002.MOV"}),
+            (std::vector<std::string>{"IMG_0002.HEIC (Live Photo)", "1.50 KB"}));  // a Live Photo's half
   EXPECT_EQ(AppRowCells("Camera+")[1], "Folder");
 }
 

@@ -108,6 +108,7 @@ S = {
   ("Sec", "Sec", "Sek.", "s"),
   ("Unknown", "Unknown", "Unbekannt", "Inconnu"),
   ("Success", "Success", "Erfolgreich", "Réussi"),
+  ("LivePhoto", "Live Photo", "Live Photo", "Live Photo"),
  ],
  "PrintPage": [
   ("From", "From:", "Von:", "De :"),

@@ -37,7 +37,11 @@ bool HasDeletedFilter(CategoryId category) {
          category == CategoryId::kCallHistory || category == CategoryId::kNotes || category == CategoryId::kWhatsApp;
 }
 
-std::vector<std::string> RowCells(const MediaFileRecord& r) { return {r.fileName, SizeText(r.size)}; }
+std::vector<std::string> RowCells(const MediaFileRecord& r) {
+  // A Live Photo's halves say so: they stand side by side in the name order.
+  const std::string name = r.livePair.empty() ? r.fileName : r.fileName + " (" + ValueWord("Live Photo") + ")";
+  return {name, SizeText(r.size)};
+}
 std::vector<std::string> RowCells(const AttachmentFileRecord& r) { return {r.fileName, SizeText(r.size)}; }
 std::vector<std::string> AppRowCells(const std::string& appName) { return {appName, ValueWord("Folder")}; }
 std::vector<std::string> RowCells(const AppMediaRecord& r) { return {r.fileName, r.appName, SizeText(r.size)}; }
