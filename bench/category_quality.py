@@ -58,6 +58,22 @@ def message_row(rng, i, cols):
     return v, text, {"text": text, "handleId": v["handle_id"], "fromMe": v["is_from_me"], "date": local(date + APPLE)}
 
 
+def early_message_row(rng, i, cols):
+    # iOS 5: text messages by address and flags (3 sent, 2 received), seconds from 1970; iMessages by
+    # madrid_handle and madrid_flags (36869 sent, 12289 received), seconds from 2001.
+    madrid = rng.randint(0, 1)
+    date = rng.randint(1_300_000_000, 1_900_000_000)
+    text = f"msg-{i:05d} " + words(rng, rng.randint(2, 30))
+    sent = rng.randint(0, 1)
+    v = {"text": text, "group_id": rng.randint(1, 5), "date": date - APPLE if madrid else date, "is_madrid": madrid,
+         "read": 1}
+    if madrid:
+        v.update({"madrid_handle": f"friend{i % 7}@example.com", "madrid_flags": 36869 if sent else 12289, "flags": 0})
+    else:
+        v.update({"address": f"+1555{i % 7:07d}", "flags": 3 if sent else 2})
+    return v, text, {"text": text, "handleId": v["group_id"], "fromMe": sent, "date": local(date)}
+
+
 def contact_row(rng, i, cols):
     first = f"First{i:05d}"
     last = rng.choice(["Meyer", "Okafor", "Lindqvist", "Novak"])
@@ -115,6 +131,7 @@ def wa_row(rng, i, cols):
 TABLES = [
     ("message", message_row, ["sms_ios6.1.6.sql", "sms_ios9.2.1.sql", "sms_ios10.2.sql", "sms_ios11.2.sql",
                               "sms_ios12.sql", "sms_ios14_15_message_handle_only.sql"]),
+    ("message", early_message_row, ["sms_ios5.sql"]),
     ("ABPersonFullTextSearch_content", contact_row, ["addressbook_fts_ios9_RECONSTRUCTED.sql", "addressbook_fts_ios16_17.sql"]),
     ("call", call_row, ["call_history_db_ios6.1.6.sql", "call_history_db_ios9.3.5.sql"]),
     ("ZCALLRECORD", zcall_row, ["callhistory_ios9.3.5.sql", "callhistory_ios10.3.3.sql", "callhistory_ios11.2.sql",
