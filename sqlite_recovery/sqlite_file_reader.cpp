@@ -34,6 +34,11 @@ SqliteFileReader::~SqliteFileReader() { Close(); }
 void SqliteFileReader::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  if (logFd_ >= 0) ::close(logFd_);
+  logFd_ = -1;
+  log_.Clear();
+  logUsed = false;
+  logFrames = logCommittedFrames = 0;
   pageSize = 0;
   usableSize = 0;
   pageCount = 0;
@@ -41,7 +46,7 @@ void SqliteFileReader::Close() {
   freelistTrunkPages.clear();
 }
 
-Status SqliteFileReader::Open(const std::filesystem::path& path) {
+Status SqliteFileReader::Open(const std::filesystem::path& path, const std::filesystem::path& log) {
   Close();
   schemaColumnCounts.clear();
   // A regular file only: a link is not followed, a FIFO or a device is refused (and never waited on).
@@ -68,8 +73,31 @@ Status SqliteFileReader::Open(const std::filesystem::path& path) {
   usableSize = (size - reserved >= 480) ? size - reserved : size;
   struct stat info {};
   pageCount = ::fstat(fd_, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) / pageSize : 0;
-  WalkFreelist(ReadBe32(header, sizeof header, 32));
+  std::uint32_t firstTrunk = ReadBe32(header, sizeof header, 32);
+  OpenLog(log.empty() ? std::filesystem::path(path.string() + "-wal") : log);
+  if (logUsed) {
+    // The database as its last committed transaction left it: its size, and its header (page 1).
+    pageCount = log_.committedPages();
+    std::vector<std::uint8_t> first = NewPageBuffer();
+    if (ReadPage(0, first.data()) == kOk) firstTrunk = ReadBe32(first.data(), pageSize, 32);
+  }
+  WalkFreelist(firstTrunk);
   return kOk;
+}
+
+void SqliteFileReader::OpenLog(const std::filesystem::path& log) {
+  logFd_ = OpenRegularFile(log);
+  if (logFd_ < 0) return;
+  if (log_.Load(logFd_, pageSize) != kOk || !log_.HasCommits()) {
+    logFrames = log_.validFrames();
+    ::close(logFd_);
+    logFd_ = -1;
+    log_.Clear();
+    return;
+  }
+  logUsed = true;
+  logFrames = log_.validFrames();
+  logCommittedFrames = log_.committedFrames();
 }
 
 void SqliteFileReader::WalkFreelist(std::uint32_t trunk) {
@@ -101,11 +129,19 @@ bool SqliteFileReader::IsFreelistLeaf(std::uint32_t index) const {
 
 Status SqliteFileReader::ReadPage(std::uint32_t index, std::uint8_t* buffer) const {
   if (fd_ < 0 || pageSize == 0) return kInvalidParameter;
-  const std::uint64_t offset = static_cast<std::uint64_t>(index) * pageSize;
+  // A page the log holds is read in its newest committed version.
+  int fd = fd_;
+  std::uint64_t offset = static_cast<std::uint64_t>(index) * pageSize;
+  if (logFd_ >= 0) {
+    if (const auto frame = log_.NewestFrame(index + 1)) {
+      fd = logFd_;
+      offset = *frame;
+    }
+  }
   std::size_t done = 0;
   while (done < pageSize) {
     const std::size_t piece = std::min<std::size_t>(pageSize - done, kMaxReadPiece);
-    const ssize_t n = ::pread(fd_, buffer + done, piece, static_cast<off_t>(offset + done));
+    const ssize_t n = ::pread(fd, buffer + done, piece, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return kReadFault;
     done += static_cast<std::size_t>(n);

@@ -15,6 +15,7 @@
 
 #include "platform/status.h"
 #include "sqlite_recovery/page_maps.h"
+#include "sqlite_recovery/write_ahead_log.h"
 
 namespace dunmere {
 
@@ -29,7 +30,10 @@ class SqliteFileReader {
   // "SQLite format 3" and a zero byte (any letter case), takes the page size and lists the freelist.
   // 87 when the file is not a SQLite file or its page size is not a power of two from 512 to 65,536
   // (the file then stays open but no page is read); the system's code when it cannot be opened.
-  Status Open(const std::filesystem::path& path);
+  // The database's write-ahead log is read with it: log, or else the file of the same name with
+  // "-wal" added, when it is a regular file; every page is then read in its newest committed version
+  // (a log that is damaged from its header on, or of another page size, is not used).
+  Status Open(const std::filesystem::path& path, const std::filesystem::path& log = {});
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 
@@ -62,7 +66,11 @@ class SqliteFileReader {
   // --- File ------------------------------------------------------------------------------------------
   std::uint32_t pageSize = 0;     // 512 to 65,536 (the header's 1 stands for 65,536)
   std::uint32_t usableSize = 0;   // page size less the reserved bytes at the end of every page
-  std::uint64_t pageCount = 0;    // whole pages in the file when it was opened
+  std::uint64_t pageCount = 0;    // whole pages of the database when it was opened (its log's last commit counted)
+  // The log read with the file: whether one was used, and its frames (checked, and up to the last commit).
+  bool logUsed = false;
+  std::uint32_t logFrames = 0;
+  std::uint32_t logCommittedFrames = 0;
 
   // --- The table being decoded ---------------------------------------------------------------------
   // The column count its records are measured by: what its CREATE TABLE declares, or what the caller
@@ -89,6 +97,8 @@ class SqliteFileReader {
   using LeafHandler = std::function<void(std::uint32_t index, const std::uint8_t* page)>;
 
   void WalkFreelist(std::uint32_t firstTrunk);
+  // Reads the database's log when it is a regular file with committed frames of this page size.
+  void OpenLog(const std::filesystem::path& log);
   // Visits every leaf table page under index (page holds it), children in ascending page index, each
   // page at most once and no deeper than kMaxBtreeDepth.
   // Calls leaf for every leaf page of the tree and, when given, interior for every interior page.
@@ -98,6 +108,8 @@ class SqliteFileReader {
                       ChildPageMap& roots) const;
 
   int fd_ = -1;
+  int logFd_ = -1;
+  WriteAheadLog log_;
 };
 
 // Deepest B-tree the walks follow. SQLite itself never builds one deeper than 20 levels; a deeper

@@ -1,0 +1,101 @@
+#include "sqlite_recovery/write_ahead_log.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace dunmere {
+namespace {
+
+constexpr std::uint32_t kMagicLittle = 0x377f0682;  // checksums over little-endian words
+constexpr std::uint32_t kMagicBig = 0x377f0683;     // checksums over big-endian words
+constexpr std::uint32_t kVersion = 3007000;
+constexpr std::size_t kHeaderSize = 32;
+constexpr std::size_t kFrameHeaderSize = 24;
+
+std::uint32_t Be32(const std::uint8_t* p) {
+  return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
+         (static_cast<std::uint32_t>(p[2]) << 8) | p[3];
+}
+std::uint32_t Le32(const std::uint8_t* p) {
+  return (static_cast<std::uint32_t>(p[3]) << 24) | (static_cast<std::uint32_t>(p[2]) << 16) |
+         (static_cast<std::uint32_t>(p[1]) << 8) | p[0];
+}
+
+// The log's running checksum: over 8-byte steps of two words, continued from s.
+void Checksum(const std::uint8_t* data, std::size_t size, bool bigEndian, std::uint32_t s[2]) {
+  for (std::size_t i = 0; i + 8 <= size; i += 8) {
+    const std::uint32_t x0 = bigEndian ? Be32(data + i) : Le32(data + i);
+    const std::uint32_t x1 = bigEndian ? Be32(data + i + 4) : Le32(data + i + 4);
+    s[0] += x0 + s[1];
+    s[1] += x1 + s[0];
+  }
+}
+
+bool ReadAt(int fd, std::uint8_t* buffer, std::size_t size, std::uint64_t offset) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+void WriteAheadLog::Clear() {
+  newest_.clear();
+  committedPages_ = validFrames_ = committedFrames_ = 0;
+}
+
+Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
+  Clear();
+  std::uint8_t header[kHeaderSize];
+  if (!ReadAt(fd, header, sizeof header, 0)) return kInvalidData;
+  const std::uint32_t magic = Be32(header);
+  if ((magic != kMagicLittle && magic != kMagicBig) || Be32(header + 4) != kVersion) return kInvalidData;
+  const std::uint32_t rawSize = Be32(header + 8);
+  const std::uint32_t pageSize = rawSize == 1 ? 65536 : rawSize;
+  if (pageSize != databasePageSize) return kInvalidData;
+  const bool bigEndian = magic == kMagicBig;
+  std::uint32_t sum[2] = {0, 0};
+  Checksum(header, 24, bigEndian, sum);
+  if (sum[0] != Be32(header + 24) || sum[1] != Be32(header + 28)) return kInvalidData;
+  const std::uint32_t salt1 = Be32(header + 16);
+  const std::uint32_t salt2 = Be32(header + 20);
+
+  // Frames in order while they carry this log's salts and continue the checksum chain; the pages of a
+  // transaction count once its commit frame (a non-zero database size) is reached.
+  std::vector<std::uint8_t> frame(kFrameHeaderSize + pageSize);
+  std::unordered_map<std::uint32_t, std::uint64_t> pending;
+  std::uint64_t offset = kHeaderSize;
+  for (std::uint32_t index = 0;; ++index, offset += frame.size()) {
+    if (!ReadAt(fd, frame.data(), frame.size(), offset)) break;  // the end, or a torn last frame
+    const std::uint8_t* fh = frame.data();
+    if (Be32(fh + 8) != salt1 || Be32(fh + 12) != salt2) break;
+    Checksum(fh, 8, bigEndian, sum);
+    Checksum(fh + kFrameHeaderSize, pageSize, bigEndian, sum);
+    if (sum[0] != Be32(fh + 16) || sum[1] != Be32(fh + 20)) break;
+    const std::uint32_t pageNumber = Be32(fh);
+    if (pageNumber == 0) break;
+    ++validFrames_;
+    pending[pageNumber] = offset + kFrameHeaderSize;
+    if (const std::uint32_t pagesAfterCommit = Be32(fh + 4); pagesAfterCommit != 0) {
+      for (const auto& [page, at] : pending) newest_[page] = at;
+      pending.clear();
+      committedPages_ = pagesAfterCommit;
+      committedFrames_ = validFrames_;
+    }
+  }
+  return kOk;
+}
+
+std::optional<std::uint64_t> WriteAheadLog::NewestFrame(std::uint32_t pageNumber) const {
+  const auto found = newest_.find(pageNumber);
+  if (found == newest_.end()) return std::nullopt;
+  return found->second;
+}
+
+}  // namespace dunmere

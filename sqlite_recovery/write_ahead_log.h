@@ -1,0 +1,39 @@
+#pragma once
+// A database's write-ahead log ("-wal" file) as SQLite checks it: the header's magic, version, page
+// size and checksum; then frames while each carries the header's salts and its checksum continues the
+// chain; only frames up to the last commit frame of that run count. For each page, the newest counted
+// frame holds its current version.
+#include <cstdint>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/status.h"
+
+namespace dunmere {
+
+class WriteAheadLog {
+ public:
+  // Reads the log of an open file descriptor for a database of that page size. kInvalidData when the
+  // header is not a log's or not of this page size (the log is then not used); kOk with no frame for an
+  // empty log.
+  Status Load(int fd, std::uint32_t databasePageSize);
+  void Clear();
+
+  // The log offset of the newest committed version of a page (one-based number), if the log has one.
+  std::optional<std::uint64_t> NewestFrame(std::uint32_t pageNumber) const;
+  // The database's size in pages after the last commit; 0 when the log committed nothing.
+  std::uint32_t committedPages() const { return committedPages_; }
+  // Frames that passed the checks, and of those, frames up to the last commit.
+  std::uint32_t validFrames() const { return validFrames_; }
+  std::uint32_t committedFrames() const { return committedFrames_; }
+  bool HasCommits() const { return committedFrames_ > 0; }
+
+ private:
+  std::unordered_map<std::uint32_t, std::uint64_t> newest_;
+  std::uint32_t committedPages_ = 0;
+  std::uint32_t validFrames_ = 0;
+  std::uint32_t committedFrames_ = 0;
+};
+
+}  // namespace dunmere

@@ -1,0 +1,156 @@
+// Databases whose last changes are still in their write-ahead log, written by the SQLite library
+// itself (autocheckpoint off, closed without a checkpoint): the reader sees every page in its newest
+// committed version, as the library does; torn, damaged and stale frames are not counted.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "sqlite_recovery/any_table_decoder.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
+#include "tests/support/temp_dir.h"
+
+namespace dunmere {
+namespace {
+namespace fs = std::filesystem;
+
+void Exec(sqlite3* db, const std::string& sql) {
+  char* error = nullptr;
+  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "") << "\n" << sql;
+}
+
+// A database made with `before` in rollback mode, then `inLog` in WAL mode, left with its log.
+void MakeWithLog(const fs::path& path, const std::vector<std::string>& before, const std::vector<std::string>& inLog) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  Exec(db, "PRAGMA secure_delete=OFF; PRAGMA page_size=4096; PRAGMA journal_mode=DELETE;");
+  for (const std::string& sql : before) Exec(db, sql);
+  Exec(db, "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;");
+  for (const std::string& sql : inLog) Exec(db, sql);
+  int off = 0;
+  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, &off);
+  sqlite3_close(db);
+  ASSERT_TRUE(fs::exists(path.string() + "-wal"));
+}
+
+// The live rows' first values as our reader sees them.
+std::set<std::string> LiveNames(const fs::path& path, const std::string& table, const fs::path& log = {}) {
+  SqliteFileReader reader;
+  EXPECT_EQ(reader.Open(path, log), kOk);
+  std::vector<DeclaredColumn> columns;
+  std::vector<AnyRow> rows;
+  EXPECT_EQ(DecodeAnyTable(reader, table, columns, rows), kOk);
+  std::set<std::string> names;
+  for (const AnyRow& r : rows) {
+    if (r.deleted == 0 && r.values.size() > 1) names.insert(r.values[1].bytes);
+  }
+  return names;
+}
+
+// The same rows as the SQLite library reads them with the log applied (from a copy: the library
+// writes beside what it opens).
+std::set<std::string> LibraryNames(const fs::path& path, const std::string& table) {
+  const fs::path copy = path.parent_path() / ("copy-" + path.filename().string());
+  fs::copy_file(path, copy, fs::copy_options::overwrite_existing);
+  fs::copy_file(path.string() + "-wal", copy.string() + "-wal", fs::copy_options::overwrite_existing);
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open(copy.c_str(), &db), SQLITE_OK);
+  std::set<std::string> names;
+  sqlite3_stmt* statement = nullptr;
+  EXPECT_EQ(sqlite3_prepare_v2(db, ("SELECT name FROM " + table).c_str(), -1, &statement, nullptr), SQLITE_OK);
+  while (sqlite3_step(statement) == SQLITE_ROW) {
+    names.insert(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+  }
+  sqlite3_finalize(statement);
+  sqlite3_close(db);
+  return names;
+}
+
+std::string Insert(int from, int to, const std::string& tag) {
+  std::string sql = "INSERT INTO t (name, body) VALUES ";
+  for (int i = from; i < to; ++i) {
+    sql += (i == from ? "" : ",") + std::string("('") + tag + std::to_string(i) + "', '" + std::string(60, 'x') + "')";
+  }
+  return sql + ";";
+}
+
+TEST(WriteAheadLog, RowsOnlyInTheLogAsTheLibrarySeesThem) {
+  testing::TempDir dir;
+  const fs::path db = dir / "a.db";
+  MakeWithLog(db, {"CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, body TEXT);", Insert(0, 100, "old")},
+              {Insert(100, 180, "new"), "DELETE FROM t WHERE id BETWEEN 10 AND 32;",
+               // Several commits of one page: the newest counts.
+               "UPDATE t SET name = 'renamed once' WHERE id = 50;", "UPDATE t SET name = 'renamed twice' WHERE id = 50;"});
+  const std::set<std::string> ours = LiveNames(db, "t");
+  EXPECT_EQ(ours, LibraryNames(db, "t"));
+  EXPECT_EQ(ours.size(), 180u - 23u);
+  EXPECT_TRUE(ours.count("new179"));
+  EXPECT_FALSE(ours.count("old10"));  // deleted in the log
+  EXPECT_TRUE(ours.count("renamed twice"));
+  EXPECT_FALSE(ours.count("renamed once"));
+
+  SqliteFileReader reader;
+  ASSERT_EQ(reader.Open(db), kOk);
+  EXPECT_TRUE(reader.logUsed);
+  EXPECT_GT(reader.logCommittedFrames, 0u);
+  // Without its log the file is the database before the log's changes.
+  fs::rename(db.string() + "-wal", dir / "elsewhere-wal");
+  EXPECT_EQ(LiveNames(db, "t").count("new100"), 0u);
+  // A log named apart (a backup keeps it under a name of its own).
+  EXPECT_EQ(LiveNames(db, "t", dir / "elsewhere-wal"), ours);
+}
+
+TEST(WriteAheadLog, TornDamagedAndStaleFramesAreNotCounted) {
+  testing::TempDir dir;
+  const fs::path db = dir / "b.db";
+  MakeWithLog(db, {"CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, body TEXT);", Insert(0, 20, "old")},
+              {Insert(20, 40, "first"), Insert(40, 60, "second"), Insert(60, 80, "third")});
+  const fs::path log = db.string() + "-wal";
+  const std::string whole = [&] {
+    std::ifstream in(log, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }();
+  const std::size_t frame = 24 + 4096;
+  const std::size_t frames = (whole.size() - 32) / frame;
+  ASSERT_GE(frames, 3u);
+  const auto writeLog = [&](const std::string& bytes) { std::ofstream(log, std::ios::binary | std::ios::trunc) << bytes; };
+
+  // A torn last frame: the last transaction does not count, the earlier ones do.
+  writeLog(whole.substr(0, whole.size() - 100));
+  std::set<std::string> names = LiveNames(db, "t");
+  EXPECT_TRUE(names.count("second59"));
+  EXPECT_FALSE(names.count("third60"));
+
+  // A bad checksum in the second frame: that frame and every later one are ignored.
+  std::string damaged = whole;
+  damaged[32 + frame + 24 + 100] ^= 0x5A;
+  writeLog(damaged);
+  names = LiveNames(db, "t");
+  EXPECT_TRUE(names.count("first39"));
+  EXPECT_FALSE(names.count("second40"));
+  EXPECT_FALSE(names.count("third79"));
+
+  // Frames of an earlier salt (left behind a restarted log) are not counted.
+  std::string stale = whole;
+  for (std::size_t f = 1; f < frames; ++f) stale[32 + f * frame + 8] ^= 0x01;  // salt-1 of every later frame
+  writeLog(stale);
+  names = LiveNames(db, "t");
+  EXPECT_TRUE(names.count("first39"));
+  EXPECT_FALSE(names.count("second40"));
+
+  // A log whose header is damaged, or of another page size, is not used at all.
+  std::string badHeader = whole;
+  badHeader[26] ^= 0x01;
+  writeLog(badHeader);
+  SqliteFileReader reader;
+  ASSERT_EQ(reader.Open(db), kOk);
+  EXPECT_FALSE(reader.logUsed);
+  EXPECT_EQ(LiveNames(db, "t").size(), 20u);
+  writeLog(whole.substr(0, 20));
+  EXPECT_EQ(LiveNames(db, "t").size(), 20u);
+}
+
+}  // namespace
+}  // namespace dunmere
