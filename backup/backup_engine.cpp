@@ -66,6 +66,12 @@ fs::path CBackupEngine::DatabasePath(std::string_view fileID) const {
   return OnlyRegular(BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.DatabasePath(fileID));
 }
 
+DatabaseFile CBackupEngine::Database(std::string_view domainPath) const {
+  // The log is a file of its own in a backup: the manifest's entry of the same domain and path
+  // with "-wal" added.
+  return DatabaseFile(DatabasePath(Sha1FileId(domainPath)), DatabasePath(Sha1FileId(std::string(domainPath) + "-wal")));
+}
+
 fs::path CBackupEngine::MediaPath(const ManifestEntry& entry) const {
   return OnlyRegular(BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.MediaPath(entry));
 }
@@ -154,7 +160,7 @@ Status NotAStop(Status result) { return result == kStoppedByUser ? kPathNotFound
 Status CBackupEngine::ScanMessages(ConversationMap& out) {
   LoaderContext context{currentSummary.versionAbove11, progressCallback, progressUser, progressBase, stepWeight};
   messagesMap.clear();
-  const Status rc = LoadMessages(DatabasePath(kContactsDbId), messagesMap, context, DatabasePath(kMessagesDbId),
+  const Status rc = LoadMessages(Database(kContactsDbDomainPath), messagesMap, context, Database(kMessagesDbDomainPath),
                                  messagesReaderState);
   out = messagesMap;
   if (rc == kOk && out.empty()) NoteUnreadRows(CategoryId::kMessages, DatabasePath(kMessagesDbId), {"message"});
@@ -163,7 +169,7 @@ Status CBackupEngine::ScanMessages(ConversationMap& out) {
 
 Status CBackupEngine::ScanContacts(std::vector<ContactRecord>& out) {
   const Status rc =
-      NotAStop(LoadContacts(currentSummary.versionAbove11, DatabasePath(kContactsDbId), out, contactsReaderState));
+      NotAStop(LoadContacts(currentSummary.versionAbove11, Database(kContactsDbDomainPath), out, contactsReaderState));
   if (rc == kOk && out.empty()) {
     NoteUnreadRows(CategoryId::kContacts, DatabasePath(kContactsDbId), {"ABPersonFullTextSearch_content", "ABPerson"});
   }
@@ -172,8 +178,8 @@ Status CBackupEngine::ScanContacts(std::vector<ContactRecord>& out) {
 
 Status CBackupEngine::ScanNotes(std::vector<NoteRecord>& out) {
   // Both stores: the old one of early systems, the current one of the Notes app's group container.
-  const Status old = NotAStop(LoadNotes(DatabasePath(kNotesDbId), out));
-  const Status current = NotAStop(LoadNoteStore(DatabasePath(kNoteStoreDbId), out));
+  const Status old = NotAStop(LoadNotes(Database(kNotesDbDomainPath), out));
+  const Status current = NotAStop(LoadNoteStore(Database(kNoteStoreDbDomainPath), out));
   if (out.empty()) {
     NoteUnreadRows(CategoryId::kNotes, DatabasePath(kNotesDbId), {"ZNOTEBODY", "ZNOTE"});
     NoteUnreadRows(CategoryId::kNotes, DatabasePath(kNoteStoreDbId), {"ZICNOTEDATA"});
@@ -182,10 +188,12 @@ Status CBackupEngine::ScanNotes(std::vector<NoteRecord>& out) {
 }
 
 Status CBackupEngine::ScanCallHistory(std::vector<CallRecord>& out) {
-  const fs::path calls =
-      OnlyRegular(BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.CallHistoryDatabasePath());
-  const Status rc = NotAStop(LoadCallHistory(calls, DatabasePath(kContactsDbId), out, currentSummary.versionAbove11));
-  if (rc == kOk && out.empty()) NoteUnreadRows(CategoryId::kCallHistory, calls, {"ZCALLRECORD", "call"});
+  // The Core Data store of newer devices where there is one, else the older database.
+  const fs::path chosen = BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.CallHistoryDatabasePath();
+  const bool store = chosen == BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.DatabasePath(kCallHistoryStoreId);
+  const DatabaseFile calls = Database(store ? kCallHistoryStoreDomainPath : kCallHistoryDbDomainPath);
+  const Status rc = NotAStop(LoadCallHistory(calls, Database(kContactsDbDomainPath), out, currentSummary.versionAbove11));
+  if (rc == kOk && out.empty()) NoteUnreadRows(CategoryId::kCallHistory, calls.path, {"ZCALLRECORD", "call"});
   return FinishDatabaseStep(rc);
 }
 
@@ -200,7 +208,16 @@ Status CBackupEngine::ScanWhatsApp(WhatsAppChatMap& out) {
     }
   }
   whatsAppMap.clear();
-  const Status rc = chatStorage != nullptr ? LoadWhatsApp(MediaPath(*chatStorage), whatsAppMap) : kPathNotFound;
+  const ManifestEntry* chatLog = nullptr;
+  if (chatStorage != nullptr) {
+    for (const ManifestEntry& entry : manifestEntries) {
+      if (entry.domainPath == chatStorage->domainPath + "-wal") chatLog = &entry;
+    }
+  }
+  const Status rc = chatStorage != nullptr
+                        ? LoadWhatsApp(DatabaseFile(MediaPath(*chatStorage), chatLog != nullptr ? MediaPath(*chatLog) : fs::path()),
+                                       whatsAppMap)
+                        : kPathNotFound;
   out = whatsAppMap;
   if (rc == kOk && out.empty()) NoteUnreadRows(CategoryId::kWhatsApp, MediaPath(*chatStorage), {"ZWAMESSAGE"});
   return FinishDatabaseStep(NotAStop(rc));
@@ -208,14 +225,14 @@ Status CBackupEngine::ScanWhatsApp(WhatsAppChatMap& out) {
 
 Status CBackupEngine::ExportMessagesCsv(const fs::path& output) {
   SqliteFileReader reader;
-  if (const Status rc = reader.Open(DatabasePath(kMessagesDbId)); rc != kOk) return rc;
+  if (const Status rc = reader.Open(Database(kMessagesDbDomainPath)); rc != kOk) return rc;
   std::int64_t highest = messagesReaderState;
   return WriteMessageLines(reader, output, highest);
 }
 
 Status CBackupEngine::ExportContactsCsv(const fs::path& output) {
   SqliteFileReader reader;
-  if (const Status rc = reader.Open(DatabasePath(kContactsDbId)); rc != kOk) return rc;
+  if (const Status rc = reader.Open(Database(kContactsDbDomainPath)); rc != kOk) return rc;
   std::int64_t highest = contactsReaderState;
   return WriteContactLines(reader, output, highest);
 }

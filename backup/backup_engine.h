@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "backup/backup_summary.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
 #include "backup/manifest_entry.h"
 #include "backup/media_copies.h"
 #include "backup/progress.h"
@@ -122,6 +123,8 @@ class CBackupEngine {
  private:
   Status Report(std::int32_t value) const;
   std::filesystem::path DatabasePath(std::string_view fileID) const;
+  // A database of the backup by its domain-path, with its write-ahead log where the backup has one.
+  DatabaseFile Database(std::string_view domainPath) const;
   std::filesystem::path MediaPath(const ManifestEntry& entry) const;
   std::filesystem::path OnlyRegular(const std::filesystem::path& path) const;
   Status FinishDatabaseStep(Status result);

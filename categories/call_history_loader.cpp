@@ -6,22 +6,25 @@
 #include "platform/file_util.h"
 #include "platform/text_compare.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/table_schema.h"
 #include "categories/table_decoders.h"
 
 namespace dunmere {
 
-Status LoadCallHistory(const std::filesystem::path& callDb, const std::filesystem::path& addressBookDb,
+Status LoadCallHistory(const DatabaseFile& callDb, const DatabaseFile& addressBookDb,
                        std::vector<CallRecord>& calls, bool versionAbove11) {
   // Absent like every category's database: "path not found", not the SQLite library's open code.
-  if (!IsRegularFileNoFollow(callDb)) return kPathNotFound;
-  // The Core Data store of newer devices has "ZCALLRECORD"; anything else is read as the older "call".
-  const TableProbe probe = ProbeTable(callDb, "ZCALLRECORD");
+  if (!IsRegularFileNoFollow(callDb.path)) return kPathNotFound;
+  const TableProbe probe = ProbeTable(callDb.path, "ZCALLRECORD");
   if (probe.openResult != 0) return probe.openResult;
-  const bool coreData = probe.queryable;
 
   (void)versionAbove11;  // the columns are found by their names in every version
   SqliteFileReader reader;
   if (const Status rc = reader.Open(callDb); rc != kOk) return rc;
+  // The Core Data store of newer devices has "ZCALLRECORD"; anything else is read as the older "call".
+  // The schema is read by our reader, so that a table the log alone holds is found too.
+  std::string sql;
+  const bool coreData = FindTableSql(reader, "ZCALLRECORD", sql) == kOk && !sql.empty();
   std::vector<CallRecord> decoded;
   if (coreData) {
     DecodeCallRecords(reader, decoded);

@@ -32,7 +32,7 @@ std::string RebuildPhones(const std::string& raw) {
 
 }  // namespace
 
-Status LoadContacts(bool versionAbove11, const std::filesystem::path& addressBookDb,
+Status LoadContacts(bool versionAbove11, const DatabaseFile& addressBookDb,
                     std::vector<ContactRecord>& contacts, std::int64_t& highestRowid) {
   (void)versionAbove11;  // the columns are found by their names in every version
   SqliteFileReader reader;

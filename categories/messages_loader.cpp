@@ -11,8 +11,8 @@
 
 namespace dunmere {
 
-Status LoadMessages(const std::filesystem::path& addressBookDb, ConversationMap& conversations,
-                    const LoaderContext& context, const std::filesystem::path& messagesDb,
+Status LoadMessages(const DatabaseFile& addressBookDb, ConversationMap& conversations,
+                    const LoaderContext& context, const DatabaseFile& messagesDb,
                     std::int64_t& highestRowid) {
   const std::int32_t base = context.progressBase;
   const std::int32_t weight = context.stepWeight;

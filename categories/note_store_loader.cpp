@@ -61,7 +61,7 @@ struct NoteData {
 
 }  // namespace
 
-Status LoadNoteStore(const std::filesystem::path& noteStoreDb, std::vector<NoteRecord>& notes) {
+Status LoadNoteStore(const DatabaseFile& noteStoreDb, std::vector<NoteRecord>& notes) {
   SqliteFileReader reader;
   if (const Status rc = reader.Open(noteStoreDb); rc != kOk) return rc;
   std::vector<MappedRow> objectRows, dataRows;

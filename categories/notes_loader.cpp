@@ -28,7 +28,7 @@ void CleanNoteText(std::string& text) {
 
 }  // namespace
 
-Status LoadNotes(const std::filesystem::path& notesDb, std::vector<NoteRecord>& notes) {
+Status LoadNotes(const DatabaseFile& notesDb, std::vector<NoteRecord>& notes) {
   SqliteFileReader reader;
   if (const Status rc = reader.Open(notesDb); rc != kOk) return rc;
   std::vector<NoteRecord> bodies;

@@ -7,6 +7,7 @@
 #include "categories/table_probe.h"
 #include "platform/text_compare.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/table_schema.h"
 #include "categories/table_decoders.h"
 
 namespace dunmere {
@@ -46,13 +47,15 @@ std::string MediaItemText(const MediaItemRow& item) {
   return item.mediaUrl;
 }
 
-Status LoadWhatsApp(const std::filesystem::path& chatDb, WhatsAppChatMap& chats) {
-  const TableProbe probe = ProbeTable(chatDb, "ZWAMESSAGE");
+Status LoadWhatsApp(const DatabaseFile& chatDb, WhatsAppChatMap& chats) {
+  const TableProbe probe = ProbeTable(chatDb.path, "ZWAMESSAGE");
   if (probe.openResult != 0) return probe.openResult;
-  if (!probe.queryable) return kQueryFailed;
 
   SqliteFileReader reader;
   if (const Status rc = reader.Open(chatDb); rc != kOk) return rc;
+  // The messages table, as our reader finds it (a table the log alone holds too).
+  std::string sql;
+  if (FindTableSql(reader, "ZWAMESSAGE", sql) != kOk || sql.empty()) return kQueryFailed;
   std::vector<MediaItemRow> media;
   std::vector<ChatSessionRow> sessions;
   std::vector<GroupMemberRow> members;

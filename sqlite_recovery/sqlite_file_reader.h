@@ -19,6 +19,16 @@
 
 namespace dunmere {
 
+// A database file and its write-ahead log: the file named apart (a backup stores it under a name of
+// its own), or, when empty, the file's name with "-wal" added.
+struct DatabaseFile {
+  DatabaseFile(std::filesystem::path file, std::filesystem::path logFile = {})  // NOLINT: a path is a database file
+      : path(std::move(file)), log(std::move(logFile)) {}
+  DatabaseFile(const char* file) : path(file) {}  // NOLINT
+  std::filesystem::path path;
+  std::filesystem::path log;
+};
+
 class SqliteFileReader {
  public:
   SqliteFileReader();
@@ -34,6 +44,7 @@ class SqliteFileReader {
   // "-wal" added, when it is a regular file; every page is then read in its newest committed version
   // (a log that is damaged from its header on, or of another page size, is not used).
   Status Open(const std::filesystem::path& path, const std::filesystem::path& log = {});
+  Status Open(const DatabaseFile& file) { return Open(file.path, file.log); }
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 

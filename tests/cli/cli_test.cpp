@@ -334,6 +334,43 @@ TEST(ScanCommand, DatabasesWhoseRowsGiveNoRecordSaySo) {
   EXPECT_FALSE(json::parse(run.out).at("categories").at("messages").contains("warning"));
 }
 
+// A backup that keeps a database's write-ahead log as a file of its own (the manifest entry of the same
+// path with "-wal"): messages inserted or deleted only in the log are seen as the device saw them, in
+// both layouts; the backup's bytes are unchanged.
+TEST(ScanCommand, DatabaseLogsKeptInTheBackup) {
+  TempDir dir;
+  testing::MakeSqliteDatabaseWithLog(
+      dir / "sms.db",
+      {testing::ReferenceSchema("sms_ios9.2.1.sql"), "INSERT INTO handle (ROWID, id, service) VALUES (4, '+1555', 'SMS');",
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'in the file', 4, 'SMS', 100),"
+       " (2, 'g2', 'deleted in the log', 4, 'SMS', 200);"},
+      {"INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (3, 'g3', 'only in the log', 4, 'SMS', 300);",
+       "DELETE FROM message WHERE ROWID = 2;"});
+  for (const testing::FixtureLayout layout : {testing::FixtureLayout::kManifestDb, testing::FixtureLayout::kManifestMbdb}) {
+    testing::FixtureBackup backup;
+    backup.layout = layout;
+    backup.files = {{"HomeDomain", "Library/SMS/sms.db", testing::ReadFile(dir / "sms.db")},
+                    {"HomeDomain", "Library/SMS/sms.db-wal", testing::ReadFile(dir / "sms.db-wal")}};
+    const fs::path folder = dir / (layout == testing::FixtureLayout::kManifestDb ? "db" : "mbdb");
+    testing::WriteFixtureBackup(folder, backup);
+    const auto before = testing::SnapshotTree(folder);
+    const fs::path appData = dir / "appdata";
+    fs::create_directories(appData);
+    const CliRun run = Dunmere({"scan", folder.string(), "-c", "messages", "--json"}, appData);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const json doc = json::parse(run.out);
+    const json& conversations = doc.at("categories").at("messages").at("conversations");
+    ASSERT_EQ(conversations.size(), 1u) << run.out;
+    std::map<std::string, bool> texts;  // text: deleted
+    for (const json& m : conversations[0].at("messages")) texts[m.at("text")] = m.at("deleted");
+    EXPECT_EQ(texts.count("only in the log"), 1u) << run.out;
+    EXPECT_FALSE(texts["in the file"]);
+    ASSERT_EQ(texts.count("deleted in the log"), 1u) << run.out;  // its bytes are still in the file
+    EXPECT_TRUE(texts["deleted in the log"]);
+    EXPECT_EQ(testing::SnapshotTree(folder), before);
+  }
+}
+
 TEST(ExportCommand, WritesTheCategoriesAndOnlyDeletedOnAsk) {
   TempDir dir;
   const std::string sms = testing::SqliteDatabaseBytes(

@@ -10,29 +10,17 @@
 
 #include "sqlite_recovery/any_table_decoder.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
+#include "tests/support/sqlite_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace dunmere {
 namespace {
 namespace fs = std::filesystem;
 
-void Exec(sqlite3* db, const std::string& sql) {
-  char* error = nullptr;
-  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "") << "\n" << sql;
-}
-
-// A database made with `before` in rollback mode, then `inLog` in WAL mode, left with its log.
-void MakeWithLog(const fs::path& path, const std::vector<std::string>& before, const std::vector<std::string>& inLog) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  Exec(db, "PRAGMA secure_delete=OFF; PRAGMA page_size=4096; PRAGMA journal_mode=DELETE;");
-  for (const std::string& sql : before) Exec(db, sql);
-  Exec(db, "PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0;");
-  for (const std::string& sql : inLog) Exec(db, sql);
-  int off = 0;
-  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, &off);
-  sqlite3_close(db);
-  ASSERT_TRUE(fs::exists(path.string() + "-wal"));
+// A database with its last changes only in its log, pages of 4 KiB.
+void MakeWithLog(const fs::path& path, std::vector<std::string> before, const std::vector<std::string>& inLog) {
+  before.insert(before.begin(), "PRAGMA page_size=4096;");
+  testing::MakeSqliteDatabaseWithLog(path, before, inLog);
 }
 
 // The live rows' first values as our reader sees them.

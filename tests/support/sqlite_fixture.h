@@ -13,6 +13,12 @@ void MakeSqliteDatabase(const std::filesystem::path& path, const std::vector<std
 // The bytes of a database made as above (built in a scratch file).
 std::string SqliteDatabaseBytes(const std::vector<std::string>& sql);
 
+// A database made with `sql` in rollback mode, then `inLog` in write-ahead-log mode (automatic
+// checkpoints off), closed without a checkpoint: its last changes are only in path + "-wal", as a
+// device leaves its databases. Throws on error.
+void MakeSqliteDatabaseWithLog(const std::filesystem::path& path, const std::vector<std::string>& sql,
+                               const std::vector<std::string>& inLog);
+
 // A schema file of tests/support/schemas (the device's own CREATE TABLE statements).
 std::string ReferenceSchema(const std::string& fileName);
 
