@@ -18,8 +18,8 @@
 namespace dunmere {
 namespace {
 
-// Sets out to the stored value v, reusing out's buffer.
-void SetValue(const ColumnValue& v, AnyValue& out) {
+// Sets out to the stored value v, reusing out's buffer; a text in UTF-8 whatever the file stores.
+void SetValue(const ColumnValue& v, TextEncoding encoding, AnyValue& out) {
   out.serialType = v.serialType;
   out.bytes.clear();
   if (v.IsInteger()) {
@@ -30,7 +30,12 @@ void SetValue(const ColumnValue& v, AnyValue& out) {
     out.real = v.AsReal();
   } else if (v.IsText() || v.IsBlob()) {
     out.kind = v.IsText() ? AnyValue::Kind::kText : AnyValue::Kind::kBlob;
-    out.bytes.assign(reinterpret_cast<const char*>(v.data), v.size);
+    const std::string_view stored(reinterpret_cast<const char*>(v.data), v.size);
+    if (v.IsText() && encoding != TextEncoding::kUtf8) {
+      out.bytes = TextToUtf8(stored, encoding);
+    } else {
+      out.bytes.assign(stored);
+    }
   } else {
     out.kind = AnyValue::Kind::kNull;
   }
@@ -171,8 +176,9 @@ constexpr std::uint64_t kKeyMargin = 1000;
 
 class Engine : public RowDecoder {
  public:
-  Engine(const TableRequest& request, const std::vector<DeclaredColumn>& columns, const AnyRowSink& sink)
-      : request_(request), columns_(columns), sink_(sink), kinds_(columns.size()) {}
+  Engine(const TableRequest& request, const std::vector<DeclaredColumn>& columns, const AnyRowSink& sink,
+         TextEncoding encoding)
+      : request_(request), columns_(columns), sink_(sink), kinds_(columns.size()), encoding_(encoding) {}
 
   void DecodeLive(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t, std::uint16_t cellOffset,
                   RowState state) override {
@@ -253,7 +259,7 @@ class Engine : public RowDecoder {
     for (AnyValue& value : row_.values) Clear(value);
     for (const ColumnValue& v : values_) {
       if (request_.wanted.empty() || (v.column < request_.wanted.size() && request_.wanted[v.column])) {
-        SetValue(v, row_.values[v.column]);
+        SetValue(v, encoding_, row_.values[v.column]);
       }
     }
     for (std::size_t i = 0; i < columns_.size(); ++i) {
@@ -276,6 +282,7 @@ class Engine : public RowDecoder {
   const AnyRowSink& sink_;
   AnyRow row_;
   ColumnKinds kinds_;
+  TextEncoding encoding_;
   Repeats repeats_;
   LiveRecord record_;
   std::vector<std::uint8_t> storage_;  // a deleted record gathered from its overflow pages
@@ -303,7 +310,7 @@ Status DecodeTableRows(SqliteFileReader& reader, const TableRequest& request,
                        const std::vector<DeclaredColumn>& columns, const AnyRowSink& sink) {
   if (columns.empty()) return kInvalidParameter;
   reader.thoroughSearch = true;
-  Engine engine(request, columns, sink);
+  Engine engine(request, columns, sink, reader.textEncoding);
   return RunTableDecoder(reader, request.table, engine, request.freedPages, static_cast<std::int32_t>(columns.size()));
 }
 

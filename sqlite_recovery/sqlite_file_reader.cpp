@@ -42,6 +42,7 @@ void SqliteFileReader::Close() {
   pageSize = 0;
   usableSize = 0;
   pageCount = 0;
+  textEncoding = TextEncoding::kUtf8;
   freelistLeafPages.clear();
   freelistTrunkPages.clear();
 }
@@ -74,12 +75,16 @@ Status SqliteFileReader::Open(const std::filesystem::path& path, const std::file
   struct stat info {};
   pageCount = ::fstat(fd_, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) / pageSize : 0;
   std::uint32_t firstTrunk = ReadBe32(header, sizeof header, 32);
+  textEncoding = TextEncodingOf(ReadBe32(header, sizeof header, 56));
   OpenLog(log.empty() ? std::filesystem::path(path.string() + "-wal") : log);
   if (logUsed) {
     // The database as its last committed transaction left it: its size, and its header (page 1).
     pageCount = log_.committedPages();
     std::vector<std::uint8_t> first = NewPageBuffer();
-    if (ReadPage(0, first.data()) == kOk) firstTrunk = ReadBe32(first.data(), pageSize, 32);
+    if (ReadPage(0, first.data()) == kOk) {
+      firstTrunk = ReadBe32(first.data(), pageSize, 32);
+      textEncoding = TextEncodingOf(ReadBe32(first.data(), pageSize, 56));
+    }
   }
   WalkFreelist(firstTrunk);
   return kOk;
@@ -195,6 +200,9 @@ Status SqliteFileReader::FindTableRoots(std::string_view name, ChildPageMap& roo
   Status rc = ReadPage(0, page.data());
   if (rc != kOk) return rc;
   const PageView first{page.data(), pageSize, BtreeHeaderOffset(0)};
+  // The schema stores names in the database's encoding.
+  const std::string stored = Utf8ToStored(name, textEncoding);
+  name = stored;
   if (first.Kind() == kLeafTablePage) {
     ScanSchemaLeaf(page.data(), first.headerOffset, name, roots);
     return kOk;

@@ -15,6 +15,7 @@
 
 #include "platform/status.h"
 #include "sqlite_recovery/page_maps.h"
+#include "sqlite_recovery/text_encoding.h"
 #include "sqlite_recovery/write_ahead_log.h"
 
 namespace dunmere {
@@ -78,6 +79,7 @@ class SqliteFileReader {
   std::uint32_t pageSize = 0;     // 512 to 65,536 (the header's 1 stands for 65,536)
   std::uint32_t usableSize = 0;   // page size less the reserved bytes at the end of every page
   std::uint64_t pageCount = 0;    // whole pages of the database when it was opened (its log's last commit counted)
+  TextEncoding textEncoding = TextEncoding::kUtf8;  // how its texts are stored (header offset 56)
   // The log read with the file: whether one was used, and its frames (checked, and up to the last commit).
   bool logUsed = false;
   std::uint32_t logFrames = 0;

@@ -183,8 +183,10 @@ Status FindTableSql(SqliteFileReader& reader, std::string_view name, std::string
     for (const std::uint16_t offset : offsets) {
       if (GatherLiveRecord(reader, page.data(), offset, record) != kOk) continue;
       if (DecodeLiveRecord(record.data, record.size, values) != kOk || values.size() < 5) continue;
-      if (values[0].AsText() == "table" && values[1].AsText() == name && values[4].IsText()) {
-        sql = std::string(values[4].AsText());
+      // The schema's texts are stored in the database's encoding.
+      const auto text = [&reader](const ColumnValue& v) { return TextToUtf8(v.AsText(), reader.textEncoding); };
+      if (values[4].IsText() && text(values[0]) == "table" && text(values[1]) == name) {
+        sql = text(values[4]);
         return kOk;
       }
     }

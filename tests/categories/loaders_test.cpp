@@ -137,6 +137,33 @@ TEST(MessagesLoader, EarlyLayoutTextAndIMessages) {
   EXPECT_EQ(chats[1].fromMe, 1);
 }
 
+// A messages database whose texts are stored as UTF-16 (either byte order): its messages, live and
+// deleted, as UTF-8.
+TEST(MessagesLoader, Utf16Databases) {
+  for (const char* encoding : {"UTF-16le", "UTF-16be"}) {
+    testing::TempDir dir;
+    MakeSqliteDatabase(
+        dir / "sms.db",
+        {std::string("PRAGMA encoding='") + encoding + "';", ReferenceSchema("sms_ios9.2.1.sql"),
+         "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550100001', 'SMS');",
+         "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'hällo', 1, 'SMS', 100),"
+         " (2, 'g2', 'a deleted message of some length', 1, 'SMS', 200);",
+         "DELETE FROM message WHERE ROWID = 2;"});
+    ConversationMap conversations;
+    std::int64_t highest = 0;
+    ASSERT_EQ(LoadMessages(dir / "none.db", conversations, LoaderContext{true, nullptr, nullptr, 0, 10}, dir / "sms.db",
+                           highest),
+              kOk);
+    ASSERT_EQ(conversations.size(), 1u) << encoding;
+    const auto& messages = conversations.at(1);
+    ASSERT_EQ(messages.size(), 2u) << encoding;
+    EXPECT_EQ(messages[0].text, "hällo");
+    EXPECT_EQ(messages[0].handle, "+15550100001");
+    EXPECT_EQ(messages[1].text, "a deleted message of some length");
+    EXPECT_EQ(messages[1].deleted, 1);
+  }
+}
+
 TEST(MessagesLoader, RecentlyDeletedMessagesShownAsDeleted) {
   testing::TempDir dir;
   MakeSqliteDatabase(
