@@ -1,7 +1,5 @@
 #include "backup/backup_engine.h"
 
-#include "categories/unread_rows.h"
-
 #include "backup/backup_discovery.h"
 #include "backup/backup_layout.h"
 #include "backup/decryptor_runner.h"
@@ -13,6 +11,7 @@
 #include "categories/unread_rows.h"
 #include "platform/file_util.h"
 #include "platform/program_dir.h"
+#include "sqlite_recovery/any_table_decoder.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
 #include "categories/value_lines.h"
 
@@ -81,6 +80,7 @@ Status CBackupEngine::Open(const std::string& password) {
   stepWeight = 11;
   Report(0);
   warnings.clear();
+  logs.clear();
   messagesMap.clear();
   fileList.clear();
   candidateFolders.clear();
@@ -143,6 +143,20 @@ void CBackupEngine::NoteUnreadRows(CategoryId category, const fs::path& db, std:
   if (std::string why = UnreadRowsWarning(db, tables); !why.empty()) warnings[category] = std::move(why);
 }
 
+void CBackupEngine::NoteLog(CategoryId category, const DatabaseFile& db, std::initializer_list<const char*> tables) {
+  SqliteFileReader reader;
+  if (db.path.empty() || reader.Open(db) != kOk || !reader.logUsed) return;
+  LogReport& report = logs[category];
+  report.frames += reader.logCommittedFrames;
+  for (const char* table : tables) {
+    TableRequest request;
+    request.table = table;
+    std::vector<DeclaredColumn> columns;
+    if (TableColumns(reader, request, columns) != kOk || columns.empty()) continue;
+    DecodeTableRows(reader, request, columns, [&report](AnyRow& row) { report.rows += row.fromLog ? 1 : 0; });
+  }
+}
+
 Status CBackupEngine::FinishDatabaseStep(Status result) {
   progressBase += stepWeight / 2;
   Report(progressBase);
@@ -164,6 +178,7 @@ Status CBackupEngine::ScanMessages(ConversationMap& out) {
                                  messagesReaderState);
   out = messagesMap;
   if (rc == kOk && out.empty()) NoteUnreadRows(CategoryId::kMessages, DatabasePath(kMessagesDbId), {"message"});
+  NoteLog(CategoryId::kMessages, Database(kMessagesDbDomainPath), {"message"});
   return FinishDatabaseStep(rc);
 }
 
@@ -173,6 +188,7 @@ Status CBackupEngine::ScanContacts(std::vector<ContactRecord>& out) {
   if (rc == kOk && out.empty()) {
     NoteUnreadRows(CategoryId::kContacts, DatabasePath(kContactsDbId), {"ABPersonFullTextSearch_content", "ABPerson"});
   }
+  NoteLog(CategoryId::kContacts, Database(kContactsDbDomainPath), {"ABPersonFullTextSearch_content", "ABPerson"});
   return FinishDatabaseStep(rc);
 }
 
@@ -184,6 +200,8 @@ Status CBackupEngine::ScanNotes(std::vector<NoteRecord>& out) {
     NoteUnreadRows(CategoryId::kNotes, DatabasePath(kNotesDbId), {"ZNOTEBODY", "ZNOTE"});
     NoteUnreadRows(CategoryId::kNotes, DatabasePath(kNoteStoreDbId), {"ZICNOTEDATA"});
   }
+  NoteLog(CategoryId::kNotes, Database(kNotesDbDomainPath), {"ZNOTEBODY", "ZNOTE"});
+  NoteLog(CategoryId::kNotes, Database(kNoteStoreDbDomainPath), {"ZICCLOUDSYNCINGOBJECT", "ZICNOTEDATA"});
   return FinishDatabaseStep(old == kOk || current == kOk ? kOk : old);
 }
 
@@ -194,6 +212,7 @@ Status CBackupEngine::ScanCallHistory(std::vector<CallRecord>& out) {
   const DatabaseFile calls = Database(store ? kCallHistoryStoreDomainPath : kCallHistoryDbDomainPath);
   const Status rc = NotAStop(LoadCallHistory(calls, Database(kContactsDbDomainPath), out, currentSummary.versionAbove11));
   if (rc == kOk && out.empty()) NoteUnreadRows(CategoryId::kCallHistory, calls.path, {"ZCALLRECORD", "call"});
+  NoteLog(CategoryId::kCallHistory, calls, {"ZCALLRECORD", "call"});
   return FinishDatabaseStep(rc);
 }
 
@@ -214,12 +233,13 @@ Status CBackupEngine::ScanWhatsApp(WhatsAppChatMap& out) {
       if (entry.domainPath == chatStorage->domainPath + "-wal") chatLog = &entry;
     }
   }
-  const Status rc = chatStorage != nullptr
-                        ? LoadWhatsApp(DatabaseFile(MediaPath(*chatStorage), chatLog != nullptr ? MediaPath(*chatLog) : fs::path()),
-                                       whatsAppMap)
-                        : kPathNotFound;
+  const DatabaseFile chat = chatStorage != nullptr
+                                ? DatabaseFile(MediaPath(*chatStorage), chatLog != nullptr ? MediaPath(*chatLog) : fs::path())
+                                : DatabaseFile(fs::path());
+  const Status rc = chatStorage != nullptr ? LoadWhatsApp(chat, whatsAppMap) : kPathNotFound;
   out = whatsAppMap;
-  if (rc == kOk && out.empty()) NoteUnreadRows(CategoryId::kWhatsApp, MediaPath(*chatStorage), {"ZWAMESSAGE"});
+  if (rc == kOk && out.empty()) NoteUnreadRows(CategoryId::kWhatsApp, chat.path, {"ZWAMESSAGE"});
+  if (chatStorage != nullptr) NoteLog(CategoryId::kWhatsApp, chat, {"ZWAMESSAGE"});
   return FinishDatabaseStep(NotAStop(rc));
 }
 

@@ -119,6 +119,13 @@ class CBackupEngine {
   // Why a category that ran without error gave no record although its database holds rows (by
   // category; filled by the scans, emptied by Open).
   std::map<CategoryId, std::string> warnings;
+  // The write-ahead logs read with a category's database: the log's committed frames and the rows of
+  // the category's tables read from pages of the log (by category; filled by the scans).
+  struct LogReport {
+    std::uint32_t frames = 0;
+    std::uint64_t rows = 0;
+  };
+  std::map<CategoryId, LogReport> logs;
 
  private:
   Status Report(std::int32_t value) const;
@@ -130,6 +137,8 @@ class CBackupEngine {
   Status FinishDatabaseStep(Status result);
   // Keeps why a category gave no record where the first of tables in db still holds rows.
   void NoteUnreadRows(CategoryId category, const std::filesystem::path& db, std::initializer_list<const char*> tables);
+  // Keeps how much of a category's tables came from the database's log, when one was read.
+  void NoteLog(CategoryId category, const DatabaseFile& db, std::initializer_list<const char*> tables);
   Status Workspace(RunWorkspace*& out, std::string& reason);
   std::unique_ptr<RunWorkspace> workspace_;
 };

@@ -33,7 +33,7 @@ struct Count {
   CategoryId id = CategoryId::kCameraRoll;
 };
 
-// The JSON key of the categories that can warn of rows they could not read.
+// The JSON key of the categories that read databases (and can warn of rows they could not read).
 const char* WarningKey(CategoryId id) {
   switch (id) {
     case CategoryId::kMessages: return "messages";
@@ -150,6 +150,11 @@ int RunScan(const ScanOptions& options) {
     const char* key = WarningKey(id);
     if (key != nullptr && categories.contains(key)) categories[key]["warning"] = why;
   }
+  // A category whose database was read with its write-ahead log says so, and how many rows came from it.
+  for (const auto& [id, log] : engine.logs) {
+    const char* key = WarningKey(id);
+    if (key != nullptr && categories.contains(key)) categories[key]["log"] = Json{{"frames", log.frames}, {"rows", log.rows}};
+  }
   const int exit = outcome.problems.empty() ? 0 : 1;
   if (options.json) {
     Json document{{"backup", SummaryToJson(summary)}, {"open", opened}, {"categories", categories}};
@@ -162,6 +167,13 @@ int RunScan(const ScanOptions& options) {
   for (const Count& c : counts) {
     const auto why = WarningKey(c.id) != nullptr ? engine.warnings.find(c.id) : engine.warnings.end();
     if (why != engine.warnings.end()) std::printf("warning: %s: %s\n", c.name, TerminalText(why->second).c_str());
+  }
+  for (const Count& c : counts) {
+    const auto log = WarningKey(c.id) != nullptr ? engine.logs.find(c.id) : engine.logs.end();
+    if (log != engine.logs.end()) {
+      std::printf("log: %s: read with its write-ahead log (%u frames, %llu rows from it)\n", c.name, log->second.frames,
+                  static_cast<unsigned long long>(log->second.rows));
+    }
   }
   std::printf("(manifest result %d)\n", opened);
   if (exit != 0) std::cerr << "dunmere: not everything could be read: " << TerminalText(ProblemLine(outcome)) << '\n';

@@ -180,8 +180,9 @@ class Engine : public RowDecoder {
          TextEncoding encoding)
       : request_(request), columns_(columns), sink_(sink), kinds_(columns.size()), encoding_(encoding) {}
 
-  void DecodeLive(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t, std::uint16_t cellOffset,
+  void DecodeLive(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t index, std::uint16_t cellOffset,
                   RowState state) override {
+    fromLog_ = reader.PageFromLog(index);
     if (GatherLiveRecord(reader, page, cellOffset, record_) != kOk) return;
     if (DecodeLiveRecord(record_.data, record_.size, values_) != kOk) return;
     if (state == RowState::kNormal) {
@@ -191,8 +192,9 @@ class Engine : public RowDecoder {
     Emit(state, static_cast<std::int64_t>(record_.rowid));
   }
 
-  void DecodeDeleted(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t, std::uint16_t offset,
+  void DecodeDeleted(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t index, std::uint16_t offset,
                      RowState state) override {
+    fromLog_ = reader.PageFromLog(index);
     DeletedLayout layout;
     DeletedSpan span;
     if (!Layout(reader, page, offset, layout, span)) return;
@@ -253,6 +255,7 @@ class Engine : public RowDecoder {
     row_.hasRowId = rowid.has_value();
     row_.rowId = rowid.value_or(0);
     row_.doubtful = doubtful;
+    row_.fromLog = fromLog_;
     std::size_t width = columns_.size();
     for (const ColumnValue& v : values_) width = std::max<std::size_t>(width, v.column + 1);
     row_.values.resize(width);
@@ -283,6 +286,7 @@ class Engine : public RowDecoder {
   AnyRow row_;
   ColumnKinds kinds_;
   TextEncoding encoding_;
+  bool fromLog_ = false;  // the page in hand is the log's
   Repeats repeats_;
   LiveRecord record_;
   std::vector<std::uint8_t> storage_;  // a deleted record gathered from its overflow pages

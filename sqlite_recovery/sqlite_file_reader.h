@@ -69,6 +69,9 @@ class SqliteFileReader {
   // Every leaf page under root, with the offsets of the record candidates the page scans find on it.
   Status CollectDeletedCandidates(std::uint32_t root, const std::uint8_t* page, PageCellMap& out);
 
+  // Whether the page of that zero-based index is read from the write-ahead log.
+  bool PageFromLog(std::uint32_t index) const { return logFd_ >= 0 && log_.NewestFrame(index + 1).has_value(); }
+
   // Whether the page of that zero-based index is a leaf of the freelist.
   bool IsFreelistLeaf(std::uint32_t index) const;
 

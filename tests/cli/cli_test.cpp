@@ -332,6 +332,7 @@ TEST(ScanCommand, DatabasesWhoseRowsGiveNoRecordSaySo) {
   run = Dunmere({"scan", (dir / "read").string(), "-c", "messages", "--json"}, appData);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_FALSE(json::parse(run.out).at("categories").at("messages").contains("warning"));
+  EXPECT_FALSE(json::parse(run.out).at("categories").at("messages").contains("log"));  // no log beside it
 }
 
 // A backup that keeps a database's write-ahead log as a file of its own (the manifest entry of the same
@@ -367,6 +368,10 @@ TEST(ScanCommand, DatabaseLogsKeptInTheBackup) {
     EXPECT_FALSE(texts["in the file"]);
     ASSERT_EQ(texts.count("deleted in the log"), 1u) << run.out;  // its bytes are still in the file
     EXPECT_TRUE(texts["deleted in the log"]);
+    // The category says its log was read, and how many rows came from it (the page the log rewrote).
+    const json& log = doc.at("categories").at("messages").at("log");
+    EXPECT_GT(log.at("frames").get<int>(), 0);
+    EXPECT_GE(log.at("rows").get<int>(), 2);
     EXPECT_EQ(testing::SnapshotTree(folder), before);
   }
 }
