@@ -52,6 +52,7 @@ screenshots: build
 bench: build
 	$(BUILD)/bench/bench_manifest
 	$(BUILD)/bench/bench_recovery
+	$(BUILD)/bench/bench_wal
 	$(BUILD)/bench/bench_loaders
 	$(BUILD)/bench/bench_decrypt
 	$(BUILD)/bench/bench_engine

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <unordered_map>
 
 namespace dunmere {
 namespace {
@@ -69,7 +70,7 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
   // Frames in order while they carry this log's salts and continue the checksum chain; the pages of a
   // transaction count once its commit frame (a non-zero database size) is reached.
   std::vector<std::uint8_t> frame(kFrameHeaderSize + pageSize);
-  std::unordered_map<std::uint32_t, std::uint64_t> pending;
+  std::unordered_map<std::uint32_t, std::uint64_t> pending, committed;
   std::uint64_t offset = kHeaderSize;
   for (std::uint32_t index = 0;; ++index, offset += frame.size()) {
     if (!ReadAt(fd, frame.data(), frame.size(), offset)) break;  // the end, or a torn last frame
@@ -83,19 +84,23 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
     ++validFrames_;
     pending[pageNumber] = offset + kFrameHeaderSize;
     if (const std::uint32_t pagesAfterCommit = Be32(fh + 4); pagesAfterCommit != 0) {
-      for (const auto& [page, at] : pending) newest_[page] = at;
+      for (const auto& [page, at] : pending) committed[page] = at;
       pending.clear();
       committedPages_ = pagesAfterCommit;
       committedFrames_ = validFrames_;
     }
   }
+  // A table by page number for the reads (one lookup per page read).
+  newest_.assign(static_cast<std::size_t>(committedPages_) + 1, 0);
+  for (const auto& [page, at] : committed) {
+    if (page <= committedPages_) newest_[page] = at;
+  }
   return kOk;
 }
 
 std::optional<std::uint64_t> WriteAheadLog::NewestFrame(std::uint32_t pageNumber) const {
-  const auto found = newest_.find(pageNumber);
-  if (found == newest_.end()) return std::nullopt;
-  return found->second;
+  if (pageNumber >= newest_.size() || newest_[pageNumber] == 0) return std::nullopt;
+  return newest_[pageNumber];
 }
 
 }  // namespace dunmere

@@ -5,7 +5,6 @@
 // frame holds its current version.
 #include <cstdint>
 #include <optional>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/status.h"
@@ -30,7 +29,9 @@ class WriteAheadLog {
   bool HasCommits() const { return committedFrames_ > 0; }
 
  private:
-  std::unordered_map<std::uint32_t, std::uint64_t> newest_;
+  // By page number, up to the committed size: the log offset of the newest committed version, 0 for a
+  // page the log does not hold (a page past the last commit's size is no page of the database).
+  std::vector<std::uint64_t> newest_;
   std::uint32_t committedPages_ = 0;
   std::uint32_t validFrames_ = 0;
   std::uint32_t committedFrames_ = 0;
