@@ -210,5 +210,48 @@ TEST(WholeFlow, EncryptedBackupsOneAfterTheOtherAndOneThatCannotBeDecrypted) {
   EXPECT_TRUE(get("MainTabPage")->isEnabled());
 }
 
+// A backup keeping its messages' write-ahead log, and an address book whose rows give no contact: the
+// window shows the messages only the log holds, notes on the Messages node that the log was read, and
+// says after the scan why Contacts is empty.
+TEST(WholeFlow, LogsAndDatabasesThatGiveNothing) {
+  testing::TempDir dir;
+  testing::MakeSqliteDatabaseWithLog(
+      dir / "sms.db",
+      {testing::ReferenceSchema("sms_ios9.2.1.sql"), "INSERT INTO handle (ROWID, id, service) VALUES (1, '+1555', 'SMS');",
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'in the file', 1, 'SMS', 100);"},
+      {"INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (2, 'g2', 'only in the log', 1, 'SMS', 200);"});
+  testing::FixtureBackup backup;
+  backup.files = {{"HomeDomain", "Library/SMS/sms.db", testing::ReadFile(dir / "sms.db")},
+                  {"HomeDomain", "Library/SMS/sms.db-wal", testing::ReadFile(dir / "sms.db-wal")},
+                  {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb",
+                   testing::SqliteDatabaseBytes({testing::ReferenceSchema("addressbook_ios5.sql"),
+                                                 "INSERT INTO ABPerson (ROWID, First) VALUES (1, 'No phone');"})}};
+  testing::WriteFixtureBackup(dir / "backup", backup);
+
+  CMainWnd window;
+  window.show();
+  const auto get = [&window](const char* name) { return window.findChild<QWidget*>(name); };
+  window.BackupPage().chooseFolder = [&dir](QWidget*, const QString&) { return QString::fromStdString((dir / "backup").string()); };
+  std::vector<QString> told;
+  window.ScanPage().tellProblem = [&told](QWidget*, const QString& text) { told.push_back(text); };
+  QTest::mouseClick(qobject_cast<QAbstractButton*>(get("BtnSelDir")), Qt::LeftButton);
+  QTest::mouseClick(qobject_cast<QAbstractButton*>(get("BtnNext2")), Qt::LeftButton);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  do {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  } while ((window.ScanPage().Scanning() || !get("ReocveryToolBar")->isVisible()) && std::chrono::steady_clock::now() < until);
+  QCoreApplication::processEvents();
+
+  ASSERT_EQ(window.ScanPage().Results().messages.size(), 1u);
+  EXPECT_EQ(window.ScanPage().Results().messages.begin()->second.size(), 2u);  // the file's and the log's
+  auto* tree = window.findChild<CFileTreeUI*>("NodeTree");
+  const TreeNode messages = FindNode(tree, "Messages (");
+  ASSERT_TRUE(messages.Found());
+  EXPECT_TRUE(tree->Nodes().Note(messages.id).startsWith("Read with its write-ahead log: ")) << tree->Nodes().Note(messages.id).toStdString();
+  EXPECT_TRUE(tree->Nodes().Note(FindNode(tree, "Notes").id).isEmpty());
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_TRUE(told[0].contains("Contacts: the table \"ABPerson\" holds 1 row")) << told[0].toStdString();
+}
+
 }  // namespace
 }  // namespace dunmere

@@ -72,6 +72,7 @@ S = {
   ("Reminder", "Reminder", "Erinnerungen", "Rappels"),
   ("Calendar", "Calendar", "Kalender", "Calendrier"),
   ("SafariBookmark", "Safari Bookmark", "Safari-Lesezeichen", "Signets Safari"),
+  ("LogRead", "Read with its write-ahead log: %d frames, %d rows from it", "Mit seinem Write-Ahead-Log gelesen: %d Frames, %d Zeilen daraus", "Lu avec son journal WAL : %d trames, %d lignes issues de celui-ci"),
  ],
  "ListColumns": [
   ("AppName", "App Name", "App", "App"),

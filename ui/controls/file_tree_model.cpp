@@ -7,7 +7,7 @@ FileTreeModel::Node FileTreeModel::Add(Node parent, const QString& text, int tag
   const int row = static_cast<int>(siblings.size());
   beginInsertRows(IndexOf(parent), row, row);
   const Node node = checks_.Add(parent);
-  nodes_.push_back(NodeData{text, tag, row, true});
+  nodes_.push_back(NodeData{text, QString(), tag, row, true});
   if (parent == kNone) roots_.push_back(node);
   endInsertRows();
   return node;
@@ -26,6 +26,13 @@ void FileTreeModel::SetText(Node node, const QString& text) {
   nodes_[node].text = text;
   const QModelIndex at = IndexOf(node);
   emit dataChanged(at, at, {Qt::DisplayRole});
+}
+
+void FileTreeModel::SetNote(Node node, const QString& note) {
+  if (node >= nodes_.size() || nodes_[node].note == note) return;
+  nodes_[node].note = note;
+  const QModelIndex at = IndexOf(node);
+  emit dataChanged(at, at, {Qt::ToolTipRole});
 }
 
 FileTreeModel::Node FileTreeModel::NodeOfTag(int tag) const {
@@ -108,8 +115,8 @@ QVariant FileTreeModel::data(const QModelIndex& index, int role) const {
   const Node node = NodeAt(index);
   if (node == kNone) return QVariant();
   switch (role) {
-    case Qt::DisplayRole:
-    case Qt::ToolTipRole: return nodes_[node].text;
+    case Qt::DisplayRole: return nodes_[node].text;
+    case Qt::ToolTipRole: return nodes_[node].note.isEmpty() ? nodes_[node].text : nodes_[node].note;
     case Qt::CheckStateRole: return State(node);
     default: return QVariant();
   }

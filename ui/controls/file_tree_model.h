@@ -28,6 +28,9 @@ class FileTreeModel : public QAbstractItemModel {
 
   QString Text(Node node) const { return nodes_[node].text; }
   void SetText(Node node, const QString& text);
+  // A note shown when the pointer rests on the node (its text where there is none).
+  void SetNote(Node node, const QString& note);
+  QString Note(Node node) const { return nodes_[node].note; }
   int Tag(Node node) const { return node < nodes_.size() ? nodes_[node].tag : -1; }
   // The first node with that tag, kNone for none.
   Node NodeOfTag(int tag) const;
@@ -62,6 +65,7 @@ class FileTreeModel : public QAbstractItemModel {
  private:
   struct NodeData {
     QString text;
+    QString note;
     int tag = -1;
     int row = 0;  // among its siblings
     bool enabled = true;

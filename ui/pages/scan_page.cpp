@@ -400,8 +400,25 @@ void CScanVrtWnd::ScanEnded() {
   RewriteCounts();
   WriteStatistics();
   UpdateRecover();
+  NoteLogs();
   if (!problems.isEmpty()) {
     tellProblem(Window(), QString::fromStdString(CSettings::Get().Message("MSG0514")) + QStringLiteral("\n\n") + problems);
+  }
+}
+
+void CScanVrtWnd::NoteLogs() {
+  auto* tree = Control<CFileTreeUI>("NodeTree");
+  if (tree == nullptr || sourceKind_ != 1) return;
+  // A category read with its database's write-ahead log says so on its node.
+  for (const auto& [category, log] : engine_.logs) {
+    const std::size_t node = NodeOf(static_cast<int>(category));
+    if (node == FileTreeModel::kNone) continue;
+    const std::string& text = CSettings::Text(CSettings::Get().Section("ScanTree"), "LogRead");
+    QString note = text.empty() ? QStringLiteral("Read with its write-ahead log: %d frames, %d rows from it")
+                                : QString::fromStdString(text);
+    note.replace(note.indexOf(QStringLiteral("%d")), 2, QString::number(log.frames));
+    note.replace(note.indexOf(QStringLiteral("%d")), 2, QString::number(log.rows));
+    tree->Nodes().SetNote(node, note);
   }
 }
 

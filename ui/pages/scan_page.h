@@ -89,6 +89,8 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void Take(std::vector<Record>& into, std::vector<Record>& from, CategoryId id);
   // What the ended scan could not read, a line each (the manifest's damage, each failed category).
   QString ReadProblems() const;
+  // Notes on the nodes of the categories whose databases were read with their write-ahead logs.
+  void NoteLogs();
   void BuildTree();
   void WriteLiveCounts();
   void ShowCategory(int category);
