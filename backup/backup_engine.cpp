@@ -138,12 +138,11 @@ void CBackupEngine::ReleaseScan() {
   manifestEntries = std::vector<ManifestEntry>{};
 }
 
-void CBackupEngine::NoteUnreadRows(CategoryId category, const fs::path& db, std::initializer_list<const char*> tables) {
-  if (warnings.count(category) != 0 || !IsRegularFileNoFollow(db)) return;
-  if (std::string why = UnreadRowsWarning(db, tables); !why.empty()) warnings[category] = std::move(why);
-}
-
-void CBackupEngine::NoteLog(CategoryId category, const DatabaseFile& db, std::initializer_list<const char*> tables) {
+void CBackupEngine::NoteDatabase(CategoryId category, const DatabaseFile& db, std::initializer_list<const char*> tables,
+                                 bool gaveNothing) {
+  if (gaveNothing && warnings.count(category) == 0 && IsRegularFileNoFollow(db.path)) {
+    if (std::string why = UnreadRowsWarning(db.path, tables); !why.empty()) warnings[category] = std::move(why);
+  }
   SqliteFileReader reader;
   if (db.path.empty() || reader.Open(db) != kOk || !reader.logUsed) return;
   LogReport& report = logs[category];
@@ -177,18 +176,15 @@ Status CBackupEngine::ScanMessages(ConversationMap& out) {
   const Status rc = LoadMessages(Database(kContactsDbDomainPath), messagesMap, context, Database(kMessagesDbDomainPath),
                                  messagesReaderState);
   out = messagesMap;
-  if (rc == kOk && out.empty()) NoteUnreadRows(CategoryId::kMessages, DatabasePath(kMessagesDbId), {"message"});
-  NoteLog(CategoryId::kMessages, Database(kMessagesDbDomainPath), {"message"});
+  NoteDatabase(CategoryId::kMessages, Database(kMessagesDbDomainPath), {"message"}, rc == kOk && out.empty());
   return FinishDatabaseStep(rc);
 }
 
 Status CBackupEngine::ScanContacts(std::vector<ContactRecord>& out) {
   const Status rc =
       NotAStop(LoadContacts(currentSummary.versionAbove11, Database(kContactsDbDomainPath), out, contactsReaderState));
-  if (rc == kOk && out.empty()) {
-    NoteUnreadRows(CategoryId::kContacts, DatabasePath(kContactsDbId), {"ABPersonFullTextSearch_content", "ABPerson"});
-  }
-  NoteLog(CategoryId::kContacts, Database(kContactsDbDomainPath), {"ABPersonFullTextSearch_content", "ABPerson"});
+  NoteDatabase(CategoryId::kContacts, Database(kContactsDbDomainPath), {"ABPersonFullTextSearch_content", "ABPerson"},
+               rc == kOk && out.empty());
   return FinishDatabaseStep(rc);
 }
 
@@ -196,23 +192,18 @@ Status CBackupEngine::ScanNotes(std::vector<NoteRecord>& out) {
   // Both stores: the old one of early systems, the current one of the Notes app's group container.
   const Status old = NotAStop(LoadNotes(Database(kNotesDbDomainPath), out));
   const Status current = NotAStop(LoadNoteStore(Database(kNoteStoreDbDomainPath), out));
-  if (out.empty()) {
-    NoteUnreadRows(CategoryId::kNotes, DatabasePath(kNotesDbId), {"ZNOTEBODY", "ZNOTE"});
-    NoteUnreadRows(CategoryId::kNotes, DatabasePath(kNoteStoreDbId), {"ZICNOTEDATA"});
-  }
-  NoteLog(CategoryId::kNotes, Database(kNotesDbDomainPath), {"ZNOTEBODY", "ZNOTE"});
-  NoteLog(CategoryId::kNotes, Database(kNoteStoreDbDomainPath), {"ZICCLOUDSYNCINGOBJECT", "ZICNOTEDATA"});
+  NoteDatabase(CategoryId::kNotes, Database(kNotesDbDomainPath), {"ZNOTEBODY", "ZNOTE"}, out.empty());
+  NoteDatabase(CategoryId::kNotes, Database(kNoteStoreDbDomainPath), {"ZICNOTEDATA"}, out.empty());
   return FinishDatabaseStep(old == kOk || current == kOk ? kOk : old);
 }
 
 Status CBackupEngine::ScanCallHistory(std::vector<CallRecord>& out) {
   // The Core Data store of newer devices where there is one, else the older database.
-  const fs::path chosen = BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.CallHistoryDatabasePath();
-  const bool store = chosen == BackupLayout{backupPath, currentSummary.encrypted, hasManifestDb}.DatabasePath(kCallHistoryStoreId);
+  const BackupLayout layout{backupPath, currentSummary.encrypted, hasManifestDb};
+  const bool store = layout.CallHistoryDatabasePath() == layout.DatabasePath(kCallHistoryStoreId);
   const DatabaseFile calls = Database(store ? kCallHistoryStoreDomainPath : kCallHistoryDbDomainPath);
   const Status rc = NotAStop(LoadCallHistory(calls, Database(kContactsDbDomainPath), out, currentSummary.versionAbove11));
-  if (rc == kOk && out.empty()) NoteUnreadRows(CategoryId::kCallHistory, calls.path, {"ZCALLRECORD", "call"});
-  NoteLog(CategoryId::kCallHistory, calls, {"ZCALLRECORD", "call"});
+  NoteDatabase(CategoryId::kCallHistory, calls, {"ZCALLRECORD", "call"}, rc == kOk && out.empty());
   return FinishDatabaseStep(rc);
 }
 
@@ -238,8 +229,7 @@ Status CBackupEngine::ScanWhatsApp(WhatsAppChatMap& out) {
                                 : DatabaseFile(fs::path());
   const Status rc = chatStorage != nullptr ? LoadWhatsApp(chat, whatsAppMap) : kPathNotFound;
   out = whatsAppMap;
-  if (rc == kOk && out.empty()) NoteUnreadRows(CategoryId::kWhatsApp, chat.path, {"ZWAMESSAGE"});
-  if (chatStorage != nullptr) NoteLog(CategoryId::kWhatsApp, chat, {"ZWAMESSAGE"});
+  if (chatStorage != nullptr) NoteDatabase(CategoryId::kWhatsApp, chat, {"ZWAMESSAGE"}, rc == kOk && out.empty());
   return FinishDatabaseStep(NotAStop(rc));
 }
 

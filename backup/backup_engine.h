@@ -135,10 +135,10 @@ class CBackupEngine {
   std::filesystem::path MediaPath(const ManifestEntry& entry) const;
   std::filesystem::path OnlyRegular(const std::filesystem::path& path) const;
   Status FinishDatabaseStep(Status result);
-  // Keeps why a category gave no record where the first of tables in db still holds rows.
-  void NoteUnreadRows(CategoryId category, const std::filesystem::path& db, std::initializer_list<const char*> tables);
-  // Keeps how much of a category's tables came from the database's log, when one was read.
-  void NoteLog(CategoryId category, const DatabaseFile& db, std::initializer_list<const char*> tables);
+  // After a category's scan: why it gave no record where the first of tables in db still holds rows
+  // (when gaveNothing), and how much of the tables came from the database's log, when one was read.
+  void NoteDatabase(CategoryId category, const DatabaseFile& db, std::initializer_list<const char*> tables,
+                    bool gaveNothing);
   Status Workspace(RunWorkspace*& out, std::string& reason);
   std::unique_ptr<RunWorkspace> workspace_;
 };

@@ -25,7 +25,6 @@ namespace dunmere {
 struct DatabaseFile {
   DatabaseFile(std::filesystem::path file, std::filesystem::path logFile = {})  // NOLINT: a path is a database file
       : path(std::move(file)), log(std::move(logFile)) {}
-  DatabaseFile(const char* file) : path(file) {}  // NOLINT
   std::filesystem::path path;
   std::filesystem::path log;
 };

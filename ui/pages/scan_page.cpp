@@ -23,6 +23,7 @@
 #include "backup/backup_engine.h"
 #include "backup/media_types.h"
 #include "backup/recovery_source.h"
+#include "settings/message_format.h"
 #include "settings/settings.h"
 #include "ui/controls/button_gif.h"
 #include "ui/controls/file_tree.h"
@@ -414,10 +415,9 @@ void CScanVrtWnd::NoteLogs() {
     const std::size_t node = NodeOf(static_cast<int>(category));
     if (node == FileTreeModel::kNone) continue;
     const std::string& text = CSettings::Text(CSettings::Get().Section("ScanTree"), "LogRead");
-    QString note = text.empty() ? QStringLiteral("Read with its write-ahead log: %d frames, %d rows from it")
-                                : QString::fromStdString(text);
-    note.replace(note.indexOf(QStringLiteral("%d")), 2, QString::number(log.frames));
-    note.replace(note.indexOf(QStringLiteral("%d")), 2, QString::number(log.rows));
+    const QString note = QString::fromStdString(
+        FormatMessage(text.empty() ? "Read with its write-ahead log: %d frames, %d rows from it" : text,
+                      {std::to_string(log.frames), std::to_string(log.rows)}));
     tree->Nodes().SetNote(node, note);
   }
 }
