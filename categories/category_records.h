@@ -9,6 +9,10 @@
 
 namespace dunmere {
 
+// A record's deleted value: 0 live, 1 deleted, and this for a deleted record found only in an older
+// page version that its database's write-ahead log kept or replaced.
+inline constexpr std::uint8_t kDeletedInLog = 2;
+
 enum class CategoryId : std::int32_t {
   kCameraRoll = 1,
   kPhotoStream = 2,

@@ -76,7 +76,7 @@ Status LoadNoteStore(const DatabaseFile& noteStoreDb, std::vector<NoteRecord>& n
     o.dataId = Number(row.fields[kObjectData]);
     if (o.title.empty() && !o.dataId) continue;
     // Notes in "Recently Deleted" are marked for deletion.
-    o.deleted = row.deleted != 0 || FieldInteger(row.fields[kObjectMarked]) == 1 ? 1 : 0;
+    o.deleted = row.deleted != 0 ? row.deleted : FieldInteger(row.fields[kObjectMarked]) == 1 ? 1 : 0;
     if (row.hasRowId) o.id = row.rowId;
     for (const std::size_t date : {kObjectModified1, kObjectModified, kObjectCreated3, kObjectCreated1}) {
       if (Number(row.fields[date])) {

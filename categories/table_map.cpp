@@ -7,6 +7,7 @@
 #include <ctime>
 #include <limits>
 
+#include "categories/category_records.h"
 #include "platform/text_compare.h"
 #include "platform/utf8.h"
 #include "sqlite_recovery/page_maps.h"
@@ -237,7 +238,8 @@ Status DecodeMappedRows(SqliteFileReader& reader, const TableMap& map, bool doub
   }
   MappedRow mapped;
   return DecodeTableRows(reader, request, columns, [&](AnyRow& row) {
-    mapped.deleted = row.deleted;
+    static_assert(kDeletedInLog == static_cast<std::uint8_t>(RowState::kDeletedInLog));
+    mapped.deleted = row.deleted;  // the log's deleted rows stay marked
     mapped.hasRowId = row.hasRowId;
     mapped.rowId = row.rowId;
     mapped.doubtful = row.doubtful;

@@ -138,8 +138,11 @@ int DecodeAny(SqliteFileReader& reader, const DecodeOptions& options) {
     for (const AnyRow& row : rows) {
       Json values = Json::array();
       for (const AnyValue& v : row.values) values.push_back(AnyValueJson(v));
-      Json item{{"deleted", row.deleted}, {"rowId", row.hasRowId ? Json(row.rowId) : Json(nullptr)}, {"values", values}};
+      const bool inLog = row.deleted == static_cast<std::uint8_t>(RowState::kDeletedInLog);
+      Json item{{"deleted", row.deleted != 0 ? 1 : 0}, {"rowId", row.hasRowId ? Json(row.rowId) : Json(nullptr)},
+                {"values", values}};
       if (row.doubtful) item["doubtful"] = true;
+      if (inLog) item["source"] = "wal";
       list.push_back(std::move(item));
     }
     std::cout << DumpJson(Json{{"table", options.table}, {"result", result}, {"columns", names}, {"rows", list}}) << '\n';
@@ -147,6 +150,7 @@ int DecodeAny(SqliteFileReader& reader, const DecodeOptions& options) {
   }
   for (const AnyRow& row : rows) {
     std::cout << (row.deleted != 0 ? "Deleted" : "Normal");
+    if (row.deleted == static_cast<std::uint8_t>(RowState::kDeletedInLog)) std::cout << "\tWAL";
     if (row.doubtful) std::cout << "\tDoubtful";
     for (const AnyValue& v : row.values) {
       const Json value = AnyValueJson(v);

@@ -43,9 +43,13 @@ void RemoveQuietly(const fs::path& path) {
   fs::remove(path, ec);
 }
 
+// A deleted record found only in an older page version that its database's write-ahead log kept or
+// replaced: its row carries the class "wal" beside "deleted".
+bool InLog(std::uint8_t deleted) { return deleted == kDeletedInLog; }
+
 struct PageRow {
   bool fromMe;
-  bool deleted;
+  std::uint8_t deleted;
   std::string date;
   std::string sender;
   std::string text;
@@ -53,8 +57,9 @@ struct PageRow {
 
 std::string MessageRow(const PageRow& row) {
   std::string out = "<div class=\"date\">Date: " + HtmlEscape(row.date) + " " + HtmlEscape(row.sender) + ":</div>\r\n";
-  out += row.fromMe ? (row.deleted ? "<div class=\"del_send_msg\">" : "<div class=\"send_msg\">")
-                    : (row.deleted ? "<div class=\"del_recv_msg\">" : "<div class=\"recv_msg\">");
+  const std::string wal = InLog(row.deleted) ? " wal" : "";
+  out += row.fromMe ? (row.deleted != 0 ? "<div class=\"del_send_msg" + wal + "\">" : "<div class=\"send_msg\">")
+                    : (row.deleted != 0 ? "<div class=\"del_recv_msg" + wal + "\">" : "<div class=\"recv_msg\">");
   return out + HtmlEscape(row.text) + "</div>\r\n";
 }
 
@@ -142,7 +147,7 @@ void ExportRun::ExportConversation(const MessageRecord& representative) {
   for (std::size_t i = 0; i < n; ++i) {
     const MessageRecord& m = messages[i];
     const std::string sender = (m.contactName.empty() || m.contactName == "Unknown") ? m.handle : m.contactName;
-    out << MessageRow({m.fromMe != 0, m.deleted != 0, m.date, m.fromMe != 0 ? "Me" : sender, m.text});
+    out << MessageRow({m.fromMe != 0, m.deleted, m.date, m.fromMe != 0 ? "Me" : sender, m.text});
     if (ReportItem(static_cast<std::int32_t>((i + 1) * 100 / n), 0, page) != kOk) {
       // A cancelled conversation leaves none of its files, not a short page beside a whole text.
       out.close();
@@ -200,7 +205,7 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
   for (std::size_t i = 0; i < n; ++i) {
     const WhatsAppMessageRecord& m = messages[i];
     const std::string sender = (m.senderName.empty() || m.senderName == "Unknown") ? m.senderJid : m.senderName;
-    out << MessageRow({m.fromMe != 0, m.deleted != 0, m.date, m.fromMe != 0 ? "Me" : sender, m.text});
+    out << MessageRow({m.fromMe != 0, m.deleted, m.date, m.fromMe != 0 ? "Me" : sender, m.text});
     if (ReportItem(static_cast<std::int32_t>((i + 1) * 100 / n), 0, page) != kOk) {
       // A cancelled chat leaves none of its files.
       out.close();
@@ -215,7 +220,10 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
 
 namespace {
 // A table row's start: a deleted record's row is marked for the page's style.
-std::string RowStart(std::uint8_t deleted) { return deleted != 0 ? "\t<tr class=\"deleted\"><td>" : "\t<tr><td>"; }
+std::string RowStart(std::uint8_t deleted) {
+  if (InLog(deleted)) return "\t<tr class=\"deleted wal\"><td>";
+  return deleted != 0 ? "\t<tr class=\"deleted\"><td>" : "\t<tr><td>";
+}
 }  // namespace
 
 void ExportRun::AddContactRow(const ContactRecord& c) {

@@ -182,7 +182,7 @@ class Engine : public RowDecoder {
 
   void DecodeLive(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t index, std::uint16_t cellOffset,
                   RowState state) override {
-    fromLog_ = reader.PageFromLog(index);
+    fromLog_ = state == RowState::kDeletedInLog || reader.PageFromLog(index);
     if (GatherLiveRecord(reader, page, cellOffset, record_) != kOk) return;
     if (DecodeLiveRecord(record_.data, record_.size, values_) != kOk) return;
     if (state == RowState::kNormal) {
@@ -194,7 +194,7 @@ class Engine : public RowDecoder {
 
   void DecodeDeleted(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t index, std::uint16_t offset,
                      RowState state) override {
-    fromLog_ = reader.PageFromLog(index);
+    fromLog_ = state == RowState::kDeletedInLog || reader.PageFromLog(index);
     DeletedLayout layout;
     DeletedSpan span;
     if (!Layout(reader, page, offset, layout, span)) return;

@@ -37,7 +37,9 @@ struct AnyRow {
   std::int64_t rowId = 0;
   // A deleted candidate that failed a plausibility check: listed only when asked for.
   bool doubtful = false;
-  bool fromLog = false;  // read from a page whose newest version is in the database's write-ahead log
+  // Read from a page whose newest version is in the database's write-ahead log, or (deleted 2) from an
+  // older version of a page that the log kept or replaced.
+  bool fromLog = false;
   std::vector<AnyValue> values;  // one per declared column (a lost first column is null)
 };
 

@@ -13,7 +13,8 @@ using PageCellMap = std::map<std::uint32_t, std::vector<std::uint16_t>>;
 // child and for table roots). Visiting it visits children in ascending page index, each once.
 using ChildPageMap = std::map<std::uint32_t, std::int64_t>;
 
-// State of a decoded row.
-enum class RowState : std::uint8_t { kNormal = 0, kDeleted = 1 };
+// State of a decoded row: live, deleted, or deleted and found only in an older version of a page that
+// the database's write-ahead log kept or replaced (any non-zero state is a deleted row).
+enum class RowState : std::uint8_t { kNormal = 0, kDeleted = 1, kDeletedInLog = 2 };
 
 }  // namespace dunmere

@@ -407,6 +407,13 @@ void StalePointerScan(SqliteFileReader& reader, const std::uint8_t* page, std::v
   }
 }
 
+void LeafPageScans(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates) {
+  FreeblockScan(reader, page, candidates);
+  TailScan(reader, page, candidates);
+  GapScan(reader, page, candidates);
+  StalePointerScan(reader, page, candidates);
+}
+
 void InteriorRemainsScan(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t headerOffset,
                          std::vector<std::uint16_t>& candidates) {
   const Scan scan(reader, page);

@@ -16,6 +16,9 @@ void TailScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<st
 void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates);
 void StalePointerScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates);
 
+// The four in their order.
+void LeafPageScans(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates);
+
 // An interior page of a table that was a leaf before (a root that grew a level, a page reused)
 // keeps that leaf's cells between its pointer array and its own cells: searched as a trunk page is.
 void InteriorRemainsScan(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t headerOffset,

@@ -42,6 +42,7 @@ void SqliteFileReader::Close() {
   pageSize = 0;
   usableSize = 0;
   pageCount = 0;
+  filePages_ = 0;
   textEncoding = TextEncoding::kUtf8;
   freelistLeafPages.clear();
   freelistTrunkPages.clear();
@@ -74,6 +75,7 @@ Status SqliteFileReader::Open(const std::filesystem::path& path, const std::file
   usableSize = (size - reserved >= 480) ? size - reserved : size;
   struct stat info {};
   pageCount = ::fstat(fd_, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) / pageSize : 0;
+  filePages_ = pageCount;
   std::uint32_t firstTrunk = ReadBe32(header, sizeof header, 32);
   textEncoding = TextEncodingOf(ReadBe32(header, sizeof header, 56));
   OpenLog(log.empty() ? std::filesystem::path(path.string() + "-wal") : log);
@@ -93,15 +95,16 @@ Status SqliteFileReader::Open(const std::filesystem::path& path, const std::file
 void SqliteFileReader::OpenLog(const std::filesystem::path& log) {
   logFd_ = OpenRegularFile(log);
   if (logFd_ < 0) return;
-  if (log_.Load(logFd_, pageSize) != kOk || !log_.HasCommits()) {
-    logFrames = log_.validFrames();
+  const bool loaded = log_.Load(logFd_, pageSize) == kOk;
+  logFrames = log_.validFrames();
+  if (loaded && !log_.HasCommits() && !log_.OlderFrames().empty()) return;  // only what it forgot is read
+  if (!loaded || !log_.HasCommits()) {
     ::close(logFd_);
     logFd_ = -1;
     log_.Clear();
     return;
   }
   logUsed = true;
-  logFrames = log_.validFrames();
   logCommittedFrames = log_.committedFrames();
 }
 
@@ -132,17 +135,7 @@ bool SqliteFileReader::IsFreelistLeaf(std::uint32_t index) const {
   return std::binary_search(freelistLeavesSorted_.begin(), freelistLeavesSorted_.end(), index);
 }
 
-Status SqliteFileReader::ReadPage(std::uint32_t index, std::uint8_t* buffer) const {
-  if (fd_ < 0 || pageSize == 0) return kInvalidParameter;
-  // A page the log holds is read in its newest committed version.
-  int fd = fd_;
-  std::uint64_t offset = static_cast<std::uint64_t>(index) * pageSize;
-  if (logFd_ >= 0) {
-    if (const auto frame = log_.NewestFrame(index + 1)) {
-      fd = logFd_;
-      offset = *frame;
-    }
-  }
+Status SqliteFileReader::ReadAt(int fd, std::uint64_t offset, std::uint8_t* buffer) const {
   std::size_t done = 0;
   while (done < pageSize) {
     const std::size_t piece = std::min<std::size_t>(pageSize - done, kMaxReadPiece);
@@ -152,6 +145,31 @@ Status SqliteFileReader::ReadPage(std::uint32_t index, std::uint8_t* buffer) con
     done += static_cast<std::size_t>(n);
   }
   return kOk;
+}
+
+Status SqliteFileReader::ReadPage(std::uint32_t index, std::uint8_t* buffer) const {
+  if (fd_ < 0 || pageSize == 0) return kInvalidParameter;
+  // A page the log holds is read in its newest committed version.
+  if (logFd_ >= 0) {
+    if (const auto frame = log_.NewestFrame(index + 1)) return ReadAt(logFd_, *frame, buffer);
+  }
+  return ReadAt(fd_, static_cast<std::uint64_t>(index) * pageSize, buffer);
+}
+
+std::vector<PageVersion> SqliteFileReader::OlderPageVersions() const {
+  std::vector<PageVersion> versions;
+  if (logFd_ < 0) return versions;
+  for (std::uint32_t index = 0; index < filePages_; ++index) {
+    if (log_.NewestFrame(index + 1)) versions.push_back(PageVersion{index, 0});
+  }
+  for (const LogFrame& frame : log_.OlderFrames()) versions.push_back(PageVersion{frame.pageNumber - 1, frame.offset});
+  return versions;
+}
+
+Status SqliteFileReader::ReadPageVersion(const PageVersion& version, std::uint8_t* buffer) const {
+  if (fd_ < 0 || pageSize == 0) return kInvalidParameter;
+  if (version.logOffset == 0) return ReadAt(fd_, static_cast<std::uint64_t>(version.index) * pageSize, buffer);
+  return logFd_ >= 0 ? ReadAt(logFd_, version.logOffset, buffer) : kInvalidParameter;
 }
 
 void SqliteFileReader::ScanSchemaLeaf(const std::uint8_t* page, std::uint32_t headerOffset, std::string_view name,
@@ -293,10 +311,7 @@ Status SqliteFileReader::CollectDeletedCandidates(std::uint32_t root, const std:
       [&](std::uint32_t index, const std::uint8_t* leaf) {
         std::vector<std::uint16_t>& candidates = out[index];
         candidates.clear();
-        FreeblockScan(*this, leaf, candidates);
-        TailScan(*this, leaf, candidates);
-        GapScan(*this, leaf, candidates);
-        StalePointerScan(*this, leaf, candidates);
+        LeafPageScans(*this, leaf, candidates);
       },
       thoroughSearch ? &interior : nullptr);
 }

@@ -20,6 +20,13 @@
 
 namespace dunmere {
 
+// A version of a page the database no longer reads: the file's own where its log holds a newer one
+// (logOffset 0), or a log frame that holds no current page (see WriteAheadLog::OlderFrames).
+struct PageVersion {
+  std::uint32_t index = 0;  // zero-based page index
+  std::uint64_t logOffset = 0;
+};
+
 // A database file and its write-ahead log: the file named apart (a backup stores it under a name of
 // its own), or, when empty, the file's name with "-wal" added.
 struct DatabaseFile {
@@ -71,6 +78,12 @@ class SqliteFileReader {
   // Whether the page of that zero-based index is read from the write-ahead log.
   bool PageFromLog(std::uint32_t index) const { return logFd_ >= 0 && log_.NewestFrame(index + 1).has_value(); }
 
+  // The older versions of pages that the log keeps or replaced, file versions first, then the log's in
+  // log order; none without a log.
+  std::vector<PageVersion> OlderPageVersions() const;
+  // Reads page-size bytes of that version into buffer (ReadPage's codes).
+  Status ReadPageVersion(const PageVersion& version, std::uint8_t* buffer) const;
+
   // Whether the page of that zero-based index is a leaf of the freelist.
   bool IsFreelistLeaf(std::uint32_t index) const;
 
@@ -83,7 +96,7 @@ class SqliteFileReader {
   std::uint64_t pageCount = 0;    // whole pages of the database when it was opened (its log's last commit counted)
   TextEncoding textEncoding = TextEncoding::kUtf8;  // how its texts are stored (header offset 56)
   // The log read with the file: whether one was used, and its frames (checked, and up to the last commit).
-  bool logUsed = false;
+  bool logUsed = false;  // its committed frames are read (a log of uncommitted frames only is not)
   std::uint32_t logFrames = 0;
   std::uint32_t logCommittedFrames = 0;
 
@@ -112,6 +125,8 @@ class SqliteFileReader {
   using LeafHandler = std::function<void(std::uint32_t index, const std::uint8_t* page)>;
 
   void WalkFreelist(std::uint32_t firstTrunk);
+  // Reads size bytes at offset of fd.
+  Status ReadAt(int fd, std::uint64_t offset, std::uint8_t* buffer) const;
   // Reads the database's log when it is a regular file with committed frames of this page size.
   void OpenLog(const std::filesystem::path& log);
   // Visits every leaf table page under index (page holds it), children in ascending page index, each
@@ -124,6 +139,7 @@ class SqliteFileReader {
 
   int fd_ = -1;
   int logFd_ = -1;
+  std::uint64_t filePages_ = 0;  // whole pages of the file itself
   WriteAheadLog log_;
 };
 

@@ -24,15 +24,33 @@ Status ForEachListed(const SqliteFileReader& reader, const PageCellMap& map, std
   return kOk;
 }
 
-// Live cells and deleted candidates of the tree under root, all with the given state.
+// Whether the first live cell of a table leaf page (page holds it) has the current table's column
+// count or an older one of its live rows: whose page it was.
+bool FirstRecordFits(const SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t index) {
+  std::vector<std::uint16_t> cells;
+  CellList(PageView{page, reader.pageSize, BtreeHeaderOffset(index)}, cells);
+  LiveRecord first;
+  if (cells.empty() || GatherLiveRecord(reader, page, cells.front(), first) != kOk) return false;
+  const auto count = static_cast<std::int32_t>(CountSerialTypes(first.data, first.size));
+  return count == reader.currentColumnCount ||
+         std::find(reader.olderColumnCounts.begin(), reader.olderColumnCounts.end(), count) !=
+             reader.olderColumnCounts.end();
+}
+
+// Live cells and deleted candidates of the tree under root, all with the given state; the leaf pages
+// walked are added to leaves when given.
 Status DecodeTree(SqliteFileReader& reader, std::uint32_t root, RowDecoder& decoder, RowState liveState,
-                  std::uint8_t* page, const PageCellMap* knownLiveCells = nullptr) {
+                  std::uint8_t* page, const PageCellMap* knownLiveCells = nullptr,
+                  std::vector<std::uint32_t>* leaves = nullptr) {
   Status rc = reader.ReadPage(root, page);
   if (rc != kOk) return rc;
   PageCellMap live;
   if (knownLiveCells == nullptr) {
     rc = reader.CollectLiveCells(root, page, live);
     knownLiveCells = &live;
+  }
+  if (leaves != nullptr) {
+    for (const auto& [index, offsets] : *knownLiveCells) leaves->push_back(index);
   }
   const Status decoded = ForEachListed(reader, *knownLiveCells, page, [&](std::uint32_t index, std::uint16_t offset) {
     decoder.DecodeLive(reader, page, index, offset, liveState);
@@ -53,9 +71,7 @@ Status DecodeTree(SqliteFileReader& reader, std::uint32_t root, RowDecoder& deco
 }  // namespace
 
 void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
-  const std::int32_t expected = reader.currentColumnCount;
   std::vector<std::uint8_t> page = reader.NewPageBuffer();
-  LiveRecord first;
   for (const std::uint32_t freed : reader.freelistLeafPages) {
     if (reader.ReadPage(freed, page.data()) != kOk) continue;
     const PageView view{page.data(), reader.pageSize, BtreeHeaderOffset(freed)};
@@ -64,14 +80,8 @@ void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
     reader.CollectLiveCells(freed, page.data(), live);
     if (live.empty() || live.begin()->second.empty()) continue;
     // The first record tells whose page this was.
-    const auto& [firstPage, firstCells] = *live.begin();
-    if (reader.ReadPage(firstPage, page.data()) != kOk) continue;
-    if (GatherLiveRecord(reader, page.data(), firstCells.front(), first) != kOk) continue;
-    const auto count = static_cast<std::int32_t>(CountSerialTypes(first.data, first.size));
-    if (count != expected && std::find(reader.olderColumnCounts.begin(), reader.olderColumnCounts.end(), count) ==
-                                 reader.olderColumnCounts.end()) {
-      continue;
-    }
+    const std::uint32_t firstPage = live.begin()->first;
+    if (reader.ReadPage(firstPage, page.data()) != kOk || !FirstRecordFits(reader, page.data(), firstPage)) continue;
     DecodeTree(reader, freed, decoder, RowState::kDeleted, page.data(), &live);
   }
   // Trunk pages keep the cells of the leaf they were before being freed.
@@ -82,6 +92,29 @@ void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
     FreelistTrunkScan(reader, page.data(), candidates);
     for (const std::uint16_t offset : candidates) {
       decoder.DecodeDeleted(reader, page.data(), trunk, offset, RowState::kDeleted);
+    }
+  }
+}
+
+void RecoverOlderPageVersions(SqliteFileReader& reader, RowDecoder& decoder, const std::vector<std::uint32_t>& ownLeaves,
+                              bool otherPages) {
+  std::vector<std::uint8_t> page = reader.NewPageBuffer();
+  std::vector<std::uint16_t> offsets;
+  for (const PageVersion& version : reader.OlderPageVersions()) {
+    const bool own = std::binary_search(ownLeaves.begin(), ownLeaves.end(), version.index);
+    if (!own && !otherPages) continue;
+    if (reader.ReadPageVersion(version, page.data()) != kOk) continue;
+    const PageView view{page.data(), reader.pageSize, BtreeHeaderOffset(version.index)};
+    if (view.Kind() != kLeafTablePage || (!own && !FirstRecordFits(reader, page.data(), version.index))) continue;
+    offsets.clear();
+    CellList(view, offsets);
+    for (const std::uint16_t offset : offsets) {
+      if (offset < reader.pageSize) decoder.DecodeLive(reader, page.data(), version.index, offset, RowState::kDeletedInLog);
+    }
+    offsets.clear();
+    LeafPageScans(reader, page.data(), offsets);
+    for (const std::uint16_t offset : offsets) {
+      decoder.DecodeDeleted(reader, page.data(), version.index, offset, RowState::kDeletedInLog);
     }
   }
 }
@@ -108,14 +141,17 @@ Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDeco
   }
   reader.declaredColumnCount = columns;
   reader.currentColumnCount = columns;
+  std::vector<std::uint32_t> ownLeaves;
   if (rc == kOk) {
     for (const auto& [root, key] : roots) {
       (void)key;
-      rc = DecodeTree(reader, root, decoder, RowState::kNormal, page.data());
+      rc = DecodeTree(reader, root, decoder, RowState::kNormal, page.data(), nullptr, &ownLeaves);
       if (rc != kOk) break;
     }
   }
   if (freedPages) RecoverFreedPages(reader, decoder);
+  std::sort(ownLeaves.begin(), ownLeaves.end());
+  RecoverOlderPageVersions(reader, decoder, ownLeaves, freedPages);
   return rc;
 }
 

@@ -3,6 +3,7 @@
 // the deleted candidates of the same leaves, then the pages on the freelist that held rows of it.
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "platform/status.h"
 #include "sqlite_recovery/page_maps.h"
@@ -28,6 +29,13 @@ class RowDecoder {
 // records of the table left on freelist trunk pages, as Deleted.
 void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder);
 
+// For each older version of a page that the write-ahead log kept or replaced, when it is a table leaf
+// of the current table (one of its pages now, ownLeaves, sorted; or, with otherPages, a page whose
+// first record has its column count): its cells and deleted candidates, as DeletedInLog. The decoder tells rows that a
+// newer version holds from those it forgot.
+void RecoverOlderPageVersions(SqliteFileReader& reader, RowDecoder& decoder, const std::vector<std::uint32_t>& ownLeaves,
+                              bool otherPages);
+
 // How many shorter record generations of one table are told apart.
 inline constexpr std::size_t kMaxOlderColumnCounts = 8;
 
@@ -38,7 +46,8 @@ void NoteOlderColumnCount(SqliteFileReader& reader, std::int32_t count);
 // Runs a decoder over one table: sets the reader's current table and the column count its records
 // are measured by (columns, as the caller read the table's description; 0: what its schema declares),
 // then for each root in ascending page index the live cells (Normal, leaf pages in ascending index, cells in list order) and the deleted
-// candidates (Deleted), then, when freedPages is set, RecoverFreedPages. A read error ends the work on
+// candidates (Deleted), then, when freedPages is set, RecoverFreedPages; then RecoverOlderPageVersions
+// (other pages than the table's own only with freedPages). A read error ends the work on
 // the table's own B-tree but not the freed-pages step; the last error code is returned.
 Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDecoder& decoder, bool freedPages = true,
                        std::int32_t columns = 0);

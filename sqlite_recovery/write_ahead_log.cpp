@@ -48,6 +48,7 @@ bool ReadAt(int fd, std::uint8_t* buffer, std::size_t size, std::uint64_t offset
 
 void WriteAheadLog::Clear() {
   newest_.clear();
+  older_.clear();
   committedPages_ = validFrames_ = committedFrames_ = 0;
 }
 
@@ -70,18 +71,24 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
   // Frames in order while they carry this log's salts and continue the checksum chain; the pages of a
   // transaction count once its commit frame (a non-zero database size) is reached.
   std::vector<std::uint8_t> frame(kFrameHeaderSize + pageSize);
+  std::vector<LogFrame> run;
   std::unordered_map<std::uint32_t, std::uint64_t> pending, committed;
   std::uint64_t offset = kHeaderSize;
-  for (std::uint32_t index = 0;; ++index, offset += frame.size()) {
+  bool otherSalt = false;
+  for (;; offset += frame.size()) {
     if (!ReadAt(fd, frame.data(), frame.size(), offset)) break;  // the end, or a torn last frame
     const std::uint8_t* fh = frame.data();
-    if (Be32(fh + 8) != salt1 || Be32(fh + 12) != salt2) break;
+    if (Be32(fh + 8) != salt1 || Be32(fh + 12) != salt2) {
+      otherSalt = true;
+      break;
+    }
     Checksum(fh, 8, bigEndian, sum);
     Checksum(fh + kFrameHeaderSize, pageSize, bigEndian, sum);
     if (sum[0] != Be32(fh + 16) || sum[1] != Be32(fh + 20)) break;
     const std::uint32_t pageNumber = Be32(fh);
     if (pageNumber == 0) break;
     ++validFrames_;
+    run.push_back(LogFrame{pageNumber, offset + kFrameHeaderSize});
     pending[pageNumber] = offset + kFrameHeaderSize;
     if (const std::uint32_t pagesAfterCommit = Be32(fh + 4); pagesAfterCommit != 0) {
       for (const auto& [page, at] : pending) committed[page] = at;
@@ -95,7 +102,37 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
   for (const auto& [page, at] : committed) {
     if (page <= committedPages_) newest_[page] = at;
   }
+  for (const LogFrame& f : run) {
+    if (NewestFrame(f.pageNumber) != f.offset) older_.push_back(f);
+  }
+  if (otherSalt) LoadEarlierSalt(fd, offset, pageSize, bigEndian);
   return kOk;
+}
+
+void WriteAheadLog::LoadEarlierSalt(int fd, std::uint64_t offset, std::uint32_t pageSize, bool bigEndian) {
+  // The first frame's checksum chain began in frames written over since: it is taken as it stands, and
+  // each later frame must continue the chain from it.
+  std::vector<std::uint8_t> frame(kFrameHeaderSize + pageSize);
+  std::uint32_t salts[2] = {0, 0};
+  std::uint32_t sum[2] = {0, 0};
+  for (bool first = true;; first = false, offset += frame.size()) {
+    if (!ReadAt(fd, frame.data(), frame.size(), offset)) break;
+    const std::uint8_t* fh = frame.data();
+    const std::uint32_t pageNumber = Be32(fh);
+    if (pageNumber == 0) break;
+    if (first) {
+      salts[0] = Be32(fh + 8);
+      salts[1] = Be32(fh + 12);
+    } else {
+      if (Be32(fh + 8) != salts[0] || Be32(fh + 12) != salts[1]) break;
+      Checksum(fh, 8, bigEndian, sum);
+      Checksum(fh + kFrameHeaderSize, pageSize, bigEndian, sum);
+      if (sum[0] != Be32(fh + 16) || sum[1] != Be32(fh + 20)) break;
+    }
+    sum[0] = Be32(fh + 16);
+    sum[1] = Be32(fh + 20);
+    older_.push_back(LogFrame{pageNumber, offset + kFrameHeaderSize});
+  }
 }
 
 std::optional<std::uint64_t> WriteAheadLog::NewestFrame(std::uint32_t pageNumber) const {

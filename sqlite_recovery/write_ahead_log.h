@@ -2,7 +2,9 @@
 // A database's write-ahead log ("-wal" file) as SQLite checks it: the header's magic, version, page
 // size and checksum; then frames while each carries the header's salts and its checksum continues the
 // chain; only frames up to the last commit frame of that run count. For each page, the newest counted
-// frame holds its current version.
+// frame holds its current version. The other frames hold what the database forgot: older versions of
+// pages, frames written after the last commit, and frames of an earlier salt that a restarted log has
+// not yet written over.
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -10,6 +12,12 @@
 #include "platform/status.h"
 
 namespace dunmere {
+
+// A frame of the log that holds no current page: its page number (one-based) and where the page is.
+struct LogFrame {
+  std::uint32_t pageNumber = 0;
+  std::uint64_t offset = 0;
+};
 
 class WriteAheadLog {
  public:
@@ -27,11 +35,18 @@ class WriteAheadLog {
   std::uint32_t validFrames() const { return validFrames_; }
   std::uint32_t committedFrames() const { return committedFrames_; }
   bool HasCommits() const { return committedFrames_ > 0; }
+  // Frames whose page has a newer committed version, frames after the last commit, then the frames of
+  // an earlier salt found after the run (their salts agree with each other, their checksums continue
+  // from the first of them), each in log order.
+  const std::vector<LogFrame>& OlderFrames() const { return older_; }
 
  private:
+  // The frames of another salt from offset on (see OlderFrames).
+  void LoadEarlierSalt(int fd, std::uint64_t offset, std::uint32_t pageSize, bool bigEndian);
   // By page number, up to the committed size: the log offset of the newest committed version, 0 for a
   // page the log does not hold (a page past the last commit's size is no page of the database).
   std::vector<std::uint64_t> newest_;
+  std::vector<LogFrame> older_;
   std::uint32_t committedPages_ = 0;
   std::uint32_t validFrames_ = 0;
   std::uint32_t committedFrames_ = 0;

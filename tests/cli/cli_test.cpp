@@ -345,7 +345,9 @@ TEST(ScanCommand, DatabaseLogsKeptInTheBackup) {
       {testing::ReferenceSchema("sms_ios9.2.1.sql"), "INSERT INTO handle (ROWID, id, service) VALUES (4, '+1555', 'SMS');",
        "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'in the file', 4, 'SMS', 100),"
        " (2, 'g2', 'deleted in the log', 4, 'SMS', 200);"},
-      {"INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (3, 'g3', 'only in the log', 4, 'SMS', 300);",
+      // Secure delete: the deleted message is left only in the file's version of its page.
+      {"PRAGMA secure_delete=ON;",
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (3, 'g3', 'only in the log', 4, 'SMS', 300);",
        "DELETE FROM message WHERE ROWID = 2;"});
   for (const testing::FixtureLayout layout : {testing::FixtureLayout::kManifestDb, testing::FixtureLayout::kManifestMbdb}) {
     testing::FixtureBackup backup;
@@ -363,11 +365,17 @@ TEST(ScanCommand, DatabaseLogsKeptInTheBackup) {
     const json& conversations = doc.at("categories").at("messages").at("conversations");
     ASSERT_EQ(conversations.size(), 1u) << run.out;
     std::map<std::string, bool> texts;  // text: deleted
-    for (const json& m : conversations[0].at("messages")) texts[m.at("text")] = m.at("deleted");
+    std::map<std::string, std::string> sources;
+    for (const json& m : conversations[0].at("messages")) {
+      texts[m.at("text")] = m.at("deleted");
+      sources[m.at("text")] = m.value("source", "");
+    }
     EXPECT_EQ(texts.count("only in the log"), 1u) << run.out;
     EXPECT_FALSE(texts["in the file"]);
+    EXPECT_EQ(sources["in the file"], "");
     ASSERT_EQ(texts.count("deleted in the log"), 1u) << run.out;  // its bytes are still in the file
     EXPECT_TRUE(texts["deleted in the log"]);
+    EXPECT_EQ(sources["deleted in the log"], "wal");
     // The category says its log was read, and how many rows came from it (the page the log rewrote).
     const json& log = doc.at("categories").at("messages").at("log");
     EXPECT_GT(log.at("frames").get<int>(), 0);

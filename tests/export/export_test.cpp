@@ -82,7 +82,8 @@ MessageRecord Message(int fromMe, int deleted, const std::string& date, const st
 TEST_F(ExportTest, ConversationPagesTextFilesAndNames) {
   results_.messages[7] = {Message(0, 0, "2020-01-01 10:00:00", "hi <script>alert(1)</script>"),
                           Message(1, 1, "2020-01-01 10:01:00", "deleted & mine"),
-                          Message(0, 1, "2020-01-01 10:02:00", "deleted, received")};
+                          Message(0, 1, "2020-01-01 10:02:00", "deleted, received"),
+                          Message(1, kDeletedInLog, "2020-01-01 10:03:00", "from the log")};
   Selection selection{{&results_.messages[7].front(), Ticked(CategoryId::kMessages)}};
   ExportRun& run = Run(selection);
   const fs::path folder = dir_ / "out" / "Message" / ("Unknown-" + run.stamp);
@@ -96,11 +97,14 @@ TEST_F(ExportTest, ConversationPagesTextFilesAndNames) {
             "<div class=\"del_send_msg\">deleted &amp; mine</div>\r\n"
             "<div class=\"date\">Date: 2020-01-01 10:02:00 +123:</div>\r\n"
             "<div class=\"del_recv_msg\">deleted, received</div>\r\n"
+            "<div class=\"date\">Date: 2020-01-01 10:03:00 Me:</div>\r\n"
+            "<div class=\"del_send_msg wal\">from the log</div>\r\n"
             "</body>\n");
   EXPECT_EQ(testing::ReadFile(folder / "Unknown(+123).txt"),
             "\xEF\xBB\xBF      From: +123\r\n      Data: 2020-01-01 10:00:00\r\n   Content: hi <script>alert(1)</script>\r\n\r\n"
             "        To: +123\r\n      Data: 2020-01-01 10:01:00\r\n   Content: deleted & mine\r\n\r\n"
-            "      From: +123\r\n      Data: 2020-01-01 10:02:00\r\n   Content: deleted, received\r\n\r\n");
+            "      From: +123\r\n      Data: 2020-01-01 10:02:00\r\n   Content: deleted, received\r\n\r\n"
+            "        To: +123\r\n      Data: 2020-01-01 10:03:00\r\n   Content: from the log\r\n\r\n");
   EXPECT_EQ(testing::ReadFile(dir_ / "out" / "Message" / "sms.csv"), "messages csv");
   // Progress: one report per message, the last at 100 with no error.
   EXPECT_EQ(run.done, 1);
@@ -212,14 +216,17 @@ TEST_F(ExportTest, RowsOfContactsCallsAndNotesAndTheirPages) {
   NoteRecord gone = note;
   gone.title = "G";
   gone.deleted = 1;
-  results_.notes = {note, gone};
+  NoteRecord forgotten = note;  // found only in what the notes database's log forgot
+  forgotten.title = "F";
+  forgotten.deleted = kDeletedInLog;
+  results_.notes = {note, gone, forgotten};
   Selection selection;
   for (const ContactRecord& r : results_.contacts) selection[&r] = Ticked(CategoryId::kContacts);
   for (const CallRecord& r : results_.calls) selection[&r] = Ticked(CategoryId::kCallHistory);
   for (const NoteRecord& r : results_.notes) selection[&r] = Ticked(CategoryId::kNotes);
   ExportRun& run = Run(selection);
 
-  EXPECT_EQ(run.done, 8);
+  EXPECT_EQ(run.done, 9);
   const fs::path contacts = dir_ / "out" / "Contacts" / run.stamp / "Contacts.html";
   std::size_t contactRows = 0;
   for (const ExportDetail& d : run.details) contactRows += d.path == contacts ? 1 : 0;
@@ -236,7 +243,8 @@ TEST_F(ExportTest, RowsOfContactsCallsAndNotesAndTheirPages) {
   const std::string notes = testing::ReadFile(dir_ / "out" / "Notes" / ("Notes_" + run.stamp + ".html"));
   EXPECT_EQ(notes, "<h1>iPhone&#39;s Notes of Zoe&#39;s &lt;iPhone&gt;</h1>\n"
                    "\t<tr><td>T</td><td>2020-03-03 03:03:03</td><td>a &lt; b</td></tr>\r\n"
-                   "\t<tr class=\"deleted\"><td>G</td><td>2020-03-03 03:03:03</td><td>a &lt; b</td></tr>\r\n</table>\n");
+                   "\t<tr class=\"deleted\"><td>G</td><td>2020-03-03 03:03:03</td><td>a &lt; b</td></tr>\r\n"
+                   "\t<tr class=\"deleted wal\"><td>F</td><td>2020-03-03 03:03:03</td><td>a &lt; b</td></tr>\r\n</table>\n");
   // Nothing was written outside the output folder.
   EXPECT_FALSE(fs::exists(dir_ / "x"));
 }

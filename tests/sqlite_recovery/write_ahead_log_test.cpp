@@ -1,6 +1,8 @@
 // Databases whose last changes are still in their write-ahead log, written by the SQLite library
 // itself (autocheckpoint off, closed without a checkpoint): the reader sees every page in its newest
-// committed version, as the library does; torn, damaged and stale frames are not counted.
+// committed version, as the library does; torn, damaged and stale frames are not counted. What the
+// log forgot (older versions of pages, uncommitted frames, frames of an earlier salt) gives deleted
+// rows marked as the log's.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -138,6 +140,93 @@ TEST(WriteAheadLog, TornDamagedAndStaleFramesAreNotCounted) {
   EXPECT_EQ(LiveNames(db, "t").size(), 20u);
   writeLog(whole.substr(0, 20));
   EXPECT_EQ(LiveNames(db, "t").size(), 20u);
+}
+
+// The deleted rows' names as our reader sees them; inLog gets those found only in older page versions.
+std::multiset<std::string> DeletedNames(const fs::path& path, std::multiset<std::string>* inLog = nullptr) {
+  SqliteFileReader reader;
+  EXPECT_EQ(reader.Open(path), kOk);
+  std::vector<DeclaredColumn> columns;
+  std::vector<AnyRow> rows;
+  EXPECT_EQ(DecodeAnyTable(reader, "t", columns, rows), kOk);
+  std::multiset<std::string> names;
+  for (const AnyRow& r : rows) {
+    if (r.deleted == 0 || r.values.size() < 2) continue;
+    names.insert(r.values[1].bytes);
+    if (inLog != nullptr && r.deleted == static_cast<std::uint8_t>(RowState::kDeletedInLog)) {
+      EXPECT_TRUE(r.fromLog);
+      inLog->insert(r.values[1].bytes);
+    }
+  }
+  return names;
+}
+
+std::multiset<std::string> Names(const std::string& tag, int from, int to) {
+  std::multiset<std::string> names;
+  for (int i = from; i < to; ++i) names.insert(tag + std::to_string(i));
+  return names;
+}
+
+// Secure delete on: the newest versions of the pages keep nothing of a deleted row, so whatever is
+// found of one comes from what the log forgot.
+TEST(WriteAheadLog, DeletedRowsOfOlderPageVersions) {
+  testing::TempDir dir;
+  const fs::path db = dir / "c.db";
+  MakeWithLog(db, {"PRAGMA secure_delete=ON;", "CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, body TEXT);",
+                   Insert(0, 100, "old")},
+              {Insert(100, 180, "new"), "DELETE FROM t WHERE id BETWEEN 10 AND 32;",
+               "DELETE FROM t WHERE id BETWEEN 120 AND 162;", "UPDATE t SET name = 'renamed once' WHERE id = 50;",
+               "UPDATE t SET name = 'renamed twice' WHERE id = 50;"});
+  // Row ids start at 1: names at 0.
+  std::multiset<std::string> expected = Names("old", 9, 32);
+  const std::multiset<std::string> inserted = Names("new", 119, 162);
+  expected.insert(inserted.begin(), inserted.end());
+  expected.insert("old49");
+  expected.insert("renamed once");
+  std::multiset<std::string> inLog;
+  // Every row deleted or changed in the log, each once, and nothing else; all of them the log's.
+  EXPECT_EQ(DeletedNames(db, &inLog), expected);
+  EXPECT_EQ(inLog, expected);
+  EXPECT_EQ(LiveNames(db, "t"), LibraryNames(db, "t"));
+
+  // Without the log the file is the database before it: none of this is deleted yet.
+  fs::rename(db.string() + "-wal", dir / "elsewhere-wal");
+  EXPECT_TRUE(DeletedNames(db).empty());
+}
+
+TEST(WriteAheadLog, DeletedRowsOfUncommittedFramesAndAnEarlierSalt) {
+  testing::TempDir dir;
+  // A transaction too large for the page cache spills to the log and never commits.
+  const fs::path pending = dir / "pending.db";
+  testing::MakeSqliteDatabaseWithLog(
+      pending, {"PRAGMA page_size=4096;", "CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, body TEXT);",
+                Insert(0, 20, "old")},
+      {Insert(20, 40, "first")}, {Insert(100, 400, "pending")});
+  EXPECT_EQ(LiveNames(pending, "t"), LibraryNames(pending, "t"));
+  EXPECT_EQ(LiveNames(pending, "t").size(), 40u);
+  std::multiset<std::string> inLog;
+  const std::multiset<std::string> found = DeletedNames(pending, &inLog);
+  EXPECT_EQ(found, inLog);
+  EXPECT_GE(found.size(), 100u);
+  const std::multiset<std::string> written = Names("pending", 100, 400);
+  for (const std::string& name : found) EXPECT_EQ(written.count(name), 1u) << name;
+  EXPECT_EQ(std::set<std::string>(found.begin(), found.end()).size(), found.size());
+
+  // A checkpoint, then a write that starts the log over with new salts: the frames beyond it are of
+  // the earlier salt and still hold the rows deleted before the checkpoint.
+  const fs::path restarted = dir / "restarted.db";
+  MakeWithLog(restarted, {"PRAGMA secure_delete=ON;", "CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, body TEXT);",
+                          Insert(0, 20, "old")},
+              {Insert(20, 150, "gen"), "DELETE FROM t WHERE id > 100;", "PRAGMA wal_checkpoint;",
+               "UPDATE t SET name = 'after' WHERE id = 1;"});
+  EXPECT_EQ(LiveNames(restarted, "t"), LibraryNames(restarted, "t"));
+  inLog.clear();
+  const std::multiset<std::string> earlier = DeletedNames(restarted, &inLog);
+  EXPECT_EQ(earlier, inLog);
+  std::multiset<std::string> gone = Names("gen", 100, 150);  // row ids 101 to 150
+  gone.insert("old0");                                        // row 1 before its update
+  EXPECT_GE(earlier.size(), 40u);
+  for (const std::string& name : earlier) EXPECT_EQ(gone.count(name), 1u) << name;
 }
 
 }  // namespace

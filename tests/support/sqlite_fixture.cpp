@@ -51,11 +51,16 @@ void MakeSqliteDatabase(const fs::path& path, const std::vector<std::string>& sq
 }
 
 void MakeSqliteDatabaseWithLog(const fs::path& path, const std::vector<std::string>& sql,
-                               const std::vector<std::string>& inLog) {
+                               const std::vector<std::string>& inLog, const std::vector<std::string>& uncommitted) {
   sqlite3* db = Create(path);
   Run(db, sql);
   Run(db, {"PRAGMA journal_mode=WAL;", "PRAGMA wal_autocheckpoint=0;"});
   Run(db, inLog);
+  if (!uncommitted.empty()) {
+    // A small page cache spills the transaction's pages to the log before it commits.
+    Run(db, {"PRAGMA cache_size=1;", "BEGIN;"});
+    Run(db, uncommitted);
+  }
   int set = 0;
   sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, &set);
   sqlite3_close(db);

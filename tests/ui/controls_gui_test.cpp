@@ -189,6 +189,7 @@ TEST(RecordList, RowsWrittenWhenShownTicksToldOnce) {
   for (std::size_t i = 0; i < rows.size(); ++i) {
     rows[i].key = &records[i];
     rows[i].deleted = i % 2 == 1;
+    rows[i].fromLog = i == 3;
     rows[i].checked = i < 10;
   }
   std::size_t written = 0;
@@ -212,6 +213,13 @@ TEST(RecordList, RowsWrittenWhenShownTicksToldOnce) {
   EXPECT_EQ(view.Text(99999, 2), "1 KB");
   EXPECT_EQ(view.Colour(1, 1), RecordListModel::kDeletedColour);
   EXPECT_FALSE(view.Colour(2, 1).isValid());
+  // A row found only in what a database's log forgot is slanted, and its tips say where it is from.
+  list.Rows().SetLogNote("from the log");
+  const QModelIndex logged = list.model()->index(3, 1), plain = list.model()->index(1, 1);
+  EXPECT_TRUE(list.model()->data(logged, Qt::FontRole).value<QFont>().italic());
+  EXPECT_FALSE(list.model()->data(plain, Qt::FontRole).isValid());
+  EXPECT_EQ(list.model()->data(logged, Qt::ToolTipRole).toString(), "record 3\n(from the log)");
+  EXPECT_EQ(list.model()->data(plain, Qt::ToolTipRole).toString(), "record 1");
   EXPECT_EQ(list.Rows().CheckedCount(), 10U);
 
   // Ticking all: one change of the whole column, no notification.

@@ -110,6 +110,7 @@ S = {
   ("Unknown", "Unknown", "Unbekannt", "Inconnu"),
   ("Success", "Success", "Erfolgreich", "Réussi"),
   ("LivePhoto", "Live Photo", "Live Photo", "Live Photo"),
+  ("Fromthewriteaheadlog", "From the write-ahead log", "Aus dem Write-Ahead-Log", "Du journal d'écriture anticipée"),
  ],
  "PrintPage": [
   ("From", "From:", "Von:", "De :"),

@@ -1,5 +1,7 @@
 #include "ui/controls/record_list_model.h"
 
+#include <QFont>
+
 namespace dunmere {
 
 const QColor RecordListModel::kDeletedColour(0xF3, 0x73, 0x02);
@@ -93,8 +95,16 @@ QVariant RecordListModel::data(const QModelIndex& index, int role) const {
     return QVariant();
   }
   switch (role) {
-    case Qt::DisplayRole:
-    case Qt::ToolTipRole: return Text(index.row(), index.column());
+    case Qt::DisplayRole: return Text(index.row(), index.column());
+    case Qt::ToolTipRole:
+      if (row.fromLog && !logNote_.isEmpty()) return Text(index.row(), index.column()) + QStringLiteral("\n(") + logNote_ + ')';
+      return Text(index.row(), index.column());
+    case Qt::FontRole: {
+      if (!row.fromLog) return QVariant();
+      QFont slanted;
+      slanted.setItalic(true);
+      return slanted;
+    }
     case Qt::ForegroundRole: return row.deleted ? QVariant(kDeletedColour) : QVariant();
     case Qt::DecorationRole:
       if (index.column() != 1) return QVariant();

@@ -24,6 +24,7 @@ class RecordListModel : public QAbstractTableModel {
     const void* key = nullptr;  // the record shown; nullptr for a folder row
     std::string folder;         // a folder row's name
     bool deleted = false;       // drawn in the deleted colour with the deleted mark
+    bool fromLog = false;       // a deleted record found only in what its database's log forgot: slanted, and its tips say so
     bool checked = false;
     Mark mark = Mark::kNone;
   };
@@ -37,6 +38,8 @@ class RecordListModel : public QAbstractTableModel {
   void SetHeaders(const QStringList& titles);
   // The pictures of the marks and of a deleted row.
   void SetIcons(const QIcon& file, const QIcon& video, const QIcon& folder, const QIcon& deleted);
+  // What the tips of a row from the log add (in the chosen language).
+  void SetLogNote(const QString& note) { logNote_ = note; }
   // Replaces every row at once.
   void Reset(std::vector<Row> rows, CellSource cells);
   void Clear() { Reset({}, nullptr); }
@@ -70,6 +73,7 @@ class RecordListModel : public QAbstractTableModel {
   QStringList headers_;
   std::array<QIcon, 4> marks_;
   QIcon deleted_;
+  QString logNote_;
   std::size_t checkedCount_ = 0;
   // The values of the last row asked for: a row is painted column by column, role by role.
   mutable int cachedRow_ = -1;

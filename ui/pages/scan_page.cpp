@@ -35,6 +35,7 @@
 #include "ui/pages/category_page.h"
 #include "ui/pages/private_messages.h"
 #include "ui/pages/scan/column_sets.h"
+#include "ui/pages/scan/value_words.h"
 
 namespace dunmere {
 namespace {
@@ -115,7 +116,10 @@ template <typename Record>
 ListRow RowOf(const Record& r) {
   ListRow row;
   row.key = &r;
-  if constexpr (requires { r.deleted; }) row.deleted = r.deleted != 0;
+  if constexpr (requires { r.deleted; }) {
+    row.deleted = r.deleted != 0;
+    row.fromLog = r.deleted == kDeletedInLog;
+  }
   if constexpr (requires { r.fileName; }) {
     row.mark = IsAppVideoFile(r.fileName) ? RecordListModel::Mark::kVideo : RecordListModel::Mark::kFile;
   }
@@ -200,6 +204,7 @@ void CScanVrtWnd::Init() {
   if (auto* list = Control<CRecordListUI>("DataList")) {
     list->Rows().SetIcons(list->style()->standardIcon(QStyle::SP_FileIcon), list->style()->standardIcon(QStyle::SP_MediaPlay),
                           list->style()->standardIcon(QStyle::SP_DirIcon), DeletedIcon());
+    list->Rows().SetLogNote(QString::fromStdString(ValueWord("From the write-ahead log")));
   }
   if (QWidget* count = Control("LblFilterCount")) count->hide();
   // The statistics text may be long in some languages: it gives way rather than widen the window.
@@ -220,7 +225,10 @@ void CScanVrtWnd::ApplyLanguage() {
   WriteStatistics();
   WriteFilterCount();
   WriteHeaders();
-  if (auto* list = Control<CRecordListUI>("DataList")) list->Rows().Rewrite();  // the values' words
+  if (auto* list = Control<CRecordListUI>("DataList")) {
+    list->Rows().SetLogNote(QString::fromStdString(ValueWord("From the write-ahead log")));
+    list->Rows().Rewrite();  // the values' words
+  }
   RetitleTree();
   if (auto* pause = Control<QAbstractButton>("BtnScanPause")) {
     // Paused, the button offers to go on (MSG0506); running, to pause (MSG0507).
