@@ -54,4 +54,13 @@ std::string SanitizeUtf8(std::string_view text) {
   return out;
 }
 
+bool IsWellFormedUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t n = WellFormedLength(text, i);
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
 }  // namespace dunmere

@@ -10,4 +10,7 @@ namespace dunmere {
 // above U+10FFFF, truncated sequences, stray continuation bytes) by U+FFFD.
 std::string SanitizeUtf8(std::string_view text);
 
+// Whether text holds no ill-formed sequence (as above).
+bool IsWellFormedUtf8(std::string_view text);
+
 }  // namespace dunmere

@@ -7,6 +7,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "platform/utf8.h"
 #include "sqlite_recovery/deleted_layout.h"
 #include "sqlite_recovery/deleted_overflow.h"
 #include "sqlite_recovery/live_record.h"
@@ -235,9 +236,10 @@ class Engine : public RowDecoder {
       kinds_.Learn(values_);
       repeats_.AddLive(hash, rowid.value_or(0));
     } else {
-      // A candidate that holds nothing at all, a kind of value its column never holds, or NULL where
-      // the schema forbids it, is no row.
+      // A candidate that holds nothing at all, a kind of value its column never holds, NULL where the
+      // schema forbids it, or a text that is no text of the file's encoding, is no row.
       doubtful = !kinds_.Fits(values_) || std::all_of(values_.begin(), values_.end(), IsEmpty) ||
+                 std::any_of(values_.begin(), values_.end(), [this](const ColumnValue& v) { return IllFormedText(v); }) ||
                  std::any_of(values_.begin(), values_.end(), [this](const ColumnValue& v) {
                    return v.serialType == 0 && v.column < columns_.size() && columns_[v.column].notNull &&
                           !columns_[v.column].integerPrimaryKey;
@@ -247,6 +249,11 @@ class Engine : public RowDecoder {
     }
     Fill(state, rowid, doubtful);
     sink_(row_);
+  }
+
+  // A text whose bytes are not well-formed UTF-8 in a UTF-8 file: read from bytes that were no text.
+  bool IllFormedText(const ColumnValue& v) const {
+    return v.IsText() && encoding_ == TextEncoding::kUtf8 && !IsWellFormedUtf8(v.AsText());
   }
 
   // The row handed on: the wanted values, the rest null.

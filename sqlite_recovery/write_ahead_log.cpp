@@ -105,6 +105,17 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
   for (const LogFrame& f : run) {
     if (NewestFrame(f.pageNumber) != f.offset) older_.push_back(f);
   }
+  // Frames of this log beyond the run: a transaction that never committed leaves the checksums of its
+  // frames, and the salts of those after its first, to its commit (they are zero or stale), so a frame
+  // of this log's salts or of none counts as an older version whatever its checksum.
+  while (!otherSalt && ReadAt(fd, frame.data(), frame.size(), offset)) {
+    const std::uint8_t* fh = frame.data();
+    const bool unsalted = Be32(fh + 8) == 0 && Be32(fh + 12) == 0 && Be32(fh + 16) == 0 && Be32(fh + 20) == 0;
+    otherSalt = !unsalted && (Be32(fh + 8) != salt1 || Be32(fh + 12) != salt2);
+    if (otherSalt) break;
+    if (Be32(fh) != 0) older_.push_back(LogFrame{Be32(fh), offset + kFrameHeaderSize});
+    offset += frame.size();
+  }
   if (otherSalt) LoadEarlierSalt(fd, offset, pageSize, bigEndian);
   return kOk;
 }

@@ -161,6 +161,31 @@ TEST_F(AnyTable, EveryStorageClassLiveAndDeleted) {
             0);
 }
 
+// Bytes that are no UTF-8 stored as a text are what remains read from the wrong place look like: such
+// a deleted row is doubtful, listed only when asked for. A live row is listed as it is.
+TEST_F(AnyTable, DeletedRowWithATextThatIsNoTextIsDoubtful) {
+  Make({"CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, memo TEXT);",
+        "INSERT INTO t VALUES (NULL, 'live and odd', CAST(x'41FF8142' AS TEXT));",
+        "INSERT INTO t VALUES (NULL, 'deleted and odd', CAST(x'41FF8142' AS TEXT));",
+        "INSERT INTO t VALUES (NULL, 'deleted and fine', 'caf\xC3\xA9');",
+        "INSERT INTO t VALUES (NULL, 'kept', 'plain');", "DELETE FROM t WHERE id IN (2, 3);"});
+  std::vector<DeclaredColumn> columns;
+  std::vector<AnyRow> rows;
+  ASSERT_EQ(DecodeAnyTable(reader_, "t", columns, rows), kOk);
+  ASSERT_NE(WithText(rows, 1, "live and odd"), nullptr);
+  ASSERT_NE(WithText(rows, 1, "deleted and fine"), nullptr);
+  EXPECT_EQ(WithText(rows, 1, "deleted and odd"), nullptr);
+  TableRequest request;
+  request.table = "t";
+  request.doubtful = true;
+  rows.clear();
+  ASSERT_EQ(DecodeAnyTable(reader_, request, columns, rows), kOk);
+  const AnyRow* odd = WithText(rows, 1, "deleted and odd");
+  ASSERT_NE(odd, nullptr);
+  EXPECT_TRUE(odd->doubtful);
+  EXPECT_FALSE(WithText(rows, 1, "deleted and fine")->doubtful);
+}
+
 // A first column with data: its length comes from the freed cell's size, whether its type took one
 // byte or two, whether the row id took one byte or two, and when neighbouring freed cells merged.
 TEST_F(AnyTable, DeletedRowsOfATableWhoseFirstColumnHoldsData) {
