@@ -1,6 +1,9 @@
 #include "sqlite_recovery/table_run.h"
 
 #include <algorithm>
+#include <climits>
+#include <string_view>
+#include <unordered_set>
 
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/page_layout.h"
@@ -8,6 +11,7 @@
 #include "sqlite_recovery/record_format.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
 #include "sqlite_recovery/table_schema.h"
+#include "sqlite_recovery/varint.h"
 
 namespace dunmere {
 namespace {
@@ -35,6 +39,20 @@ bool FirstRecordFits(const SqliteFileReader& reader, const std::uint8_t* page, s
   return count == reader.currentColumnCount ||
          std::find(reader.olderColumnCounts.begin(), reader.olderColumnCounts.end(), count) !=
              reader.olderColumnCounts.end();
+}
+
+// The bytes of the cell at offset of a table leaf page (its lengths, key, the payload's local part and
+// any overflow page number); empty when it runs past the page.
+std::string_view CellBytes(const SqliteFileReader& reader, const std::uint8_t* page, std::uint16_t offset) {
+  if (offset >= reader.pageSize) return {};
+  const Varint payload = ReadVarint(page + offset, reader.pageSize - offset);
+  const std::uint32_t keyAt = offset + payload.length;
+  if (keyAt >= reader.pageSize) return {};
+  const std::uint32_t start = keyAt + ReadVarint(page + keyAt, reader.pageSize - keyAt).length;
+  const std::uint64_t local = LocalPayloadSize(payload.value, reader.usableSize);
+  const std::uint64_t end = start + local + (local == payload.value ? 0 : 4);
+  if (end > reader.pageSize) return {};
+  return {reinterpret_cast<const char*>(page + offset), static_cast<std::size_t>(end - offset)};
 }
 
 // Live cells and deleted candidates of the tree under root, all with the given state; the leaf pages
@@ -99,17 +117,34 @@ void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
 void RecoverOlderPageVersions(SqliteFileReader& reader, RowDecoder& decoder, const std::vector<std::uint32_t>& ownLeaves,
                               bool otherPages) {
   std::vector<std::uint8_t> page = reader.NewPageBuffer();
+  std::vector<std::uint8_t> current = reader.NewPageBuffer();
   std::vector<std::uint16_t> offsets;
+  // The cells of the page's current version, by their bytes: an older version's cell found among them
+  // is a live row as it stands, and is not read again.
+  std::unordered_set<std::string_view> kept;
+  std::uint32_t keptIndex = UINT32_MAX;
   for (const PageVersion& version : reader.OlderPageVersions()) {
     const bool own = std::binary_search(ownLeaves.begin(), ownLeaves.end(), version.index);
     if (!own && !otherPages) continue;
     if (reader.ReadPageVersion(version, page.data()) != kOk) continue;
     const PageView view{page.data(), reader.pageSize, BtreeHeaderOffset(version.index)};
     if (view.Kind() != kLeafTablePage || (!own && !FirstRecordFits(reader, page.data(), version.index))) continue;
+    if (keptIndex != version.index) {
+      kept.clear();
+      keptIndex = version.index;
+      const PageView now{current.data(), reader.pageSize, BtreeHeaderOffset(version.index)};
+      if (reader.ReadPage(version.index, current.data()) == kOk && now.Kind() == kLeafTablePage) {
+        offsets.clear();
+        CellList(now, offsets);
+        for (const std::uint16_t offset : offsets) kept.insert(CellBytes(reader, current.data(), offset));
+      }
+    }
     offsets.clear();
     CellList(view, offsets);
     for (const std::uint16_t offset : offsets) {
-      if (offset < reader.pageSize) decoder.DecodeLive(reader, page.data(), version.index, offset, RowState::kDeletedInLog);
+      const std::string_view cell = CellBytes(reader, page.data(), offset);
+      if (cell.empty() || kept.count(cell) != 0) continue;
+      decoder.DecodeLive(reader, page.data(), version.index, offset, RowState::kDeletedInLog);
     }
     offsets.clear();
     LeafPageScans(reader, page.data(), offsets);

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <unordered_map>
 
@@ -44,6 +46,36 @@ bool ReadAt(int fd, std::uint8_t* buffer, std::size_t size, std::uint64_t offset
   return true;
 }
 
+// The log's frames read a few hundred at a time: a frame at a time would be a read call per page.
+class FrameReader {
+ public:
+  FrameReader(int fd, std::size_t frameSize)
+      : fd_(fd), frameSize_(frameSize), buffer_(frameSize * std::max<std::size_t>(1, (1u << 20) / frameSize)) {}
+
+  // The whole frame at offset, or nullptr where the log ends before it does.
+  const std::uint8_t* At(std::uint64_t offset) {
+    if (offset < start_ || offset + frameSize_ > start_ + held_) {
+      start_ = offset;
+      held_ = 0;
+      while (held_ < buffer_.size()) {
+        const ssize_t n = ::pread(fd_, buffer_.data() + held_, buffer_.size() - held_, static_cast<off_t>(offset + held_));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        held_ += static_cast<std::size_t>(n);
+      }
+      if (held_ < frameSize_) return nullptr;
+    }
+    return buffer_.data() + (offset - start_);
+  }
+
+ private:
+  int fd_;
+  std::size_t frameSize_;
+  std::vector<std::uint8_t> buffer_;
+  std::uint64_t start_ = 0;
+  std::size_t held_ = 0;
+};
+
 }  // namespace
 
 void WriteAheadLog::Clear() {
@@ -70,14 +102,15 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
 
   // Frames in order while they carry this log's salts and continue the checksum chain; the pages of a
   // transaction count once its commit frame (a non-zero database size) is reached.
-  std::vector<std::uint8_t> frame(kFrameHeaderSize + pageSize);
+  const std::size_t frameSize = kFrameHeaderSize + pageSize;
+  FrameReader frames(fd, frameSize);
   std::vector<LogFrame> run;
   std::unordered_map<std::uint32_t, std::uint64_t> pending, committed;
   std::uint64_t offset = kHeaderSize;
   bool otherSalt = false;
-  for (;; offset += frame.size()) {
-    if (!ReadAt(fd, frame.data(), frame.size(), offset)) break;  // the end, or a torn last frame
-    const std::uint8_t* fh = frame.data();
+  for (;; offset += frameSize) {
+    const std::uint8_t* fh = frames.At(offset);
+    if (fh == nullptr) break;  // the end, or a torn last frame
     if (Be32(fh + 8) != salt1 || Be32(fh + 12) != salt2) {
       otherSalt = true;
       break;
@@ -108,13 +141,12 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
   // Frames of this log beyond the run: a transaction that never committed leaves the checksums of its
   // frames, and the salts of those after its first, to its commit (they are zero or stale), so a frame
   // of this log's salts or of none counts as an older version whatever its checksum.
-  while (!otherSalt && ReadAt(fd, frame.data(), frame.size(), offset)) {
-    const std::uint8_t* fh = frame.data();
+  for (const std::uint8_t* fh = frames.At(offset); fh != nullptr && !otherSalt; fh = frames.At(offset)) {
     const bool unsalted = Be32(fh + 8) == 0 && Be32(fh + 12) == 0 && Be32(fh + 16) == 0 && Be32(fh + 20) == 0;
     otherSalt = !unsalted && (Be32(fh + 8) != salt1 || Be32(fh + 12) != salt2);
     if (otherSalt) break;
     if (Be32(fh) != 0) older_.push_back(LogFrame{Be32(fh), offset + kFrameHeaderSize});
-    offset += frame.size();
+    offset += frameSize;
   }
   if (otherSalt) LoadEarlierSalt(fd, offset, pageSize, bigEndian);
   return kOk;
@@ -123,12 +155,13 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
 void WriteAheadLog::LoadEarlierSalt(int fd, std::uint64_t offset, std::uint32_t pageSize, bool bigEndian) {
   // The first frame's checksum chain began in frames written over since: it is taken as it stands, and
   // each later frame must continue the chain from it.
-  std::vector<std::uint8_t> frame(kFrameHeaderSize + pageSize);
+  const std::size_t frameSize = kFrameHeaderSize + pageSize;
+  FrameReader frames(fd, frameSize);
   std::uint32_t salts[2] = {0, 0};
   std::uint32_t sum[2] = {0, 0};
-  for (bool first = true;; first = false, offset += frame.size()) {
-    if (!ReadAt(fd, frame.data(), frame.size(), offset)) break;
-    const std::uint8_t* fh = frame.data();
+  for (bool first = true;; first = false, offset += frameSize) {
+    const std::uint8_t* fh = frames.At(offset);
+    if (fh == nullptr) break;
     const std::uint32_t pageNumber = Be32(fh);
     if (pageNumber == 0) break;
     if (first) {
