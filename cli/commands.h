@@ -48,6 +48,7 @@ struct DecodeOptions {
   bool newerLayout = false;  // kept for scripts: the columns are found by their names in every layout
   bool json = false;
   bool doubtful = false;  // also the deleted candidates the plausibility checks reject, marked
+  bool listTables = false;  // the file's tables instead of one table's rows
 };
 int RunDecode(const DecodeOptions& options);
 

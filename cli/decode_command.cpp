@@ -10,6 +10,7 @@
 #include "cli/summary_json.h"
 #include "platform/file_util.h"
 #include "sqlite_recovery/any_table_decoder.h"
+#include "sqlite_recovery/dropped_tables.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
 
 namespace dunmere::cli {
@@ -162,6 +163,23 @@ int DecodeAny(SqliteFileReader& reader, const DecodeOptions& options) {
   return 0;
 }
 
+// The file's tables, live and dropped, with their root pages.
+int ListFileTables(SqliteFileReader& reader, const DecodeOptions& options) {
+  std::vector<TableEntry> tables;
+  const Status result = ListTables(reader, tables);
+  if (options.json) {
+    Json list = Json::array();
+    for (const TableEntry& t : tables) list.push_back(Json{{"name", t.name}, {"rootPage", t.rootPage}, {"dropped", t.dropped}});
+    std::cout << DumpJson(Json{{"result", result}, {"tables", list}}) << '\n';
+  } else {
+    for (const TableEntry& t : tables) {
+      std::cout << TerminalText(t.name) << '\t' << t.rootPage << '\t' << (t.dropped ? "dropped" : "live") << '\n';
+    }
+    std::cerr << tables.size() << " tables, result " << result << '\n';
+  }
+  return result == kOk ? 0 : 1;
+}
+
 }  // namespace
 
 int RunDecode(const DecodeOptions& options) {
@@ -184,6 +202,7 @@ int RunDecode(const DecodeOptions& options) {
     std::cerr << "dunmere: cannot read " << options.database.string() << " (error " << opened << ")\n";
     return 1;
   }
+  if (options.listTables) return ListFileTables(reader, options);
   if (!known) return DecodeAny(reader, options);
   DoubtfulRows doubtful;
   std::vector<Json> rows;

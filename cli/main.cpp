@@ -65,7 +65,14 @@ int main(int argc, char** argv) {
   std::string database;
   CLI::App* decodeCommand = app.add_subcommand("decode", "Decode one table of a database file, live and deleted rows");
   decodeCommand->add_option("DBFILE", database, "SQLite database file")->required();
-  decodeCommand->add_option("--table", decode.table, "Table to decode (message, handle, ZCALLRECORD, ...)")->required();
+  CLI::Option* tableOption =
+      decodeCommand->add_option("--table", decode.table, "Table to decode (message, handle, ZCALLRECORD, ...; a dropped table by its old name)");
+  CLI::Option* tablesOption =
+      decodeCommand->add_flag("--tables", decode.listTables, "List the file's tables, live and dropped, with their root pages");
+  tableOption->excludes(tablesOption);
+  decodeCommand->callback([tableOption, tablesOption] {
+    if (tableOption->count() == 0 && tablesOption->count() == 0) throw CLI::RequiredError("--table or --tables");
+  });
   decodeCommand->add_flag("--newer-layout", decode.newerLayout,
                           "Accepted for older scripts; the columns are found by their names in every layout");
   decodeCommand->add_flag("--doubtful", decode.doubtful,

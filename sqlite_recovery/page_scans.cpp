@@ -16,8 +16,8 @@ namespace {
 // One leaf page and the counts of the table being decoded. Positions are signed 64-bit so that no
 // arithmetic on them wraps; every read goes through the helpers, which never leave the page.
 struct Scan {
-  Scan(SqliteFileReader& reader, const std::uint8_t* page)
-      : page(page), size(reader.pageSize), n(reader.currentColumnCount) {
+  Scan(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t headerOffset = 0)
+      : page(page), size(reader.pageSize), n(reader.currentColumnCount), hdr(headerOffset) {
     older = &reader.olderColumnCounts;
     usable = reader.usableSize;
     thorough = reader.thoroughSearch;
@@ -84,6 +84,7 @@ struct Scan {
   const std::uint8_t* page;
   std::int64_t size;
   std::int32_t n;            // expected column count of the table
+  std::int64_t hdr;          // where the B-tree header starts (100 on the first page)
   const std::vector<std::int32_t>* older = nullptr;  // shorter counts live rows have, largest first
   std::uint32_t usable = 0;
   bool thorough = false;
@@ -91,7 +92,7 @@ struct Scan {
 
 std::vector<std::uint16_t> Cells(const Scan& scan) {
   std::vector<std::uint16_t> cells;
-  CellList(PageView{scan.page, static_cast<std::uint32_t>(scan.size), 0}, cells);
+  CellList(PageView{scan.page, static_cast<std::uint32_t>(scan.size), static_cast<std::uint32_t>(scan.hdr)}, cells);
   return cells;
 }
 
@@ -246,10 +247,11 @@ void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, 
 
 }  // namespace
 
-void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates) {
-  const Scan scan(reader, page);
+void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates,
+                              std::uint32_t headerOffset) {
+  const Scan scan(reader, page, headerOffset);
   std::vector<bool> seen(static_cast<std::size_t>(scan.size), false);
-  std::int64_t o = scan.Be16(1);
+  std::int64_t o = scan.Be16(scan.hdr + 1);
   // A chain that comes back to a freeblock it passed is damaged; it ends there.
   while (o != 0 && o + 4 <= scan.size && !seen[static_cast<std::size_t>(o)]) {
     seen[static_cast<std::size_t>(o)] = true;
@@ -269,11 +271,12 @@ void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vect
   }
 }
 
-void TailScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates) {
-  const Scan scan(reader, page);
-  const PageView view{page, static_cast<std::uint32_t>(scan.size), 0};
+void TailScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates,
+                         std::uint32_t headerOffset) {
+  const Scan scan(reader, page, headerOffset);
+  const PageView view{page, static_cast<std::uint32_t>(scan.size), headerOffset};
   // The cell with the highest offset; with no cells at all, the page header itself.
-  std::int64_t last = 0;
+  std::int64_t last = scan.hdr;
   if (view.CellCount() == 1) {
     last = view.ContentAreaStart();
   } else if (view.CellCount() > 1) {
@@ -299,9 +302,10 @@ void TailScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<st
   }
 }
 
-void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates) {
-  const Scan scan(reader, page);
-  const PageView view{page, static_cast<std::uint32_t>(scan.size), 0};
+void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates,
+                        std::uint32_t headerOffset) {
+  const Scan scan(reader, page, headerOffset);
+  const PageView view{page, static_cast<std::uint32_t>(scan.size), headerOffset};
   std::int64_t bound = scan.size;
   if (view.CellCount() == 1) {
     bound = view.ContentAreaStart();
@@ -312,7 +316,7 @@ void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std
   bound = std::min(bound, scan.size);
   // The gap begins after the first zero word of the pointer area; its data at the first non-zero byte.
   std::int64_t zeroWord = -1;
-  for (std::int64_t w = 8; w + 2 <= bound; w += 2) {
+  for (std::int64_t w = scan.hdr + 8; w + 2 <= bound; w += 2) {
     if (scan.Be16(w) == 0) {
       zeroWord = w;
       break;
@@ -354,13 +358,14 @@ void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std
   }
 }
 
-void StalePointerScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates) {
-  const Scan scan(reader, page);
-  const std::int64_t count = PageView{page, static_cast<std::uint32_t>(scan.size), 0}.CellCount();
+void StalePointerScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates,
+                                 std::uint32_t headerOffset) {
+  const Scan scan(reader, page, headerOffset);
+  const std::int64_t count = PageView{page, static_cast<std::uint32_t>(scan.size), headerOffset}.CellCount();
   const std::int64_t c = scan.n;
   std::int64_t lastLive = 0;
   for (std::int64_t i = 0; i < scan.size / 2; ++i) {
-    const std::int64_t entry = 8 + 2 * i;
+    const std::int64_t entry = scan.hdr + 8 + 2 * i;
     if (entry + 2 > scan.size) break;
     const std::int64_t s = scan.Be16(entry);
     if (s == 0 || s >= scan.size) break;
@@ -407,11 +412,12 @@ void StalePointerScan(SqliteFileReader& reader, const std::uint8_t* page, std::v
   }
 }
 
-void LeafPageScans(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates) {
-  FreeblockScan(reader, page, candidates);
-  TailScan(reader, page, candidates);
-  GapScan(reader, page, candidates);
-  StalePointerScan(reader, page, candidates);
+void LeafPageScans(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std::uint16_t>& candidates,
+                   std::uint32_t headerOffset) {
+  FreeblockScan(reader, page, candidates, headerOffset);
+  TailScan(reader, page, candidates, headerOffset);
+  GapScan(reader, page, candidates, headerOffset);
+  StalePointerScan(reader, page, candidates, headerOffset);
 }
 
 void InteriorRemainsScan(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t headerOffset,

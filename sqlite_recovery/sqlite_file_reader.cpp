@@ -27,6 +27,11 @@ bool IsValidPageSize(std::uint32_t size) { return size >= 512 && size <= 65536 &
 
 }  // namespace
 
+bool IsSchemaTable(std::string_view name) {
+  return (name.size() == 13 && ::strncasecmp(name.data(), "sqlite_master", 13) == 0) ||
+         (name.size() == 13 && ::strncasecmp(name.data(), "sqlite_schema", 13) == 0);
+}
+
 SqliteFileReader::SqliteFileReader() = default;
 
 SqliteFileReader::~SqliteFileReader() { Close(); }
@@ -51,6 +56,9 @@ void SqliteFileReader::Close() {
 Status SqliteFileReader::Open(const std::filesystem::path& path, const std::filesystem::path& log) {
   Close();
   schemaColumnCounts.clear();
+  droppedTablesRead = false;
+  droppedTables.clear();
+  droppedTablePages.clear();
   // A regular file only: a link is not followed, a FIFO or a device is refused (and never waited on).
   fd_ = OpenRegularFile(path);
   if (fd_ < 0) return StatusFromErrno(errno);
@@ -214,6 +222,10 @@ void SqliteFileReader::ScanSchemaLeaf(const std::uint8_t* page, std::uint32_t he
 }
 
 Status SqliteFileReader::FindTableRoots(std::string_view name, ChildPageMap& roots) const {
+  if (IsSchemaTable(name)) {
+    roots[0] = -1;
+    return fd_ >= 0 ? kOk : kInvalidParameter;
+  }
   std::vector<std::uint8_t> page = NewPageBuffer();
   Status rc = ReadPage(0, page.data());
   if (rc != kOk) return rc;
@@ -311,7 +323,7 @@ Status SqliteFileReader::CollectDeletedCandidates(std::uint32_t root, const std:
       [&](std::uint32_t index, const std::uint8_t* leaf) {
         std::vector<std::uint16_t>& candidates = out[index];
         candidates.clear();
-        LeafPageScans(*this, leaf, candidates);
+        LeafPageScans(*this, leaf, candidates, BtreeHeaderOffset(index));
       },
       thoroughSearch ? &interior : nullptr);
 }

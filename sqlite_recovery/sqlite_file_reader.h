@@ -36,6 +36,20 @@ struct DatabaseFile {
   std::filesystem::path log;
 };
 
+// A table whose schema row is left only in the freed space of the schema: its name, its root page
+// (one-based) and the CREATE TABLE statement it was made by.
+struct DroppedTable {
+  std::string name;
+  std::uint32_t root = 0;
+  std::string sql;
+};
+
+// The schema's own table: its root is the first page, its statement is not stored.
+inline constexpr std::string_view kSchemaTable = "sqlite_master";
+inline constexpr std::string_view kSchemaTableSql =
+    "CREATE TABLE sqlite_master(type text, name text, tbl_name text, rootpage integer, sql text)";
+bool IsSchemaTable(std::string_view name);
+
 class SqliteFileReader {
  public:
   SqliteFileReader();
@@ -60,7 +74,8 @@ class SqliteFileReader {
   Status ReadPage(std::uint32_t index, std::uint8_t* buffer) const;
 
   // The root pages of every schema row whose type, name or table name is the given name (so a
-  // table's indexes come along; their roots are index pages and the walks skip them). A read error
+  // table's indexes come along; their roots are index pages and the walks skip them); the first page
+  // for the schema's own table. A read error
   // of a schema page is returned; roots found before it stay in roots.
   Status FindTableRoots(std::string_view name, ChildPageMap& roots) const;
 
@@ -119,6 +134,11 @@ class SqliteFileReader {
   std::vector<std::uint32_t> freelistTrunkPages;  // zero-based, in chain order
   // Column counts the schema of the open file declares, by table, for the tables read so far.
   std::unordered_map<std::string, std::int32_t> schemaColumnCounts;
+  // The tables dropped from the open file, once ReadDroppedTables has read them, and the freed pages
+  // their trees held (zero-based index to the table's name).
+  bool droppedTablesRead = false;
+  std::vector<DroppedTable> droppedTables;
+  std::unordered_map<std::uint32_t, std::string> droppedTablePages;
 
  private:
   std::vector<std::uint32_t> freelistLeavesSorted_;

@@ -91,6 +91,10 @@ Status DecodeTree(SqliteFileReader& reader, std::uint32_t root, RowDecoder& deco
 void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
   std::vector<std::uint8_t> page = reader.NewPageBuffer();
   for (const std::uint32_t freed : reader.freelistLeafPages) {
+    // A page a dropped table's tree held is that table's alone.
+    const auto owner = reader.droppedTablePages.find(freed);
+    const bool ours = owner != reader.droppedTablePages.end() && owner->second == reader.currentTableName;
+    if (owner != reader.droppedTablePages.end() && !ours) continue;
     if (reader.ReadPage(freed, page.data()) != kOk) continue;
     const PageView view{page.data(), reader.pageSize, BtreeHeaderOffset(freed)};
     if (view.Kind() != kLeafTablePage && view.Kind() != kInteriorTablePage) continue;
@@ -99,12 +103,16 @@ void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
     if (live.empty() || live.begin()->second.empty()) continue;
     // The first record tells whose page this was.
     const std::uint32_t firstPage = live.begin()->first;
-    if (reader.ReadPage(firstPage, page.data()) != kOk || !FirstRecordFits(reader, page.data(), firstPage)) continue;
+    if (reader.ReadPage(firstPage, page.data()) != kOk || (!ours && !FirstRecordFits(reader, page.data(), firstPage))) {
+      continue;
+    }
     DecodeTree(reader, freed, decoder, RowState::kDeleted, page.data(), &live);
   }
   // Trunk pages keep the cells of the leaf they were before being freed.
   std::vector<std::uint16_t> candidates;
   for (const std::uint32_t trunk : reader.freelistTrunkPages) {
+    const auto owner = reader.droppedTablePages.find(trunk);
+    if (owner != reader.droppedTablePages.end() && owner->second != reader.currentTableName) continue;
     if (reader.ReadPage(trunk, page.data()) != kOk) continue;
     candidates.clear();
     FreelistTrunkScan(reader, page.data(), candidates);
@@ -147,7 +155,7 @@ void RecoverOlderPageVersions(SqliteFileReader& reader, RowDecoder& decoder, con
       decoder.DecodeLive(reader, page.data(), version.index, offset, RowState::kDeletedInLog);
     }
     offsets.clear();
-    LeafPageScans(reader, page.data(), offsets);
+    LeafPageScans(reader, page.data(), offsets, BtreeHeaderOffset(version.index));
     for (const std::uint16_t offset : offsets) {
       decoder.DecodeDeleted(reader, page.data(), version.index, offset, RowState::kDeletedInLog);
     }

@@ -25,7 +25,9 @@ class RowDecoder {
 };
 
 // For each freelist leaf page, in list order, that is a table page whose first record has the current
-// table's column count (or an older one of its live rows): its live cells and its deleted candidates, all as Deleted. Then the
+// table's column count (or an older one of its live rows), or that the current table's tree held when
+// it was dropped, and that no other dropped table's tree held: its live cells and its deleted
+// candidates, all as Deleted. Then the
 // records of the table left on freelist trunk pages, as Deleted.
 void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder);
 

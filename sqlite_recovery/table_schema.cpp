@@ -170,6 +170,10 @@ std::vector<DeclaredColumn> ParseDeclaredColumns(std::string_view sql) {
 
 Status FindTableSql(SqliteFileReader& reader, std::string_view name, std::string& sql) {
   sql.clear();
+  if (IsSchemaTable(name)) {
+    sql = kSchemaTableSql;
+    return kOk;
+  }
   std::vector<std::uint8_t> page = reader.NewPageBuffer();
   Status rc = reader.ReadPage(0, page.data());
   if (rc != kOk) return rc;

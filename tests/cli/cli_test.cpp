@@ -508,6 +508,34 @@ TEST(DecodeCommand, TableRowsAsJsonLiveFirst) {
   EXPECT_NE(run.err.find("not a SQLite database"), std::string::npos);
 }
 
+// The file's tables, live and dropped, and a dropped table's rows by its old name.
+TEST(DecodeCommand, TablesLiveAndDropped) {
+  TempDir dir;
+  testing::MakeSqliteDatabase(dir / "app.db", {"CREATE TABLE kept (id INTEGER PRIMARY KEY, v TEXT);",
+                                               "CREATE TABLE gone (id INTEGER PRIMARY KEY, v TEXT);",
+                                               "INSERT INTO gone (v) VALUES ('one row of a dropped table'), ('another');",
+                                               "DROP TABLE gone;"});
+  CliRun run = Dunmere({"decode", (dir / "app.db").string(), "--tables", "--json"}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(json::parse(run.out), json::parse(R"({"result": 0, "tables": [{"name": "kept", "rootPage": 2, "dropped": false},
+                                                   {"name": "gone", "rootPage": 3, "dropped": true}]})"));
+  run = Dunmere({"decode", (dir / "app.db").string(), "--tables"}, dir.path());
+  EXPECT_EQ(run.out, "kept\t2\tlive\ngone\t3\tdropped\n");
+  run = Dunmere({"decode", (dir / "app.db").string(), "--table", "gone", "--json"}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const json doc = json::parse(run.out);
+  EXPECT_EQ(doc.at("columns"), json({"id", "v"}));
+  std::set<std::string> values;
+  for (const json& row : doc.at("rows")) {
+    EXPECT_EQ(row.at("deleted"), 1);
+    values.insert(row.at("values")[1].get<std::string>());
+  }
+  EXPECT_EQ(values, (std::set<std::string>{"one row of a dropped table", "another"}));
+  // One of the two, not both.
+  EXPECT_NE(Dunmere({"decode", (dir / "app.db").string()}, dir.path()).exitCode, 0);
+  EXPECT_NE(Dunmere({"decode", (dir / "app.db").string(), "--tables", "--table", "gone"}, dir.path()).exitCode, 0);
+}
+
 }  // namespace
 }  // namespace dunmere
 

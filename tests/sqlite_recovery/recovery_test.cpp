@@ -68,12 +68,12 @@ void OpenHandleTable(const fs::path& db, Opened& o) {
   ASSERT_EQ(o.reader.ReadPage(o.root, o.page.data()), kOk);
 }
 
-using ScanFn = std::function<void(SqliteFileReader&, const std::uint8_t*, std::vector<std::uint16_t>&)>;
+using ScanFn = std::function<void(SqliteFileReader&, const std::uint8_t*, std::vector<std::uint16_t>&, std::uint32_t)>;
 
 // Candidates one scan finds on the (single-leaf) root page, decoded.
 std::vector<std::vector<std::string>> ScanRoot(Opened& o, const ScanFn& scan) {
   std::vector<std::uint16_t> candidates;
-  scan(o.reader, o.page.data(), candidates);
+  scan(o.reader, o.page.data(), candidates, 0);
   std::vector<std::vector<std::string>> decoded;
   RowCollector collector;
   for (const std::uint16_t c : candidates) collector.DecodeDeleted(o.reader, o.page.data(), o.root, c, RowState::kDeleted);

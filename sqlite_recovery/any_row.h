@@ -1,0 +1,56 @@
+#pragma once
+// The rows the recovery engine hands out: every value as the file stores it, and what a caller asks of
+// one table.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sqlite_recovery/table_schema.h"
+
+namespace dunmere {
+
+struct AnyValue {
+  enum class Kind { kNull, kInteger, kReal, kText, kBlob };
+  Kind kind = Kind::kNull;
+  std::int64_t integer = 0;
+  double real = 0.0;
+  std::string bytes;            // text or blob, as stored
+  std::uint64_t serialType = 0; // the record's serial type of the value (0 for a lost first value)
+
+  bool IsNull() const { return kind == Kind::kNull; }
+  // A text or blob of no bytes counts as empty too.
+  bool IsEmpty() const {
+    return kind == Kind::kNull || ((kind == Kind::kText || kind == Kind::kBlob) && bytes.empty());
+  }
+};
+
+struct AnyRow {
+  std::uint8_t deleted = 0;
+  bool hasRowId = false;  // live cells, and deleted cells whose key survived
+  std::int64_t rowId = 0;
+  // A deleted candidate that failed a plausibility check: listed only when asked for.
+  bool doubtful = false;
+  // Read from a page whose newest version is in the database's write-ahead log, or (deleted 2) from an
+  // older version of a page that the log kept or replaced.
+  bool fromLog = false;
+  std::vector<AnyValue> values;  // one per declared column (a lost first column is null)
+};
+
+struct TableRequest {
+  std::string table;
+  // The columns of a table the schema does not describe (a damaged schema, or the freed pages of a
+  // table whose name is not known): its records are measured by them.
+  std::vector<DeclaredColumn> columnsWithoutSchema;
+  bool freedPages = true;  // also the freelist's pages that held rows of the table's shape
+  bool doubtful = false;   // also the deleted candidates the checks reject, marked doubtful
+  // The columns whose values the rows carry (by declared index); empty: all. The others stay null,
+  // which saves copying values nobody reads; the checks and repeats still look at every value.
+  std::vector<bool> wanted;
+};
+
+// What receives the rows: the row is the engine's buffer, valid during the call (the sink may move
+// values out of it).
+using AnyRowSink = std::function<void(AnyRow& row)>;
+
+}  // namespace dunmere

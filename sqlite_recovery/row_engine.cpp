@@ -1,0 +1,321 @@
+#include "sqlite_recovery/row_engine.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <unordered_map>
+
+#include "platform/utf8.h"
+#include "sqlite_recovery/deleted_layout.h"
+#include "sqlite_recovery/deleted_overflow.h"
+#include "sqlite_recovery/live_record.h"
+#include "sqlite_recovery/record_format.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
+#include "sqlite_recovery/table_run.h"
+#include "sqlite_recovery/varint.h"
+
+namespace dunmere {
+namespace {
+
+// Sets out to the stored value v, reusing out's buffer; a text in UTF-8 whatever the file stores.
+void SetValue(const ColumnValue& v, TextEncoding encoding, AnyValue& out) {
+  out.serialType = v.serialType;
+  out.bytes.clear();
+  if (v.IsInteger()) {
+    out.kind = AnyValue::Kind::kInteger;
+    out.integer = v.AsSignedInteger();  // as the file format defines integers
+  } else if (v.IsReal()) {
+    out.kind = AnyValue::Kind::kReal;
+    out.real = v.AsReal();
+  } else if (v.IsText() || v.IsBlob()) {
+    out.kind = v.IsText() ? AnyValue::Kind::kText : AnyValue::Kind::kBlob;
+    const std::string_view stored(reinterpret_cast<const char*>(v.data), v.size);
+    if (v.IsText() && encoding != TextEncoding::kUtf8) {
+      out.bytes = TextToUtf8(stored, encoding);
+    } else {
+      out.bytes.assign(stored);
+    }
+  } else {
+    out.kind = AnyValue::Kind::kNull;
+  }
+}
+
+void Clear(AnyValue& value) {
+  value.kind = AnyValue::Kind::kNull;
+  value.serialType = 0;
+  value.bytes.clear();
+}
+
+bool IsEmpty(const ColumnValue& v) { return v.IsNull() || ((v.IsText() || v.IsBlob()) && v.size == 0); }
+
+// A hash of the stored values but the row id's alias, which a deleted row no longer has: remains of
+// a live row (a copy a page rebuild left behind) hash as it does.
+std::uint64_t ValuesHash(const std::vector<DeclaredColumn>& columns, const std::vector<ColumnValue>& values) {
+  std::uint64_t hash = 1469598103934665603ULL;
+  const auto mix = [&hash](std::uint64_t part) { hash = (hash ^ part) * 1099511628211ULL + (hash >> 29); };
+  for (const ColumnValue& v : values) {
+    if (v.column < columns.size() && columns[v.column].integerPrimaryKey) continue;
+    mix(v.column);
+    if (v.IsInteger()) {
+      mix(1);
+      mix(static_cast<std::uint64_t>(v.AsSignedInteger()));
+    } else if (v.IsNull()) {
+      mix(0);
+    } else {
+      mix(v.serialType);
+      mix(std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(v.data), v.size)));
+    }
+  }
+  return hash;
+}
+
+// The layout of a candidate of a table whose first column holds data, at the expected column count
+// or, for rows written before columns were added, an older one. A layout that fills the freed cell
+// with every type kept decides; otherwise the expected count's comes before the older ones'.
+bool InferAnyCountLayout(const SqliteFileReader& r, const std::uint8_t* page, std::uint16_t offset,
+                         DeletedLayout& layout) {
+  bool found = false;
+  DeletedLayout candidate;
+  std::vector<std::int32_t> counts{r.currentColumnCount};
+  counts.insert(counts.end(), r.olderColumnCounts.begin(), r.olderColumnCounts.end());
+  for (const std::int32_t count : counts) {
+    if (!InferDeletedLayout(page, r.pageSize, r.usableSize, offset, count, candidate)) continue;
+    candidate.columnCount = count;
+    if (!candidate.firstTypeLost) {
+      layout = candidate;
+      return true;
+    }
+    if (!found) layout = candidate;
+    found = true;
+  }
+  return found;
+}
+
+// The kinds of value (number, text, blob) each column holds in the table's live rows. Remains read
+// from the wrong byte give texts where numbers belong and the like; once a column has shown enough
+// values, a deleted row with a kind it never holds is taken for such a misreading.
+class ColumnKinds {
+ public:
+  explicit ColumnKinds(std::size_t columns) : seen_(columns, 0), count_(columns, 0) {}
+
+  void Learn(const std::vector<ColumnValue>& values) {
+    for (const ColumnValue& v : values) {
+      const std::uint8_t bit = Bit(v);
+      if (bit == 0 || v.column >= seen_.size()) continue;
+      seen_[v.column] |= bit;
+      if (count_[v.column] < kEvidence) ++count_[v.column];
+    }
+  }
+
+  bool Fits(const std::vector<ColumnValue>& values) const {
+    for (const ColumnValue& v : values) {
+      const std::uint8_t bit = Bit(v);
+      if (bit != 0 && v.column < seen_.size() && count_[v.column] >= kEvidence && (seen_[v.column] & bit) == 0) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  static constexpr std::uint32_t kEvidence = 8;
+  static std::uint8_t Bit(const ColumnValue& v) {
+    if (v.IsInteger() || v.IsReal()) return 1;
+    if (v.IsText()) return 2;
+    if (v.IsBlob()) return 4;
+    return 0;
+  }
+  std::vector<std::uint8_t> seen_;
+  std::vector<std::uint32_t> count_;
+};
+
+// Live rows are remembered by their values, for telling old copies of them from deletions; deleted
+// rows by their values and row id (where kept), for telling the same remains found twice. Live rows
+// come first and are many: they are kept in a vector, sorted once when the first deleted row asks.
+class Repeats {
+ public:
+  void AddLive(std::uint64_t hash, std::int64_t rowid) {
+    live_.emplace_back(hash, rowid);
+    sorted_ = false;
+  }
+
+  // Whether a deleted row is an old copy of a live row or a deleted row already returned; if not it
+  // is remembered.
+  bool SeenDeleted(std::uint64_t hash, std::optional<std::int64_t> rowid) {
+    if (!sorted_) {
+      std::sort(live_.begin(), live_.end());
+      sorted_ = true;
+    }
+    const auto first = std::lower_bound(live_.begin(), live_.end(), std::make_pair(hash, INT64_MIN));
+    for (auto it = first; it != live_.end() && it->first == hash; ++it) {
+      if (!rowid || it->second == *rowid) return true;
+    }
+    if (Matches(keyed_, hash, rowid) || unkeyed_.count(hash) != 0) return true;
+    (rowid ? keyed_ : unkeyed_).emplace(hash, rowid.value_or(0));
+    return false;
+  }
+
+ private:
+  // Rows of equal values whose row ids agree, or where the row id of the one asked about is lost.
+  static bool Matches(const std::unordered_multimap<std::uint64_t, std::int64_t>& rows, std::uint64_t hash,
+                      std::optional<std::int64_t> rowid) {
+    const auto range = rows.equal_range(hash);
+    return std::any_of(range.first, range.second, [&rowid](const auto& r) { return !rowid || r.second == *rowid; });
+  }
+
+  std::vector<std::pair<std::uint64_t, std::int64_t>> live_;
+  bool sorted_ = true;
+  std::unordered_multimap<std::uint64_t, std::int64_t> keyed_;    // deleted rows with a row id
+  std::unordered_multimap<std::uint64_t, std::int64_t> unkeyed_;  // deleted rows without
+};
+
+// How far beyond the highest live row id a deleted cell's own row id may lie (rows deleted from the
+// top of the table): at least this, or half the highest id.
+constexpr std::uint64_t kKeyMargin = 1000;
+
+class Engine : public RowDecoder {
+ public:
+  Engine(const TableRequest& request, const std::vector<DeclaredColumn>& columns, const AnyRowSink& sink,
+         TextEncoding encoding)
+      : request_(request), columns_(columns), sink_(sink), kinds_(columns.size()), encoding_(encoding) {}
+
+  void DecodeLive(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t index, std::uint16_t cellOffset,
+                  RowState state) override {
+    fromLog_ = state == RowState::kDeletedInLog || reader.PageFromLog(index);
+    if (GatherLiveRecord(reader, page, cellOffset, record_) != kOk) return;
+    if (DecodeLiveRecord(record_.data, record_.size, values_) != kOk) return;
+    if (state == RowState::kNormal) {
+      NoteOlderColumnCount(reader, static_cast<std::int32_t>(values_.size()));
+      liveSeen_ = true;
+    }
+    // A table without live rows (a dropped one) learns what its rows hold from the whole cells of its
+    // freed pages.
+    const bool evidence = state == RowState::kNormal || !liveSeen_;
+    if (evidence) {
+      highestLive_ = std::max(highestLive_, record_.rowid);
+      kinds_.Learn(values_);
+    }
+    Emit(state, static_cast<std::int64_t>(record_.rowid));
+  }
+
+  void DecodeDeleted(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t index, std::uint16_t offset,
+                     RowState state) override {
+    fromLog_ = state == RowState::kDeletedInLog || reader.PageFromLog(index);
+    DeletedLayout layout;
+    DeletedSpan span;
+    if (!Layout(reader, page, offset, layout, span)) return;
+    if (GatherDeletedRecord(reader, page, offset, layout.columnCount, layout, storage_, values_) != kOk) return;
+    // A cell that kept its payload length and row id in front of its header gives its row id.
+    std::uint64_t rowid = 0;
+    // Row id 0 is never given out by SQLite, and the zeros of a freeblock header in front read as it.
+    // Bytes in front that only look like a key give ids far beyond the table's: those are no key.
+    const bool keyed = !layout.firstTypeLost && span.recordStart < reader.pageSize &&
+                       CellKeyBefore(page, static_cast<std::uint32_t>(span.recordStart), span.payload, rowid) &&
+                       rowid != 0 && rowid <= highestLive_ + std::max<std::uint64_t>(kKeyMargin, highestLive_ / 2);
+    Emit(state, keyed ? std::optional<std::int64_t>(static_cast<std::int64_t>(rowid)) : std::nullopt);
+  }
+
+ private:
+  // A freed cell loses its first column's type to the freeblock header. When that column is the row
+  // id's alias it had no body and the rest follows at once; any other first column's length comes
+  // from the cell's size. A candidate that overlaps a cell is none.
+  bool Layout(const SqliteFileReader& r, const std::uint8_t* page, std::uint16_t offset, DeletedLayout& layout,
+              DeletedSpan& span) const {
+    if (columns_.front().integerPrimaryKey) {
+      layout = DeletedLayout{page[offset] != 0, 0, 0, 0};
+      layout.columnCount =
+          DeletedColumnCount(page, r.pageSize, offset, r.currentColumnCount, r.olderColumnCounts, layout);
+    } else if (!InferAnyCountLayout(r, page, offset, layout)) {
+      return false;
+    }
+    if (!MeasureDeletedRecord(page, r.pageSize, r.usableSize, offset, layout.columnCount, layout, span)) return false;
+    const std::uint64_t end =
+        span.Overflows() ? span.LocalEnd() : DeletedRecordEnd(page, r.pageSize, offset, layout.columnCount, layout);
+    return end != 0 && end <= r.pageSize && !OverlapsCell(page, r.pageSize, r.usableSize, offset, end);
+  }
+
+  void Emit(RowState state, std::optional<std::int64_t> rowid) {
+    const std::uint64_t hash = ValuesHash(columns_, values_);
+    bool doubtful = false;
+    if (state == RowState::kNormal) {
+      repeats_.AddLive(hash, rowid.value_or(0));
+    } else {
+      // A candidate that holds nothing at all, a kind of value its column never holds, NULL where the
+      // schema forbids it, or a text that is no text of the file's encoding, is no row.
+      doubtful = !kinds_.Fits(values_) || std::all_of(values_.begin(), values_.end(), IsEmpty) ||
+                 std::any_of(values_.begin(), values_.end(), [this](const ColumnValue& v) { return IllFormedText(v); }) ||
+                 std::any_of(values_.begin(), values_.end(), [this](const ColumnValue& v) {
+                   return v.serialType == 0 && v.column < columns_.size() && columns_[v.column].notNull &&
+                          !columns_[v.column].integerPrimaryKey;
+                 });
+      if (doubtful && !request_.doubtful) return;
+      if (repeats_.SeenDeleted(hash, rowid)) return;
+    }
+    Fill(state, rowid, doubtful);
+    sink_(row_);
+  }
+
+  // A text whose bytes are not well-formed UTF-8 in a UTF-8 file: read from bytes that were no text.
+  bool IllFormedText(const ColumnValue& v) const {
+    return v.IsText() && encoding_ == TextEncoding::kUtf8 && !IsWellFormedUtf8(v.AsText());
+  }
+
+  // The row handed on: the wanted values, the rest null.
+  void Fill(RowState state, std::optional<std::int64_t> rowid, bool doubtful) {
+    row_.deleted = static_cast<std::uint8_t>(state);
+    row_.hasRowId = rowid.has_value();
+    row_.rowId = rowid.value_or(0);
+    row_.doubtful = doubtful;
+    row_.fromLog = fromLog_;
+    std::size_t width = columns_.size();
+    for (const ColumnValue& v : values_) width = std::max<std::size_t>(width, v.column + 1);
+    row_.values.resize(width);
+    for (AnyValue& value : row_.values) Clear(value);
+    for (const ColumnValue& v : values_) {
+      if (request_.wanted.empty() || (v.column < request_.wanted.size() && request_.wanted[v.column])) {
+        SetValue(v, encoding_, row_.values[v.column]);
+      }
+    }
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+      AnyValue& value = row_.values[i];
+      // A whole number in a REAL column is stored as an integer; SQLite reads it back as real.
+      if (columns_[i].realAffinity && value.kind == AnyValue::Kind::kInteger) {
+        value.kind = AnyValue::Kind::kReal;
+        value.real = static_cast<double>(value.integer);
+      }
+      // The row id's alias is stored as NULL: its value is the row id.
+      if (columns_[i].integerPrimaryKey && value.kind == AnyValue::Kind::kNull && rowid) {
+        value.kind = AnyValue::Kind::kInteger;
+        value.integer = *rowid;
+      }
+    }
+  }
+
+  const TableRequest& request_;
+  const std::vector<DeclaredColumn>& columns_;
+  const AnyRowSink& sink_;
+  AnyRow row_;
+  ColumnKinds kinds_;
+  TextEncoding encoding_;
+  bool fromLog_ = false;  // the page in hand is the log's
+  Repeats repeats_;
+  LiveRecord record_;
+  std::vector<std::uint8_t> storage_;  // a deleted record gathered from its overflow pages
+  std::vector<ColumnValue> values_;
+  std::uint64_t highestLive_ = 0;  // the highest row id of the table's live rows (see DecodeLive)
+  bool liveSeen_ = false;
+};
+
+}  // namespace
+
+Status RunRowEngine(SqliteFileReader& reader, const TableRequest& request, const std::vector<DeclaredColumn>& columns,
+                    const AnyRowSink& sink) {
+  if (columns.empty()) return kInvalidParameter;
+  reader.thoroughSearch = true;
+  Engine engine(request, columns, sink, reader.textEncoding);
+  return RunTableDecoder(reader, request.table, engine, request.freedPages, static_cast<std::int32_t>(columns.size()));
+}
+
+}  // namespace dunmere
