@@ -7,13 +7,52 @@
 
 namespace dunmere {
 
-std::uint64_t LocalPayloadSize(std::uint64_t payloadLength, std::uint32_t usableSize) {
+namespace {
+
+// The file format's rule: up to maxLocal bytes stay on the page; a longer payload keeps minLocal or a
+// little more there, so that its overflow pages are full.
+std::uint64_t LocalPart(std::uint64_t payloadLength, std::uint32_t usableSize, std::uint64_t maxLocal) {
   const std::uint64_t u = usableSize;
-  const std::uint64_t maxLocal = u - 35;
   if (payloadLength <= maxLocal) return payloadLength;
   const std::uint64_t minLocal = (u - 12) * 32 / 255 - 23;
   const std::uint64_t k = minLocal + (payloadLength - minLocal) % (u - 4);
   return k <= maxLocal ? k : minLocal;
+}
+
+// Reads the record whose payload (of that length) starts at start, its local part local bytes long.
+Status GatherPayload(const SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t start,
+                     std::uint64_t payloadLength, std::uint64_t local, LiveRecord& out) {
+  const std::uint32_t pageSize = reader.pageSize;
+  if (local == payloadLength) {
+    if (payloadLength > pageSize - start) return kInvalidParameter;
+    out.data = page + start;
+    out.size = static_cast<std::size_t>(payloadLength);
+    return kOk;
+  }
+  // No real payload is larger than the file's pages can hold.
+  const std::uint32_t perPage = reader.usableSize - 4;
+  if (local + 4 > pageSize - start || payloadLength > reader.pageCount * perPage) return kInvalidParameter;
+  std::vector<std::uint8_t>& buffer = out.storage;
+  buffer.clear();
+  buffer.reserve(static_cast<std::size_t>(payloadLength));
+  buffer.insert(buffer.end(), page + start, page + start + local);
+  const Status rc = AppendOverflow(reader, ReadBe32(page, pageSize, start + static_cast<std::uint32_t>(local)),
+                                   payloadLength, false, buffer);
+  if (rc != kOk) return rc;
+  // A chain that ended early leaves a short record; its last values then fail to decode.
+  out.data = buffer.data();
+  out.size = buffer.size();
+  return kOk;
+}
+
+}  // namespace
+
+std::uint64_t LocalPayloadSize(std::uint64_t payloadLength, std::uint32_t usableSize) {
+  return LocalPart(payloadLength, usableSize, static_cast<std::uint64_t>(usableSize) - 35);
+}
+
+std::uint64_t IndexLocalPayloadSize(std::uint64_t payloadLength, std::uint32_t usableSize) {
+  return LocalPart(payloadLength, usableSize, (static_cast<std::uint64_t>(usableSize) - 12) * 64 / 255 - 23);
 }
 
 Status AppendOverflow(const SqliteFileReader& reader, std::uint32_t first, std::uint64_t total, bool freedOnly,
@@ -46,29 +85,20 @@ Status GatherLiveRecord(const SqliteFileReader& reader, const std::uint8_t* page
   const Varint rowid = ReadVarint(page + rowidAt, pageSize - rowidAt);
   out.rowid = rowid.value;
   const std::uint32_t start = rowidAt + rowid.length;
-  const std::uint64_t local = LocalPayloadSize(payload.value, reader.usableSize);
+  if (start >= pageSize) return kInvalidParameter;
+  return GatherPayload(reader, page, start, payload.value, LocalPayloadSize(payload.value, reader.usableSize), out);
+}
 
-  if (local == payload.value) {
-    if (payload.value > pageSize - start) return kInvalidParameter;
-    out.data = page + start;
-    out.size = static_cast<std::size_t>(payload.value);
-    return kOk;
-  }
-
-  // No real payload is larger than the file's pages can hold.
-  const std::uint32_t perPage = reader.usableSize - 4;
-  if (local + 4 > pageSize - start || payload.value > reader.pageCount * perPage) return kInvalidParameter;
-  std::vector<std::uint8_t>& buffer = out.storage;
-  buffer.clear();
-  buffer.reserve(static_cast<std::size_t>(payload.value));
-  buffer.insert(buffer.end(), page + start, page + start + local);
-  const Status rc = AppendOverflow(reader, ReadBe32(page, pageSize, start + static_cast<std::uint32_t>(local)),
-                                   payload.value, false, buffer);
-  if (rc != kOk) return rc;
-  // A chain that ended early leaves a short record; its last values then fail to decode.
-  out.data = buffer.data();
-  out.size = buffer.size();
-  return kOk;
+Status GatherIndexRecord(const SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t payloadOffset,
+                         LiveRecord& out) {
+  out.data = nullptr;
+  out.size = 0;
+  out.rowid = 0;
+  if (payloadOffset >= reader.pageSize) return kInvalidParameter;
+  const Varint payload = ReadVarint(page + payloadOffset, reader.pageSize - payloadOffset);
+  const std::uint32_t start = payloadOffset + payload.length;
+  if (start >= reader.pageSize) return kInvalidParameter;
+  return GatherPayload(reader, page, start, payload.value, IndexLocalPayloadSize(payload.value, reader.usableSize), out);
 }
 
 }  // namespace dunmere

@@ -26,6 +26,12 @@ struct LiveRecord {
 Status GatherLiveRecord(const SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t cellOffset,
                         LiveRecord& out);
 
+// The record of a cell of an index B-tree page (the rows of a table WITHOUT ROWID), whose payload
+// length starts at payloadOffset (past an interior cell's child page number): the same, with no row
+// id (out.rowid 0) and the index pages' rule for the local part.
+Status GatherIndexRecord(const SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t payloadOffset,
+                         LiveRecord& out);
+
 // Appends to buffer, until it holds total bytes, the content of the overflow chain starting at page
 // number first (one-based), each page visited once. With freedOnly the chain ends at a page that is
 // not a leaf of the freelist: a deleted record's pages are freed, and one in use again holds other
@@ -35,5 +41,7 @@ Status AppendOverflow(const SqliteFileReader& reader, std::uint32_t first, std::
 
 // Bytes of a table-leaf payload of payloadLength that are stored on the page itself.
 std::uint64_t LocalPayloadSize(std::uint64_t payloadLength, std::uint32_t usableSize);
+// The same for a cell of an index page.
+std::uint64_t IndexLocalPayloadSize(std::uint64_t payloadLength, std::uint32_t usableSize);
 
 }  // namespace dunmere

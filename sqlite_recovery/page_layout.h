@@ -11,6 +11,10 @@ namespace dunmere {
 
 inline constexpr std::uint8_t kLeafTablePage = 13;
 inline constexpr std::uint8_t kInteriorTablePage = 5;
+// Index B-trees; a table WITHOUT ROWID keeps its rows in one. An interior cell is a record too, after
+// its child's page number.
+inline constexpr std::uint8_t kLeafIndexPage = 10;
+inline constexpr std::uint8_t kInteriorIndexPage = 2;
 
 // Where the B-tree header of a page starts: 100 on page index 0, else 0.
 inline std::uint32_t BtreeHeaderOffset(std::uint32_t pageIndex) { return pageIndex == 0 ? 100 : 0; }
@@ -26,7 +30,7 @@ struct PageView {
   std::uint32_t ContentAreaStart() const;
   std::uint32_t RightMostChild() const;  // interior pages
   // 8 bytes on a leaf page, 12 on an interior page.
-  std::uint32_t HeaderLength() const { return Kind() == kInteriorTablePage ? 12 : 8; }
+  std::uint32_t HeaderLength() const { return Kind() == kInteriorTablePage || Kind() == kInteriorIndexPage ? 12 : 8; }
 };
 
 // The cell offsets of a page: none for a cell count of 0; the content-area start alone for a count of

@@ -21,6 +21,7 @@ struct Scan {
     older = &reader.olderColumnCounts;
     usable = reader.usableSize;
     thorough = reader.thoroughSearch;
+    keyed = !reader.currentWithoutRowid;
   }
 
   // The bytes from its types on that a record of that extent keeps on the page: all of them, or, in
@@ -88,6 +89,7 @@ struct Scan {
   const std::vector<std::int32_t>* older = nullptr;  // shorter counts live rows have, largest first
   std::uint32_t usable = 0;
   bool thorough = false;
+  bool keyed = true;  // cells carry a row id after their payload length (not so on index pages)
 };
 
 std::vector<std::uint16_t> Cells(const Scan& scan) {
@@ -284,7 +286,7 @@ void TailScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<st
     last = *std::max_element(cells.begin(), cells.end());
   }
   const Varint payload = scan.VarintAt(last, scan.size - last);
-  const Varint rowid = scan.VarintAt(last + payload.length, scan.size - last - payload.length);
+  const Varint rowid = scan.keyed ? scan.VarintAt(last + payload.length, scan.size - last - payload.length) : Varint{};
   const std::int64_t payloadLength = Scan::Value(payload);
   if (payloadLength >= scan.size) return;  // also keeps the sum below from overflowing
   const std::int64_t e = last + payload.length + rowid.length + payloadLength;
@@ -392,7 +394,7 @@ void StalePointerScan(SqliteFileReader& reader, const std::uint8_t* page, std::v
       const Varint payload = scan.VarintAt(s, scan.size - s);
       remaining = Scan::Value(payload) - 1;
       if (remaining > scan.size - s) continue;
-      const Varint rowid = scan.VarintAt(s + payload.length, scan.size - s - payload.length);
+      const Varint rowid = scan.keyed ? scan.VarintAt(s + payload.length, scan.size - s - payload.length) : Varint{};
       r = s + payload.length + rowid.length;
       if (r >= scan.size) continue;
     }

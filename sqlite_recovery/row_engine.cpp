@@ -179,13 +179,28 @@ class Engine : public RowDecoder {
  public:
   Engine(const TableRequest& request, const std::vector<DeclaredColumn>& columns, const AnyRowSink& sink,
          TextEncoding encoding)
-      : request_(request), columns_(columns), sink_(sink), kinds_(columns.size()), encoding_(encoding) {}
+      : request_(request), columns_(columns), sink_(sink), kinds_(columns.size()), encoding_(encoding) {
+    // Where each value of a record belongs among the declared columns (a table WITHOUT ROWID stores
+    // its primary key first).
+    declaredOf_.resize(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) declaredOf_[i] = static_cast<std::uint32_t>(i);
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      const std::int32_t stored = columns[i].stored;
+      if (stored >= 0 && static_cast<std::size_t>(stored) < columns.size()) {
+        declaredOf_[static_cast<std::size_t>(stored)] = static_cast<std::uint32_t>(i);
+        reordered_ = reordered_ || stored != static_cast<std::int32_t>(i);
+      }
+    }
+  }
 
   void DecodeLive(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t index, std::uint16_t cellOffset,
                   RowState state) override {
     fromLog_ = state == RowState::kDeletedInLog || reader.PageFromLog(index);
-    if (GatherLiveRecord(reader, page, cellOffset, record_) != kOk) return;
-    if (DecodeLiveRecord(record_.data, record_.size, values_) != kOk) return;
+    const bool keyed = !reader.currentWithoutRowid;
+    const Status gathered = keyed ? GatherLiveRecord(reader, page, cellOffset, record_)
+                                  : GatherIndexRecord(reader, page, cellOffset, record_);
+    if (gathered != kOk || DecodeLiveRecord(record_.data, record_.size, values_) != kOk) return;
+    Reorder();
     if (state == RowState::kNormal) {
       NoteOlderColumnCount(reader, static_cast<std::int32_t>(values_.size()));
       liveSeen_ = true;
@@ -197,7 +212,7 @@ class Engine : public RowDecoder {
       highestLive_ = std::max(highestLive_, record_.rowid);
       kinds_.Learn(values_);
     }
-    Emit(state, static_cast<std::int64_t>(record_.rowid));
+    Emit(state, keyed ? std::optional<std::int64_t>(static_cast<std::int64_t>(record_.rowid)) : std::nullopt);
   }
 
   void DecodeDeleted(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t index, std::uint16_t offset,
@@ -207,17 +222,26 @@ class Engine : public RowDecoder {
     DeletedSpan span;
     if (!Layout(reader, page, offset, layout, span)) return;
     if (GatherDeletedRecord(reader, page, offset, layout.columnCount, layout, storage_, values_) != kOk) return;
+    Reorder();
     // A cell that kept its payload length and row id in front of its header gives its row id.
     std::uint64_t rowid = 0;
     // Row id 0 is never given out by SQLite, and the zeros of a freeblock header in front read as it.
     // Bytes in front that only look like a key give ids far beyond the table's: those are no key.
-    const bool keyed = !layout.firstTypeLost && span.recordStart < reader.pageSize &&
+    const bool keyed = !reader.currentWithoutRowid && !layout.firstTypeLost && span.recordStart < reader.pageSize &&
                        CellKeyBefore(page, static_cast<std::uint32_t>(span.recordStart), span.payload, rowid) &&
                        rowid != 0 && rowid <= highestLive_ + std::max<std::uint64_t>(kKeyMargin, highestLive_ / 2);
     Emit(state, keyed ? std::optional<std::int64_t>(static_cast<std::int64_t>(rowid)) : std::nullopt);
   }
 
  private:
+  // Gives each value its declared column.
+  void Reorder() {
+    if (!reordered_) return;
+    for (ColumnValue& v : values_) {
+      if (v.column < declaredOf_.size()) v.column = declaredOf_[v.column];
+    }
+  }
+
   // A freed cell loses its first column's type to the freeblock header. When that column is the row
   // id's alias it had no body and the rest follows at once; any other first column's length comes
   // from the cell's size. A candidate that overlaps a cell is none.
@@ -306,6 +330,8 @@ class Engine : public RowDecoder {
   std::vector<ColumnValue> values_;
   std::uint64_t highestLive_ = 0;  // the highest row id of the table's live rows (see DecodeLive)
   bool liveSeen_ = false;
+  std::vector<std::uint32_t> declaredOf_;  // by position in the record
+  bool reordered_ = false;
 };
 
 }  // namespace

@@ -124,6 +124,9 @@ class SqliteFileReader {
   // added keep their shorter records. Largest first.
   std::vector<std::int32_t> olderColumnCounts;
   std::string currentTableName;
+  // Whether its rows are the records of an index B-tree (a table WITHOUT ROWID): no row ids, and
+  // cells without a key in front of the record.
+  bool currentWithoutRowid = false;
   // Whether the deleted-row search goes further, for a decoder that weeds out what that finds
   // wrongly: it reads what interior pages of the table kept from the leaf they were before (a root
   // that grew a level, a reused page), reads deleted records too long for their page on through

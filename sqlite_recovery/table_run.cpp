@@ -5,6 +5,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "sqlite_recovery/index_tree.h"
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/page_layout.h"
 #include "sqlite_recovery/page_scans.h"
@@ -28,13 +29,25 @@ Status ForEachListed(const SqliteFileReader& reader, const PageCellMap& map, std
   return kOk;
 }
 
-// Whether the first live cell of a table leaf page (page holds it) has the current table's column
+// Whether a page of that kind holds rows of the current table: table pages for a table with row ids,
+// index pages for one WITHOUT ROWID.
+bool RowPageKind(const SqliteFileReader& reader, std::uint8_t kind) {
+  return reader.currentWithoutRowid ? kind == kLeafIndexPage || kind == kInteriorIndexPage
+                                    : kind == kLeafTablePage || kind == kInteriorTablePage;
+}
+
+// Whether the first cell of a page of the current table's kind (page holds it) has the table's column
 // count or an older one of its live rows: whose page it was.
 bool FirstRecordFits(const SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t index) {
+  const PageView view{page, reader.pageSize, BtreeHeaderOffset(index)};
   std::vector<std::uint16_t> cells;
-  CellList(PageView{page, reader.pageSize, BtreeHeaderOffset(index)}, cells);
+  CellList(view, cells);
   LiveRecord first;
-  if (cells.empty() || GatherLiveRecord(reader, page, cells.front(), first) != kOk) return false;
+  if (cells.empty() || !RowPageKind(reader, view.Kind())) return false;
+  const Status gathered = reader.currentWithoutRowid
+                              ? GatherIndexRecord(reader, page, IndexRecordOffset(view.Kind(), cells.front()), first)
+                              : GatherLiveRecord(reader, page, cells.front(), first);
+  if (gathered != kOk) return false;
   const auto count = static_cast<std::int32_t>(CountSerialTypes(first.data, first.size));
   return count == reader.currentColumnCount ||
          std::find(reader.olderColumnCounts.begin(), reader.olderColumnCounts.end(), count) !=
@@ -97,7 +110,12 @@ void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
     if (owner != reader.droppedTablePages.end() && !ours) continue;
     if (reader.ReadPage(freed, page.data()) != kOk) continue;
     const PageView view{page.data(), reader.pageSize, BtreeHeaderOffset(freed)};
-    if (view.Kind() != kLeafTablePage && view.Kind() != kInteriorTablePage) continue;
+    if (!RowPageKind(reader, view.Kind())) continue;
+    if (reader.currentWithoutRowid) {
+      // Each freed page of an index tree is read on its own (its children are freed pages too).
+      if (ours || FirstRecordFits(reader, page.data(), freed)) DecodeIndexPage(reader, page.data(), freed, decoder, RowState::kDeleted);
+      continue;
+    }
     PageCellMap live;
     reader.CollectLiveCells(freed, page.data(), live);
     if (live.empty() || live.begin()->second.empty()) continue;
@@ -136,7 +154,12 @@ void RecoverOlderPageVersions(SqliteFileReader& reader, RowDecoder& decoder, con
     if (!own && !otherPages) continue;
     if (reader.ReadPageVersion(version, page.data()) != kOk) continue;
     const PageView view{page.data(), reader.pageSize, BtreeHeaderOffset(version.index)};
-    if (view.Kind() != kLeafTablePage || (!own && !FirstRecordFits(reader, page.data(), version.index))) continue;
+    if (!RowPageKind(reader, view.Kind()) || (!own && !FirstRecordFits(reader, page.data(), version.index))) continue;
+    if (reader.currentWithoutRowid) {
+      DecodeIndexPage(reader, page.data(), version.index, decoder, RowState::kDeletedInLog);
+      continue;
+    }
+    if (view.Kind() != kLeafTablePage) continue;
     if (keptIndex != version.index) {
       kept.clear();
       keptIndex = version.index;
@@ -177,6 +200,14 @@ Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDeco
   ChildPageMap roots;
   rc = reader.FindTableRoots(table, roots);
   reader.currentTableName = std::string(table);
+  // A table WITHOUT ROWID keeps its rows in the index B-tree at its own root.
+  std::string sql;
+  std::uint32_t ownRoot = 0;
+  FindTableSql(reader, table, sql, &ownRoot);
+  for (const DroppedTable& dropped : reader.droppedTables) {
+    if (sql.empty() && dropped.name == table) sql = dropped.sql;
+  }
+  reader.currentWithoutRowid = IsWithoutRowid(sql);
   reader.olderColumnCounts.clear();
   if (columns <= 0) {
     NoteDeclaredColumnCount(reader, table);
@@ -185,7 +216,9 @@ Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDeco
   reader.declaredColumnCount = columns;
   reader.currentColumnCount = columns;
   std::vector<std::uint32_t> ownLeaves;
-  if (rc == kOk) {
+  if (rc == kOk && reader.currentWithoutRowid) {
+    if (ownRoot > 0) rc = DecodeIndexTree(reader, ownRoot - 1, decoder, ownLeaves);
+  } else if (rc == kOk) {
     for (const auto& [root, key] : roots) {
       (void)key;
       rc = DecodeTree(reader, root, decoder, RowState::kNormal, page.data(), nullptr, &ownLeaves);

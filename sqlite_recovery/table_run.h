@@ -16,7 +16,8 @@ class SqliteFileReader;
 class RowDecoder {
  public:
   virtual ~RowDecoder() = default;
-  // A cell of a table leaf page, in the live form (GatherLiveRecord).
+  // A cell of a table leaf page, in the live form (GatherLiveRecord); for a table WITHOUT ROWID the
+  // record of an index page's cell, cellOffset at its payload length (GatherIndexRecord).
   virtual void DecodeLive(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t pageIndex,
                           std::uint16_t cellOffset, RowState state) = 0;
   // A deleted candidate, in the deleted form (DecodeCandidate).
@@ -47,10 +48,11 @@ void NoteOlderColumnCount(SqliteFileReader& reader, std::int32_t count);
 
 // Runs a decoder over one table: sets the reader's current table and the column count its records
 // are measured by (columns, as the caller read the table's description; 0: what its schema declares),
-// then for each root in ascending page index the live cells (Normal, leaf pages in ascending index, cells in list order) and the deleted
-// candidates (Deleted), then, when freedPages is set, RecoverFreedPages; then RecoverOlderPageVersions
-// (other pages than the table's own only with freedPages). A read error ends the work on
-// the table's own B-tree but not the freed-pages step; the last error code is returned.
+// then for each root in ascending page index the live cells (Normal, leaf pages in ascending index,
+// cells in list order) and the deleted candidates (Deleted) (a table WITHOUT ROWID: DecodeIndexTree
+// at its own root), then, when freedPages is set, RecoverFreedPages; then RecoverOlderPageVersions
+// (other pages than the table's own only with freedPages). A read error ends the work on the table's
+// own B-tree but not the freed-pages step; the last error code is returned.
 Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDecoder& decoder, bool freedPages = true,
                        std::int32_t columns = 0);
 

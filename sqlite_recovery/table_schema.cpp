@@ -115,10 +115,9 @@ bool HasRealAffinity(const std::string& upperType) {
   return has("REAL") || has("FLOA") || has("DOUB");
 }
 
-// Whether an upper-cased column definition holds the constraint NOT NULL (outside quotes and
-// brackets, as whole words).
-bool HasNotNull(const std::string& upper) {
-  std::string words;
+// Words of an upper-cased text outside quotes and brackets, single-spaced, with a blank at each end.
+std::string BareWords(const std::string& upper) {
+  std::string words = " ";
   char quote = 0;
   for (const char c : upper) {
     if (quote != 0) {
@@ -127,17 +126,45 @@ bool HasNotNull(const std::string& upper) {
     }
     if (c == '\'' || c == '"' || c == '`' || c == '[') {
       quote = c == '[' ? ']' : c;
-      words.push_back(' ');
+      if (words.back() != ' ') words.push_back(' ');
       continue;
     }
     const bool word = std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
-    if (!word && (words.empty() || words.back() == ' ')) continue;
+    if (!word && words.back() == ' ') continue;
     words.push_back(word ? c : ' ');
   }
-  return (" " + words + " ").find(" NOT NULL ") != std::string::npos;
+  if (words.back() != ' ') words.push_back(' ');
+  return words;
 }
 
+// Whether an upper-cased column definition holds the constraint NOT NULL (outside quotes and
+// brackets, as whole words).
+bool HasNotNull(const std::string& upper) { return BareWords(upper).find(" NOT NULL ") != std::string::npos; }
+
+// The names of a table constraint's PRIMARY KEY (a, b DESC, ...), in its order; empty for another
+// constraint.
+std::vector<std::string> PrimaryKeyNames(std::string_view part) {
+  const std::string upper = Upper(part);
+  const std::size_t key = BareWords(upper).find(" PRIMARY KEY ");
+  const std::size_t open = part.find('(');
+  const std::size_t close = part.rfind(')');
+  std::vector<std::string> names;
+  if (key == std::string::npos || open == std::string_view::npos || close == std::string_view::npos || close <= open) {
+    return names;
+  }
+  for (const std::string_view name : TopLevelParts(part.substr(open + 1, close - open - 1))) names.push_back(ColumnName(name));
+  return names;
+}
+
+bool SameName(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
+
 }  // namespace
+
+bool IsWithoutRowid(std::string_view sql) {
+  const std::size_t close = sql.rfind(')');
+  return close != std::string_view::npos &&
+         BareWords(Upper(sql.substr(close + 1))).find(" WITHOUT ROWID ") != std::string::npos;
+}
 
 std::vector<DeclaredColumn> ParseDeclaredColumns(std::string_view sql) {
   std::vector<DeclaredColumn> columns;
@@ -147,6 +174,8 @@ std::vector<DeclaredColumn> ParseDeclaredColumns(std::string_view sql) {
   if (open == std::string_view::npos || close == std::string_view::npos || close <= open) return columns;
   // Table constraints open with one of these words as a whole word (a column may be named checksum).
   static const std::string_view kConstraints[] = {"PRIMARY", "UNIQUE", "CHECK", "FOREIGN", "CONSTRAINT"};
+  const bool withoutRowid = IsWithoutRowid(sql);
+  std::vector<std::string> key;  // the primary key's columns, in its order
   for (const std::string_view part : TopLevelParts(sql.substr(open + 1, close - open - 1))) {
     const std::string upper = Upper(Trim(part));
     if (upper.empty()) continue;
@@ -156,22 +185,45 @@ std::vector<DeclaredColumn> ParseDeclaredColumns(std::string_view sql) {
                              (upper.size() == c.size() || upper[c.size()] == ' ' || upper[c.size()] == '(' ||
                               upper[c.size()] == '\t' || upper[c.size()] == '\n');
                     })) {
+      if (const std::vector<std::string> names = PrimaryKeyNames(part); !names.empty()) key = names;
       continue;
     }
     DeclaredColumn column;
     column.name = ColumnName(part);
-    column.integerPrimaryKey = IsIntegerPrimaryKey(upper);
+    // Without row ids there is no alias: an INTEGER PRIMARY KEY is stored as any other value.
+    column.integerPrimaryKey = !withoutRowid && IsIntegerPrimaryKey(upper);
     column.realAffinity = HasRealAffinity(DeclaredType(upper));
     column.notNull = HasNotNull(upper);
+    column.stored = static_cast<std::int32_t>(columns.size());
+    if (withoutRowid && BareWords(upper).find(" PRIMARY KEY ") != std::string::npos) key = {column.name};
     columns.push_back(std::move(column));
+  }
+  if (withoutRowid) {
+    // The record holds the primary key's columns first, in its order, then the others in theirs.
+    std::vector<bool> placed(columns.size(), false);
+    std::int32_t next = 0;
+    for (const std::string& name : key) {
+      for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (!placed[i] && SameName(columns[i].name, name)) {
+          columns[i].stored = next++;
+          placed[i] = true;
+          break;
+        }
+      }
+    }
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (!placed[i]) columns[i].stored = next++;
+    }
   }
   return columns;
 }
 
-Status FindTableSql(SqliteFileReader& reader, std::string_view name, std::string& sql) {
+Status FindTableSql(SqliteFileReader& reader, std::string_view name, std::string& sql, std::uint32_t* root) {
   sql.clear();
+  if (root != nullptr) *root = 0;
   if (IsSchemaTable(name)) {
     sql = kSchemaTableSql;
+    if (root != nullptr) *root = 1;
     return kOk;
   }
   std::vector<std::uint8_t> page = reader.NewPageBuffer();
@@ -191,6 +243,9 @@ Status FindTableSql(SqliteFileReader& reader, std::string_view name, std::string
       const auto text = [&reader](const ColumnValue& v) { return TextToUtf8(v.AsText(), reader.textEncoding); };
       if (values[4].IsText() && text(values[0]) == "table" && text(values[1]) == name) {
         sql = text(values[4]);
+        if (root != nullptr && values[3].IsInteger() && values[3].AsInteger() > 0) {
+          *root = static_cast<std::uint32_t>(values[3].AsInteger());
+        }
         return kOk;
       }
     }

@@ -1,5 +1,6 @@
 #pragma once
 // A table's own description from the schema: its CREATE TABLE statement and the columns it declares.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,10 +17,17 @@ struct DeclaredColumn {
   // REAL affinity: SQLite stores a whole number of such a column as an integer and reads it back as real.
   bool realAffinity = false;
   bool notNull = false;  // declared NOT NULL: no row of the table stores NULL there
+  // Where a record of the table holds the column: its declared position, or in a table WITHOUT ROWID
+  // (whose records are the keys of an index B-tree) after the primary key's columns, which come first.
+  std::int32_t stored = -1;
 };
 
-// The CREATE TABLE statement of the table named exactly name; empty when the schema has none.
-Status FindTableSql(SqliteFileReader& reader, std::string_view name, std::string& sql);
+// Whether a CREATE TABLE statement makes a table WITHOUT ROWID.
+bool IsWithoutRowid(std::string_view sql);
+
+// The CREATE TABLE statement of the table named exactly name; empty when the schema has none. root,
+// when given, gets the table's root page (one-based; 0 when unknown).
+Status FindTableSql(SqliteFileReader& reader, std::string_view name, std::string& sql, std::uint32_t* root = nullptr);
 
 // Reads the column count the schema declares for table into the reader's schemaColumnCounts (0 when
 // the schema has no such table), once per table and file.
