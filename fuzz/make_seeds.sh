@@ -52,3 +52,24 @@ make_device_db whatsapp.db whatsapp_chatstorage_4tables_ios15.sql "
   INSERT INTO ZWAMESSAGE (Z_PK, Z_ENT, Z_OPT, ZISFROMME, ZCHATSESSION, ZMESSAGEDATE, ZTEXT) VALUES
     (1, 9, 1, 1, 1, 500000000.0, 'hi'), (2, 9, 1, 0, 1, 500000060.0, 'gone');
   DELETE FROM ZWAMESSAGE WHERE Z_PK = 2;"
+# A database in WAL mode followed by its log (the fuzz entry splits them at the log's magic): the
+# log's copy is taken while the library still holds it, before any checkpoint.
+python3 - "$out/logged.db" <<'PY'
+import os, shutil, sqlite3, sys, tempfile
+work = tempfile.mkdtemp()
+db = sqlite3.connect(os.path.join(work, "a.db"), isolation_level=None)
+for sql in ["PRAGMA page_size=512", "PRAGMA secure_delete=OFF",
+            "CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT)", "CREATE TABLE w (k TEXT PRIMARY KEY, v BLOB) WITHOUT ROWID",
+            "CREATE TABLE gone (id INTEGER PRIMARY KEY, v TEXT)",
+            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x < 60) INSERT INTO t SELECT x, 'row ' || x FROM c",
+            "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c WHERE x < 60) INSERT INTO w SELECT 'key ' || x, randomblob(x) FROM c",
+            "INSERT INTO gone SELECT id, v FROM t", "PRAGMA journal_mode=WAL", "PRAGMA wal_autocheckpoint=0",
+            "DELETE FROM t WHERE id % 3 = 0", "DELETE FROM w WHERE length(v) > 40", "DROP TABLE gone"]:
+    db.execute(sql)
+with open(sys.argv[1], "wb") as out:
+    for name in ("a.db", "a.db-wal"):
+        with open(os.path.join(work, name), "rb") as part:
+            out.write(part.read())
+db.close()
+shutil.rmtree(work)
+PY

@@ -14,6 +14,7 @@
 #include "categories/typed_stream.h"
 #include "categories/value_lines.h"
 #include "sqlite_recovery/any_table_decoder.h"
+#include "sqlite_recovery/dropped_tables.h"
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/record_format.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
@@ -104,9 +105,20 @@ std::size_t RunRecoveryOnBytes(const std::uint8_t* data, std::size_t size) {
     std::abort();
   }
   static const std::string path = ScratchPath();
+  // A write-ahead log may follow the database: from the first 512-byte boundary where a log's magic
+  // stands, the bytes are the database's "-wal" file.
+  std::size_t databaseSize = size;
+  for (std::size_t at = 512; at + 4 <= size; at += 512) {
+    if (data[at] == 0x37 && data[at + 1] == 0x7f && data[at + 2] == 0x06 && (data[at + 3] & 0xFE) == 0x82) {
+      databaseSize = at;
+      break;
+    }
+  }
   {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(databaseSize));
+    std::ofstream log(path + "-wal", std::ios::binary | std::ios::trunc);
+    log.write(reinterpret_cast<const char*>(data + databaseSize), static_cast<std::streamsize>(size - databaseSize));
   }
   SqliteFileReader reader;
   if (reader.Open(path) != kOk) return 0;
@@ -119,7 +131,7 @@ std::size_t RunRecoveryOnBytes(const std::uint8_t* data, std::size_t size) {
   // Every table decoder and both value-line writers.
   rows += RunEveryDecoder(reader);
   // Tables by their declared columns, whatever the schema text says.
-  for (const char* table : {"handle", "message", "ZABCDRECORD", "t"}) {
+  for (const char* table : {"handle", "message", "ZABCDRECORD", "t", "w", "sqlite_master"}) {
     std::vector<DeclaredColumn> columns;
     std::vector<AnyRow> anyRows;
     DecodeAnyTable(reader, table, columns, anyRows);
@@ -129,8 +141,12 @@ std::size_t RunRecoveryOnBytes(const std::uint8_t* data, std::size_t size) {
   std::int64_t highest = 20000;
   WriteMessageLines(reader, lines, highest);
   WriteContactLines(reader, lines, highest);
+  std::vector<TableEntry> tables;
+  ListTables(reader, tables);
+  rows += tables.size();
   std::remove(lines.c_str());
   std::remove(path.c_str());
+  std::remove((path + "-wal").c_str());
   return rows;
 }
 
