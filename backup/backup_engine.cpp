@@ -141,7 +141,7 @@ void CBackupEngine::ReleaseScan() {
 void CBackupEngine::NoteDatabase(CategoryId category, const DatabaseFile& db, std::initializer_list<const char*> tables,
                                  bool gaveNothing) {
   if (gaveNothing && warnings.count(category) == 0 && IsRegularFileNoFollow(db.path)) {
-    if (std::string why = UnreadRowsWarning(db.path, tables); !why.empty()) warnings[category] = std::move(why);
+    if (std::string why = UnreadRowsWarning(db, tables); !why.empty()) warnings[category] = std::move(why);
   }
   SqliteFileReader reader;
   if (db.path.empty() || reader.Open(db) != kOk || !reader.logUsed) return;

@@ -333,6 +333,18 @@ TEST(ScanCommand, DatabasesWhoseRowsGiveNoRecordSaySo) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_FALSE(json::parse(run.out).at("categories").at("messages").contains("warning"));
   EXPECT_FALSE(json::parse(run.out).at("categories").at("messages").contains("log"));  // no log beside it
+
+  // Rows that only the database's log holds are counted too.
+  testing::MakeSqliteDatabaseWithLog(dir / "logged.db",
+                                     {"CREATE TABLE message (ROWID INTEGER PRIMARY KEY, body BLOB, stamp INTEGER);"},
+                                     {"INSERT INTO message (body, stamp) VALUES (X'00FF', 1), (X'01FE', 2);"});
+  backup.files = {{"HomeDomain", "Library/SMS/sms.db", testing::ReadFile(dir / "logged.db")},
+                  {"HomeDomain", "Library/SMS/sms.db-wal", testing::ReadFile(dir / "logged.db-wal")}};
+  testing::WriteFixtureBackup(dir / "logged", backup);
+  run = Dunmere({"scan", (dir / "logged").string(), "-c", "messages", "--json"}, appData);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(json::parse(run.out).at("categories").at("messages").value("warning", ""),
+            "the table \"message\" holds 2 rows, none of which could be read or listed");
 }
 
 // A backup that keeps a database's write-ahead log as a file of its own (the manifest entry of the same
