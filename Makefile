@@ -3,7 +3,7 @@ PRESET ?= release
 JOBS ?= $(shell nproc)
 BUILD := build/$(PRESET)
 
-.PHONY: all build test asan demo bench fuzz fuzz-backup screenshots clean
+.PHONY: all build test asan demo bench fuzz fuzz-backup screenshots package check-package clean
 
 all: build
 
@@ -18,6 +18,14 @@ test: build
 
 asan:
 	$(MAKE) test PRESET=asan
+
+# The Debian package, $(BUILD)/dunmere_<version>_<architecture>.deb.
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+# The package unpacked into a scratch root, its programs run from there.
+check-package: package
+	scripts/check-package $(BUILD)
 
 demo: build
 	rm -rf $(BUILD)/sample

@@ -18,7 +18,7 @@
 namespace dunmere {
 namespace fs = std::filesystem;
 
-CBackupEngine::CBackupEngine() : programDirectory(ProgramDirectory()) {
+CBackupEngine::CBackupEngine() : programDirectory(HelperDirectory()) {
   DataFolder(dataFolder);
   fs::path root;
   std::string ignored;

@@ -108,7 +108,7 @@ class CBackupEngine {
   ChatConversationMap mmChatMap;
   std::vector<MediaFileRecord> whatsAppAttachments;
   std::filesystem::path decryptedCopy;  // set after a successful decryption
-  std::filesystem::path programDirectory;  // where the decryptor ships; the executable's folder
+  std::filesystem::path programDirectory;  // where the decryptor ships (HelperDirectory)
   std::filesystem::path workFolder;        // a private folder the user named for the workspace; empty: default
   std::string lastError;                   // why the last Open failed, one line; empty after a success
   // Files of the backup passed over since the last Open: a link, a FIFO, a device or a socket in

@@ -32,7 +32,7 @@ Status DecryptedBackup::Open(const fs::path& backup, const std::string& password
   RemoveEndedWorkspaces(run.workspaceRoot);
   std::int32_t base = 0;
   run.workspace = &workspace_;
-  run.programDirectory = ProgramDirectory();
+  run.programDirectory = HelperDirectory();
   run.dataFolder = dataFolder;
   run.backupFolder = backup;
   run.password = password;

@@ -98,7 +98,7 @@ int RunExport(const ExportOptions& options) {
   const fs::path out = fs::absolute(options.out);
   ExportRun run(r, selection, source, out);
   run.heicJpeg = options.heicJpeg;
-  const fs::path templates = ProgramDirectory() / "template";
+  const fs::path templates = ResourceDirectory() / "template";
   if (run.Prepare(templates) != kOk) {
     std::cerr << "dunmere: the page templates cannot be read from " << templates.string() << '\n';
     return 1;

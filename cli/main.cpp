@@ -3,6 +3,7 @@
 
 #include "backup/exit_signals.h"
 #include "cli/commands.h"
+#include "platform/version.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
   dunmere::RemoveWorkspacesAtExitSignals();
   CLI::App app{"Dunmere: reads iPhone and iPad backups and recovers their live and deleted records"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", dunmere::VersionText("dunmere"), "Print the version and the commit it was built from");
 
   dunmere::cli::ListOptions list;
   std::string root;

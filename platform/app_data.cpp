@@ -37,6 +37,30 @@ Status AppDataFolder(std::filesystem::path& out) {
   return kPathNotFound;
 }
 
+Status ConfigFolder(std::filesystem::path& out) {
+  if (const char* over = NonEmptyEnv("DUNMERE_APPDATA")) {
+    out = over;
+    return kOk;
+  }
+#if defined(__APPLE__)
+  if (const char* home = NonEmptyEnv("HOME")) {
+    out = std::filesystem::path(home) / "Library" / "Preferences";
+    return kOk;
+  }
+#else
+  if (const char* xdg = NonEmptyEnv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
+    out = xdg;
+    return kOk;
+  }
+  if (const char* home = NonEmptyEnv("HOME")) {
+    out = std::filesystem::path(home) / ".config";
+    return kOk;
+  }
+#endif
+  out.clear();
+  return kPathNotFound;
+}
+
 Status DefaultBackupRoots(std::vector<std::filesystem::path>& out) {
   out.clear();
   std::filesystem::path appData;

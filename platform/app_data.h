@@ -13,6 +13,11 @@ namespace dunmere {
 // Fails with kPathNotFound when no home folder is known.
 Status AppDataFolder(std::filesystem::path& out);
 
+// The user's configuration folder: DUNMERE_APPDATA when set (tests and portable use keep everything
+// there); otherwise $XDG_CONFIG_HOME, then ~/.config (~/Library/Preferences on macOS). Fails with
+// kPathNotFound when no home folder is known.
+Status ConfigFolder(std::filesystem::path& out);
+
 // Folders in which the desktop sync software keeps device backups, one backup per sub-folder,
 // in the order they are searched. They need not exist.
 Status DefaultBackupRoots(std::vector<std::filesystem::path>& out);

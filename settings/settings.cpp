@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "backup/work_folders.h"
+#include "platform/app_data.h"
 #include "platform/program_dir.h"
 #include "settings/ini_file.h"
 
@@ -23,30 +24,37 @@ constexpr char kDefaultLanguage[] = "English";
 
 CSettings& CSettings::Get() {
   static CSettings settings = [] {
-    const fs::path program = ProgramDirectory();
+    const fs::path shipped = ResourceDirectory();
+    fs::path config;
+    ConfigFolder(config);
     fs::path data;
     DataFolder(data);
     const fs::path fallback = data.empty() ? fs::path() : data / kSettingsName;
+    const fs::path own = config.empty() ? fallback : config / "dunmere" / kSettingsName;
     std::error_code ec;
-    // A choice made earlier where the program's folder could not be written is the one that holds.
-    const bool chosenBefore = !fallback.empty() && fs::exists(fallback, ec);
-    CSettings made(chosenBefore ? fallback : program / kSettingsName, program / "Languages", fallback);
+    // A choice made earlier where the configuration folder could not be written is the one that holds.
+    const bool chosenBefore = !fallback.empty() && !fs::exists(own, ec) && fs::exists(fallback, ec);
+    CSettings made(chosenBefore ? fallback : own, shipped / "Languages", fallback, shipped / kSettingsName);
     made.Load();
     return made;
   }();
   return settings;
 }
 
-CSettings::CSettings(fs::path settingsFile, fs::path languageFolder, fs::path fallbackFile)
+CSettings::CSettings(fs::path settingsFile, fs::path languageFolder, fs::path fallbackFile, fs::path defaultsFile)
     : settingsFile_(std::move(settingsFile)),
       languageFolder_(std::move(languageFolder)),
-      fallbackFile_(std::move(fallbackFile)) {}
+      fallbackFile_(std::move(fallbackFile)),
+      defaultsFile_(std::move(defaultsFile)) {}
 
 void CSettings::Load() {
-  const IniFile settings = IniFile::Load(settingsFile_);
+  std::error_code ec;
+  const bool own = defaultsFile_.empty() || fs::exists(settingsFile_, ec);
+  const IniFile settings = IniFile::Load(own ? settingsFile_ : defaultsFile_);
   current_ = settings.Value("DefaultLanguage", "Default", kDefaultLanguage, kLanguageKeyChars);
   languages_.clear();
-  for (const IniLine& line : settings.SectionLines("Languages", kSectionChars)) {
+  const IniFile offered = defaultsFile_.empty() ? settings : IniFile::Load(defaultsFile_);
+  for (const IniLine& line : offered.SectionLines("Languages", kSectionChars)) {
     languages_.emplace_back(line.key, line.text);
   }
   LoadTable();
@@ -74,12 +82,15 @@ std::string CSettings::Word(const std::string& section, std::string_view english
 }
 
 Status CSettings::SetLanguage(const std::string& key) {
-  IniFile settings = IniFile::Load(settingsFile_);
+  std::error_code ec;
+  // The user's file starts as a copy of the shipped one.
+  const bool own = defaultsFile_.empty() || fs::exists(settingsFile_, ec);
+  IniFile settings = IniFile::Load(own ? settingsFile_ : defaultsFile_);
   settings.SetValue("DefaultLanguage", "Default", key);
+  if (!settingsFile_.parent_path().empty()) fs::create_directories(settingsFile_.parent_path(), ec);
   Status rc = settings.Save(settingsFile_);
   if (rc != kOk && !fallbackFile_.empty() && fallbackFile_ != settingsFile_) {
-    // The program's folder is read-only: the data folder keeps the choice, with the offered list.
-    std::error_code ec;
+    // The configuration folder is read-only: the data folder keeps the choice, with the offered list.
     fs::create_directories(fallbackFile_.parent_path(), ec);
     rc = settings.Save(fallbackFile_);
     if (rc == kOk) settingsFile_ = fallbackFile_;

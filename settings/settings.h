@@ -1,7 +1,8 @@
 #pragma once
-// The program's one setting, the language of its screens, and the texts of that language: config.ini
-// beside the program names the current language and the offered ones; Languages/<key>.ini holds a
-// section of texts per window (keys are control names) and the message texts (MSGnnnn).
+// The program's one setting, the language of its screens, and the texts of that language: the shipped
+// config.ini names the offered languages and the default one, the user's own config.ini (in their
+// configuration folder, made on the first choice) the chosen one; Languages/<key>.ini holds a section
+// of texts per window (keys are control names) and the message texts (MSGnnnn).
 #include <filesystem>
 #include <map>
 #include <string>
@@ -17,15 +18,18 @@ using LanguageSection = std::map<std::string, std::string>;
 
 class CSettings {
  public:
-  // The process's settings object, made and loaded on first use from the files beside the program
-  // (config.ini under the data folder instead once a language was chosen where the program's own
-  // folder cannot be written).
+  // The process's settings object, made and loaded on first use: the user's file is
+  // <configuration folder>/dunmere/config.ini (config.ini under the data folder instead once a language
+  // was chosen where that cannot be written), the shipped one and the language files are those of the
+  // program's data files.
   static CSettings& Get();
 
   // Settings read from settingsFile, with the language files in languageFolder; a language choice
-  // that cannot be written to settingsFile goes to fallbackFile (and is read from there on).
+  // that cannot be written to settingsFile goes to fallbackFile (and is read from there on). With a
+  // defaultsFile (the shipped settings), the offered languages are its, and so is the current one
+  // until settingsFile exists.
   CSettings(std::filesystem::path settingsFile, std::filesystem::path languageFolder,
-            std::filesystem::path fallbackFile = {});
+            std::filesystem::path fallbackFile = {}, std::filesystem::path defaultsFile = {});
 
   // Reads the current language, the offered ones and the current language's texts.
   void Load();
@@ -56,6 +60,7 @@ class CSettings {
   std::filesystem::path settingsFile_;
   std::filesystem::path languageFolder_;
   std::filesystem::path fallbackFile_;
+  std::filesystem::path defaultsFile_;
   std::string current_;
   std::vector<std::pair<std::string, std::string>> languages_;
   std::map<std::string, LanguageSection> table_;

@@ -160,5 +160,35 @@ TEST_F(SettingsTest, ChoosingALanguage) {
   EXPECT_EQ(Make().CurrentLanguage(), "Deutsch");  // the program's own file is untouched
 }
 
+// An installed program: the shipped settings are every user's and are never written; a user's choice
+// goes to their own file (made on the first choice, its folder too), the offered languages stay the
+// shipped ones (a language added by an update is offered to a user who chose before).
+TEST_F(SettingsTest, TheUsersOwnFileBesideTheShippedOne) {
+  const std::filesystem::path shipped = Program() / "config.ini";
+  const std::filesystem::path own = dir_ / "config" / "dunmere" / "config.ini";
+  Write(shipped, "[Languages]\nEnglish=English\nDeutsch=Deutsch\n[DefaultLanguage]\nDefault=Deutsch\n");
+  Write(Program() / "Languages" / "English.ini", "[Messages]\nMSG0403=Information\n");
+  Write(Program() / "Languages" / "Deutsch.ini", "[Messages]\nMSG0403=Hinweis\n");
+  const auto make = [&] {
+    CSettings settings(own, Program() / "Languages", dir_ / "data" / "config.ini", shipped);
+    settings.Load();
+    return settings;
+  };
+  CSettings settings = make();
+  EXPECT_EQ(settings.CurrentLanguage(), "Deutsch");  // the shipped default, no file of the user's yet
+  EXPECT_FALSE(std::filesystem::exists(own));
+  ASSERT_EQ(settings.SetLanguage("English"), kOk);
+  EXPECT_EQ(settings.SettingsFile(), own);
+  EXPECT_EQ(make().CurrentLanguage(), "English");
+  {
+    CSettings shippedOnly(shipped, Program() / "Languages");
+    shippedOnly.Load();
+    EXPECT_EQ(shippedOnly.CurrentLanguage(), "Deutsch");  // the shipped file is untouched
+  }
+  Write(shipped, "[Languages]\nEnglish=English\nDeutsch=Deutsch\nFrancais=Fran\xC3\xA7\x61is\n");
+  EXPECT_EQ(make().Languages().size(), 3u);
+  EXPECT_EQ(make().CurrentLanguage(), "English");
+}
+
 }  // namespace
 }  // namespace dunmere

@@ -27,13 +27,7 @@ constexpr char kPageName[] = "page.html";
 }  // namespace
 
 fs::path PrintPagePath() {
-  const fs::path beside = ProgramDirectory() / "Print";
-  std::error_code ec;
-  fs::create_directories(beside, ec);
-  if (!ec && std::ofstream(beside / ".writable").good()) {
-    fs::remove(beside / ".writable", ec);
-    return beside / kPageName;
-  }
+  // The data folder's, never the program's: an installed program's folder is every user's.
   fs::path data;
   DataFolder(data);
   return data / "Print" / kPageName;

@@ -59,8 +59,7 @@ class CPrintWnd : public CPopUpWnd {
   bool initCalled_ = false;
 };
 
-// Where the printable page goes: "Print/page.html" beside the program, or under the data folder
-// when the program's folder cannot be written.
+// Where the printable page goes: "Print/page.html" under the data folder.
 std::filesystem::path PrintPagePath();
 
 }  // namespace dunmere

@@ -44,7 +44,7 @@ void Write(QTextCursor& cursor, const QString& text, const QColor& colour) {
 }  // namespace
 
 CPreviewVrtWnd::CPreviewVrtWnd(QWidget* window, CBackupEngine& engine)
-    : CBaseVrtWnd("PreviewVtrWnd", "", window), playerFolder(ProgramDirectory()), engine_(engine) {
+    : CBaseVrtWnd("PreviewVtrWnd", "", window), playerFolder(HelperDirectory()), engine_(engine) {
   runExtraction = [](CPreviewProcessWnd& dialog) { return dialog.Run(); };
   tellPlayerFailed = [](QWidget* owner, const QString& text) {
     ShowMessageBox(std::nullopt, kMbInformation, owner, text, 550, 200);

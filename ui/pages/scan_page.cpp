@@ -178,7 +178,7 @@ CScanVrtWnd::CScanVrtWnd(QWidget* window, CBackupEngine& engine, IPhoneRecoveryP
   chooseExportFolder = [](QWidget* owner, const QString& title) {
     return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
   };
-  templateFolder = ProgramDirectory() / "template";
+  templateFolder = ResourceDirectory() / "template";
   runExport = [this](CRecoverProcessWnd& dialog) { return dialog.Run(templateFolder); };
   runPrint = [](CPrintWnd& dialog) { return dialog.Run(); };
   askHome = [](QWidget* owner) {
