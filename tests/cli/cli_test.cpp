@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 #include <sys/wait.h>
 
 #include <nlohmann/json.hpp>
@@ -147,6 +148,21 @@ TEST_F(CliTest, ListJsonGivesFieldsOrderAndEncryption) {
 
 // A device name is the backup's word: its control characters (an escape sequence, a C1 control) reach
 // the terminal as text, never as commands; the JSON keeps them, escaped by the JSON rules.
+// The version with the commit the build recorded, and every command's options, each exit 0.
+TEST(Conventions, VersionAndHelpOfEveryCommand) {
+  TempDir dir;
+  const CliRun version = Dunmere({"--version"}, dir.path());
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_TRUE(std::regex_match(version.out, std::regex("dunmere [0-9]+\\.[0-9]+\\.[0-9]+ \\(commit ([0-9a-f]{12}\\+?|unknown)\\)\n")))
+      << version.out;
+  for (const char* command : {"list", "info", "scan", "export", "decode"}) {
+    const CliRun help = Dunmere({command, "--help"}, dir.path());
+    EXPECT_EQ(help.exitCode, 0) << command;
+    EXPECT_NE(help.out.find(std::string("Usage: ")), std::string::npos) << command;
+    EXPECT_NE(help.out.find("--"), std::string::npos) << command;
+  }
+}
+
 TEST(ListCommand, ControlCharactersOfADeviceNameAreWrittenAsText) {
   TempDir root, appData;
   FixtureBackup backup;
