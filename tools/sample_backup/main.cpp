@@ -1,10 +1,13 @@
-// make_sample_backup OUT: writes two sample device backups into the folder OUT, one in the layout of
-// current backups (Manifest.db, two-level folders) and one in the older layout (Manifest.mbdb, flat
-// files), each with the device databases and a few pictures.
+// make_sample_backup OUT [--encrypted]: writes two sample device backups into the folder OUT, one in
+// the layout of current backups (Manifest.db, two-level folders) and one in the older layout
+// (Manifest.mbdb, flat files), each with the device databases and a few pictures. With --encrypted, a
+// third: the current one encrypted with the password "0000".
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <string_view>
 
+#include "tests/support/encrypted_backup.h"
 #include "tests/support/fixture_backup.h"
 #include "tools/sample_backup/sample_databases.h"
 
@@ -55,8 +58,9 @@ FixtureBackup Backup(FixtureLayout layout, const char* name, std::int64_t lastBa
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "usage: make_sample_backup OUT\n";
+  const bool encrypted = argc == 3 && std::string_view(argv[2]) == "--encrypted";
+  if (argc != 2 && !encrypted) {
+    std::cerr << "usage: make_sample_backup OUT [--encrypted]\n";
     return 1;
   }
   const std::filesystem::path out = argv[1];
@@ -69,6 +73,11 @@ int main(int argc, char** argv) {
                                          Backup(FixtureLayout::kManifestMbdb, "Old iPhone",
                                                 1462365296,  // 2016-05-04 12:34:56 UTC
                                                 "+44 7700 900000", "9.3.5", "SAMPLE00OLD1"));
+    if (encrypted) {
+      dunmere::testing::WriteEncryptedBackup(out / "00008030-00E0C0DE00000000",
+                                             Backup(FixtureLayout::kManifestDb, "Locked iPhone",
+                                                    1710062100, "+1 (555) 010-0001", "15.7", "SAMPLE00ENC1"));
+    }
   } catch (const std::exception& e) {
     std::cerr << "make_sample_backup: " << e.what() << '\n';
     return 1;
