@@ -10,56 +10,40 @@ const char* NonEmptyEnv(const char* name) {
   return (value != nullptr && value[0] != '\0') ? value : nullptr;
 }
 
+// DUNMERE_APPDATA when set; else the XDG variable when it holds an absolute path (one that does not
+// is to be ignored); else the folder under the home folder (on macOS that one always).
+Status UserFolder(const char* xdgVariable, const char* underHome, const char* underHomeMac, std::filesystem::path& out) {
+  if (const char* over = NonEmptyEnv("DUNMERE_APPDATA")) {
+    out = over;
+    return kOk;
+  }
+#if defined(__APPLE__)
+  (void)xdgVariable;
+  (void)underHome;
+  const char* relative = underHomeMac;
+#else
+  (void)underHomeMac;
+  if (const char* xdg = NonEmptyEnv(xdgVariable); xdg != nullptr && xdg[0] == '/') {
+    out = xdg;
+    return kOk;
+  }
+  const char* relative = underHome;
+#endif
+  if (const char* home = NonEmptyEnv("HOME")) {
+    out = std::filesystem::path(home) / relative;
+    return kOk;
+  }
+  out.clear();
+  return kPathNotFound;
+}
+
 }  // namespace
 
 Status AppDataFolder(std::filesystem::path& out) {
-  if (const char* over = NonEmptyEnv("DUNMERE_APPDATA")) {
-    out = over;
-    return kOk;
-  }
-#if defined(__APPLE__)
-  if (const char* home = NonEmptyEnv("HOME")) {
-    out = std::filesystem::path(home) / "Library" / "Application Support";
-    return kOk;
-  }
-#else
-  // An XDG path that is not absolute is to be ignored.
-  if (const char* xdg = NonEmptyEnv("XDG_DATA_HOME"); xdg != nullptr && xdg[0] == '/') {
-    out = xdg;
-    return kOk;
-  }
-  if (const char* home = NonEmptyEnv("HOME")) {
-    out = std::filesystem::path(home) / ".local" / "share";
-    return kOk;
-  }
-#endif
-  out.clear();
-  return kPathNotFound;
+  return UserFolder("XDG_DATA_HOME", ".local/share", "Library/Application Support", out);
 }
 
-Status ConfigFolder(std::filesystem::path& out) {
-  if (const char* over = NonEmptyEnv("DUNMERE_APPDATA")) {
-    out = over;
-    return kOk;
-  }
-#if defined(__APPLE__)
-  if (const char* home = NonEmptyEnv("HOME")) {
-    out = std::filesystem::path(home) / "Library" / "Preferences";
-    return kOk;
-  }
-#else
-  if (const char* xdg = NonEmptyEnv("XDG_CONFIG_HOME"); xdg != nullptr && xdg[0] == '/') {
-    out = xdg;
-    return kOk;
-  }
-  if (const char* home = NonEmptyEnv("HOME")) {
-    out = std::filesystem::path(home) / ".config";
-    return kOk;
-  }
-#endif
-  out.clear();
-  return kPathNotFound;
-}
+Status ConfigFolder(std::filesystem::path& out) { return UserFolder("XDG_CONFIG_HOME", ".config", "Library/Preferences", out); }
 
 Status DefaultBackupRoots(std::vector<std::filesystem::path>& out) {
   out.clear();

@@ -36,6 +36,26 @@ TEST(AppDataFolder, OverrideThenXdgThenHome) {
   EXPECT_EQ(DefaultBackupRoots(roots), kPathNotFound);
 }
 
+// The settings' folder follows the same rules with the configuration variable, and never the data one.
+TEST(ConfigFolder, OverrideThenXdgThenHome) {
+  ScopedEnv env;
+  fs::path out;
+  env.Set("DUNMERE_APPDATA", "/over/ride");
+  env.Set("XDG_CONFIG_HOME", "/xdg/config");
+  env.Set("XDG_DATA_HOME", "/xdg/data");
+  env.Set("HOME", "/home/someone");
+  ASSERT_EQ(ConfigFolder(out), kOk);
+  EXPECT_EQ(out, "/over/ride");
+  env.Set("DUNMERE_APPDATA", std::nullopt);
+  ASSERT_EQ(ConfigFolder(out), kOk);
+  EXPECT_EQ(out, "/xdg/config");
+  env.Set("XDG_CONFIG_HOME", std::nullopt);
+  ASSERT_EQ(ConfigFolder(out), kOk);
+  EXPECT_EQ(out, "/home/someone/.config");
+  env.Set("HOME", std::nullopt);
+  EXPECT_EQ(ConfigFolder(out), kPathNotFound);
+}
+
 TEST(DefaultBackupRoots, SyncSoftwareFolderUnderAppData) {
   ScopedEnv env;
   env.Set("DUNMERE_APPDATA", "/data");
