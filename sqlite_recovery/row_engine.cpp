@@ -109,6 +109,14 @@ class ColumnKinds {
     }
   }
 
+  // The one kind (1 number, 2 text, 4 blob) the column's values have all been of, once it has shown
+  // enough of them; 0 otherwise.
+  std::uint8_t OnlyKind(std::size_t column) const {
+    if (column >= seen_.size() || count_[column] < kEvidence) return 0;
+    const std::uint8_t bits = seen_[column];
+    return (bits == 1 || bits == 2 || bits == 4) ? bits : 0;
+  }
+
   bool Fits(const std::vector<ColumnValue>& values) const {
     for (const ColumnValue& v : values) {
       const std::uint8_t bit = Bit(v);
@@ -223,6 +231,7 @@ class Engine : public RowDecoder {
     if (!Layout(reader, page, offset, layout, span)) return;
     if (GatherDeletedRecord(reader, page, offset, layout.columnCount, layout, storage_, values_) != kOk) return;
     Reorder();
+    if (layout.firstTypeLost) RestoreLostFirstValue(layout.firstBodySize);
     // A cell that kept its payload length and row id in front of its header gives its row id.
     std::uint64_t rowid = 0;
     // Row id 0 is never given out by SQLite, and the zeros of a freeblock header in front read as it.
@@ -234,6 +243,39 @@ class Engine : public RowDecoder {
   }
 
  private:
+  // The first value of a freed cell lost its type with the bytes the freeblock header took; its body
+  // (size bytes, just in front of the next value's) is still there. When the column has only ever
+  // held one kind of value, the body is read as that kind: a text (without a zero byte) or blob of that
+  // length, or an integer (a real, in a REAL column, for 8 bytes) of a size integers are stored in;
+  // bytes that are all zeros are read as nothing.
+  void RestoreLostFirstValue(std::uint64_t size) {
+    if (size == 0 || values_.empty() || values_.front().data == nullptr || declaredOf_.empty()) return;
+    const std::uint32_t column = declaredOf_[0];
+    std::uint64_t type = 0;
+    switch (kinds_.OnlyKind(column)) {
+      case 2: type = 13 + 2 * size; break;
+      case 4: type = 12 + 2 * size; break;
+      case 1: {
+        static constexpr std::uint64_t kIntegerTypes[9] = {0, 1, 2, 3, 4, 0, 5, 0, 6};
+        if (size <= 8) type = kIntegerTypes[size];
+        if (size == 8 && column < columns_.size() && columns_[column].realAffinity) type = 7;
+        break;
+      }
+      default: break;
+    }
+    if (type == 0) return;
+    // Zeros (a wiped or never written area) are no value of any kind read this way.
+    const std::uint8_t* body = values_.front().data - size;
+    if (std::all_of(body, body + size, [](std::uint8_t b) { return b == 0; })) return;
+    if (type >= 13 && (type & 1) == 1 && std::find(body, body + size, std::uint8_t{0}) != body + size) return;
+    ColumnValue lost;
+    lost.column = column;
+    lost.serialType = type;
+    lost.data = body;
+    lost.size = static_cast<std::uint32_t>(size);
+    values_.insert(values_.begin(), lost);
+  }
+
   // Gives each value its declared column.
   void Reorder() {
     if (!reordered_) return;
