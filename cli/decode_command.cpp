@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -120,8 +121,34 @@ Json AnyValueJson(const AnyValue& v) {
   return hex + "'";
 }
 
+// A virtual table keeps no rows of its own: its module keeps them in tables named after it. Empty when
+// the table is none.
+std::string VirtualTableReason(SqliteFileReader& reader, const std::string& table) {
+  std::string sql;
+  if (FindTableSql(reader, table, sql) != kOk) return std::string();
+  std::string words;
+  for (const char c : sql.substr(0, 40)) {
+    const bool space = std::isspace(static_cast<unsigned char>(c)) != 0;
+    if (space && (words.empty() || words.back() == ' ')) continue;
+    words.push_back(space ? ' ' : static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+  }
+  if (words.rfind("CREATE VIRTUAL TABLE ", 0) != 0) return std::string();
+  std::vector<TableEntry> tables;
+  ListTables(reader, tables);
+  std::string own;
+  for (const TableEntry& t : tables) {
+    if (!t.dropped && t.name.rfind(table + "_", 0) == 0) own += (own.empty() ? "" : ", ") + t.name;
+  }
+  return "\"" + table + "\" is a virtual table: it keeps no rows of its own" +
+         (own.empty() ? std::string() : "; its module keeps them in " + own);
+}
+
 // A table the program has no decoder for: its declared columns, every value as stored.
 int DecodeAny(SqliteFileReader& reader, const DecodeOptions& options) {
+  if (const std::string reason = VirtualTableReason(reader, options.table); !reason.empty()) {
+    std::cerr << "dunmere: " << TerminalText(reason) << '\n';
+    return 1;
+  }
   std::vector<DeclaredColumn> columns;
   std::vector<AnyRow> rows;
   TableRequest request;

@@ -559,6 +559,13 @@ TEST(DecodeCommand, TablesLiveAndDropped) {
     values.insert(row.at("values")[1].get<std::string>());
   }
   EXPECT_EQ(values, (std::set<std::string>{"one row of a dropped table", "another"}));
+  // A virtual table has no rows to give: it says so, and where its module keeps them.
+  testing::MakeSqliteDatabase(dir / "fts.db", {"CREATE VIRTUAL TABLE search USING fts4(a, b);",
+                                               "INSERT INTO search VALUES ('one', 'two');"});
+  run = Dunmere({"decode", (dir / "fts.db").string(), "--table", "search"}, dir.path());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("\"search\" is a virtual table"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("search_content"), std::string::npos) << run.err;
   // One of the two, not both.
   EXPECT_NE(Dunmere({"decode", (dir / "app.db").string()}, dir.path()).exitCode, 0);
   EXPECT_NE(Dunmere({"decode", (dir / "app.db").string(), "--tables", "--table", "gone"}, dir.path()).exitCode, 0);
