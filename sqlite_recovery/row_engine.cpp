@@ -324,8 +324,10 @@ class Engine : public RowDecoder {
   }
 
   // A text whose bytes are not well-formed UTF-8 in a UTF-8 file: read from bytes that were no text.
+  // Only the values asked for count: a caller that reads a few columns judges its rows by them.
   bool IllFormedText(const ColumnValue& v) const {
-    return v.IsText() && encoding_ == TextEncoding::kUtf8 && !IsWellFormedUtf8(v.AsText());
+    const bool asked = request_.wanted.empty() || (v.column < request_.wanted.size() && request_.wanted[v.column]);
+    return asked && v.IsText() && encoding_ == TextEncoding::kUtf8 && !IsWellFormedUtf8(v.AsText());
   }
 
   // The row handed on: the wanted values, the rest null.
