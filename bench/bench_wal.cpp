@@ -192,7 +192,7 @@ bool LogRecoveryQuality(const fs::path& dir) {
   }
   std::size_t found = 0, right = 0;
   for (const Version& v : only) found += deleted.count(v);
-  for (const Version& v : fromLog) { right += written.count(v); if (!written.count(v) && std::getenv("DBG")) std::printf("wrong [%s] [%s]\n", v.first.c_str(), v.second.c_str()); }
+  for (const Version& v : fromLog) right += written.count(v);
   const double recall = only.empty() ? 1.0 : static_cast<double>(found) / static_cast<double>(only.size());
   const double precision = fromLog.empty() ? 1.0 : static_cast<double>(right) / static_cast<double>(fromLog.size());
   std::printf("log history: %u frames (%u committed); %zu rows only in older page versions, %zu recovered (%.1f%%); "
