@@ -50,17 +50,12 @@ Status ReadSchemaRows(SqliteFileReader& reader, std::vector<SchemaRow>& out) {
   });
 }
 
-bool IsFreelistTrunk(const SqliteFileReader& reader, std::uint32_t index) {
-  return std::find(reader.freelistTrunkPages.begin(), reader.freelistTrunkPages.end(), index) !=
-         reader.freelistTrunkPages.end();
-}
-
 // Gives the freed pages of the tree under index to the table, as far as they are on the freelist. A
 // page that became a freelist trunk keeps only the end of what the table had there, and no children.
 void MarkTree(SqliteFileReader& reader, std::uint32_t index, const std::string& table, std::vector<std::uint8_t>& page,
               int depth) {
   if (depth > kMaxBtreeDepth || reader.droppedTablePages.count(index) != 0) return;
-  if (depth > 0 && IsFreelistTrunk(reader, index)) {
+  if (depth > 0 && reader.IsFreelistTrunk(index)) {
     reader.droppedTablePages.emplace(index, table);
     return;
   }

@@ -51,6 +51,8 @@ void SqliteFileReader::Close() {
   textEncoding = TextEncoding::kUtf8;
   freelistLeafPages.clear();
   freelistTrunkPages.clear();
+  freelistLeavesSorted_.clear();
+  freelistTrunksSorted_.clear();
 }
 
 Status SqliteFileReader::Open(const std::filesystem::path& path, const std::filesystem::path& log) {
@@ -137,10 +139,16 @@ void SqliteFileReader::WalkFreelist(std::uint32_t trunk) {
   }
   freelistLeavesSorted_ = freelistLeafPages;
   std::sort(freelistLeavesSorted_.begin(), freelistLeavesSorted_.end());
+  freelistTrunksSorted_ = freelistTrunkPages;
+  std::sort(freelistTrunksSorted_.begin(), freelistTrunksSorted_.end());
 }
 
 bool SqliteFileReader::IsFreelistLeaf(std::uint32_t index) const {
   return std::binary_search(freelistLeavesSorted_.begin(), freelistLeavesSorted_.end(), index);
+}
+
+bool SqliteFileReader::IsFreelistTrunk(std::uint32_t index) const {
+  return std::binary_search(freelistTrunksSorted_.begin(), freelistTrunksSorted_.end(), index);
 }
 
 Status SqliteFileReader::ReadAt(int fd, std::uint64_t offset, std::uint8_t* buffer) const {

@@ -99,8 +99,9 @@ class SqliteFileReader {
   // Reads page-size bytes of that version into buffer (ReadPage's codes).
   Status ReadPageVersion(const PageVersion& version, std::uint8_t* buffer) const;
 
-  // Whether the page of that zero-based index is a leaf of the freelist.
+  // Whether the page of that zero-based index is a leaf of the freelist; a trunk of it.
   bool IsFreelistLeaf(std::uint32_t index) const;
+  bool IsFreelistTrunk(std::uint32_t index) const;
 
   // A page-size buffer, zero-filled.
   std::vector<std::uint8_t> NewPageBuffer() const { return std::vector<std::uint8_t>(pageSize, 0); }
@@ -145,6 +146,7 @@ class SqliteFileReader {
 
  private:
   std::vector<std::uint32_t> freelistLeavesSorted_;
+  std::vector<std::uint32_t> freelistTrunksSorted_;
   using LeafHandler = std::function<void(std::uint32_t index, const std::uint8_t* page)>;
 
   void WalkFreelist(std::uint32_t firstTrunk);
