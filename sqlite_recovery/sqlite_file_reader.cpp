@@ -91,7 +91,8 @@ Status SqliteFileReader::Open(const std::filesystem::path& path, const std::file
   OpenLog(log.empty() ? std::filesystem::path(path.string() + "-wal") : log);
   if (logUsed) {
     // The database as its last committed transaction left it: its size, and its header (page 1).
-    pageCount = log_.committedPages();
+    // A size larger than the pages that exist (the file's and the log's) is no size a reader can use.
+    pageCount = std::min<std::uint64_t>(log_.committedPages(), std::max<std::uint64_t>(filePages_, log_.highestPage()));
     std::vector<std::uint8_t> first = NewPageBuffer();
     if (ReadPage(0, first.data()) == kOk) {
       firstTrunk = ReadBe32(first.data(), pageSize, 32);

@@ -81,7 +81,7 @@ class FrameReader {
 void WriteAheadLog::Clear() {
   newest_.clear();
   older_.clear();
-  committedPages_ = validFrames_ = committedFrames_ = 0;
+  committedPages_ = validFrames_ = committedFrames_ = highestPage_ = 0;
 }
 
 Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
@@ -130,8 +130,14 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
       committedFrames_ = validFrames_;
     }
   }
-  // A table by page number for the reads (one lookup per page read).
-  newest_.assign(static_cast<std::size_t>(committedPages_) + 1, 0);
+  // A table by page number for the reads (one lookup per page read), as long as the highest page the
+  // log holds: a database size in a frame header is not trusted for an allocation.
+  std::uint32_t highest = 0;
+  for (const auto& [page, at] : committed) {
+    if (page <= committedPages_) highest = std::max(highest, page);
+  }
+  highestPage_ = highest;
+  newest_.assign(static_cast<std::size_t>(highest) + 1, 0);
   for (const auto& [page, at] : committed) {
     if (page <= committedPages_) newest_[page] = at;
   }

@@ -29,8 +29,11 @@ class WriteAheadLog {
 
   // The log offset of the newest committed version of a page (one-based number), if the log has one.
   std::optional<std::uint64_t> NewestFrame(std::uint32_t pageNumber) const;
-  // The database's size in pages after the last commit; 0 when the log committed nothing.
+  // The database's size in pages after the last commit, as the commit frame says; 0 when the log
+  // committed nothing.
   std::uint32_t committedPages() const { return committedPages_; }
+  // The highest page number a counted frame holds.
+  std::uint32_t highestPage() const { return highestPage_; }
   // Frames that passed the checks, and of those, frames up to the last commit.
   std::uint32_t validFrames() const { return validFrames_; }
   std::uint32_t committedFrames() const { return committedFrames_; }
@@ -43,11 +46,12 @@ class WriteAheadLog {
  private:
   // The frames of another salt from offset on (see OlderFrames).
   void LoadEarlierSalt(int fd, std::uint64_t offset, std::uint32_t pageSize, bool bigEndian);
-  // By page number, up to the committed size: the log offset of the newest committed version, 0 for a
+  // By page number, up to the highest the log holds: the log offset of the newest committed version, 0 for a
   // page the log does not hold (a page past the last commit's size is no page of the database).
   std::vector<std::uint64_t> newest_;
   std::vector<LogFrame> older_;
   std::uint32_t committedPages_ = 0;
+  std::uint32_t highestPage_ = 0;
   std::uint32_t validFrames_ = 0;
   std::uint32_t committedFrames_ = 0;
 };

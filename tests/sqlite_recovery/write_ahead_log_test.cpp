@@ -142,6 +142,60 @@ TEST(WriteAheadLog, TornDamagedAndStaleFramesAreNotCounted) {
   EXPECT_EQ(LiveNames(db, "t").size(), 20u);
 }
 
+std::uint32_t Be32At(const std::string& b, std::size_t at) {
+  return (static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) << 24) |
+         (static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 16) |
+         (static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 2])) << 8) | static_cast<unsigned char>(b[at + 3]);
+}
+void PutBe32(std::string& b, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (24 - 8 * i));
+}
+
+// Writes every frame's checksum again, as a writer of the log would (after frame headers were changed).
+void Rechecksum(std::string& log, std::size_t pageSize) {
+  const bool big = Be32At(log, 0) == 0x377f0683;
+  const auto word = [&](std::size_t at) {
+    const std::uint32_t be = Be32At(log, at);
+    return big ? be : __builtin_bswap32(be);
+  };
+  std::uint32_t s0 = Be32At(log, 24), s1 = Be32At(log, 28);
+  const auto mix = [&](std::size_t from, std::size_t size) {
+    for (std::size_t i = from; i < from + size; i += 8) {
+      s0 += word(i) + s1;
+      s1 += word(i + 4) + s0;
+    }
+  };
+  for (std::size_t frame = 32; frame + 24 + pageSize <= log.size(); frame += 24 + pageSize) {
+    mix(frame, 8);
+    mix(frame + 24, pageSize);
+    PutBe32(log, frame + 16, s0);
+    PutBe32(log, frame + 20, s1);
+  }
+}
+
+// A log whose commit frame claims four billion pages (its checksums made right): the reader takes the
+// pages the file and the log hold, and reads the same rows, without reserving room for the claim.
+TEST(WriteAheadLog, ACommitFrameClaimingAHugeDatabase) {
+  testing::TempDir dir;
+  const fs::path db = dir / "claim.db";
+  MakeWithLog(db, {"CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, body TEXT);", Insert(0, 20, "old")},
+              {Insert(20, 40, "new")});
+  const std::set<std::string> before = LiveNames(db, "t");
+  const fs::path log = db.string() + "-wal";
+  std::string bytes = testing::ReadFile(log);
+  const std::size_t frame = 24 + 4096;
+  for (std::size_t at = 32; at + frame <= bytes.size(); at += frame) {
+    if (Be32At(bytes, at + 4) != 0) PutBe32(bytes, at + 4, 0xFFFFFFF0u);
+  }
+  Rechecksum(bytes, 4096);
+  testing::WriteFile(log, bytes);
+  SqliteFileReader reader;
+  ASSERT_EQ(reader.Open(db), kOk);
+  EXPECT_TRUE(reader.logUsed);
+  EXPECT_LT(reader.pageCount, 100u);
+  EXPECT_EQ(LiveNames(db, "t"), before);
+}
+
 // The deleted rows' names as our reader sees them; inLog gets those found only in older page versions.
 std::multiset<std::string> DeletedNames(const fs::path& path, std::multiset<std::string>* inLog = nullptr) {
   SqliteFileReader reader;
