@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cctype>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -125,14 +124,9 @@ Json AnyValueJson(const AnyValue& v) {
 // the table is none.
 std::string VirtualTableReason(SqliteFileReader& reader, const std::string& table) {
   std::string sql;
-  if (FindTableSql(reader, table, sql) != kOk) return std::string();
-  std::string words;
-  for (const char c : sql.substr(0, 40)) {
-    const bool space = std::isspace(static_cast<unsigned char>(c)) != 0;
-    if (space && (words.empty() || words.back() == ' ')) continue;
-    words.push_back(space ? ' ' : static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+  if (FindTableSql(reader, table, sql) != kOk || KindOfStatement(sql) != StatementKind::kVirtualTable) {
+    return std::string();
   }
-  if (words.rfind("CREATE VIRTUAL TABLE ", 0) != 0) return std::string();
   std::vector<TableEntry> tables;
   ListTables(reader, tables);
   std::string own;

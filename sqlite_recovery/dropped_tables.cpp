@@ -1,7 +1,6 @@
 #include "sqlite_recovery/dropped_tables.h"
 
 #include <algorithm>
-#include <cctype>
 #include <set>
 #include <string_view>
 #include <utility>
@@ -21,16 +20,6 @@ struct SchemaRow {
 };
 
 std::string Text(const AnyValue& v) { return v.kind == AnyValue::Kind::kText ? v.bytes : std::string(); }
-
-bool StartsWithCreateTable(std::string_view sql) {
-  std::string words;
-  for (const char c : sql.substr(0, 64)) {
-    const bool space = std::isspace(static_cast<unsigned char>(c)) != 0;
-    if (space && (words.empty() || words.back() == ' ')) continue;
-    words.push_back(space ? ' ' : static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-  }
-  return words.rfind("CREATE TABLE ", 0) == 0 || words.rfind("CREATE TEMP", 0) == 0;
-}
 
 // Every row of the schema table, live and deleted (its own freed pages aside: those are no schema's).
 Status ReadSchemaRows(SqliteFileReader& reader, std::vector<SchemaRow>& out) {
@@ -101,7 +90,7 @@ void ReadDroppedTables(SqliteFileReader& reader) {
     if (!r.deleted || (r.type != "table" && !r.type.empty()) || r.name.empty() || r.name.rfind("sqlite_", 0) == 0) {
       continue;
     }
-    if (r.root <= 0 || r.root > static_cast<std::int64_t>(reader.pageCount) || !StartsWithCreateTable(r.sql) ||
+    if (r.root <= 0 || r.root > static_cast<std::int64_t>(reader.pageCount) || KindOfStatement(r.sql) != StatementKind::kTable ||
         ParseDeclaredColumns(r.sql).empty()) {
       continue;
     }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <functional>
 
+#include "platform/text_compare.h"
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/page_layout.h"
 #include "sqlite_recovery/record_format.h"
@@ -156,14 +157,20 @@ std::vector<std::string> PrimaryKeyNames(std::string_view part) {
   return names;
 }
 
-bool SameName(const std::string& a, const std::string& b) { return Upper(a) == Upper(b); }
-
 }  // namespace
 
 bool IsWithoutRowid(std::string_view sql) {
   const std::size_t close = sql.rfind(')');
   return close != std::string_view::npos &&
          BareWords(Upper(sql.substr(close + 1))).find(" WITHOUT ROWID ") != std::string::npos;
+}
+
+StatementKind KindOfStatement(std::string_view sql) {
+  const std::string words = BareWords(Upper(sql.substr(0, 64)));
+  for (const char* table : {" CREATE TABLE ", " CREATE TEMP TABLE ", " CREATE TEMPORARY TABLE "}) {
+    if (words.rfind(table, 0) == 0) return StatementKind::kTable;
+  }
+  return words.rfind(" CREATE VIRTUAL TABLE ", 0) == 0 ? StatementKind::kVirtualTable : StatementKind::kOther;
 }
 
 std::vector<DeclaredColumn> ParseDeclaredColumns(std::string_view sql) {
@@ -204,7 +211,7 @@ std::vector<DeclaredColumn> ParseDeclaredColumns(std::string_view sql) {
     std::int32_t next = 0;
     for (const std::string& name : key) {
       for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (!placed[i] && SameName(columns[i].name, name)) {
+        if (!placed[i] && CompareNoCase(columns[i].name, name) == 0) {
           columns[i].stored = next++;
           placed[i] = true;
           break;

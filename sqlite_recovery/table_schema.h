@@ -25,6 +25,10 @@ struct DeclaredColumn {
 // Whether a CREATE TABLE statement makes a table WITHOUT ROWID.
 bool IsWithoutRowid(std::string_view sql);
 
+// What a schema row's statement makes: a table (TEMP ones too), a virtual table, or something else.
+enum class StatementKind { kTable, kVirtualTable, kOther };
+StatementKind KindOfStatement(std::string_view sql);
+
 // The CREATE TABLE statement of the table named exactly name; empty when the schema has none. root,
 // when given, gets the table's root page (one-based; 0 when unknown).
 Status FindTableSql(SqliteFileReader& reader, std::string_view name, std::string& sql, std::uint32_t* root = nullptr);
