@@ -18,6 +18,8 @@
 #include "platform/player_processes.h"
 #include "tests/support/heic_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "ui/controls/bubble_delegate.h"
+#include "ui/controls/conversation_view.h"
 #include "ui/dialogs/preview_process_wnd.h"
 
 namespace dunmere {
@@ -56,39 +58,63 @@ class PreviewTest : public ::testing::Test {
 TEST_F(PreviewTest, BubblesCaptionsAndCardsFitThePanel) {
   CPreviewVrtWnd& preview = window_.PreviewPanel();
   auto* list = window_.findChild<QScrollArea*>("MessagesList");
+  auto* view = window_.findChild<CConversationView*>("ConversationList");
   ASSERT_NE(list, nullptr);
+  ASSERT_NE(view, nullptr);
   // The scan face, where the panel is laid out.
   window_.findChild<QStackedWidget*>("MainTabPage")->setCurrentIndex(1);
-  const auto fits = [&] {
-    QCoreApplication::processEvents();
-    QWidget* body = window_.findChild<QWidget*>("MessagesListBody");
-    // What the body needs at the least is what the panel gives it: nothing is squeezed and cut.
-    EXPECT_LE(body->minimumSizeHint().width(), list->viewport()->width());
-    for (QWidget* w : body->findChildren<QWidget*>()) {
-      if (!w->isVisible()) continue;
-      const QRect shown(w->mapTo(body, QPoint(0, 0)), w->size());
-      EXPECT_LE(shown.right(), body->width()) << w->objectName().toStdString();
-    }
-    EXPECT_TRUE(list->isVisible());
-  };
   std::vector<MessageRecord> conversation(2);
   conversation[0].date = "2024-03-12 09:15:00";
   conversation[0].contactName = "a sender whose name is much longer than any panel is wide";
   conversation[0].text = "Yes, 12:30 at the usual place, and bring the long list of things we talked about";
   conversation[1].date = "2024-03-12 09:16:00";
   conversation[1].fromMe = 1;
+  conversation[1].deleted = 1;
   conversation[1].text = "Averyveryverylongwordwithoutanyplacetobreakitatallinthemiddle";
   preview.ShowConversation(conversation);
-  fits();
-  QStringList captions;
-  for (auto* c : window_.findChildren<QLabel*>("BubbleCaption")) captions << c->text();
-  EXPECT_TRUE(captions.contains("2024-03-12 09:16:00 Me:"));
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(view->isVisible());
+  EXPECT_FALSE(list->isVisible());
+  const ConversationModel& model = preview.Conversation();
+  ASSERT_EQ(model.Rows(), 2);
+  EXPECT_EQ(model.index(1).data(ConversationModel::kCaptionRole).toString(), "2024-03-12 09:16:00 Me:");
+  auto* bubbles = qobject_cast<CBubbleDelegate*>(view->itemDelegate());
+  ASSERT_NE(bubbles, nullptr);
+  EXPECT_EQ(bubbles->Caption(model.index(1)), "2024-03-12 09:16:00 Me: (Deleted)");
+  for (int row = 0; row < 2; ++row) {
+    const QRect rect = view->visualRect(model.index(row));
+    ASSERT_FALSE(rect.isEmpty());
+    QStyleOptionViewItem option;
+    option.initFrom(view);
+    option.rect = rect;
+    const CBubbleDelegate::Layout layout = bubbles->Measure(option, model.index(row));
+    // Caption, bubble and text inside the row; the row as tall as its parts.
+    for (const QRect& part : {layout.caption, layout.bubble, layout.text}) {
+      EXPECT_GE(part.left(), 0) << row;
+      EXPECT_LE(part.right(), view->viewport()->width()) << row;
+    }
+    EXPECT_EQ(rect.height(), layout.height);
+    EXPECT_GT(layout.text.height(), QFontMetrics(view->font()).height()) << "a long text wraps, row " << row;
+  }
+  // The sent message on the right, the received one on the left.
+  EXPECT_GT(view->visualRect(model.index(1)).right() - 20, view->viewport()->width() / 2);
+
   ContactRecord contact;
   contact.name = "Somebody With A Name";
   contact.phones = "+1 555 0100 0001, +1 555 0100 0002, +1 555 0100 0003";
   contact.address = "1 A Street That Goes On For A While, Some Town, Some Country";
   preview.ShowContact(contact);
-  fits();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(model.Rows(), 0);  // the conversation's rows point into records no longer shown
+  EXPECT_FALSE(view->isVisible());
+  QWidget* body = window_.findChild<QWidget*>("MessagesListBody");
+  // What the body needs at the least is what the panel gives it: nothing is squeezed and cut.
+  EXPECT_LE(body->minimumSizeHint().width(), list->viewport()->width());
+  for (QWidget* w : body->findChildren<QWidget*>()) {
+    if (!w->isVisible()) continue;
+    const QRect shown(w->mapTo(body, QPoint(0, 0)), w->size());
+    EXPECT_LE(shown.right(), body->width()) << w->objectName().toStdString();
+  }
   auto* phoneDesc = window_.findChild<QLabel*>("LblPhoneDesc");
   auto* address = window_.findChild<QLabel*>("TxtAddress");
   ASSERT_NE(phoneDesc, nullptr);

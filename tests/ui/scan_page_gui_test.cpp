@@ -134,17 +134,16 @@ TEST_F(ScanPageTest, ScanTreeListFilterAndTicks) {
   tree->SetCurrentNode(Node("Contacts").id);
   EXPECT_TRUE(Get("MessagesList")->isVisible());
   EXPECT_FALSE(preview->isVisible());
-  const auto bubbles = [this] {
-    QStringList texts;
-    for (auto* b : Get("MessagesListBody")->findChildren<QLabel*>("Bubble")) texts << b->text();
-    return texts;
-  };
+  const auto bubbles = [this] { return window_.PreviewPanel().Conversation().Rows(); };
   QCoreApplication::processEvents();
   EXPECT_TRUE(Get<QLabel>("ContactHeader")->text().startsWith("---------------------- Contact"));
-  EXPECT_TRUE(bubbles().isEmpty());  // a card, not a bubble
+  EXPECT_EQ(bubbles(), 0);  // a card, not a bubble
+  EXPECT_FALSE(Get("ConversationPanel")->isVisible());
   tree->SetCurrentNode(Node("Messages (").id);
   QCoreApplication::processEvents();
-  EXPECT_EQ(bubbles().size(), 1);  // the conversation's one message
+  EXPECT_EQ(bubbles(), 1);  // the conversation's one message
+  EXPECT_TRUE(Get("ConversationPanel")->isVisible());
+  EXPECT_FALSE(Get("MessagesList")->isVisible());
   EXPECT_FALSE(Get<QCheckBox>("OptOnOffFilter")->isChecked());
   tree->SetCurrentNode(Node("Notes").id);
   EXPECT_TRUE(Get<QCheckBox>("OptOnOffFilter")->isChecked());

@@ -66,24 +66,30 @@ category_page = W('QWidget', 'PageSpecifyFile', dyn={'virtualwnd': 'SpecifyFileV
 step_pages = W('QStackedWidget', 'TabPage', children=[backup_page, category_page])
 step_face = W('QWidget', 'StepFace', layout=(V, 0, 0), children=[steps, step_pages])
 
-preview = W('QWidget', 'PreviewLayout', {'minimumSize': ('size', 250, 0), 'maximumSize': ('size', 250, 16777215)}, dyn={'virtualwnd': 'PreviewVtrWnd'}, layout=(V, 0, 6), children=[
+preview = W('QWidget', 'PreviewLayout', {'minimumSize': ('size', 220, 0)}, dyn={'virtualwnd': 'PreviewVtrWnd'}, layout=(V, 0, 6), children=[
     W('QTextEdit', 'PreviewEdit', {'readOnly': True}),
     W('QScrollArea', 'MessagesList', {'widgetResizable': True, 'visible': False, 'horizontalScrollBarPolicy': ('enum', 'Qt::ScrollBarAlwaysOff')}, children=[
-        W('QWidget', 'MessagesListBody', layout=(V, 8, 8), children=['stretch'])])])
+        W('QWidget', 'MessagesListBody', layout=(V, 8, 8), children=['stretch'])]),
+    W('QFrame', 'ConversationPanel', {'visible': False}, layout=(V, 0, 4), children=[
+        lbl('ConversationTitle', '', wordWrap=True, alignment=('set', 'Qt::AlignHCenter|Qt::AlignVCenter')),
+        W('ConversationView', 'ConversationList')])])
+# The tree, the list and the preview side by side, each as wide as the user drags it.
 scan_page = W('QWidget', 'PageScan', dyn={'virtualwnd': 'ScanVtrWnd'}, layout=(H, 8, 8), children=[
-    W('FileTree', 'NodeTree', {'minimumSize': ('size', 200, 0), 'maximumSize': ('size', 200, 16777215)}),
-    W('QFrame', 'iPhoneInfoLayout', {'visible': False}, layout=(V, 24, 12), children=[
+  W('QSplitter', 'ScanSplitter', {'orientation': ('enum', 'Qt::Horizontal'), 'childrenCollapsible': False}, children=[
+    W('FileTree', 'NodeTree', {'minimumSize': ('size', 160, 0)}),
+    W('QFrame', 'ListPane', layout=(V, 0, 0), children=[
+      W('QFrame', 'iPhoneInfoLayout', {'visible': False}, layout=(V, 24, 12), children=[
         'stretch', lbl('LblRemark', '', wordWrap=True, alignment=('set', 'Qt::AlignHCenter|Qt::AlignVCenter')), 'stretch']),
-    W('QFrame', 'DataListLayout', layout=(V, 0, 6), children=[
+      W('QFrame', 'DataListLayout', layout=(V, 0, 6), children=[
         W('QFrame', 'FilterToolBar', layout=(H, 0, 8), children=[
             chk('OptOnOffFilter', 'Only display the deleted items', False), lbl('LblFilterCount', ''), 'stretch',
             chk('OptOnOffPreview', 'Preview', True)]),
         W('QFrame', 'ListNavBar', layout=(H, 0, 8), children=[btn('BtnBackAppDir', 'Back', visible=False), 'stretch']),
-        W('RecordList', 'DataList'),
+        W('RecordList', 'DataList', {'minimumSize': ('size', 240, 0)}),
         W('QFrame', 'DataListToolBar', layout=(H, 0, 8), children=[
             chk('CheckAll', 'Select All', False), lbl('LblStatistics', ''), 'stretch',
-            chk('ChkHeicJpeg', 'HEIC also as JPEG', False), W('Pagination', 'DataListPages')])]),
-    preview])
+            chk('ChkHeicJpeg', 'HEIC also as JPEG', False), W('Pagination', 'DataListPages')])])]),
+    preview])])
 
 tabs = W('QStackedWidget', 'MainTabPage', children=[step_face, scan_page])
 root = W('QWidget', 'skin', layout=(V, 0, 0), children=[header, tabs])

@@ -2,7 +2,7 @@
 from xml.sax.saxutils import escape
 CUSTOM = {"ButtonEx": "QPushButton", "ButtonGif": "QPushButton", "FileTree": "QTreeView",
           "LabelEx": "QLabel", "DiskList": "QListWidget", "Pagination": "QWidget",
-          "RecordList": "QTreeView"}
+          "RecordList": "QTreeView", "ConversationView": "QAbstractItemView"}
 used = set()
 _sp = 0
 

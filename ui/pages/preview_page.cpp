@@ -23,7 +23,9 @@
 #include "platform/player_processes.h"
 #include "platform/program_dir.h"
 #include "settings/settings.h"
-#include "ui/controls/label_ex.h"
+#include "ui/controls/bubble_delegate.h"
+#include "ui/controls/conversation_view.h"
+#include "ui/pages/scan/value_words.h"
 #include "ui/dialogs/message_box.h"
 #include "ui/dialogs/preview_process_wnd.h"
 
@@ -33,7 +35,6 @@ namespace {
 const QColor kDeleted(0xF3, 0x73, 0x02);
 const QColor kLabel(0x40, 0x40, 0x40);
 const QColor kRule(0xD7, 0xD7, 0xD7);
-constexpr int kBubbleWidth = 190;
 
 void Write(QTextCursor& cursor, const QString& text, const QColor& colour) {
   QTextCharFormat format;
@@ -67,20 +68,58 @@ void CPreviewVrtWnd::ShowPanel() {
   if (QWidget* layout = Control("PreviewLayout")) layout->setVisible(toggle == nullptr || toggle->isChecked());
 }
 
+CConversationView* CPreviewVrtWnd::View() {
+  auto* view = Control<CConversationView>("ConversationList");
+  if (view != nullptr && view->model() != &conversation_) {
+    // Set up when first used: the panel's model, drawn by the bubble delegate.
+    auto* bubbles = new CBubbleDelegate(view);
+    view->setItemDelegate(bubbles);
+    view->setModel(&conversation_);
+    ApplyLanguage();
+  }
+  return view;
+}
+
+void CPreviewVrtWnd::ApplyLanguage() {
+  conversation_.SetOwnerName(PreviewText("Me", "Me"));
+  auto* view = Control<CConversationView>("ConversationList");
+  if (view == nullptr) return;
+  if (auto* bubbles = qobject_cast<CBubbleDelegate*>(view->itemDelegate())) {
+    bubbles->SetMarks(QString::fromStdString(ValueWord("Deleted")),
+                      QString::fromStdString(ValueWord("From the write-ahead log")));
+  }
+  view->reset();  // captions of another length: every row measured again
+}
+
+// Shows one of the panel's faces and hides the others.
+namespace {
+void ShowOnly(QWidget* shown, std::initializer_list<QWidget*> others) {
+  for (QWidget* w : others) {
+    if (w != nullptr && w != shown) w->hide();
+  }
+  if (shown != nullptr) shown->show();
+}
+}  // namespace
+
 void CPreviewVrtWnd::TextMode() {
   ShowPanel();
-  ClearBubbles();
-  if (QWidget* list = Control("MessagesList")) list->hide();
-  if (QWidget* edit = Control("PreviewEdit")) edit->show();
+  ClearCard();
+  conversation_.Clear();
+  ShowOnly(Control("PreviewEdit"), {Control("MessagesList"), Control("ConversationPanel")});
 }
 
 void CPreviewVrtWnd::BubbleMode() {
   ShowPanel();
-  if (auto* edit = Control<QTextEdit>("PreviewEdit")) {
-    edit->clear();
-    edit->hide();
-  }
-  if (QWidget* list = Control("MessagesList")) list->show();
+  conversation_.Clear();
+  if (auto* edit = Control<QTextEdit>("PreviewEdit")) edit->clear();
+  ShowOnly(Control("MessagesList"), {Control("PreviewEdit"), Control("ConversationPanel")});
+}
+
+void CPreviewVrtWnd::ConversationMode() {
+  ShowPanel();
+  ClearCard();
+  if (auto* edit = Control<QTextEdit>("PreviewEdit")) edit->clear();
+  ShowOnly(Control("ConversationPanel"), {Control("PreviewEdit"), Control("MessagesList")});
 }
 
 void CPreviewVrtWnd::Hide() {
@@ -89,10 +128,11 @@ void CPreviewVrtWnd::Hide() {
 
 void CPreviewVrtWnd::Clear() {
   if (auto* edit = Control<QTextEdit>("PreviewEdit")) edit->clear();
-  ClearBubbles();
+  ClearCard();
+  conversation_.Clear();
 }
 
-void CPreviewVrtWnd::ClearBubbles() {
+void CPreviewVrtWnd::ClearCard() {
   QWidget* body = Control("MessagesListBody");
   if (body == nullptr || body->layout() == nullptr) return;
   QLayout* column = body->layout();
@@ -140,19 +180,6 @@ void CPreviewVrtWnd::ShowNote(const NoteRecord& note) {
   Write(cursor, QStringLiteral("    ") + QString::fromStdString(note.content), kLabel);
 }
 
-int CPreviewVrtWnd::BubbleRoom() {
-  // The panel's inner width less the body's margins, and a little room to tell sent from received.
-  auto* list = Control<QScrollArea>("MessagesList");
-  QWidget* body = Control("MessagesListBody");
-  int room = kBubbleWidth;
-  if (list != nullptr && body != nullptr && body->layout() != nullptr) {
-    const QMargins margins = body->layout()->contentsMargins();
-    const int inner = list->viewport()->width() - margins.left() - margins.right() - list->verticalScrollBar()->sizeHint().width();
-    if (inner > 60) room = inner * 4 / 5;
-  }
-  return room;
-}
-
 namespace {
 
 // A line of the preview that takes no more width than the panel gives it (centred, cut at both ends).
@@ -166,64 +193,33 @@ QLabel* RuleLabel(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-void CPreviewVrtWnd::AddBubble(const QString& caption, const QString& text, bool sent, bool deleted) {
-  QWidget* body = Control("MessagesListBody");
-  if (body == nullptr || body->layout() == nullptr) return;
-  auto* element = new QWidget(body);
-  element->setObjectName(sent ? QStringLiteral("MessagesElementSend") : QStringLiteral("MessagesElementRecv"));
-  auto* column = new QVBoxLayout(element);
-  column->setContentsMargins(0, 0, 0, 0);
-  auto* small = new QLabel(caption, element);
-  small->setObjectName(QStringLiteral("BubbleCaption"));
-  small->setWordWrap(true);  // a long sender breaks into lines rather than widen the panel
-  small->setAlignment(sent ? Qt::AlignRight : Qt::AlignLeft);
-  auto* bubble = new CLabelExUI(element);
-  bubble->setObjectName(QStringLiteral("Bubble"));
-  bubble->setText(text);
-  bubble->SetTextPadding(QMargins(10, 6, 10, 6));
-  if (deleted) bubble->SetTextColor(kDeleted);
-  bubble->setProperty("sent", sent);
-  bubble->setProperty("deleted", deleted);  // the style sheet's colour rules see it
-  // Sized to its text: as wide as it needs up to the panel's width, as tall as its lines.
-  const int width = std::min(BubbleRoom(), bubble->sizeHint().width());
-  bubble->setFixedWidth(width);
-  bubble->setFixedHeight(bubble->heightForWidth(width));
-  column->addWidget(small);
-  column->addWidget(bubble, 0, sent ? Qt::AlignRight : Qt::AlignLeft);
-  auto* list = qobject_cast<QVBoxLayout*>(body->layout());
-  list->insertWidget(list->count() - 1, element);
+void CPreviewVrtWnd::ShowMessages(const QString& title, std::vector<ConversationModel::Message> messages,
+                                  const void* first) {
+  ConversationMode();
+  CConversationView* view = View();
+  if (auto* header = Control<QLabel>("ConversationTitle")) header->setText(title);
+  conversation_.SetMessages(std::move(messages));
+  if (view == nullptr) return;
+  const int row = first != nullptr ? conversation_.RowOf(first) : -1;
+  if (row >= 0) {
+    view->scrollTo(conversation_.index(row), QAbstractItemView::PositionAtTop);
+    view->setCurrentIndex(conversation_.index(row));
+  } else {
+    view->ScrollToStart();
+  }
 }
 
 void CPreviewVrtWnd::ShowConversation(const std::vector<MessageRecord>& messages) {
-  BubbleMode();
-  ClearBubbles();
-  QWidget* body = Control("MessagesListBody");
-  if (body == nullptr) return;
-  auto* header = RuleLabel(QStringLiteral("-------------------- ") + PreviewText("MessagesHeader", "Messages") +
-                               QStringLiteral(" --------------------"),
-                           body);
-  header->setObjectName(QStringLiteral("MessagesHeader"));
-  qobject_cast<QVBoxLayout*>(body->layout())->insertWidget(0, header);
-  for (const MessageRecord& m : messages) {
-    const QString who = m.contactName.empty() ? QString::fromStdString(m.handle) : QString::fromStdString(m.contactName);
-    const QString caption = QString::fromStdString(m.date) + " " + (m.fromMe != 0 ? PreviewText("Me", "Me") : who) + ":";
-    AddBubble(caption, QString::fromStdString(m.text), m.fromMe != 0, m.deleted != 0);
-  }
+  ShowMessages(PreviewText("MessagesHeader", "Messages"), ConversationMessages(messages));
 }
 
 void CPreviewVrtWnd::ShowChat(const std::vector<WhatsAppMessageRecord>& messages) {
-  BubbleMode();
-  ClearBubbles();
-  for (const WhatsAppMessageRecord& m : messages) {
-    const QString caption = QString::fromStdString(m.date) + " " +
-                            (m.fromMe != 0 ? PreviewText("Me", "Me") : QString::fromStdString(m.senderName)) + ":";
-    AddBubble(caption, QString::fromStdString(m.text), m.fromMe != 0, m.deleted != 0);
-  }
+  ShowMessages(PreviewText("MessagesHeader", "Messages"), ConversationMessages(messages));
 }
 
 void CPreviewVrtWnd::ShowContact(const ContactRecord& c) {
   BubbleMode();
-  ClearBubbles();
+  ClearCard();
   QWidget* body = Control("MessagesListBody");
   if (body == nullptr || body->layout() == nullptr) return;
   // A card: its header, the name, then a described value for each field the contact has.

@@ -1,32 +1,43 @@
 #pragma once
 // The preview panel: the record selected in the data list — a note as coloured text, a
-// conversation or chat as speech bubbles, a contact as a card, a picture in the text box.
+// conversation or chat as speech bubbles in a view that draws only the messages on screen, a
+// contact as a card, a picture in the text box.
 #include <QString>
 #include <filesystem>
 #include <functional>
 #include <vector>
 
 #include "categories/category_records.h"
+#include "ui/controls/conversation_model.h"
 #include "ui/pages/base_page.h"
 
 namespace dunmere {
 
 class CBackupEngine;
+class CConversationView;
 class CPlayerProcesses;
 
 class CPreviewVrtWnd : public CBaseVrtWnd {
  public:
   CPreviewVrtWnd(QWidget* window, CBackupEngine& engine);
 
-  // Text mode (the text box) or bubble mode (the bubble list); Hide hides the panel.
+  // Text mode (the text box), card mode (the contact card) or conversation mode (the bubbles); Hide
+  // hides the panel.
   void TextMode();
   void BubbleMode();
+  void ConversationMode();
   void Hide();
   void Clear();
 
   void ShowNote(const NoteRecord& note);
   void ShowConversation(const std::vector<MessageRecord>& messages);
   void ShowChat(const std::vector<WhatsAppMessageRecord>& messages);
+  // Messages of a conversation or chat (all of them, or those a filter lets through), under a title;
+  // the view starts at the message given (the first when none).
+  void ShowMessages(const QString& title, std::vector<ConversationModel::Message> messages, const void* first = nullptr);
+  const ConversationModel& Conversation() const { return conversation_; }
+  // Re-applies the texts of the panel (the owner's name, the deleted words) in the language chosen.
+  void ApplyLanguage() override;
   void ShowContact(const ContactRecord& contact);
   // A media file of the backup: copied to the work folder (a large one through the extraction
   // dialog), then a picture shown in the text box, a sound or a video played by the player launchers.
@@ -47,18 +58,18 @@ class CPreviewVrtWnd : public CBaseVrtWnd {
   virtual void ShowReadyMedia() {}
 
  private:
-  void AddBubble(const QString& caption, const QString& text, bool sent, bool deleted);
   void ShowPicture(const std::filesystem::path& prepared, const std::string& displayName);
   void PlaySound(const std::filesystem::path& prepared);
   void PlayVideo(const std::filesystem::path& prepared);
-  void ClearBubbles();
+  void ClearCard();
   void ShowPanel();
-  int BubbleRoom();
+  CConversationView* View();
 
   CBackupEngine& engine_;
   CPlayerProcesses* players_ = nullptr;
   std::filesystem::path lastSource_;
   std::filesystem::path lastPrepared_;
+  ConversationModel conversation_;
 };
 
 }  // namespace dunmere

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPainter>
 #include <QFontMetrics>
@@ -14,6 +15,7 @@
 #include <malloc.h>
 #endif
 #include <QStyle>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -569,7 +571,18 @@ void CScanVrtWnd::FitTreeWidth() {
     }
   }
   constexpr int kCheckAndMargins = 56;  // the expand mark, the check box, the frame
-  tree->setFixedWidth(std::clamp(widest + kCheckAndMargins, 200, 320));
+  const int width = std::clamp(widest + kCheckAndMargins, 200, 320);
+  tree->setMinimumWidth(std::min(width, 160));
+  // The tree starts that wide; the user may drag it wider or narrower (and the place is kept).
+  auto* splitter = Control<QSplitter>("ScanSplitter");
+  if (splitter == nullptr || splitterSet_) return;
+  QList<int> sizes = splitter->sizes();
+  if (sizes.size() == 3) {
+    const int total = sizes[0] + sizes[1] + sizes[2];
+    const int preview = std::max(sizes[2], 260);
+    sizes = {width, std::max(240, total - width - preview), preview};
+    splitter->setSizes(sizes);
+  }
 }
 
 void CScanVrtWnd::RetitleTree() {
@@ -918,12 +931,12 @@ void CScanVrtWnd::Preview(int) {
       break;
     case CategoryId::kMessages:
       for (const auto& [k, messages] : results_.messages) {
-        if (!messages.empty() && &messages.back() == key) preview_.ShowConversation(messages);
+        if (!messages.empty() && &messages.back() == key) ShowMessagesOf(messages);
       }
       break;
     case CategoryId::kWhatsApp:
       for (const auto& [k, messages] : results_.whatsApp) {
-        if (!messages.empty() && &messages.back() == key) preview_.ShowChat(messages);
+        if (!messages.empty() && &messages.back() == key) ShowMessagesOf(messages);
       }
       break;
     case CategoryId::kCameraRoll:
@@ -948,6 +961,30 @@ void CScanVrtWnd::Preview(int) {
       preview_.Hide();  // calls have no preview
       break;
   }
+}
+
+namespace {
+
+// Who a conversation is with: the contact's name and number, or the number alone.
+QString ConversationTitle(const MessageRecord& m) {
+  const QString handle = QString::fromStdString(m.handle);
+  if (m.contactName.empty() || m.contactName == m.handle) return handle;
+  return QString::fromStdString(m.contactName) + (handle.isEmpty() ? QString() : QStringLiteral(" (") + handle + ')');
+}
+
+QString ConversationTitle(const WhatsAppMessageRecord& m) {
+  return QString::fromStdString(!m.chatTitle.empty() ? m.chatTitle : m.senderName);
+}
+
+}  // namespace
+
+template <typename Record>
+void CScanVrtWnd::ShowMessagesOf(const std::vector<Record>& messages) {
+  std::vector<ConversationModel::Message> rows = ConversationMessages(messages);
+  // The deleted-only filter shows the deleted messages of the conversation, as it lists its rows.
+  if (filterOn_[listed_]) std::erase_if(rows, [](const ConversationModel::Message& m) { return !m.deleted; });
+  const QString count = QLocale().toString(static_cast<qlonglong>(rows.size()));
+  preview_.ShowMessages(ConversationTitle(messages.back()) + QStringLiteral(" \u00B7 ") + count, std::move(rows));
 }
 
 bool CScanVrtWnd::Printable() const {

@@ -120,6 +120,9 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void JoinWorker();
   void Recover();
   void Preview(int row);
+  // A conversation or chat in the preview, filtered as its list is.
+  template <typename Record>
+  void ShowMessagesOf(const std::vector<Record>& messages);
   void Print();
   // The rows of a category's list and how their texts are written.
   struct ListContent {
@@ -154,6 +157,7 @@ class CScanVrtWnd : public CBaseVrtWnd {
   int listed_ = -1;
   std::string listedApp_;  // App Photos and App Videos: the app whose files are listed
   std::unique_ptr<QTimer> countTimer_;
+  bool splitterSet_ = false;  // the panes' widths were given by the user's saved layout
 };
 
 }  // namespace dunmere

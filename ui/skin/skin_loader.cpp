@@ -8,6 +8,7 @@
 
 #include "ui/controls/button_ex.h"
 #include "ui/controls/button_gif.h"
+#include "ui/controls/conversation_view.h"
 #include "ui/controls/file_tree.h"
 #include "ui/controls/label_ex.h"
 #include "ui/controls/list_ex.h"
@@ -24,6 +25,7 @@ QWidget* CSkinLoader::CreateControl(const QString& tag, QWidget* parent) {
   if (tag == QLatin1String("ButtonGif")) return new CButtonGifUI(parent);
   if (tag == QLatin1String("LabelEx")) return new CLabelExUI(parent);
   if (tag == QLatin1String("RecordList")) return new CRecordListUI(parent);
+  if (tag == QLatin1String("ConversationView")) return new CConversationView(parent);
   return nullptr;
 }
 

@@ -1,0 +1,36 @@
+#pragma once
+// Draws one message of a ConversationModel as a speech bubble: a small caption above it ("date
+// sender:"), the bubble on the right for the owner's messages and on the left for received ones,
+// deleted messages in the deleted colour with a dashed frame and the deleted word in the caption,
+// messages from the write-ahead log slanted, an attachment as a chip with its file name at the
+// bubble's foot. Measuring and painting share one layout, so a row is exactly as tall as it is drawn.
+#include <QStyledItemDelegate>
+
+namespace dunmere {
+
+class CBubbleDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+ public:
+  explicit CBubbleDelegate(QObject* parent = nullptr);
+
+  // The words added to the caption of a deleted message and of one from the log (language texts).
+  void SetMarks(const QString& deleted, const QString& fromLog);
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+  // Where a row's parts lie within its rectangle.
+  struct Layout {
+    QRect caption, bubble, text, chip;
+    int height = 0;
+  };
+  Layout Measure(const QStyleOptionViewItem& option, const QModelIndex& index) const;
+  // The caption as drawn (with the deleted or log word).
+  QString Caption(const QModelIndex& index) const;
+
+ private:
+  QString deletedMark_;
+  QString logMark_;
+};
+
+}  // namespace dunmere
