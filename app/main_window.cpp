@@ -97,10 +97,6 @@ void CMainWnd::Notify(TNotifyUI& msg) {
     } else if (name == QLatin1String("restorebtn")) {
       showNormal();
     }
-    if (name == QLatin1String("maxbtn") || name == QLatin1String("restorebtn")) {
-      if (QWidget* max = Control(QStringLiteral("maxbtn"))) max->setVisible(!isMaximized());
-      if (QWidget* restore = Control(QStringLiteral("restorebtn"))) restore->setVisible(isMaximized());
-    }
     return;
   }
   if (msg.sType == QLatin1String("selectchanged") && msg.wParam == 1) {
@@ -211,6 +207,41 @@ void CMainWnd::SwitchToScanFace() {
 }
 
 void CMainWnd::ReturnToSteps() { scan_.GoHome(); }
+
+void CMainWnd::SyncCaptionButtons() {
+  if (QWidget* max = Control(QStringLiteral("maxbtn"))) max->setVisible(!isMaximized());
+  if (QWidget* restore = Control(QStringLiteral("restorebtn"))) restore->setVisible(isMaximized());
+}
+
+void CMainWnd::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange) SyncCaptionButtons();
+}
+
+void CMainWnd::mouseMoveEvent(QMouseEvent* event) {
+  // The frame's cursors: a resize arrow over the borders, the ordinary one elsewhere.
+  switch (HitTest(event->position().toPoint())) {
+    case HitArea::kLeft:
+    case HitArea::kRight: setCursor(Qt::SizeHorCursor); break;
+    case HitArea::kTop:
+    case HitArea::kBottom: setCursor(Qt::SizeVerCursor); break;
+    case HitArea::kTopLeft:
+    case HitArea::kBottomRight: setCursor(Qt::SizeFDiagCursor); break;
+    case HitArea::kTopRight:
+    case HitArea::kBottomLeft: setCursor(Qt::SizeBDiagCursor); break;
+    default: unsetCursor(); break;
+  }
+  QWidget::mouseMoveEvent(event);
+}
+
+void CMainWnd::mouseDoubleClickEvent(QMouseEvent* event) {
+  // A double click on the caption maximises the window or gives it back its size.
+  if (event->button() == Qt::LeftButton && HitTest(event->position().toPoint()) == HitArea::kCaption) {
+    isMaximized() ? showNormal() : showMaximized();
+    return;
+  }
+  QWidget::mouseDoubleClickEvent(event);
+}
 
 void CMainWnd::closeEvent(QCloseEvent* event) {
   if (scan_.ConfirmStop()) {

@@ -55,6 +55,9 @@ class CMainWnd : public QWidget, public INotifyUI {
   bool event(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void HandlePrivateMessage(int message, qintptr wParam);
@@ -63,6 +66,8 @@ class CMainWnd : public QWidget, public INotifyUI {
   void OpenAssistMenu();
   void OnMenuItem(const QString& name);
   void SwitchToScanFace();
+  // The caption's maximise and restore buttons as the window's state says.
+  void SyncCaptionButtons();
 
   CNotifyPump pump_;
   CBackupEngine engine_;

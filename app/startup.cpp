@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/main_window.h"
+#include "app/window_layout.h"
 #include "platform/player_processes.h"
 #include "app/single_instance.h"
 #include "backup/work_folders.h"
@@ -63,7 +64,10 @@ int RunProgram(const QStringList& arguments, CPlayerProcesses& players) {
       window.activateWindow();
       return true;
     });
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    // The size and place the window had when it was last closed, else the middle of the screen.
+    const std::filesystem::path layout = WindowLayoutFile();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!RestoreWindowLayout(window, layout) && screen != nullptr) {
       window.move(screen->availableGeometry().center() - window.rect().center());
     }
     window.show();
@@ -80,6 +84,7 @@ int RunProgram(const QStringList& arguments, CPlayerProcesses& players) {
     }
     QApplication::exec();
     instance.SetShowWindow(nullptr);
+    if (shot < 0) SaveWindowLayout(window, layout);
   }
 
   // The players this copy started, then the preview's work files.

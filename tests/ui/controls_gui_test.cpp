@@ -16,6 +16,7 @@
 #include "ui/controls/list_ex.h"
 #include "ui/controls/menu_window.h"
 #include "ui/controls/pagination.h"
+#include "ui/controls/conversation_view.h"
 #include "ui/controls/record_list.h"
 #include "tests/ui/record_list_rows.h"
 #include "ui/skin/skin_loader.h"
@@ -45,6 +46,7 @@ TEST(ControlFactory, TagsGiveTheProgramsControls) {
   EXPECT_NE(qobject_cast<CButtonGifUI*>(CSkinLoader::CreateControl("ButtonGif", &parent)), nullptr);
   EXPECT_NE(qobject_cast<CLabelExUI*>(CSkinLoader::CreateControl("LabelEx", &parent)), nullptr);
   EXPECT_NE(qobject_cast<CRecordListUI*>(CSkinLoader::CreateControl("RecordList", &parent)), nullptr);
+  EXPECT_NE(qobject_cast<CConversationView*>(CSkinLoader::CreateControl("ConversationView", &parent)), nullptr);
   EXPECT_EQ(CSkinLoader::CreateControl("Button", &parent), nullptr);  // any other tag: nothing
 
   // The main skin: its controls by name, the program's own ones among them, each also what it extends.
@@ -288,6 +290,22 @@ TEST(RecordList, ColumnsFitTheirValuesAndTheView) {
   list.resize(900, 300);
   QCoreApplication::processEvents();
   EXPECT_GE(list.columnWidth(1), metrics.horizontalAdvance(QString::fromStdString(values[0])));
+
+  // A column dragged by the user keeps its width for lists of its kind: when fitted again and when the
+  // view changes its width; another kind of list is fitted as before.
+  list.SetLayoutKey("calls");
+  list.FitColumns({100, 100, 120, 0}, 240);
+  list.header()->resizeSection(2, 61);  // as a drag of the header's edge does it
+  ASSERT_EQ(list.UserWidths().count("calls"), 1u);
+  EXPECT_EQ(list.UserWidths().at("calls")[1], 61);
+  list.FitColumns({100, 100, 120, 0}, 240);
+  EXPECT_EQ(list.columnWidth(2), 61);
+  list.resize(700, 300);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(list.columnWidth(2), 61);
+  list.SetLayoutKey("notes");
+  list.FitColumns({100, 100, 120, 0}, 240);
+  EXPECT_GE(list.columnWidth(2), metrics.horizontalAdvance(QString::fromStdString(values[1])));
 }
 
 TEST(Pagination, EveryMoveSendsUpdatepage) {

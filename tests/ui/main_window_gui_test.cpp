@@ -12,6 +12,7 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QMenu>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QTest>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include <future>
 
 #include "app/main_window.h"
+#include "app/window_layout.h"
 #include "platform/player_processes.h"
 #include "ui/pages/private_messages.h"
 #include "app/single_instance.h"
@@ -143,6 +145,47 @@ TEST(MainWindow, CaptionAndBorders) {
   QCoreApplication::processEvents();
   ASSERT_TRUE(window.isMaximized());
   EXPECT_EQ(window.HitTest({1, 300}), Hit::kClient);  // no resize borders when maximised
+  // The caption's buttons follow the window's state, however it changed.
+  EXPECT_FALSE(Get(window, "maxbtn")->isVisible());
+  EXPECT_TRUE(Get(window, "restorebtn")->isVisible());
+  window.showNormal();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(Get(window, "maxbtn")->isVisible());
+}
+
+// The size of the window, the widths of the scan page's panes and the columns the user dragged are
+// kept in the layout file and given back to the next window; a window with no file keeps its own.
+TEST(MainWindow, LayoutKeptBetweenRuns) {
+  testing::TempDir dir;
+  const std::filesystem::path file = dir / "config" / "layout.ini";
+  std::vector<int> panes;
+  {
+    CMainWnd window;
+    window.show();
+    EXPECT_FALSE(RestoreWindowLayout(window, file));  // nothing kept yet
+    window.resize(1180, 720);
+    window.findChild<QStackedWidget*>("MainTabPage")->setCurrentIndex(1);
+    QCoreApplication::processEvents();
+    auto* splitter = Get<QSplitter>(window, "ScanSplitter");
+    ASSERT_EQ(splitter->count(), 3);
+    splitter->setSizes({250, 500, 400});
+    for (const int width : splitter->sizes()) panes.push_back(width);
+    auto* list = Get<CRecordListUI>(window, "DataList");
+    list->SetUserWidths({{"7", {90, 140}}});
+    ASSERT_TRUE(SaveWindowLayout(window, file));
+  }
+  CMainWnd again;
+  ASSERT_TRUE(RestoreWindowLayout(again, file));
+  again.show();
+  again.findChild<QStackedWidget*>("MainTabPage")->setCurrentIndex(1);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(again.size(), QSize(1180, 720));
+  std::vector<int> restored;
+  for (const int width : Get<QSplitter>(again, "ScanSplitter")->sizes()) restored.push_back(width);
+  EXPECT_EQ(restored, panes);
+  const CRecordListUI::ColumnWidths& widths = Get<CRecordListUI>(again, "DataList")->UserWidths();
+  ASSERT_EQ(widths.count("7"), 1u);
+  EXPECT_EQ(widths.at("7"), (std::vector<int>{90, 140}));
 }
 
 TEST(SingleInstance, ASecondStartBringsTheFirstForward) {

@@ -25,6 +25,14 @@ CRecordListUI::CRecordListUI(QWidget* parent) : QTreeView(parent) {
           [this](const QModelIndex& index) { Send("List_item_dbclick", index.row()); });
   connect(&model_, &RecordListModel::RowChecked, this,
           [this](int row, bool checked) { Send("Plist_check_click", row, checked ? 1 : 0); });
+  // A value column dragged by the user keeps its width for lists of that kind.
+  connect(header(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+    if (laying_ || layoutKey_.isEmpty() || column < 1 || column + 1 >= model_.columnCount()) return;
+    std::vector<int>& widths = userWidths_[layoutKey_];
+    widths.resize(static_cast<std::size_t>(std::max(0, model_.columnCount() - 2)), 0);
+    for (int c = 1; c + 1 < model_.columnCount(); ++c) widths[static_cast<std::size_t>(c - 1)] = columnWidth(c);
+    widths[static_cast<std::size_t>(column - 1)] = width;
+  });
 }
 
 int CRecordListUI::CurrentRow() const {
@@ -59,6 +67,13 @@ void CRecordListUI::FitColumns(const std::vector<int>& setWidths, int widest) {
 
 void CRecordListUI::LayOutColumns() {
   if (wanted_.empty()) return;
+  laying_ = true;
+  const auto user = userWidths_.find(layoutKey_);
+  if (user != userWidths_.end() && user->second.size() == wanted_.size()) {
+    for (std::size_t i = 0; i < wanted_.size(); ++i) setColumnWidth(static_cast<int>(i + 1), std::max(24, user->second[i]));
+    laying_ = false;
+    return;
+  }
   const int room = viewport()->width() - columnWidth(0) - lastLeast_;
   long wanted = 0, least = 0;
   for (std::size_t i = 0; i < wanted_.size(); ++i) {
@@ -76,6 +91,7 @@ void CRecordListUI::LayOutColumns() {
     }
     setColumnWidth(static_cast<int>(i + 1), width);
   }
+  laying_ = false;
 }
 
 void CRecordListUI::resizeEvent(QResizeEvent* event) {

@@ -217,6 +217,11 @@ void CScanVrtWnd::Init() {
     if (auto* label = qobject_cast<QLabel*>(stats)) label->setWordWrap(true);
   }
   if (QWidget* back = Control("BtnBackAppDir")) back->hide();
+  if (auto* splitter = Control<QSplitter>("ScanSplitter"); splitter != nullptr && splitter->count() == 3) {
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setStretchFactor(2, 0);
+  }
   // Every row of a category is in one list that scrolls: there are no pages to switch between.
   if (QWidget* pages = Control("DataListPages")) pages->hide();
 }
@@ -575,14 +580,11 @@ void CScanVrtWnd::FitTreeWidth() {
   tree->setMinimumWidth(std::min(width, 160));
   // The tree starts that wide; the user may drag it wider or narrower (and the place is kept).
   auto* splitter = Control<QSplitter>("ScanSplitter");
-  if (splitter == nullptr || splitterSet_) return;
-  QList<int> sizes = splitter->sizes();
-  if (sizes.size() == 3) {
-    const int total = sizes[0] + sizes[1] + sizes[2];
-    const int preview = std::max(sizes[2], 260);
-    sizes = {width, std::max(240, total - width - preview), preview};
-    splitter->setSizes(sizes);
-  }
+  if (splitter == nullptr || splitter->count() != 3 || panesGiven_) return;
+  // The list takes what the tree and the preview leave, now and when the window grows.
+  constexpr int kPreviewWidth = 300;
+  const int total = std::max(splitter->width(), width + 240 + kPreviewWidth);
+  splitter->setSizes({width, total - width - kPreviewWidth, kPreviewWidth});
 }
 
 void CScanVrtWnd::RetitleTree() {
@@ -880,6 +882,7 @@ void CScanVrtWnd::FitColumns() {
   // Each column as wide as its title and values need, a long value cut at its set width or a little
   // more: the last column (the message, the note) keeps the room.
   constexpr int kWidestValue = 240;
+  list->SetLayoutKey(QString::number(listed_) + (IsApp(listed_) && listedApp_.empty() ? QStringLiteral("/apps") : QString()));
   std::vector<int> widths;
   for (const ListColumn& c : ListedColumns()) widths.push_back(c.width);
   list->FitColumns(widths, kWidestValue);

@@ -56,6 +56,8 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void ClearResults();
   // Back to the first step (Home).
   void GoHome();
+  // The panes' widths come from the user's saved layout: the tree's width is no longer fitted.
+  void PanesGiven() { panesGiven_ = true; }
 
   // The data source a scan of that kind reads (a backup folder: the engine's backup); tests give
   // their own. Answers the questions of Stop, Home and close; tests answer for the user.
@@ -157,7 +159,7 @@ class CScanVrtWnd : public CBaseVrtWnd {
   int listed_ = -1;
   std::string listedApp_;  // App Photos and App Videos: the app whose files are listed
   std::unique_ptr<QTimer> countTimer_;
-  bool splitterSet_ = false;  // the panes' widths were given by the user's saved layout
+  bool panesGiven_ = false;  // the panes' widths were given by the user's saved layout
 };
 
 }  // namespace dunmere
