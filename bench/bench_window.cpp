@@ -1,12 +1,15 @@
 // The window on large backups against the command line on the same backups: from Start Scan to the
 // full list shown against `dunmere scan --json`, peak memory of both, memory after Home, and the time
-// of a category switch, of ticking a whole category and of the deleted-only filter.
+// of a category switch, of ticking a whole category and of the deleted-only filter; then long
+// conversations (200,000 messages in 12 conversations and in one): opening one in the preview,
+// switching between two, jumping to the end.
 //
 //   bench_window [PHOTOS] [MESSAGES]        (defaults 40,000 and 200,000; runs on Qt's offscreen platform)
 //   bench_window --write DIR PHOTOS MESSAGES  (only writes the two backups, for a profiler)
 //
 // The driver writes the backups, runs `dunmere scan --json` on each, then runs itself once per backup as
-// `bench_window --window BACKUP CATEGORY` so that every figure of memory is that process's own.
+// `bench_window --window BACKUP CATEGORY` (or `--conversations BACKUP`) so that every figure of memory is
+// that process's own.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -27,6 +30,7 @@
 #include "tests/support/scoped_env.h"
 #include "tests/support/sqlite_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "ui/controls/conversation_view.h"
 #include "ui/controls/file_tree.h"
 #include "ui/controls/record_list.h"
 
@@ -62,6 +66,8 @@ std::size_t Node(const CFileTreeUI* tree, const char* name) {
   return FileTreeModel::kNone;
 }
 
+double ScanInWindow(CMainWnd& window, const QString& backup);
+
 // The window over one backup: prints "scan tick filter switch peakKb homeKb startKb rows".
 int WindowRun(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -71,23 +77,9 @@ int WindowRun(int argc, char** argv) {
   const long startKb = ResidentKb();
   CMainWnd window;
   window.show();
-  const auto control = [&window](const char* name) { return window.findChild<QWidget*>(name); };
-  window.BackupPage().chooseFolder = [&backup](QWidget*, const QString&) { return backup; };
-  window.ScanPage().askHome = [](QWidget*) { return 1; };
-  window.ScanPage().tellProblem = [](QWidget*, const QString&) {};
-  qobject_cast<QAbstractButton*>(control("BtnSelDir"))->click();
-  Settle();
+  const double scanMs = ScanInWindow(window, backup);
   auto* tree = window.findChild<CFileTreeUI*>("NodeTree");
   auto* list = window.findChild<CRecordListUI*>("DataList");
-  const double scanMs = Ms([&] {
-    qobject_cast<QAbstractButton*>(control("BtnNext2"))->click();
-    const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(10);
-    do {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    } while ((window.ScanPage().Scanning() || !control("ReocveryToolBar")->isVisible() ||
-              list->Rows().Rows() == 0) &&
-             std::chrono::steady_clock::now() < until);
-  });
   const std::size_t chosen = Node(tree, category);
   const std::size_t other = Node(tree, "Contacts");
   if (chosen == FileTreeModel::kNone || other == FileTreeModel::kNone) return 1;
@@ -120,6 +112,87 @@ int WindowRun(int argc, char** argv) {
   std::printf("%.0f %.0f %.0f %.0f %ld %ld %ld %d\n", scanMs, tickMs, filterMs, switchMs, peakKb, ResidentKb(), startKb,
               rows);
   return 0;
+}
+
+double Timed(const std::string& command, const fs::path& out, long& peakKb, int& status);
+
+// The scan of a backup in the window, from Start Scan to the first list shown; returns its milliseconds.
+double ScanInWindow(CMainWnd& window, const QString& backup) {
+  const auto control = [&window](const char* name) { return window.findChild<QWidget*>(name); };
+  window.BackupPage().chooseFolder = [backup](QWidget*, const QString&) { return backup; };
+  window.ScanPage().askHome = [](QWidget*) { return 1; };
+  window.ScanPage().tellProblem = [](QWidget*, const QString&) {};
+  qobject_cast<QAbstractButton*>(control("BtnSelDir"))->click();
+  Settle();
+  auto* list = window.findChild<CRecordListUI*>("DataList");
+  return Ms([&] {
+    qobject_cast<QAbstractButton*>(control("BtnNext2"))->click();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(10);
+    do {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    } while ((window.ScanPage().Scanning() || !control("ReocveryToolBar")->isVisible() ||
+              list->Rows().Rows() == 0) &&
+             std::chrono::steady_clock::now() < until);
+  });
+}
+
+// The window's Messages over one backup: prints "scan open switch end conversations messages peakKb".
+int ConversationRun(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  CMainWnd window;
+  window.resize(1280, 800);
+  window.show();
+  const double scanMs = ScanInWindow(window, QString::fromLocal8Bit(argv[2]));
+  auto* tree = window.findChild<CFileTreeUI*>("NodeTree");
+  auto* list = window.findChild<CRecordListUI*>("DataList");
+  auto* view = window.findChild<CConversationView*>("ConversationList");
+  const std::size_t messages = Node(tree, "Messages");
+  const std::size_t contacts = Node(tree, "Contacts");
+  if (messages == FileTreeModel::kNone || contacts == FileTreeModel::kNone || view == nullptr) return 1;
+  tree->SetCurrentNode(contacts);
+  Settle();
+  // Opening: the list of conversations shown, its first conversation in the preview, painted.
+  const double openMs = Ms([&] {
+    tree->SetCurrentNode(messages);
+    Settle();
+  });
+  const int conversations = list->Rows().Rows();
+  if (conversations < 1) return 1;
+  // Switching: to the second conversation and back; with one conversation, away to none and back.
+  const double switchMs = Ms([&] {
+    list->SetCurrentRow(conversations > 1 ? 1 : -1);
+    Settle();
+    list->SetCurrentRow(0);
+    Settle();
+  }) / 2;
+  const int shown = window.PreviewPanel().Conversation().Rows();
+  const double endMs = Ms([&] {
+    view->setFocus();
+    view->ScrollToEnd();
+    Settle();
+  });
+  if (view->BottomRow() != shown - 1) return 1;
+  std::printf("%.0f %.1f %.1f %.1f %d %d %ld\n", scanMs, openMs, switchMs, endMs, conversations, shown, PeakKb());
+  return 0;
+}
+
+void CompareConversations(const char* self, const fs::path& backup, const fs::path& scratch) {
+  long windowKb = 0;
+  int status = 0;
+  Timed("'" + std::string(self) + "' --conversations '" + backup.string() + "'", scratch / "conversations.txt", windowKb,
+        status);
+  std::ifstream figures(scratch / "conversations.txt");
+  double scanMs = 0, openMs = 0, switchMs = 0, endMs = 0;
+  int conversations = 0, shown = 0;
+  long peakKb = 0;
+  if (!(figures >> scanMs >> openMs >> switchMs >> endMs >> conversations >> shown >> peakKb)) {
+    std::printf("%s: the conversation run failed (status %d)\n", backup.filename().c_str(), status);
+    return;
+  }
+  std::printf("%s: %d conversations, the first of %d messages | open %.1f ms, switch %.1f ms, jump to the end %.1f ms "
+              "| scan %.0f ms, %.0f MB peak\n",
+              backup.filename().c_str(), conversations, shown, openMs, switchMs, endMs, scanMs, peakKb / 1024.0);
 }
 
 // Runs a command, its output into out; returns its milliseconds and (through peakKb) its peak memory.
@@ -162,7 +235,8 @@ void Compare(const char* self, const fs::path& backup, const char* category, con
               category, switchMs, tickMs, filterMs);
 }
 
-// Writes dir/photos and dir/messages.
+// Writes dir/photos and dir/messages (1,000 conversations), dir/messages-12 (12 conversations) and
+// dir/messages-1 (one conversation).
 void WriteBackups(const fs::path& dir, int photos, int messages) {
   std::printf("writing a backup of %d photos and one of %d messages and 50,000 calls ...\n", photos, messages);
   {
@@ -175,10 +249,12 @@ void WriteBackups(const fs::path& dir, int photos, int messages) {
     }
     testing::WriteFixtureBackup(dir / "photos", backup);
   }
-  {
+  for (const int conversations : {1000, 12, 1}) {
     testing::FixtureBackup backup;
-    backup.files = bench::LargeDatabases(messages);
-    testing::WriteFixtureBackup(dir / "messages", backup);
+    backup.files = bench::LargeDatabases(messages, conversations);
+    testing::WriteFixtureBackup(dir / (conversations == 1000 ? std::string("messages")
+                                                                : "messages-" + std::to_string(conversations)),
+                                backup);
   }
 }
 
@@ -186,6 +262,7 @@ void WriteBackups(const fs::path& dir, int photos, int messages) {
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::string(argv[1]) == "--window") return WindowRun(argc, argv);
+  if (argc == 3 && std::string(argv[1]) == "--conversations") return ConversationRun(argc, argv);
   const int photos = argc > 1 ? std::atoi(argv[1]) : 40000;
   const int messages = argc > 2 ? std::atoi(argv[2]) : 200000;
   if (argc == 5 && std::string(argv[1]) == "--write") {  // --write DIR PHOTOS MESSAGES: the backups alone
@@ -200,5 +277,7 @@ int main(int argc, char** argv) {
   Compare(argv[0], dir / "photos", "Camera Roll", dir.path());
   Compare(argv[0], dir / "messages", "Call History", dir.path());
   Compare(argv[0], dir / "messages", "Messages", dir.path());
+  CompareConversations(argv[0], dir / "messages-12", dir.path());
+  CompareConversations(argv[0], dir / "messages-1", dir.path());
   return 0;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The device databases of a large phone, for the benchmarks that scan whole backups: a messages
-// database of `messages` messages in 1,000 conversations (every tenth deleted), an address book of
-// 5,000 contacts and a call history of 50,000 calls, from the reference schemas.
+// database of `messages` messages in `conversations` conversations (1,000 unless said; every tenth
+// message deleted), an address book of 5,000 contacts and a call history of 50,000 calls, from the
+// reference schemas.
 #include <vector>
 
 #include "bench/bench_timing.h"
@@ -10,15 +11,16 @@
 
 namespace dunmere::bench {
 
-inline std::vector<testing::FixtureFile> LargeDatabases(int messages) {
+inline std::vector<testing::FixtureFile> LargeDatabases(int messages, int conversations = 1000) {
+  const std::string people = std::to_string(conversations);
   return {
       {"HomeDomain", "Library/SMS/sms.db",
        testing::SqliteDatabaseBytes(
            {testing::ReferenceSchema("sms_ios9.2.1.sql"),
-            Series(1000) + " INSERT INTO handle (ROWID, id, service) SELECT x, '+1555' || (1000000 + x), 'SMS' FROM c;",
+            Series(conversations) + " INSERT INTO handle (ROWID, id, service) SELECT x, '+1555' || (1000000 + x), 'SMS' FROM c;",
             Series(messages) + " INSERT INTO message (ROWID, guid, text, handle_id, service, date, is_from_me) "
                                "SELECT x, printf('%08X-0000-4000-8000-%012X', x, x), 'Message ' || x || ' ' || "
-                               "substr(hex(randomblob(60)), 1, 20 + x % 80), 1 + x % 1000, 'SMS', 400000000 + x, "
+                               "substr(hex(randomblob(60)), 1, 20 + x % 80), 1 + x % " + people + ", 'SMS', 400000000 + x, "
                                "x % 2 FROM c;",
             "DELETE FROM message WHERE ROWID % 10 = 3;"})},
       {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb",
