@@ -103,7 +103,10 @@ void CMainWnd::Notify(TNotifyUI& msg) {
     auto* steps = Find<QStackedWidget>(this, "TabPage");
     if (steps == nullptr) return;
     if (msg.senderName == QLatin1String("OptStep1")) steps->setCurrentIndex(0);
-    if (msg.senderName == QLatin1String("OptStep2")) steps->setCurrentIndex(1);
+    if (msg.senderName == QLatin1String("OptStep2")) {
+      specify_.ShowChosenBackup();
+      steps->setCurrentIndex(1);
+    }
     // OptStep3 only shows the third step.
   }
 }

@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QStackedWidget>
 #include <QHeaderView>
@@ -15,6 +16,7 @@
 
 #include "app/main_window.h"
 #include "backup/work_folders.h"
+#include "platform/app_data.h"
 #include "tests/support/fixture_backup.h"
 #include "tests/support/temp_dir.h"
 #include "ui/dialogs/decryption_wnd.h"
@@ -75,11 +77,41 @@ TEST_F(PagesTest, BackupListAndNext) {
   ASSERT_EQ(DataFolder(data), kOk);
   EXPECT_TRUE(std::filesystem::is_directory(data / "viewInstall"));
 
+  // The second step names the backup the scan will read.
+  EXPECT_EQ(Get<QLabel>("LblChosenBackup")->text(), "Backup: iPad, last backed up 2026-11-30 08:15:00");
+
   // With no backups Next does nothing.
   QTest::mouseClick(Get<QAbstractButton>("OptStep1"), Qt::LeftButton);
   page.SetBackups({});
   QTest::mouseClick(Get<QAbstractButton>("BtnNext1"), Qt::LeftButton);
   EXPECT_EQ(Step(), 0);
+}
+
+// Refresh lists the backups made since the window opened; the row chosen stays chosen.
+TEST_F(PagesTest, RefreshFindsBackupsAddedLater) {
+  std::vector<std::filesystem::path> roots;
+  ASSERT_EQ(DefaultBackupRoots(roots), kOk);
+  ASSERT_FALSE(roots.empty());
+  auto* list = Get<QTreeWidget>("BackupFileList");
+  const int before = list->topLevelItemCount();
+  testing::FixtureBackup backup;
+  backup.info.displayName = "Added Later";
+  backup.info.serialNumber = "LATER0001";
+  testing::WriteFixtureBackup(roots.front() / "added-later-0001", backup);
+  EXPECT_EQ(list->topLevelItemCount(), before);  // nothing looks by itself
+  QTest::mouseClick(Get<QAbstractButton>("BtnRefresh"), Qt::LeftButton);
+  ASSERT_EQ(list->topLevelItemCount(), before + 1);
+  bool listed = false;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) listed |= list->topLevelItem(i)->text(2) == "LATER0001";
+  EXPECT_TRUE(listed);
+  // Chosen, then refreshed again: still the current row.
+  for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    if (list->topLevelItem(i)->text(2) == "LATER0001") list->setCurrentItem(list->topLevelItem(i));
+  }
+  QTest::mouseClick(Get<QAbstractButton>("BtnRefresh"), Qt::LeftButton);
+  ASSERT_NE(list->currentItem(), nullptr);
+  EXPECT_EQ(list->currentItem()->text(2), "LATER0001");
+  std::filesystem::remove_all(roots.front() / "added-later-0001");
 }
 
 TEST_F(PagesTest, BackupFromAnotherFolder) {

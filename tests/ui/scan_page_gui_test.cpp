@@ -456,6 +456,16 @@ TEST_F(ScanPageTest, PauseAndStop) {
   for (int i = 0; i < 20 && !Get("ReocveryToolBar")->isVisible(); ++i) wait(20);
   EXPECT_TRUE(Get("ReocveryToolBar")->isVisible());  // the end of the scan is shown
   EXPECT_TRUE(page.Results().notes.empty());  // stopped before the notes
+  // The results say they are partial: on the line above the list and on the nodes left unread.
+  auto* partial = Get<QLabel>("LblPartial");
+  EXPECT_TRUE(partial->isVisible());
+  EXPECT_TRUE(partial->text().startsWith("The scan was stopped: these results are partial. Not scanned: "));
+  EXPECT_TRUE(partial->text().contains("Notes"));
+  EXPECT_FALSE(partial->text().contains("Camera Roll"));  // read whole before the stop
+  EXPECT_EQ(Node("Notes").Text(), "Notes (0, stopped)");
+  // A new scan starts without the mark.
+  page.ClearResults();
+  EXPECT_FALSE(partial->isVisible());
 }
 
 // Cancel during an export: the question holds the run; "no" lets it finish, "yes" stops it and

@@ -105,6 +105,11 @@ TEST(ScanWorker, PauseThenStop) {
   // The camera roll was complete before the stop; the messages were not handed over.
   ASSERT_EQ(run.batches.size(), 2u);
   EXPECT_EQ(run.batches[1].id, CategoryId::kPhotoStream);
+  // What the stop left unread: the messages (cut short) and every category after them.
+  EXPECT_EQ(worker.Unfinished(),
+            (std::vector<CategoryId>{CategoryId::kMessages, CategoryId::kMessageAttachments, CategoryId::kContacts,
+                                     CategoryId::kCallHistory, CategoryId::kNotes, CategoryId::kAppPhotos,
+                                     CategoryId::kAppVideos, CategoryId::kWhatsApp, CategoryId::kWhatsAppAttachments}));
 }
 
 }  // namespace

@@ -15,9 +15,14 @@ S = {
   ("BackupListHeader2", "Latest Backup Date", "Letzte Sicherung", "Dernière sauvegarde"),
   ("BackupListHeader3", "Serial Number", "Seriennummer", "Numéro de série"),
   ("BtnSelDir", "Select folder...", "Ordner wählen...", "Choisir un dossier..."),
+  ("BtnRefresh", "Refresh", "Aktualisieren", "Actualiser"),
+  ("SelecttheiTunesBackupFilefromotherfoldertorecoveryourdata", "Select the iTunes Backup File from other folder to recover your data.", "Wählen Sie den Ordner einer iTunes-Sicherung, um Ihre Daten zu retten.", "Choisissez le dossier d'une sauvegarde iTunes pour récupérer vos données."),
+  ("Question", "Question", "Frage", "Question"),
+  ("Cannotfoundthebackupfiledoyouwanttotryagain", "Can not found the backup file, do you want to try again?", "In diesem Ordner wurde keine Sicherung gefunden. Möchten Sie einen anderen wählen?", "Aucune sauvegarde n'a été trouvée dans ce dossier. Voulez-vous en choisir un autre ?"),
   ("BtnNext1", "Next", "Weiter", "Suivant"),
  ],
  "PageSpecifyFile": [
+  ("Backupslastbackedups", "Backup: %s, last backed up %s", "Sicherung: %s, zuletzt gesichert am %s", "Sauvegarde : %s, dernière sauvegarde le %s"),
   ("LblSelectTypes", "Select the file types to recover", "Wählen Sie die Dateitypen zum Retten", "Choisissez les types de fichiers à récupérer"),
   ("ChkSelAll", "Select All", "Alle wählen", "Tout sélectionner"),
   ("OptCameraRoll", "Camera Roll", "Aufnahmen", "Pellicule"),
@@ -72,6 +77,8 @@ S = {
   ("Reminder", "Reminder", "Erinnerungen", "Rappels"),
   ("Calendar", "Calendar", "Kalender", "Calendrier"),
   ("SafariBookmark", "Safari Bookmark", "Safari-Lesezeichen", "Signets Safari"),
+  ("stopped", "stopped", "abgebrochen", "interrompu"),
+  ("ThescanwasstoppedtheseresultsarepartialNotscanneds", "The scan was stopped: these results are partial. Not scanned: %s.", "Die Suche wurde abgebrochen: diese Ergebnisse sind unvollständig. Nicht durchsucht: %s.", "L'analyse a été interrompue : ces résultats sont partiels. Non analysé : %s."),
   ("LogRead", "Read with its write-ahead log: %d frames, %d rows from it", "Mit seinem Write-Ahead-Log gelesen: %d Frames, %d Zeilen daraus", "Lu avec son journal WAL : %d trames, %d lignes issues de celui-ci"),
  ],
  "ListColumns": [

@@ -48,7 +48,7 @@ backup_page = W('QWidget', 'PageItunesBackup', dyn={'virtualwnd': 'ItunesVtrWnd'
     W('QTreeWidget', 'BackupFileList', {'rootIsDecorated': False, 'headerHidden': True, 'columnCount': 3, 'uniformRowHeights': True}),
     lbl('BackupSummary', ''),
     W('QFrame', 'BackupButtons', layout=(H, 0, 10), children=[
-        btn('BtnSelDir', 'Select folder...'), 'stretch', btn('BtnNext1', 'Next')])])
+        btn('BtnSelDir', 'Select folder...'), btn('BtnRefresh', 'Refresh'), 'stretch', btn('BtnNext1', 'Next')])])
 
 categories = [('OptCameraRoll', 'Camera Roll'), ('OptPhotoStream', 'Photo Stream'), ('OptAppPhotos', 'App Photos'),
               ('OptAppVideos', 'App Videos'), ('OptMessages', 'Messages'), ('OptMessageAtts', 'Message Attachments'),
@@ -60,7 +60,7 @@ for i in range(0, len(categories), 4):
     grid.append(W('QFrame', 'CategoryRow%d' % (i // 4 + 1), layout=(H, 0, 16),
                   children=[chk(n, t) for n, t in categories[i:i + 4]] + ['stretch']))
 category_page = W('QWidget', 'PageSpecifyFile', dyn={'virtualwnd': 'SpecifyFileVtrWnd'}, layout=(V, 24, 14), children=[
-    lbl('LblSelectTypes', 'Select the file types to recover'), chk('ChkSelAll', 'Select All')] + grid + ['stretch',
+    lbl('LblChosenBackup', '', wordWrap=True), lbl('LblSelectTypes', 'Select the file types to recover'), chk('ChkSelAll', 'Select All')] + grid + ['stretch',
     W('QFrame', 'CategoryButtons', layout=(H, 0, 10), children=['stretch', btn('BtnNext2', 'Start Scan')])])
 
 step_pages = W('QStackedWidget', 'TabPage', children=[backup_page, category_page])
@@ -80,6 +80,7 @@ scan_page = W('QWidget', 'PageScan', dyn={'virtualwnd': 'ScanVtrWnd'}, layout=(H
     W('QFrame', 'ListPane', layout=(V, 0, 0), children=[
       W('QFrame', 'iPhoneInfoLayout', {'visible': False}, layout=(V, 24, 12), children=[
         'stretch', lbl('LblRemark', '', wordWrap=True, alignment=('set', 'Qt::AlignHCenter|Qt::AlignVCenter')), 'stretch']),
+      lbl('LblPartial', '', wordWrap=True, visible=False),
       W('QFrame', 'DataListLayout', layout=(V, 0, 6), children=[
         W('QFrame', 'FilterToolBar', layout=(H, 0, 8), children=[
             chk('OptOnOffFilter', 'Only display the deleted items', False), lbl('LblFilterCount', ''), 'stretch',

@@ -13,6 +13,7 @@
 #include "backup/backup_discovery.h"
 #include "backup/backup_engine.h"
 #include "backup/work_folders.h"
+#include "settings/settings.h"
 #include "ui/dialogs/message_box.h"
 
 namespace dunmere {
@@ -22,6 +23,9 @@ constexpr int kRowHeight = 40;
 constexpr int kSummaryRole = Qt::UserRole + 1;
 constexpr char kFolderTitle[] = "Select the iTunes Backup File from other folder to recover your data.";
 constexpr char kRetryText[] = "Can not found the backup file, do you want to try again?";
+
+// A text of the page from its language section; the English one where the file has none.
+QString PageText(const char* english) { return QString::fromStdString(CSettings::Get().Word("PageItunesBackup", english)); }
 
 // The picture before a backup's name: a device, with a padlock when the backup is encrypted.
 QIcon DeviceIcon(bool encrypted) {
@@ -114,6 +118,26 @@ void CItunesBackupVrtWnd::Notify(TNotifyUI& msg) {
     Next();
   } else if (msg.sType == QLatin1String("click") && msg.senderName == QLatin1String("BtnSelDir")) {
     OtherFolder();
+  } else if (msg.sType == QLatin1String("click") && msg.senderName == QLatin1String("BtnRefresh")) {
+    Refresh();
+  }
+}
+
+void CItunesBackupVrtWnd::Refresh() {
+  // Backups made or copied since the program started are listed too; the one chosen stays chosen.
+  auto* list = Control<QTreeWidget>("BackupFileList");
+  std::filesystem::path chosen;
+  if (list != nullptr && list->currentItem() != nullptr) {
+    const auto index = static_cast<std::size_t>(list->currentItem()->data(0, kSummaryRole).toULongLong());
+    if (index < backups_.size()) chosen = backups_[index].folderPath;
+  }
+  ListDefaultCandidates(engine_.candidateFolders, engine_.totalSize);
+  SetBackups(SummariseCandidates(engine_.candidateFolders));
+  for (int i = 0; list != nullptr && i < list->topLevelItemCount(); ++i) {
+    const auto index = static_cast<std::size_t>(list->topLevelItem(i)->data(0, kSummaryRole).toULongLong());
+    if (!chosen.empty() && index < backups_.size() && backups_[index].folderPath == chosen) {
+      list->setCurrentItem(list->topLevelItem(i));
+    }
   }
 }
 
@@ -138,7 +162,7 @@ void CItunesBackupVrtWnd::Next() {
 
 void CItunesBackupVrtWnd::OtherFolder() {
   for (;;) {
-    const QString folder = chooseFolder(Window(), QString::fromLatin1(kFolderTitle));
+    const QString folder = chooseFolder(Window(), PageText(kFolderTitle));
     if (folder.isEmpty()) return;  // cancelled
     BackupSummary summary;
     if (SummariseFolder(folder.toStdString(), summary) == kOk) {
@@ -146,7 +170,7 @@ void CItunesBackupVrtWnd::OtherFolder() {
       ShowCategoryStep();
       return;
     }
-    if (askQuestion(Window(), QStringLiteral("Question"), QString::fromLatin1(kRetryText)) != CPopUpWnd::kResultOk) return;
+    if (askQuestion(Window(), PageText("Question"), PageText(kRetryText)) != CPopUpWnd::kResultOk) return;
   }
 }
 

@@ -34,6 +34,8 @@ class CItunesBackupVrtWnd : public CBaseVrtWnd {
   void AlignHeader();
   void Next();
   void OtherFolder();
+  // Lists the backups on the computer again.
+  void Refresh();
   void ShowCategoryStep();
 
   CBackupEngine& engine_;

@@ -1,10 +1,12 @@
 #include "ui/pages/category_page.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QSignalBlocker>
 
 #include "ui/pages/private_messages.h"
 #include "backup/backup_engine.h"
+#include "settings/message_format.h"
 #include "settings/settings.h"
 #include "ui/dialogs/message_box.h"
 #include "ui/pages/scan_page.h"
@@ -29,6 +31,25 @@ CSpecifyFileVrtWnd::CSpecifyFileVrtWnd(QWidget* window, CBackupEngine& engine, C
   tellPasswordNeeded = [](QWidget* owner, const QString& text) {
     ShowMessageBox(QStringLiteral("Information"), kMbInformation, owner, text, 550, 200);
   };
+}
+
+void CSpecifyFileVrtWnd::ApplyLanguage() {
+  CBaseVrtWnd::ApplyLanguage();
+  ShowChosenBackup();
+}
+
+void CSpecifyFileVrtWnd::ShowChosenBackup() {
+  auto* label = Control<QLabel>("LblChosenBackup");
+  if (label == nullptr) return;
+  const BackupSummary& chosen = engine_.currentSummary;
+  if (chosen.folderPath.empty()) {
+    label->clear();
+    return;
+  }
+  const std::string name = chosen.displayName.empty() ? chosen.folderPath.filename().string() : chosen.displayName;
+  label->setText(QString::fromStdString(
+      FormatMessage(CSettings::Get().Word("PageSpecifyFile", "Backup: %s, last backed up %s"), {name, chosen.lastBackupDate})));
+  label->setToolTip(QString::fromStdString(chosen.folderPath.string()));
 }
 
 void CSpecifyFileVrtWnd::Init() {

@@ -24,7 +24,10 @@ class CSpecifyFileVrtWnd : public CBaseVrtWnd {
   CSpecifyFileVrtWnd(QWidget* window, CBackupEngine& engine, CScanVrtWnd& scan, CPreviewVrtWnd& preview);
 
   void Init() override;
+  void ApplyLanguage() override;
   void Notify(TNotifyUI& msg) override;
+  // Names the backup the scan will read (its name and the date of its last backup).
+  void ShowChosenBackup();
 
   // Whether the option at index (in the order above) is checked.
   bool IsChecked(int index) const;

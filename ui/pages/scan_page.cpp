@@ -237,6 +237,7 @@ void CScanVrtWnd::ApplyLanguage() {
     list->Rows().Rewrite();  // the values' words
   }
   RetitleTree();
+  WritePartial();
   if (auto* pause = Control<QAbstractButton>("BtnScanPause")) {
     // Paused, the button offers to go on (MSG0506); running, to pause (MSG0507).
     pause->setText(QString::fromStdString(CSettings::Get().Message(paused_ ? "MSG0506" : "MSG0507")));
@@ -413,7 +414,12 @@ void CScanVrtWnd::ScanEnded() {
   if (QWidget* w = Control("DataListToolBar")) w->show();
   if (auto* gif = Control<CButtonGifUI>("BtnGifLoading")) gif->Stop();
   if (QWidget* w = Control("BtnHome")) w->setEnabled(true);
+  unfinished_.clear();
+  if (worker_) {
+    for (const CategoryId id : worker_->Unfinished()) unfinished_.insert(static_cast<int>(id));
+  }
   RewriteCounts();
+  WritePartial();
   WriteStatistics();
   UpdateRecover();
   NoteLogs();
@@ -557,7 +563,24 @@ void CScanVrtWnd::SetNodeCount(int category, int count) {
   const std::size_t node = NodeOf(category);
   if (tree == nullptr || node == FileTreeModel::kNone) return;
   shownCounts_[category] = count;
-  tree->Nodes().SetText(node, NodeTitle(category) + QString::asprintf(" (%d)", count));
+  QString shown = QLocale().toString(count);
+  // A category a stop left unread or read in part says so beside its count.
+  if (unfinished_.count(category) != 0) shown += QStringLiteral(", ") + LanguageText("ScanTree", "stopped");
+  tree->Nodes().SetText(node, NodeTitle(category) + QStringLiteral(" (") + shown + QLatin1Char(')'));
+}
+
+void CScanVrtWnd::WritePartial() {
+  auto* label = Control<QLabel>("LblPartial");
+  if (label == nullptr) return;
+  QStringList names;
+  for (const NodeSpec& node : kNodes) {
+    if (unfinished_.count(node.category) != 0) names << LanguageText("ScanTree", node.name);
+  }
+  label->setVisible(!names.isEmpty());
+  if (names.isEmpty()) return;
+  label->setText(QString::fromStdString(
+      FormatMessage(CSettings::Get().Word("ScanTree", "The scan was stopped: these results are partial. Not scanned: %s."),
+                    {names.join(QStringLiteral(", ")).toStdString()})));
 }
 
 void CScanVrtWnd::FitTreeWidth() {
@@ -622,6 +645,8 @@ void CScanVrtWnd::ClearResults() {
   appFolders_ = AppFolders{};
   statistics_.Clear();
   filterOn_.clear();
+  unfinished_.clear();
+  WritePartial();
   firstFound_ = FileTreeModel::kNone;
   listed_ = -1;
   listedApp_.clear();

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <string>
 #include <thread>
@@ -115,6 +116,8 @@ class CScanVrtWnd : public CBaseVrtWnd {
   // A category's node: its title in the language chosen with its count.
   static QString NodeTitle(int category);
   void SetNodeCount(int category, int count);
+  // The line above the list that tells which categories a stop left unread.
+  void WritePartial();
   // A category that has records after the scan: its node usable and ticked.
   void Found(CategoryId id);
   bool Printable() const;
@@ -156,6 +159,7 @@ class CScanVrtWnd : public CBaseVrtWnd {
   std::map<int, bool> filterOn_;  // the nodes' marks: "D" (true) or "N"
   std::size_t firstFound_ = FileTreeModel::kNone;
   std::map<int, int> shownCounts_;  // the count each category's node shows
+  std::set<int> unfinished_;        // categories a stop left unread or read in part
   int listed_ = -1;
   std::string listedApp_;  // App Photos and App Videos: the app whose files are listed
   std::unique_ptr<QTimer> countTimer_;

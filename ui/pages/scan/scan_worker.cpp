@@ -68,9 +68,23 @@ void CScanWorker::Run() {
     if (postEnd) emit(Event::kEnded);
   };
   failures_.clear();
+  unfinished_.clear();
   const Status opened = source_.Open(password_);
   opened_ = opened;
-  if (opened == kStoppedByUser) return finish(true);
+  if (opened == kStoppedByUser) {
+    // Stopped before anything was read: every chosen category is left unread.
+    const std::pair<bool, CategoryId> all[] = {
+        {choice_.cameraRoll, CategoryId::kCameraRoll}, {choice_.photoStream, CategoryId::kPhotoStream},
+        {choice_.messages, CategoryId::kMessages}, {choice_.messageAttachments, CategoryId::kMessageAttachments},
+        {choice_.contacts, CategoryId::kContacts}, {choice_.callHistory, CategoryId::kCallHistory},
+        {choice_.notes, CategoryId::kNotes}, {choice_.appPhotos, CategoryId::kAppPhotos},
+        {choice_.appVideos, CategoryId::kAppVideos}, {choice_.whatsApp, CategoryId::kWhatsApp},
+        {choice_.whatsAppAttachments, CategoryId::kWhatsAppAttachments}};
+    for (const auto& [chosen, id] : all) {
+      if (chosen) unfinished_.push_back(id);
+    }
+    return finish(true);
+  }
   if (opened == kDeviceUnreadable || opened == kHelperFailed) {
     emit(Event::kOpenFailed);
     return finish(true);
@@ -164,10 +178,40 @@ void CScanWorker::Run() {
                     [&](CategoryBatch& x) { return source_.GetWhatsAppAttachments(x.media); });
        }},
   };
+  // The categories a step reads that were chosen (one step reads Camera Roll and Photo Stream, one
+  // App Photos and App Videos).
+  const auto covered = [this](CategoryId id) -> std::vector<CategoryId> {
+    std::vector<CategoryId> out;
+    const auto add = [&out](bool chosen, CategoryId each) {
+      if (chosen) out.push_back(each);
+    };
+    if (id == CategoryId::kCameraRoll) {
+      add(choice_.cameraRoll, CategoryId::kCameraRoll);
+      add(choice_.photoStream, CategoryId::kPhotoStream);
+    } else if (id == CategoryId::kAppPhotos) {
+      add(choice_.appPhotos, CategoryId::kAppPhotos);
+      add(choice_.appVideos, CategoryId::kAppVideos);
+    } else {
+      out.push_back(id);
+    }
+    return out;
+  };
+  bool stopped = false;
   for (const Step& step : steps) {
     if (!step.chosen) continue;
+    if (stopped) {
+      for (const CategoryId id : covered(step.id)) unfinished_.push_back(id);
+      continue;
+    }
     const Status rc = step.run();
-    if (rc == kStoppedByUser || stop_) break;
+    if (rc == kStoppedByUser || stop_) {
+      // A step the stop cut short hands nothing over; the steps after it never run.
+      stopped = true;
+      if (rc == kStoppedByUser) {
+        for (const CategoryId id : covered(step.id)) unfinished_.push_back(id);
+      }
+      continue;
+    }
     if (CategoryReadFailed(rc)) failures_.emplace_back(step.id, rc);
   }
   // The end is always told (a last category that found nothing must not leave the page scanning).

@@ -70,6 +70,9 @@ class CScanWorker {
   // with their results.
   Status OpenResult() const { return opened_; }
   const std::vector<std::pair<CategoryId, Status>>& Failures() const { return failures_; }
+  // The chosen categories a stop left unread or read in part, in the scan's order (empty when the scan
+  // was not stopped after the backup was open).
+  const std::vector<CategoryId>& Unfinished() const { return unfinished_; }
 
  private:
   Status Category(CategoryBatch& batch, const std::function<Status(CategoryBatch&)>& call);
@@ -84,6 +87,7 @@ class CScanWorker {
   std::atomic<int> percent_{0};
   Status opened_ = kOk;
   std::vector<std::pair<CategoryId, Status>> failures_;
+  std::vector<CategoryId> unfinished_;
   std::array<std::atomic<int>, kLiveCounts> live_{};
   const CategoryBatch* filling_ = nullptr;  // the batch the data source is filling (worker thread only)
 };
