@@ -37,8 +37,15 @@ class FakeSource : public IPhoneRecoveryParse {
     return openResult;
   }
   int reportMs = 0;  // a pause before each report of the messages scan
+  ConversationMap conversations;  // when set, what the messages scan finds (after its reports)
+  std::vector<CallRecord> callRecords;
   Status ScanMessages(ConversationMap& out) override {
     calls.push_back("Messages");
+    if (!conversations.empty()) {
+      for (const std::int32_t p : reports) Report(p);
+      out = conversations;
+      return kOk;
+    }
     for (const std::int32_t p : reports) {
       if (reportMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(reportMs));
       out[static_cast<std::int32_t>(out.size())] = {MessageRecord{}};
@@ -58,7 +65,10 @@ class FakeSource : public IPhoneRecoveryParse {
     return Call("Notes");
   }
   std::vector<NoteRecord> notes;
-  Status ScanCallHistory(std::vector<CallRecord>&) override { return Call("Calls"); }
+  Status ScanCallHistory(std::vector<CallRecord>& out) override {
+    out = callRecords;
+    return Call("Calls");
+  }
   Status ScanCameraRollAndPhotoStream(std::vector<MediaFileRecord>& roll, std::vector<MediaFileRecord>& stream) override {
     roll.resize(2);
     stream.resize(1);

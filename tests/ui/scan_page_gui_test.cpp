@@ -6,6 +6,8 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDateEdit>
+#include <QLineEdit>
 #include <QFile>
 #include <QApplication>
 #include <QFontMetrics>
@@ -32,6 +34,7 @@
 #include "tests/ui/fake_source.h"
 #include "tests/ui/record_list_rows.h"
 #include "tests/ui/tree_nodes.h"
+#include "ui/controls/conversation_view.h"
 #include "ui/controls/file_tree.h"
 #include "ui/pages/private_messages.h"
 
@@ -552,6 +555,144 @@ TEST_F(ScanPageTest, PrintTheCategoryInView) {
   EXPECT_NE(text.find("<p><span>Title:</span>kept</p>"), std::string::npos);
   EXPECT_EQ(text.find("also kept"), std::string::npos);
   EXPECT_NE(text.find("function Init"), std::string::npos);  // inside the template
+}
+
+
+MessageRecord Message(const char* date, const char* text, const char* name, const char* number, bool fromMe = false) {
+  MessageRecord m;
+  m.date = date;
+  m.text = text;
+  m.contactName = name;
+  m.handle = number;
+  m.fromMe = fromMe ? 1 : 0;
+  return m;
+}
+
+// The search narrows every category at once: the tree counts what it lets through, the list shows
+// it, and a conversation opens at the first message it was found in, the found ones marked; a search
+// for the person shows the whole conversation from its start. The days narrow the dated records. Ticks
+// are changed only for rows in view, and clearing the search brings every row back as it was.
+TEST_F(ScanPageTest, SearchAndDaysNarrowEveryCategory) {
+  source_->conversations[1] = {Message("2024-01-05 10:00:00", "hello there", "Alice Example", "+15550101"),
+                               Message("2024-01-06 10:00:00", "see you at the Ferry at six", "Alice Example", "+15550101", true),
+                               Message("2024-01-07 10:00:00", "ok, ferry it is", "Alice Example", "+15550101"),
+                               Message("2024-01-08 10:00:00", "bye", "Alice Example", "+15550101")};
+  source_->conversations[2] = {Message("2023-06-01 09:00:00", "nothing here", "Bob", "+15550202")};
+  source_->notes.assign(2, NoteRecord{});
+  source_->notes[0].title = "Ferry times";
+  source_->notes[0].date = "2024-01-10 08:00:00";
+  source_->notes[1].title = "shopping";
+  source_->notes[1].date = "2023-01-01 08:00:00";
+  Scan();
+  auto* tree = Get<CFileTreeUI>("NodeTree");
+  ListRows list{Get<CRecordListUI>("DataList")};
+  auto* field = Get<QLineEdit>("TxtSearch");
+  EXPECT_EQ(Node("Messages (").Text(), "Messages (2)");
+
+  // A word: typed, then searched after the pause (Enter searches at once).
+  tree->SetCurrentNode(Node("Messages (").id);
+  QTest::keyClicks(field, "FERRY");
+  QTest::keyClick(field, Qt::Key_Return);
+  EXPECT_EQ(Node("Messages (").Text(), "Messages (1 / 2)");
+  EXPECT_EQ(Node("Notes").Text(), "Notes (1 / 2)");
+  EXPECT_EQ(Node("Contacts").Text(), "Contacts (0 / 3)");
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.Text(0, 1), "Alice Example");
+  const ConversationModel& conversation = window_.PreviewPanel().Conversation();
+  ASSERT_EQ(conversation.Rows(), 4);  // the whole conversation, in context
+  EXPECT_FALSE(conversation.index(0).data(ConversationModel::kMatchRole).toBool());
+  EXPECT_TRUE(conversation.index(1).data(ConversationModel::kMatchRole).toBool());
+  EXPECT_TRUE(conversation.index(2).data(ConversationModel::kMatchRole).toBool());
+  auto* view = Get<CConversationView>("ConversationList");
+  EXPECT_EQ(view->currentIndex().row(), 1);  // opened at the first message found
+
+  // The person: every message, from the start.
+  field->setText("alice");
+  QTest::keyClick(field, Qt::Key_Return);
+  ASSERT_EQ(conversation.Rows(), 4);
+  EXPECT_TRUE(conversation.index(3).data(ConversationModel::kMatchRole).toBool());
+  EXPECT_EQ(view->TopRow(), 0);
+  // A number.
+  field->setText("0202");
+  QTest::keyClick(field, Qt::Key_Return);
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.Text(0, 1), "Bob");
+
+  // Ticks under a search touch only the rows in view.
+  field->setText("ferry");
+  QTest::keyClick(field, Qt::Key_Return);
+  tree->SetCurrentNode(Node("Notes").id);
+  ASSERT_EQ(list.Count(), 1);
+  auto* all = Get<QCheckBox>("CheckAll");
+  EXPECT_TRUE(all->isChecked());
+  const int before = window_.ScanPage().Statistics().ShownSelected();
+  QTest::mouseClick(all, Qt::LeftButton);
+  EXPECT_EQ(window_.ScanPage().Statistics().ShownSelected(), before - 1);  // the ferry note alone
+  field->clear();
+  QTest::keyClick(field, Qt::Key_Return);
+  EXPECT_EQ(Node("Notes").Text(), "Notes (2)");
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Box(0), Qt::Unchecked);
+  EXPECT_EQ(list.Box(1), Qt::Checked);  // hidden while unticking: kept
+
+  // Days: from 2024 on.
+  Get<QDateEdit>("DateFrom")->setDate(QDate(2024, 1, 1));
+  EXPECT_EQ(Node("Notes").Text(), "Notes (1 / 2)");
+  EXPECT_EQ(Node("Messages (").Text(), "Messages (1 / 2)");
+  EXPECT_EQ(Node("Contacts").Text(), "Contacts (3 / 3)");  // contacts carry no date
+  // ... until the 6th of January: Alice's first two messages.
+  Get<QDateEdit>("DateUntil")->setDate(QDate(2024, 1, 6));
+  tree->SetCurrentNode(Node("Messages (").id);
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(conversation.Rows(), 2);
+  // A new scan starts with no search.
+  window_.ScanPage().ClearResults();
+  EXPECT_TRUE(field->text().isEmpty());
+  EXPECT_FALSE(window_.ScanPage().Statistics().Root().total > 0);
+}
+
+// Space ticks the current row as a click on its box does; a click on a title orders the rows by it.
+TEST_F(ScanPageTest, SpaceTicksAndTitlesSort) {
+  source_->callRecords.resize(3);
+  source_->callRecords[0].userName = "Carol";
+  source_->callRecords[0].date = "2024-01-02 10:00:00";
+  source_->callRecords[0].duration = 700;
+  source_->callRecords[1].userName = "alice";
+  source_->callRecords[1].date = "2024-01-03 10:00:00";
+  source_->callRecords[1].duration = 5;
+  source_->callRecords[2].userName = "Bob";
+  source_->callRecords[2].date = "2024-01-01 10:00:00";
+  source_->callRecords[2].duration = 61;
+  Scan();
+  Get<CFileTreeUI>("NodeTree")->SetCurrentNode(Node("Call History").id);
+  auto* view = Get<CRecordListUI>("DataList");
+  ListRows list{view};
+  ASSERT_EQ(list.Count(), 3);
+  const auto names = [&] {
+    QStringList out;
+    for (int r = 0; r < list.Count(); ++r) out << list.Text(r, 1);
+    return out;
+  };
+  EXPECT_EQ(names(), QStringList({"alice", "Carol", "Bob"}));  // newest first, as scanned
+  view->header()->setSortIndicator(1, Qt::AscendingOrder);  // as a click on the title does
+  EXPECT_EQ(names(), QStringList({"alice", "Bob", "Carol"}));  // by name, without regard to case
+  view->header()->setSortIndicator(5, Qt::DescendingOrder);  // the duration, as a number
+  EXPECT_EQ(names(), QStringList({"Carol", "Bob", "alice"}));
+  view->header()->setSortIndicator(3, Qt::AscendingOrder);  // the date
+  EXPECT_EQ(names(), QStringList({"Bob", "Carol", "alice"}));
+
+  // Space on the current row: its box and the statistics change, as with a click.
+  view->SetCurrentRow(1);
+  view->setFocus();
+  const int before = window_.ScanPage().Statistics().ShownSelected();
+  QTest::keyClick(view, Qt::Key_Space);
+  EXPECT_EQ(list.Box(1), Qt::Unchecked);
+  EXPECT_EQ(window_.ScanPage().Statistics().ShownSelected(), before - 1);
+  QTest::keyClick(view, Qt::Key_Space);
+  EXPECT_EQ(list.Box(1), Qt::Checked);
+  // Type-ahead: the first row whose name starts with what is typed.
+  QTest::keyClicks(view, "ali");
+  EXPECT_EQ(list.Text(view->CurrentRow(), 1), "alice");
 }
 
 }  // namespace

@@ -82,6 +82,9 @@ scan_page = W('QWidget', 'PageScan', dyn={'virtualwnd': 'ScanVtrWnd'}, layout=(H
         'stretch', lbl('LblRemark', '', wordWrap=True, alignment=('set', 'Qt::AlignHCenter|Qt::AlignVCenter')), 'stretch']),
       lbl('LblPartial', '', wordWrap=True, visible=False),
       W('QFrame', 'DataListLayout', layout=(V, 0, 6), children=[
+        W('QFrame', 'SearchBar', layout=(H, 0, 6), children=[
+            W('QLineEdit', 'TxtSearch', {'minimumSize': ('size', 120, 0)}), lbl('LblDateFrom', 'From'),
+            W('QDateEdit', 'DateFrom'), lbl('LblDateUntil', 'to'), W('QDateEdit', 'DateUntil')]),
         W('QFrame', 'FilterToolBar', layout=(H, 0, 8), children=[
             chk('OptOnOffFilter', 'Only display the deleted items', False), lbl('LblFilterCount', ''), 'stretch',
             chk('OptOnOffPreview', 'Preview', True)]),

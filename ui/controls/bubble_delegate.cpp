@@ -23,6 +23,7 @@ const QColor kCaptionColour(0x8A, 0x93, 0x9E);
 const QColor kSentFill(0xD9, 0xEC, 0xFF);
 const QColor kReceivedFill(0xEE, 0xEF, 0xF1);
 const QColor kDeletedFill(0xFF, 0xF4, 0xEA);
+const QColor kFound(0xF2, 0xC2, 0x00);
 
 QFont CaptionFont(const QFont& base) {
   QFont small = base;
@@ -132,6 +133,11 @@ void CBubbleDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
   if (deleted) {
     QPen dashed(kDeleted, 1.2, Qt::DashLine);
     painter->setPen(dashed);
+    painter->drawPath(bubble);
+  }
+  if (index.data(ConversationModel::kMatchRole).toBool()) {
+    // A message the search found: a marker's frame around its bubble.
+    painter->setPen(QPen(kFound, 2));
     painter->drawPath(bubble);
   }
   painter->setFont(TextFont(option.font, fromLog));

@@ -42,6 +42,7 @@ QVariant ConversationModel::data(const QModelIndex& index, int role) const {
     case kSenderRole: return m.fromMe ? me_ : Text(m.sender);
     case kCaptionRole: return Text(m.date) + QLatin1Char(' ') + (m.fromMe ? me_ : Text(m.sender)) + QLatin1Char(':');
     case kAttachmentRole: return Text(m.attachment);
+    case kMatchRole: return m.match;
     default: return QVariant();
   }
 }
@@ -55,6 +56,7 @@ QHash<int, QByteArray> ConversationModel::roleNames() const {
   names[kSenderRole] = "sender";
   names[kCaptionRole] = "caption";
   names[kAttachmentRole] = "attachment";
+  names[kMatchRole] = "match";
   return names;
 }
 

@@ -22,6 +22,7 @@ class ConversationModel : public QAbstractListModel {
     kSenderRole,                      // QString: who wrote it ("Me" for the owner)
     kCaptionRole,                     // QString: "date sender:" above the bubble
     kAttachmentRole,                  // QString: the attachment's path as the message names it, or empty
+    kMatchRole,                       // bool: the text searched for is in it
   };
   // One message, as the records hold it.
   struct Message {
@@ -33,6 +34,7 @@ class ConversationModel : public QAbstractListModel {
     bool fromMe = false;
     bool deleted = false;
     bool fromLog = false;
+    bool match = false;
   };
 
   explicit ConversationModel(QObject* parent = nullptr);

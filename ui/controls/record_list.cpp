@@ -1,6 +1,7 @@
 #include "ui/controls/record_list.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <algorithm>
 
 namespace dunmere {
@@ -19,6 +20,9 @@ CRecordListUI::CRecordListUI(QWidget* parent) : QTreeView(parent) {
   setSelectionBehavior(QAbstractItemView::SelectRows);
   header()->setStretchLastSection(true);
   header()->setDefaultSectionSize(60);
+  // A click on a value column's title orders the rows by it (again: the other way round).
+  header()->setSortIndicator(-1, Qt::AscendingOrder);
+  setSortingEnabled(true);
   connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
           [this](const QModelIndex& current) { Send("itemselect", current.isValid() ? current.row() : -1); });
   connect(this, &QAbstractItemView::doubleClicked, this,
@@ -53,15 +57,22 @@ void CRecordListUI::FitColumns(const std::vector<int>& setWidths, int widest) {
   wanted_.clear();
   least_.clear();
   const int columns = model_.columnCount();
+  // A title's width without the room of the sort mark, which only the sorted column shows.
+  const int sorted = header()->sortIndicatorSection();
+  std::vector<int> titles(static_cast<std::size_t>(std::max(columns, 0)), 0);
+  header()->setSortIndicatorShown(false);
+  for (int c = 0; c < columns; ++c) titles[static_cast<std::size_t>(c)] = header()->sectionSizeHint(c);
+  header()->setSortIndicatorShown(true);
+  if (sorted > 0 && sorted < columns) titles[static_cast<std::size_t>(sorted)] = header()->sectionSizeHint(sorted);
   for (int c = 1; c + 1 < columns; ++c) {
     const int set = static_cast<std::size_t>(c - 1) < setWidths.size() ? setWidths[static_cast<std::size_t>(c - 1)] : 0;
-    const int title = header()->sectionSizeHint(c);
+    const int title = titles[static_cast<std::size_t>(c)];
     const int wanted = std::max(title, std::min(sizeHintForColumn(c), std::max(set, widest)));
     wanted_.push_back(wanted);
     least_.push_back(title);
   }
   // The stretched last column takes no less than the header's default size.
-  lastLeast_ = columns > 1 ? std::max(header()->sectionSizeHint(columns - 1), header()->defaultSectionSize()) : 0;
+  lastLeast_ = columns > 1 ? std::max(titles[static_cast<std::size_t>(columns - 1)], header()->defaultSectionSize()) : 0;
   LayOutColumns();
 }
 
@@ -92,6 +103,23 @@ void CRecordListUI::LayOutColumns() {
     setColumnWidth(static_cast<int>(i + 1), width);
   }
   laying_ = false;
+}
+
+void CRecordListUI::ClearSort() {
+  model_.ClearSort();
+  header()->setSortIndicator(-1, Qt::AscendingOrder);
+}
+
+void CRecordListUI::keyPressEvent(QKeyEvent* event) {
+  // Space ticks or clears the current row's box, as a click on it does.
+  if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
+    const QModelIndex box = model_.index(currentIndex().row(), 0);
+    const bool checked = box.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;
+    model_.setData(box, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+    event->accept();
+    return;
+  }
+  QTreeView::keyPressEvent(event);
 }
 
 void CRecordListUI::resizeEvent(QResizeEvent* event) {

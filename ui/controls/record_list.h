@@ -31,6 +31,8 @@ class CRecordListUI : public QTreeView, public INotifySource {
   // per kind of list), for as long as the program runs and, through the window's layout, between runs.
   void FitColumns(const std::vector<int>& setWidths, int widest);
   void SetLayoutKey(const QString& key) { layoutKey_ = key; }
+  // Rows in the order they come, and no column marked as sorted (another kind of list is shown).
+  void ClearSort();
   using ColumnWidths = std::map<QString, std::vector<int>>;
   const ColumnWidths& UserWidths() const { return userWidths_; }
   void SetUserWidths(ColumnWidths widths) { userWidths_ = std::move(widths); }
@@ -39,6 +41,7 @@ class CRecordListUI : public QTreeView, public INotifySource {
   void Send(const char* type, qintptr wParam, qintptr lParam = 0);
   void LayOutColumns();
   void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
   RecordListModel model_;
   NotifySink sink_;

@@ -1,6 +1,8 @@
 #include "ui/controls/record_list_model.h"
 
 #include <QFont>
+#include <algorithm>
+#include <map>
 
 namespace dunmere {
 
@@ -42,12 +44,14 @@ void RecordListModel::SetIcons(const QIcon& file, const QIcon& video, const QIco
   deleted_ = deleted;
 }
 
-void RecordListModel::Reset(std::vector<Row> rows, CellSource cells) {
+void RecordListModel::Reset(std::vector<Row> rows, CellSource cells, NumberSource numbers) {
   beginResetModel();
   rows_ = std::move(rows);
   cells_ = std::move(cells);
+  numbers_ = std::move(numbers);
   cachedRow_ = -1;
   cached_.clear();
+  OrderRows();
   checkedCount_ = 0;
   for (const Row& r : rows_) checkedCount_ += r.checked ? 1 : 0;
   endResetModel();
@@ -138,6 +142,63 @@ bool RecordListModel::setData(const QModelIndex& index, const QVariant& value, i
   emit dataChanged(index, index, {Qt::CheckStateRole});
   emit RowChecked(index.row(), checked);
   return true;
+}
+
+void RecordListModel::sort(int column, Qt::SortOrder order) {
+  if (column < 1 || column >= columnCount()) return;
+  sortColumn_ = column;
+  sortOrder_ = order;
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  // Where each row was, to move the view's current row and selection with it.
+  const QModelIndexList before = persistentIndexList();
+  const std::vector<Row> old = rows_;
+  OrderRows();
+  // A row is found again by its record (or its folder's name).
+  std::map<std::pair<const void*, std::string>, int> at;
+  for (int r = 0; r < Rows(); ++r) at[{rows_[static_cast<std::size_t>(r)].key, rows_[static_cast<std::size_t>(r)].folder}] = r;
+  QModelIndexList after;
+  for (int i = 0; i < before.size(); ++i) {
+    const QModelIndex& index = before[i];
+    const std::size_t oldRow = index.isValid() ? static_cast<std::size_t>(index.row()) : 0;
+    const auto found = index.isValid() ? at.find({old[oldRow].key, old[oldRow].folder}) : at.end();
+    after << (found == at.end() ? QModelIndex() : this->index(found->second, index.column()));
+  }
+  changePersistentIndexList(before, after);
+  cachedRow_ = -1;
+  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void RecordListModel::OrderRows() {
+  if (sortColumn_ < 1 || rows_.empty() || !cells_) return;
+  // Each row's key made once: its number, or its text folded for a comparison without case.
+  struct Key {
+    double number = 0;
+    QString text;
+    std::size_t row = 0;
+  };
+  std::vector<Key> keys(rows_.size());
+  const int column = sortColumn_;
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    keys[i].row = i;
+    double number = 0;
+    if (numbers_ && numbers_(rows_[i], column, number)) {
+      keys[i].number = number;
+    } else {
+      const std::vector<std::string> cells = cells_(rows_[i]);
+      if (static_cast<std::size_t>(column - 1) < cells.size()) keys[i].text = OneLine(cells[static_cast<std::size_t>(column - 1)]).toCaseFolded();
+    }
+  }
+  const bool descending = sortOrder_ == Qt::DescendingOrder;
+  std::stable_sort(keys.begin(), keys.end(), [descending](const Key& a, const Key& b) {
+    const Key& first = descending ? b : a;
+    const Key& second = descending ? a : b;
+    if (first.number != second.number) return first.number < second.number;
+    return first.text < second.text;
+  });
+  std::vector<Row> ordered;
+  ordered.reserve(rows_.size());
+  for (const Key& k : keys) ordered.push_back(std::move(rows_[k.row]));
+  rows_ = std::move(ordered);
 }
 
 }  // namespace dunmere

@@ -30,6 +30,10 @@ class RecordListModel : public QAbstractTableModel {
   };
   // The texts of a row's values, in column order (the check column not counted).
   using CellSource = std::function<std::vector<std::string>(const Row& row)>;
+  // A value column that sorts by number (a size, a duration): true, with the row's number; columns
+  // for which it answers false sort by their texts, without regard to case (dates are written so that
+  // their texts sort as the dates do).
+  using NumberSource = std::function<bool(const Row& row, int column, double& number)>;
 
   static const QColor kDeletedColour;
 
@@ -41,7 +45,7 @@ class RecordListModel : public QAbstractTableModel {
   // What the tips of a row from the log add (in the chosen language).
   void SetLogNote(const QString& note) { logNote_ = note; }
   // Replaces every row at once.
-  void Reset(std::vector<Row> rows, CellSource cells);
+  void Reset(std::vector<Row> rows, CellSource cells, NumberSource numbers = nullptr);
   void Clear() { Reset({}, nullptr); }
   // Writes every row's texts again (their words in another language).
   void Rewrite();
@@ -60,6 +64,13 @@ class RecordListModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
   bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+  // Orders the rows by a value column (column 0, the boxes, leaves them as they are); the order is kept
+  // for the rows of later Resets until another is chosen.
+  void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+  int SortColumn() const { return sortColumn_; }
+  Qt::SortOrder SortOrder() const { return sortOrder_; }
+  // The rows of later Resets in the order they come (another kind of list is shown).
+  void ClearSort() { sortColumn_ = -1; }
 
  signals:
   // A row's box changed by the user (or by setData), not by SetAllChecked or Reset.
@@ -67,9 +78,14 @@ class RecordListModel : public QAbstractTableModel {
 
  private:
   const QStringList& CellsOf(int row) const;
+  // Puts rows_ in the chosen order (no signals).
+  void OrderRows();
 
   std::vector<Row> rows_;
   CellSource cells_;
+  NumberSource numbers_;
+  int sortColumn_ = -1;
+  Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
   QStringList headers_;
   std::array<QIcon, 4> marks_;
   QIcon deleted_;

@@ -128,10 +128,23 @@ ListRow RowOf(const Record& r) {
   return row;
 }
 
+// The rows of the records a filter lets through.
 template <typename Record>
-void AddRows(std::vector<ListRow>& rows, const std::vector<Record>& records) {
+void AddRows(std::vector<ListRow>& rows, const std::vector<Record>& records, const RecordMatcher& matcher) {
   rows.reserve(rows.size() + records.size());
-  for (const Record& r : records) rows.push_back(RowOf(r));
+  for (const Record& r : records) {
+    if (matcher.Matches(r)) rows.push_back(RowOf(r));
+  }
+}
+
+// A list whose size column sorts by the files' sizes.
+template <typename Record>
+RecordListModel::NumberSource SizeColumn(int column) {
+  return [column](const ListRow& row, int asked, double& number) {
+    if (asked != column || row.key == nullptr) return false;
+    number = static_cast<const Record*>(row.key)->size;
+    return true;
+  };
 }
 
 // The texts of the rows of one kind of record.
@@ -157,7 +170,11 @@ std::vector<RecordInfo> Infos(const std::vector<Record>& records) {
 }  // namespace
 
 CScanVrtWnd::CScanVrtWnd(QWidget* window, CBackupEngine& engine, IPhoneRecoveryParse*& source, CPreviewVrtWnd& preview)
-    : CBaseVrtWnd("ScanVtrWnd", "PageScan", window), engine_(engine), source_(source), preview_(preview) {
+    : CBaseVrtWnd("ScanVtrWnd", "PageScan", window),
+      engine_(engine),
+      source_(source),
+      preview_(preview),
+      search_(window) {
   makeSource = [this](int kind) -> std::unique_ptr<IPhoneRecoveryParse> {
     if (kind != 1) return nullptr;  // a connected device needs the device-connection layer
     auto local = std::make_unique<CLocalBuckupRecovery>();
@@ -217,6 +234,7 @@ void CScanVrtWnd::Init() {
     if (auto* label = qobject_cast<QLabel*>(stats)) label->setWordWrap(true);
   }
   if (QWidget* back = Control("BtnBackAppDir")) back->hide();
+  search_.Init([this] { SearchChanged(); });
   if (auto* splitter = Control<QSplitter>("ScanSplitter"); splitter != nullptr && splitter->count() == 3) {
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
@@ -238,6 +256,7 @@ void CScanVrtWnd::ApplyLanguage() {
   }
   RetitleTree();
   WritePartial();
+  search_.ApplyLanguage();
   if (auto* pause = Control<QAbstractButton>("BtnScanPause")) {
     // Paused, the button offers to go on (MSG0506); running, to pause (MSG0507).
     pause->setText(QString::fromStdString(CSettings::Get().Message(paused_ ? "MSG0506" : "MSG0507")));
@@ -564,6 +583,10 @@ void CScanVrtWnd::SetNodeCount(int category, int count) {
   if (tree == nullptr || node == FileTreeModel::kNone) return;
   shownCounts_[category] = count;
   QString shown = QLocale().toString(count);
+  // While searching: what the search lets through of it.
+  if (const auto found = matches_.find(category); found != matches_.end() && search_.Searching()) {
+    shown = QLocale().toString(found->second) + QStringLiteral(" / ") + shown;
+  }
   // A category a stop left unread or read in part says so beside its count.
   if (unfinished_.count(category) != 0) shown += QStringLiteral(", ") + LanguageText("ScanTree", "stopped");
   tree->Nodes().SetText(node, NodeTitle(category) + QStringLiteral(" (") + shown + QLatin1Char(')'));
@@ -646,6 +669,8 @@ void CScanVrtWnd::ClearResults() {
   statistics_.Clear();
   filterOn_.clear();
   unfinished_.clear();
+  search_.Clear();
+  matches_.clear();
   WritePartial();
   firstFound_ = FileTreeModel::kNone;
   listed_ = -1;
@@ -678,27 +703,47 @@ void CScanVrtWnd::GoHome() {
 
 // ----- the list ---------------------------------------------------------------------------------------
 
-CScanVrtWnd::ListContent CScanVrtWnd::Content(int category) const {
+CScanVrtWnd::ListContent CScanVrtWnd::Content(int category, const RecordMatcher& matcher) const {
   ListContent out;
   std::vector<ListRow>& rows = out.rows;
   switch (static_cast<CategoryId>(category)) {
-    case CategoryId::kCameraRoll: AddRows(rows, results_.cameraRoll); out.cells = CellsOf<MediaFileRecord>(); break;
-    case CategoryId::kPhotoStream: AddRows(rows, results_.photoStream); out.cells = CellsOf<MediaFileRecord>(); break;
-    case CategoryId::kWhatsAppAttachments:
-      AddRows(rows, results_.whatsAppAttachments);
+    case CategoryId::kCameraRoll:
+      AddRows(rows, results_.cameraRoll, matcher);
       out.cells = CellsOf<MediaFileRecord>();
+      out.numbers = SizeColumn<MediaFileRecord>(2);
+      break;
+    case CategoryId::kPhotoStream:
+      AddRows(rows, results_.photoStream, matcher);
+      out.cells = CellsOf<MediaFileRecord>();
+      out.numbers = SizeColumn<MediaFileRecord>(2);
+      break;
+    case CategoryId::kWhatsAppAttachments:
+      AddRows(rows, results_.whatsAppAttachments, matcher);
+      out.cells = CellsOf<MediaFileRecord>();
+      out.numbers = SizeColumn<MediaFileRecord>(2);
       break;
     case CategoryId::kMessageAttachments:
-      AddRows(rows, results_.messageAttachments);
+      AddRows(rows, results_.messageAttachments, matcher);
       out.cells = CellsOf<AttachmentFileRecord>();
+      out.numbers = SizeColumn<AttachmentFileRecord>(2);
       break;
-    case CategoryId::kContacts: AddRows(rows, results_.contacts); out.cells = CellsOf<ContactRecord>(); break;
-    case CategoryId::kCallHistory: AddRows(rows, results_.calls); out.cells = CellsOf<CallRecord>(); break;
-    case CategoryId::kNotes: AddRows(rows, results_.notes); out.cells = CellsOf<NoteRecord>(); break;
+    case CategoryId::kContacts: AddRows(rows, results_.contacts, matcher); out.cells = CellsOf<ContactRecord>(); break;
+    case CategoryId::kCallHistory:
+      AddRows(rows, results_.calls, matcher);
+      out.cells = CellsOf<CallRecord>();
+      out.numbers = [](const ListRow& row, int column, double& number) {
+        if (column != 5) return false;  // the duration
+        number = static_cast<const CallRecord*>(row.key)->duration;
+        return true;
+      };
+      break;
+    case CategoryId::kNotes: AddRows(rows, results_.notes, matcher); out.cells = CellsOf<NoteRecord>(); break;
     case CategoryId::kMessages:
       // A conversation's row shows its last message, deleted when any of its messages is.
       for (const auto& r : messageRows_) {
-        ListRow row = RowOf(results_.messages.at(r.key).back());
+        const std::vector<MessageRecord>& messages = results_.messages.at(r.key);
+        if (!matcher.ConversationMatches(messages)) continue;
+        ListRow row = RowOf(messages.back());
         row.deleted = r.deleted != 0;
         rows.push_back(std::move(row));
       }
@@ -706,7 +751,9 @@ CScanVrtWnd::ListContent CScanVrtWnd::Content(int category) const {
       break;
     case CategoryId::kWhatsApp:
       for (const auto& r : chatRows_) {
-        ListRow row = RowOf(results_.whatsApp.at(r.key).back());
+        const std::vector<WhatsAppMessageRecord>& messages = results_.whatsApp.at(r.key);
+        if (!matcher.ConversationMatches(messages)) continue;
+        ListRow row = RowOf(messages.back());
         row.deleted = r.deleted != 0;
         rows.push_back(std::move(row));
       }
@@ -717,7 +764,9 @@ CScanVrtWnd::ListContent CScanVrtWnd::Content(int category) const {
       const bool photos = static_cast<CategoryId>(category) == CategoryId::kAppPhotos;
       const std::vector<AppMediaRecord>& all = photos ? results_.appPhotos : results_.appVideos;
       if (listedApp_.empty()) {
+        // An app's row while any of its files is let through.
         for (const auto& [app, files] : photos ? appFolders_.photos : appFolders_.videos) {
+          if (std::none_of(files.begin(), files.end(), [&](const AppMediaRecord& f) { return matcher.Matches(f); })) continue;
           ListRow row;
           row.folder = app;
           row.mark = RecordListModel::Mark::kFolder;
@@ -726,9 +775,10 @@ CScanVrtWnd::ListContent CScanVrtWnd::Content(int category) const {
         out.cells = [](const ListRow& row) { return AppRowCells(row.folder); };
       } else {
         for (const AppMediaRecord& r : all) {
-          if (r.appName == listedApp_) rows.push_back(RowOf(r));
+          if (r.appName == listedApp_ && matcher.Matches(r)) rows.push_back(RowOf(r));
         }
         out.cells = CellsOf<AppMediaRecord>();
+        out.numbers = SizeColumn<AppMediaRecord>(3);
       }
       break;
     }
@@ -744,32 +794,43 @@ bool CScanVrtWnd::RowTicked(const ListRow& row) const {
                      [&](const AppMediaRecord& r) { return r.appName == row.folder && statistics_.IsChecked(&r); });
 }
 
-void CScanVrtWnd::TickRow(const ListRow& row, bool checked) {
+void CScanVrtWnd::AddKeys(const ListRow& row, std::vector<const void*>& keys) const {
   if (row.key != nullptr) {
-    statistics_.SetChecked(row.key, checked);
+    keys.push_back(row.key);
     return;
   }
   if (!IsApp(listed_)) return;
+  // An app's row stands for its files.
   const std::vector<AppMediaRecord>& all = listed_ == static_cast<int>(CategoryId::kAppPhotos) ? results_.appPhotos : results_.appVideos;
   for (const AppMediaRecord& r : all) {
-    if (r.appName == row.folder) statistics_.SetChecked(&r, checked);
+    if (r.appName == row.folder) keys.push_back(&r);
   }
+}
+
+void CScanVrtWnd::TickRow(const ListRow& row, bool checked) {
+  std::vector<const void*> keys;
+  AddKeys(row, keys);
+  statistics_.SetChecked(keys, checked);
 }
 
 void CScanVrtWnd::FillList(int category) {
   auto* list = Control<CRecordListUI>("DataList");
   if (list == nullptr) return;
+  const int previous = listed_;
+  const std::string previousApp = shownApp_;
   listed_ = category;
+  shownApp_ = listedApp_;
   if (!IsScanned(category)) {
     list->Rows().Clear();
     return;  // Reminder, Calendar, Safari Bookmark: never scanned
   }
   WriteHeaders();
-  ListContent content = Content(category);
-  // The deleted-only filter lets only deleted rows through.
-  if (filterOn_[category]) std::erase_if(content.rows, [](const ListRow& row) { return !row.deleted; });
+  // Another kind of list comes in the order of its records.
+  if (category != previous || listedApp_ != previousApp) list->ClearSort();
+  // The search and the deleted-only filter let their records through.
+  ListContent content = Content(category, RecordMatcher(FilterOf(category)));
   for (ListRow& row : content.rows) row.checked = RowTicked(row);
-  list->Rows().Reset(std::move(content.rows), std::move(content.cells));
+  list->Rows().Reset(std::move(content.rows), std::move(content.cells), std::move(content.numbers));
   FitColumns();
   list->scrollToTop();
   if (list->Rows().Rows() > 0) {
@@ -831,9 +892,14 @@ void CScanVrtWnd::CheckAllRows(bool checked) {
   auto* list = Control<CRecordListUI>("DataList");
   if (list == nullptr || listed_ < 0) return;
   RecordListModel& rows = list->Rows();
-  if (IsApp(listed_) || !statistics_.HasCategory(static_cast<CategoryId>(listed_))) {
-    // An app's files or the apps: each row as if ticked by hand, without a notification per row.
-    for (int r = 0; r < rows.Rows(); ++r) TickRow(rows.RowAt(r), checked);
+  const bool narrowed = search_.Searching() || filterOn_[listed_];
+  if (narrowed || IsApp(listed_) || !statistics_.HasCategory(static_cast<CategoryId>(listed_))) {
+    // Only the rows in view (an app's row: its files), as if each were ticked by hand, counted once:
+    // what a filter or the search hides keeps its ticks.
+    std::vector<const void*> keys;
+    keys.reserve(static_cast<std::size_t>(rows.Rows()));
+    for (int r = 0; r < rows.Rows(); ++r) AddKeys(rows.RowAt(r), keys);
+    statistics_.SetChecked(keys, checked);
   } else {
     statistics_.SetCategoryChecked(static_cast<CategoryId>(listed_), checked);
   }
@@ -1008,11 +1074,58 @@ QString ConversationTitle(const WhatsAppMessageRecord& m) {
 
 template <typename Record>
 void CScanVrtWnd::ShowMessagesOf(const std::vector<Record>& messages) {
+  const RecordMatcher matcher(FilterOf(listed_));
   std::vector<ConversationModel::Message> rows = ConversationMessages(messages);
-  // The deleted-only filter shows the deleted messages of the conversation, as it lists its rows.
-  if (filterOn_[listed_]) std::erase_if(rows, [](const ConversationModel::Message& m) { return !m.deleted; });
-  const QString count = QLocale().toString(static_cast<qlonglong>(rows.size()));
-  preview_.ShowMessages(ConversationTitle(messages.back()) + QStringLiteral(" \u00B7 ") + count, std::move(rows));
+  // The conversation as its list row was let through: the deleted-only filter and the days keep their
+  // messages; the text marks the messages it is found in (all of them when it named the person), and
+  // the view starts at the first of those.
+  const bool person = matcher.HasText() && matcher.PersonMatches(messages.back());
+  const void* first = nullptr;
+  std::vector<ConversationModel::Message> kept;
+  kept.reserve(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const Record& m = messages[i];
+    if (!matcher.Kept(m.deleted, m.date)) continue;
+    rows[i].match = matcher.HasText() && (person || matcher.Matches(m));
+    if (rows[i].match && first == nullptr) first = rows[i].record;
+    kept.push_back(rows[i]);
+  }
+  const QString count = QLocale().toString(static_cast<qlonglong>(kept.size()));
+  preview_.ShowMessages(ConversationTitle(messages.back()) + QStringLiteral(" \u00B7 ") + count, std::move(kept),
+                        person ? nullptr : first);
+}
+
+RecordFilter CScanVrtWnd::FilterOf(int category) {
+  RecordFilter filter = search_.Filter();
+  filter.deletedOnly = filterOn_[category];
+  return filter;
+}
+
+void CScanVrtWnd::SearchChanged() {
+  matches_.clear();
+  if (search_.Searching()) {
+    // How many records of each category the search lets through (an app category: its files).
+    const RecordMatcher matcher(search_.Filter());
+    const auto count = [&matcher](const auto& records) {
+      return static_cast<int>(std::count_if(records.begin(), records.end(), [&](const auto& r) { return matcher.Matches(r); }));
+    };
+    matches_[static_cast<int>(CategoryId::kCameraRoll)] = count(results_.cameraRoll);
+    matches_[static_cast<int>(CategoryId::kPhotoStream)] = count(results_.photoStream);
+    matches_[static_cast<int>(CategoryId::kAppPhotos)] = count(results_.appPhotos);
+    matches_[static_cast<int>(CategoryId::kAppVideos)] = count(results_.appVideos);
+    matches_[static_cast<int>(CategoryId::kMessageAttachments)] = count(results_.messageAttachments);
+    matches_[static_cast<int>(CategoryId::kWhatsAppAttachments)] = count(results_.whatsAppAttachments);
+    matches_[static_cast<int>(CategoryId::kContacts)] = count(results_.contacts);
+    matches_[static_cast<int>(CategoryId::kCallHistory)] = count(results_.calls);
+    matches_[static_cast<int>(CategoryId::kNotes)] = count(results_.notes);
+    int conversations = 0, chats = 0;
+    for (const auto& r : messageRows_) conversations += matcher.ConversationMatches(results_.messages.at(r.key)) ? 1 : 0;
+    for (const auto& r : chatRows_) chats += matcher.ConversationMatches(results_.whatsApp.at(r.key)) ? 1 : 0;
+    matches_[static_cast<int>(CategoryId::kMessages)] = conversations;
+    matches_[static_cast<int>(CategoryId::kWhatsApp)] = chats;
+  }
+  if (!Scanning()) RewriteCounts();
+  if (listed_ >= 0) FillList(listed_);
 }
 
 bool CScanVrtWnd::Printable() const {

@@ -18,6 +18,8 @@
 #include "ui/pages/base_page.h"
 #include "ui/pages/preview_page.h"
 #include "ui/pages/scan/column_sets.h"
+#include "ui/pages/scan/record_filter.h"
+#include "ui/pages/scan_search.h"
 #include "ui/pages/scan/result_lists.h"
 #include "ui/pages/scan/scan_worker.h"
 #include "ui/pages/scan/statistics.h"
@@ -133,11 +135,19 @@ class CScanVrtWnd : public CBaseVrtWnd {
   struct ListContent {
     std::vector<RecordListModel::Row> rows;
     RecordListModel::CellSource cells;
+    RecordListModel::NumberSource numbers;
   };
-  ListContent Content(int category) const;
+  // The rows the matcher lets through.
+  ListContent Content(int category, const RecordMatcher& matcher) const;
+  // The filter of a category's list: the search, and its deleted-only mark.
+  RecordFilter FilterOf(int category);
+  // The search changed: the counts of every category and the list in view follow it.
+  void SearchChanged();
   // Whether a row's record is ticked (an app's row: any of its files), and ticking it.
   bool RowTicked(const RecordListModel::Row& row) const;
   void TickRow(const RecordListModel::Row& row, bool checked);
+  // The records a row stands for (an app's row: its files).
+  void AddKeys(const RecordListModel::Row& row, std::vector<const void*>& keys) const;
 
   CBackupEngine& engine_;
   IPhoneRecoveryParse*& source_;
@@ -160,8 +170,11 @@ class CScanVrtWnd : public CBaseVrtWnd {
   std::size_t firstFound_ = FileTreeModel::kNone;
   std::map<int, int> shownCounts_;  // the count each category's node shows
   std::set<int> unfinished_;        // categories a stop left unread or read in part
+  CScanSearch search_;
+  std::map<int, int> matches_;      // while searching: the records of each category the search lets through
   int listed_ = -1;
   std::string listedApp_;  // App Photos and App Videos: the app whose files are listed
+  std::string shownApp_;   // the app whose files the list shows now
   std::unique_ptr<QTimer> countTimer_;
   bool panesGiven_ = false;  // the panes' widths were given by the user's saved layout
 };

@@ -41,6 +41,14 @@ void CStatisticsObj::SetChecked(const void* record, bool checked) {
   Recount();
 }
 
+void CStatisticsObj::SetChecked(const std::vector<const void*>& records, bool checked) {
+  for (const void* record : records) {
+    const auto it = entries_.find(record);
+    if (it != entries_.end() && it->second.excluded == 0) it->second.checked = checked ? 1 : 0;
+  }
+  Recount();
+}
+
 void CStatisticsObj::SetCategoryChecked(CategoryId category, bool checked) {
   for (const void* key : records_[category]) entries_[key].checked = checked ? 1 : 0;
   Recount();

@@ -34,6 +34,8 @@ class CStatisticsObj {
   void AddCategory(CategoryId category, const void* container, const std::vector<RecordInfo>& records);
 
   void SetChecked(const void* record, bool checked);
+  // Ticks or clears many records at once (counted once).
+  void SetChecked(const std::vector<const void*>& records, bool checked);
   void SetCategoryChecked(CategoryId category, bool checked);
   // The deleted-only filter of a category on or off: records not deleted are hidden and left out.
   void SetFilter(CategoryId category, bool on);
