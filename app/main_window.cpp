@@ -4,6 +4,9 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QStackedWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -73,8 +76,25 @@ void CMainWnd::WindowInit() {
   scan_.Init();
 }
 
+QLocale LocaleOfLanguage(const std::string& language) {
+  if (language == "Deutsch") return QLocale(QLocale::German, QLocale::Germany);
+  if (language == "Francais") return QLocale(QLocale::French, QLocale::France);
+  return QLocale(QLocale::English, QLocale::UnitedStates);
+}
+
 void CMainWnd::ApplyLanguage() {
   CSettings& settings = CSettings::Get();
+  // Numbers in the language's way, and Qt's own texts (its dialogs' buttons, a field's menu) in it.
+  const QLocale locale = LocaleOfLanguage(settings.CurrentLanguage());
+  QLocale::setDefault(locale);
+  if (qtTexts_) QCoreApplication::removeTranslator(qtTexts_.get());
+  qtTexts_ = std::make_unique<QTranslator>();
+  if (qtTexts_->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(qtTexts_.get());
+  } else {
+    qtTexts_.reset();  // English, or the translations are not installed
+  }
   settings.Section("Messages");
   ApplyLanguageSection(this, settings.Section("MainWnd"));
 }

@@ -12,11 +12,16 @@
 #include "ui/pages/scan_page.h"
 #include "ui/skin/notify.h"
 
+class QLocale;
 class QStackedWidget;
+class QTranslator;
 
 namespace dunmere {
 
 class CMenuWindow;
+
+// The locale of a language of the language files (numbers, dates and Qt's own texts in it).
+QLocale LocaleOfLanguage(const std::string& language);
 
 class CMainWnd : public QWidget, public INotifyUI {
   Q_OBJECT
@@ -77,6 +82,7 @@ class CMainWnd : public QWidget, public INotifyUI {
   CSpecifyFileVrtWnd specify_;
   CItunesBackupVrtWnd backup_;
   QWidget* skin_ = nullptr;
+  std::unique_ptr<QTranslator> qtTexts_;  // Qt's own texts in the language chosen
   CMenuWindow* menu_ = nullptr;
 };
 

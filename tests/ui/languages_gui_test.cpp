@@ -12,9 +12,15 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <chrono>
+#include <set>
 
 #include "app/main_window.h"
+#include "platform/program_dir.h"
 #include "settings/settings.h"
+#include "ui/controls/file_tree.h"
 #include "tests/ui/clipped_text.h"
 #include "tests/ui/english_afterwards.h"
 #include "tests/ui/fake_source.h"
@@ -189,6 +195,151 @@ TEST(Languages, ListValuesAndPrintedLabels) {
     ASSERT_EQ(BuildPrintContent(CategoryId::kMessages, source, false, stop, page), kOk);
     EXPECT_NE(page.find(e.messagePage), std::string::npos) << e.language << "\n" << page;
   }
+}
+
+// Every text of a language file by section and key, read from the file itself.
+std::map<std::string, std::string> LanguageFile(const std::string& language) {
+  std::map<std::string, std::string> texts;
+  QFile file(QString::fromStdString((ResourceDirectory() / "Languages" / (language + ".ini")).string()));
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << language;
+  std::string section;
+  for (const QByteArray& raw : file.readAll().split('\n')) {
+    const std::string line = raw.trimmed().toStdString();
+    if (line.size() > 2 && line.front() == '[') {
+      section = line.substr(1, line.size() - 2);
+    } else if (const std::size_t equals = line.find('='); equals != std::string::npos) {
+      texts[section + "/" + line.substr(0, equals)] = line.substr(equals + 1);
+    }
+  }
+  return texts;
+}
+
+// The English texts that the other language says otherwise: none of them may be on its screens.
+std::set<QString> EnglishOnly(const std::string& language) {
+  const auto english = LanguageFile("English");
+  const auto other = LanguageFile(language);
+  std::set<QString> only;
+  for (const auto& [key, text] : english) {
+    const auto found = other.find(key);
+    if (found != other.end() && found->second != text && text.size() > 2) only.insert(QString::fromStdString(text));
+  }
+  return only;
+}
+
+// The visible texts of a widget tree that are English ones of englishOnly: labels, buttons, fields'
+// placeholders, the tree's nodes (less their counts) and the list's titles.
+std::string EnglishLeft(QWidget* root, const std::set<QString>& englishOnly) {
+  std::string left;
+  const auto check = [&](const QString& text, const QObject* where) {
+    if (englishOnly.count(text.trimmed()) != 0) left += where->objectName().toStdString() + "=\"" + text.toStdString() + "\" ";
+  };
+  for (QWidget* w : root->findChildren<QWidget*>()) {
+    if (!w->isVisible()) continue;
+    if (auto* label = qobject_cast<QLabel*>(w)) check(label->text(), w);
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) check(button->text(), w);
+    if (auto* edit = qobject_cast<QLineEdit*>(w)) check(edit->placeholderText(), w);
+    if (auto* view = qobject_cast<QAbstractItemView*>(w); view != nullptr && view->model() != nullptr) {
+      QAbstractItemModel* model = view->model();
+      for (int c = 0; c < model->columnCount(); ++c) check(model->headerData(c, Qt::Horizontal).toString(), w);
+      std::vector<QModelIndex> nodes{QModelIndex()};
+      for (std::size_t i = 0; i < nodes.size() && i < 200; ++i) {
+        for (int r = 0; r < model->rowCount(nodes[i]) && r < 50; ++r) {
+          const QModelIndex index = model->index(r, 0, nodes[i]);
+          QString text = index.data().toString();
+          text = text.left(text.indexOf(QStringLiteral(" (")) >= 0 ? text.indexOf(QStringLiteral(" (")) : text.size());
+          check(text, w);
+          nodes.push_back(index);
+        }
+      }
+    }
+  }
+  return left;
+}
+
+// Every screen in every language, as a person walks it: the two steps, then a scan's results with each
+// category in view (its list, its preview, the deleted-only filter and its count), a stopped scan's
+// line, then the dialogs. No label or button is narrower than its text, and no text is the English one
+// where the language says otherwise; Qt's own texts (a dialog's standard buttons) are in the language.
+TEST(Languages, EveryScreenWholeAndInTheLanguageChosen) {
+  const EnglishAfterwards restore;
+  QFile style(QStringLiteral(":/skins/dunmere.qss"));
+  ASSERT_TRUE(style.open(QIODevice::ReadOnly));
+  qApp->setStyleSheet(QString::fromUtf8(style.readAll()));
+  for (const char* language : {"Deutsch", "Francais", "English"}) {
+    ASSERT_EQ(CSettings::Get().SetLanguage(language), kOk);
+    const std::set<QString> englishOnly = language == std::string("English") ? std::set<QString>() : EnglishOnly(language);
+    if (language != std::string("English")) {
+      // The measure itself: an English text of the file on a label of the window is told.
+      ASSERT_GT(englishOnly.size(), 100u);
+      QWidget probe;
+      auto* label = new QLabel(QStringLiteral("Only display the deleted items"), &probe);
+      label->setObjectName(QStringLiteral("Probe"));
+      probe.show();
+      EXPECT_EQ(EnglishLeft(&probe, englishOnly), "Probe=\"Only display the deleted items\" ");
+    }
+    CMainWnd window;
+    auto source = std::make_unique<FakeSource>();
+    source->notes.resize(3);
+    source->notes[1].deleted = 1;
+    source->notes[0].title = "Einkauf";
+    source->callRecords.resize(2);
+    source->callRecords[0].incoming = 1;
+    source->callRecords[0].duration = 75;
+    source->conversations[1] = {MessageRecord{}};
+    source->conversations[1][0].text = "hallo";
+    source->conversations[1][0].date = "2024-01-01 10:00:00";
+    source->conversations[1][0].deleted = 1;
+    window.ScanPage().makeSource = [&source](int) -> std::unique_ptr<IPhoneRecoveryParse> { return std::move(source); };
+    window.ScanPage().tellProblem = [](QWidget*, const QString&) {};
+    window.show();
+    QCoreApplication::processEvents();
+    const auto screen = [&](const char* where) {
+      QCoreApplication::processEvents();
+      EXPECT_EQ(Clipped(&window), "") << language << ": " << where;
+      EXPECT_EQ(EnglishLeft(&window, englishOnly), "") << language << ": " << where;
+    };
+    screen("step 1");
+    window.findChild<QAbstractButton*>("OptStep2")->click();
+    screen("step 2");
+    PostPrivateMessage(&window, kMsgStartScan, 1);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while ((window.ScanPage().Scanning() || !window.findChild<QWidget*>("ReocveryToolBar")->isVisible()) &&
+           std::chrono::steady_clock::now() < until) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    auto* tree = window.findChild<CFileTreeUI*>("NodeTree");
+    int shown = 0;
+    for (std::size_t node = 0; node < tree->Nodes().Size(); ++node) {
+      if (window.ScanPage().CategoryOf(node) < 0 || !tree->Nodes().Enabled(node)) continue;
+      ++shown;
+      tree->SetCurrentNode(node);
+      screen(tree->Nodes().Text(node).toUtf8().constData());
+      auto* filter = window.findChild<QCheckBox*>("OptOnOffFilter");
+      if (filter->isVisible()) {
+        filter->click();
+        screen("the deleted-only filter");
+        filter->click();
+      }
+    }
+    EXPECT_GE(shown, 8) << language;  // every category with records was in view
+    CMessageBox box(std::nullopt, kMbQuestion, nullptr, "?", 550, 200);
+    box.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(EnglishLeft(&box, englishOnly), "") << language;
+    FakeSource dialogSource;
+    CRecoverProcessWnd recover(nullptr, ScanResults{}, Selection{}, dialogSource, "/nowhere");
+    recover.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Clipped(&recover), "") << language;
+    EXPECT_EQ(EnglishLeft(&recover, englishOnly), "") << language;
+    // Qt's own texts.
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel);
+    const QString cancel = buttons.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&'));
+    if (language == std::string("Deutsch")) EXPECT_EQ(cancel, "Abbrechen");
+    if (language == std::string("Francais")) EXPECT_EQ(cancel, "Annuler");
+    if (language == std::string("English")) EXPECT_EQ(cancel, "Cancel");
+  }
+  qApp->setStyleSheet(QString());
 }
 
 }  // namespace

@@ -121,6 +121,8 @@ S = {
   ("Unknown", "Unknown", "Unbekannt", "Inconnu"),
   ("Success", "Success", "Erfolgreich", "Réussi"),
   ("LivePhoto", "Live Photo", "Live Photo", "Live Photo"),
+  ("Me", "Me", "Ich", "Moi"),
+  ("Decimalmark", ".", ",", ","),
   ("Fromthewriteaheadlog", "From the write-ahead log", "Aus dem Write-Ahead-Log", "Du journal d'écriture anticipée"),
  ],
  "PrintPage": [
@@ -152,6 +154,7 @@ S = {
   ("LblSocialDesc", "Social", "Soziale Profile", "Réseaux sociaux"),
   ("LblCompanyDesc", "Company", "Firma", "Société"),
   ("FileNotFound", "Can not found the file!", "Die Datei wurde nicht gefunden!", "Le fichier est introuvable !"),
+  ("PictureUndecodable", "This picture cannot be shown: its data could not be decoded (the file may be damaged or of a kind this program does not read).", "Dieses Bild kann nicht angezeigt werden: seine Daten ließen sich nicht entschlüsseln (die Datei ist vielleicht beschädigt oder von einer Art, die dieses Programm nicht liest).", "Cette image ne peut pas être affichée : ses données n'ont pas pu être décodées (le fichier est peut-être endommagé ou d'un type que ce programme ne lit pas)."),
  ],
  "PreviewProcessWnd": [
   ("title", "Preparing the preview", "Vorschau wird vorbereitet", "Préparation de l'aperçu"),
@@ -174,7 +177,7 @@ S = {
  ],
  "DecryptionWnd": [
   ("Title", "Encrypted backup", "Verschlüsselte Sicherung", "Sauvegarde chiffrée"),
-  ("Description", "The selected backup is encrypted. Please enter its password here to unlock it.", "Die gewählte Sicherung ist verschlüsselt. Bitte geben Sie hier ihr Kennwort ein.", "La sauvegarde choisie est chiffrée. Saisissez ici son mot de passe pour la déverrouiller."),
+  ("Description", "The selected backup is encrypted. Please enter its password here to unlock it.", "Die gewählte Sicherung ist verschlüsselt. Bitte geben Sie hier Ihr Kennwort ein.", "La sauvegarde choisie est chiffrée. Saisissez ici son mot de passe pour la déverrouiller."),
   ("LblPassword", "Password:", "Kennwort:", "Mot de passe :"),
   ("BtnOK", "OK", "OK", "OK"),
   ("BtnCancel", "Cancel", "Abbrechen", "Annuler"),
@@ -189,11 +192,13 @@ S = {
   ("CancelBtn", "Cancel", "Abbrechen", "Annuler"),
   ("HeaderFile", "File", "Datei", "Fichier"),
   ("HeaderStatus", "Status", "Status", "État"),
+  ("PictureText", "Your files are being written to the folder you chose.", "Ihre Dateien werden in den gewählten Ordner geschrieben.", "Vos fichiers sont écrits dans le dossier choisi."),
+  ("BtnPictureLink", "How to read the exported pages >>", "So lesen Sie die exportierten Seiten >>", "Comment lire les pages exportées >>"),
  ],
  "Messages": [
   ("MSG0301", "Please enter the backup password.", "Bitte geben Sie das Sicherungskennwort ein.", "Veuillez saisir le mot de passe de la sauvegarde."),
   ("MSG0303", "The password is wrong. Please enter the backup password again.", "Das Kennwort ist falsch. Bitte geben Sie das Sicherungskennwort erneut ein.", "Le mot de passe est incorrect. Veuillez saisir à nouveau le mot de passe de la sauvegarde."),
-  ("MSG0302", "This backup is encrypted. Please enter its password to scan it.", "Diese Sicherung ist verschlüsselt. Bitte geben Sie ihr Kennwort ein, um sie zu durchsuchen.", "Cette sauvegarde est chiffrée. Saisissez son mot de passe pour l'analyser."),
+  ("MSG0302", "This backup is encrypted. Please enter its password to scan it.", "Diese Sicherung ist verschlüsselt. Bitte geben Sie das Kennwort der Sicherung ein, um sie zu durchsuchen.", "Cette sauvegarde est chiffrée. Saisissez son mot de passe pour l'analyser."),
   ("MSG0401", "Error", "Fehler", "Erreur"),
   ("MSG0402", "Confirm", "Bestätigen", "Confirmer"),
   ("MSG0403", "Information", "Hinweis", "Information"),

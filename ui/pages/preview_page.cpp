@@ -182,14 +182,35 @@ void CPreviewVrtWnd::ShowNote(const NoteRecord& note) {
 
 namespace {
 
-// A line of the preview that takes no more width than the panel gives it (centred, cut at both ends).
-QLabel* RuleLabel(const QString& text, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setAlignment(Qt::AlignHCenter);
-  label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  label->setStyleSheet(QStringLiteral("color: #D7D7D7;"));
-  return label;
-}
+// A header of the preview: a word between two rules of dashes, as long as the panel has room for (22
+// dashes a side at most, 2 at least).
+class RuleLabel : public QLabel {
+ public:
+  RuleLabel(const QString& word, QWidget* parent) : QLabel(parent), word_(word) {
+    setAlignment(Qt::AlignHCenter);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    setStyleSheet(QStringLiteral("color: #D7D7D7;"));
+    Fit(22);
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    int dashes = 22;
+    while (dashes > 2 && fontMetrics().horizontalAdvance(Text(dashes)) > contentsRect().width()) --dashes;
+    Fit(dashes);
+  }
+
+ private:
+  QString Text(int dashes) const {
+    const QString rule(dashes, QLatin1Char('-'));
+    return rule + QLatin1Char(' ') + word_ + QLatin1Char(' ') + rule;
+  }
+  void Fit(int dashes) {
+    if (text() != Text(dashes)) setText(Text(dashes));
+  }
+  QString word_;
+};
 
 }  // namespace
 
@@ -227,9 +248,7 @@ void CPreviewVrtWnd::ShowContact(const ContactRecord& c) {
   card->setObjectName(QStringLiteral("ContactInfo"));
   auto* rows = new QVBoxLayout(card);
   rows->setContentsMargins(0, 0, 0, 0);
-  auto* header = RuleLabel(QStringLiteral("---------------------- ") + PreviewText("ContactHeader", "Contact") +
-                               QStringLiteral(" ----------------------"),
-                           card);
+  auto* header = new RuleLabel(PreviewText("ContactHeader", "Contact"), card);
   header->setObjectName(QStringLiteral("ContactHeader"));
   rows->addWidget(header);
   const QString valueStyle = c.deleted != 0 ? QStringLiteral("color: #F37302;") : QString();
@@ -327,7 +346,10 @@ void CPreviewVrtWnd::ShowPicture(const std::filesystem::path& prepared, const st
   auto* edit = Control<QTextEdit>("PreviewEdit");
   const QImage picture = LoadPicture(prepared);
   if (picture.isNull()) {
-    edit->setPlainText(PreviewText("FileNotFound", "Can not found the file!"));
+    // The file was read: what failed is its picture.
+    edit->setPlainText(PreviewText("PictureUndecodable",
+                                   "This picture cannot be shown: its data could not be decoded (the file may be damaged "
+                                   "or of a kind this program does not read)."));
     return;
   }
   const QUrl name(QStringLiteral("preview://") + QString::fromStdString(displayName));

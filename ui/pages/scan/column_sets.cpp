@@ -40,11 +40,11 @@ bool HasDeletedFilter(CategoryId category) {
 std::vector<std::string> RowCells(const MediaFileRecord& r) {
   // A Live Photo's halves say so: they stand side by side in the name order.
   const std::string name = r.livePair.empty() ? r.fileName : r.fileName + " (" + ValueWord("Live Photo") + ")";
-  return {name, SizeText(r.size)};
+  return {name, SizeWords(r.size)};
 }
-std::vector<std::string> RowCells(const AttachmentFileRecord& r) { return {r.fileName, SizeText(r.size)}; }
+std::vector<std::string> RowCells(const AttachmentFileRecord& r) { return {r.fileName, SizeWords(r.size)}; }
 std::vector<std::string> AppRowCells(const std::string& appName) { return {appName, ValueWord("Folder")}; }
-std::vector<std::string> RowCells(const AppMediaRecord& r) { return {r.fileName, r.appName, SizeText(r.size)}; }
+std::vector<std::string> RowCells(const AppMediaRecord& r) { return {r.fileName, r.appName, SizeWords(r.size)}; }
 
 std::vector<std::string> RowCells(const MessageRecord& m) {
   return {m.contactName.empty() ? m.handle : m.contactName, m.handle, m.date, m.text};
@@ -61,7 +61,9 @@ std::vector<std::string> RowCells(const NoteRecord& r) { return {r.title, r.date
 
 std::vector<std::string> RowCells(const WhatsAppMessageRecord& m) {
   const std::size_t at = m.chatJids.find('@');
-  return {m.chatMembers.empty() ? m.senderName : m.chatMembers, m.senderName,
+  // The owner's own messages name the sender in the language chosen.
+  const std::string sender = m.fromMe != 0 ? ValueWord("Me") : m.senderName;
+  return {m.chatMembers.empty() ? sender : m.chatMembers, sender,
           at == std::string::npos ? m.chatJids : m.chatJids.substr(0, at)};
 }
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "settings/message_format.h"
-#include "ui/pages/scan/size_text.h"
+#include "ui/pages/scan/value_words.h"
 
 namespace dunmere {
 
@@ -104,8 +104,8 @@ void CStatisticsObj::Recount() {
 
 std::string StatisticsText(const std::string& format, const CStatisticsObj& statistics) {
   const bool any = statistics.Root().total > 0;
-  const std::string selected = any ? SizeText(statistics.SelectedSize()) : "0 MB";
-  const std::string total = any ? SizeText(statistics.TotalSize()) : "0 MB";
+  const std::string selected = any ? SizeWords(statistics.SelectedSize()) : "0 MB";
+  const std::string total = any ? SizeWords(statistics.TotalSize()) : "0 MB";
   return FormatMessage(format, {selected, std::to_string(statistics.ShownSelected()), total,
                                 std::to_string(statistics.Root().total)});
 }
