@@ -179,11 +179,11 @@ TEST(Languages, ListValuesAndPrintedLabels) {
   };
   const Expected expected[] = {
       {"Deutsch", {"Ann", "", "", "Eingehend", "1 Min. 5 Sek.", "Gelöscht"},
-       {"Ann", "", "", "Eingehend", "Verpasst", "Normal"}, "<span>Art:</span>Eingehend", "<span>Von:</span>Unbekannt"},
+       {"Ann", "", "", "Eingehend", "Verpasst", "Normal"}, "<span>Art:</span>Eingehend", "<span>An:</span>Ich"},
       {"Francais", {"Ann", "", "", "Entrant", "1 min 5 s", "Supprimé"},
-       {"Ann", "", "", "Entrant", "Manqué", "Normal"}, "<span>Type :</span>Entrant", "<span>De :</span>Inconnu"},
+       {"Ann", "", "", "Entrant", "Manqué", "Normal"}, "<span>Type :</span>Entrant", "<span>À :</span>Moi"},
       {"English", {"Ann", "", "", "Incoming", "1 Min 5 Sec", "Deleted"},
-       {"Ann", "", "", "Incoming", "Missed", "Normal"}, "<span>Type:</span>Incoming", "<span>From:</span>Unknown"},
+       {"Ann", "", "", "Incoming", "Missed", "Normal"}, "<span>Type:</span>Incoming", "<span>To:</span>Me"},
   };
   for (const Expected& e : expected) {
     ASSERT_EQ(CSettings::Get().SetLanguage(e.language), kOk);

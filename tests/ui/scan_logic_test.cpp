@@ -177,18 +177,26 @@ TEST(PrintPage, BlocksOfTheTickedRecords) {
   std::string content;
 
   ASSERT_EQ(BuildPrintContent(CategoryId::kContacts, source, false, stop, content), kOk);
+  EXPECT_EQ(content.rfind("<h1>Contacts</h1>\r\n", 0), 0u);  // the page's title
   EXPECT_NE(content.find("<p><span>Name:</span>Ann &lt;script&gt;</p>\r\n"), std::string::npos);  // escaped
-  EXPECT_NE(content.find("Gone"), std::string::npos);
+  // A deleted record marked as the exported pages mark it.
+  EXPECT_NE(content.find("<div class=\"deleted\">\r\n<p class=\"mark\">Deleted</p>\r\n<p><span>Name:</span>Gone</p>"),
+            std::string::npos);
   ASSERT_EQ(BuildPrintContent(CategoryId::kContacts, source, true, stop, content), kOk);  // deleted only
   EXPECT_EQ(content.find("Ann"), std::string::npos);
   EXPECT_NE(content.find("Gone"), std::string::npos);
   stats.SetChecked(&results.contacts[1], false);
   ASSERT_EQ(BuildPrintContent(CategoryId::kContacts, source, true, stop, content), kOk);
-  EXPECT_TRUE(content.empty());  // nothing ticked
+  EXPECT_EQ(content.find("<div"), std::string::npos);  // nothing ticked
 
+  // Both sides of every message: the person by name and number (the number alone for a name the
+  // loader did not know), and the owner.
   ASSERT_EQ(BuildPrintContent(CategoryId::kMessages, source, false, stop, content), kOk);
-  EXPECT_NE(content.find("<p><span>From:</span>Unknown</p>"), std::string::npos);  // no number for Unknown
-  EXPECT_NE(content.find("<p><span>To:</span>Bo(+1666)</p>"), std::string::npos);
+  EXPECT_NE(content.find("<h2>+1555</h2>"), std::string::npos);
+  EXPECT_NE(content.find("<p><span>From:</span>+1555</p>\r\n<p><span>To:</span>Me</p>"), std::string::npos);
+  EXPECT_NE(content.find("<h2>Bo (+1666)</h2>"), std::string::npos);
+  EXPECT_NE(content.find("<p><span>From:</span>Me</p>\r\n<p><span>To:</span>Bo (+1666)</p>"), std::string::npos);
+  EXPECT_EQ(content.find("Unknown"), std::string::npos);
   ASSERT_EQ(BuildPrintContent(CategoryId::kCameraRoll, source, false, stop, content), kOk);
   EXPECT_TRUE(content.empty());
   stop = true;

@@ -528,17 +528,29 @@ TEST_F(ScanPageTest, PrintTheCategoryInView) {
   tree->SetCurrentNode(Node("Notes").id);
   const ListRows list{Get<CRecordListUI>("DataList")};
   list.ClickBox(2);  // "also kept" is left out
-  bool shown = false, initialised = false, printAsked = false;
-  std::filesystem::path page;
+  bool shown = false, initialised = false, pdfDone = false;
+  int printAsked = 0;
+  testing::TempDir out;
+  const std::filesystem::path pdf = out / "notes.pdf";
   window_.ScanPage().templateFolder = DUNMERE_TEMPLATES;
   window_.ScanPage().runPrint = [&](CPrintWnd& dialog) {
-    dialog.printPage = [&printAsked](QWebEngineView*) { printAsked = true; };  // the page's window.print()
+    dialog.printPage = [&printAsked](QWebEngineView*) { ++printAsked; };  // the page's window.print()
+    dialog.choosePdf = [&pdf] { return QString::fromStdString(pdf.string()); };
+    QObject::connect(&dialog, &CPrintWnd::PdfFinished, &dialog, [&](bool) { pdfDone = true; });
     auto* poll = new QTimer(&dialog);
     const auto start = std::chrono::steady_clock::now();
+    bool saving = false;
     QObject::connect(poll, &QTimer::timeout, &dialog, [&, poll, start] {
       shown = dialog.PageShown();
       initialised = dialog.InitCalled();
-      if (!initialised && std::chrono::steady_clock::now() - start < std::chrono::seconds(20)) return;
+      const bool late = std::chrono::steady_clock::now() - start > std::chrono::seconds(60);
+      if (!initialised && !late) return;
+      // Shown: saved as PDF, then closed once the PDF is written.
+      if (initialised && !saving && !late) {
+        saving = true;
+        QTest::mouseClick(dialog.Control("BtnSavePdf"), Qt::LeftButton);
+      }
+      if (!pdfDone && !late) return;
       poll->stop();
       QTest::mouseClick(dialog.Control("closebtn"), Qt::LeftButton);
     });
@@ -549,10 +561,22 @@ TEST_F(ScanPageTest, PrintTheCategoryInView) {
   EXPECT_TRUE(shown);
   EXPECT_TRUE(initialised);  // the page's Init("pro") ran in the browser
   QCoreApplication::processEvents();
-  EXPECT_TRUE(printAsked);  // and asked for the printer
+  EXPECT_EQ(printAsked, 1);  // and asked for the printer, once
+  // The PDF holds the page's text as text.
+  ASSERT_TRUE(pdfDone);
+  ASSERT_TRUE(std::filesystem::exists(pdf));
+  if (std::system("command -v pdftotext > /dev/null") == 0) {
+    ASSERT_EQ(std::system(("pdftotext '" + pdf.string() + "' '" + (out / "notes.txt").string() + "'").c_str()), 0);
+    std::ifstream words(out / "notes.txt");
+    const std::string extracted((std::istreambuf_iterator<char>(words)), std::istreambuf_iterator<char>());
+    EXPECT_NE(extracted.find("gone"), std::string::npos) << extracted;
+    EXPECT_NE(extracted.find("Deleted"), std::string::npos) << extracted;
+  }
   std::ifstream in(PrintPagePath());
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_NE(text.find("<p><span>Title:</span>gone</p>"), std::string::npos);
+  EXPECT_NE(text.find("<h1>Notes</h1>"), std::string::npos);
+  EXPECT_NE(text.find("<div class=\"deleted\">\r\n<p class=\"mark\">Deleted</p>\r\n<p><span>Title:</span>gone</p>"),
+            std::string::npos);
   EXPECT_NE(text.find("<p><span>Title:</span>kept</p>"), std::string::npos);
   EXPECT_EQ(text.find("also kept"), std::string::npos);
   EXPECT_NE(text.find("function Init"), std::string::npos);  // inside the template

@@ -162,6 +162,9 @@ S = {
  ],
  "PrintWnd": [
   ("title", "Print", "Drucken", "Imprimer"),
+  ("BtnSavePdf", "Save as PDF", "Als PDF speichern", "Enregistrer en PDF"),
+  ("SaveasPDF", "Save as PDF", "Als PDF speichern", "Enregistrer en PDF"),
+  ("ThePDFcouldnotbewritten", "The PDF could not be written:", "Die PDF-Datei konnte nicht geschrieben werden:", "Le PDF n'a pas pu être écrit :"),
  ],
  "MessageBox": [
   ("okbtn", "OK", "OK", "OK"),

@@ -151,7 +151,8 @@ open(out + '/RecoverProcessWnd.ui', 'w').write(form(root, 'RecoverProcessWnd'))
 # The print dialog: the waiting animation, then the page (the browser is put there by the program).
 root = W('QFrame', 'PrintWnd', {'minimumSize': ('size', 500, 400)}, layout=(V, 0, 0), children=[
     W('QFrame', 'Caption', {'minimumSize': ('size', 0, 36), 'maximumSize': ('size', 16777215, 36)}, layout=(H, (14, 0, 6, 0), 6), children=[
-        lbl('title', 'Print'), 'stretch', btn('closebtn', '\u2715')]),
+        lbl('title', 'Print'), 'stretch', W('QPushButton', 'BtnSavePdf', {'text': 'Save as PDF', 'enabled': False}),
+        btn('closebtn', '\u2715')]),
     W('QStackedWidget', 'PrintTabPage', children=[
         W('QWidget', 'PrintWaiting', layout=(V, 0, 0), children=['stretch',
             W('QFrame', 'PrintWaitingRow', layout=(H, 0, 0), children=['stretch',

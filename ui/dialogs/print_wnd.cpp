@@ -1,5 +1,6 @@
 #include "ui/dialogs/print_wnd.h"
 
+#include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QStackedWidget>
@@ -51,10 +52,20 @@ CPrintWnd::CPrintWnd(QWidget* owner, CategoryId category, const PrintSource& sou
     auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
     QPrintDialog dialog(printer.get(), this);
     if (dialog.exec() != QDialog::Accepted) return;
+    if (printer->outputFormat() == QPrinter::PdfFormat && !printer->outputFileName().isEmpty()) {
+      // Printed to a file: the browser writes the PDF itself, with its text as text.
+      view->page()->printToPdf(printer->outputFileName(), printer->pageLayout());
+      return;
+    }
     // The printer must live until the page is printed.
     connect(view, &QWebEngineView::printFinished, this, [printer](bool) {}, Qt::SingleShotConnection);
     view->print(printer.get());
   };
+  choosePdf = [this] {
+    return QFileDialog::getSaveFileName(this, QString::fromStdString(CSettings::Get().Word("PrintWnd", "Save as PDF")),
+                                        QStringLiteral("print.pdf"), QStringLiteral("PDF (*.pdf)"));
+  };
+  tellPdf = [this](const QString& text) { ShowMessageBox(std::nullopt, kMbWarning, this, text, 550, 200); };
 }
 
 CPrintWnd::~CPrintWnd() {
@@ -95,12 +106,28 @@ void CPrintWnd::PageReady() {
   CWebBrowserEventHandlerEx::ApplyTo(view_, CWebBrowserEventHandlerEx::HostFlags(0));
   pages->setCurrentIndex(1);
   pageShown_ = true;
-  connect(view_->page(), &QWebEnginePage::printRequested, this, [this] { printPage(view_); });
+  // One print dialog at a time, however often the page asks.
+  connect(view_->page(), &QWebEnginePage::printRequested, this, [this] {
+    if (printing_) return;
+    printing_ = true;
+    printPage(view_);
+    printing_ = false;
+  });
+  connect(view_->page(), &QWebEnginePage::pdfPrintingFinished, this, [this](const QString& file, bool written) {
+    pdfWritten_ = written ? file : QString();
+    if (!written) {
+      tellPdf(QString::fromStdString(CSettings::Get().Word("PrintWnd", "The PDF could not be written:")) +
+              QLatin1Char(' ') + file);
+    }
+    emit PdfFinished(written);
+  });
+  if (QWidget* save = Control(QStringLiteral("BtnSavePdf"))) save->setEnabled(true);
   view_->setUrl(QUrl(QStringLiteral("about:blank")));
   view_->setUrl(QUrl::fromLocalFile(QString::fromStdString(output_.string())));
   // The page's script sets itself up for this edition once it can: tried every 100 ms.
   initTimer_ = new QTimer(this);
   connect(initTimer_, &QTimer::timeout, this, [this] {
+    if (initCalled_) return;  // a call already answered (the timer stops at its answer)
     view_->page()->runJavaScript(QStringLiteral("typeof Init === 'function' ? (Init('pro'), true) : false"),
                                  [this](const QVariant& called) {
                                    if (called.toBool() && initTimer_ != nullptr) {
@@ -128,8 +155,17 @@ void CPrintWnd::CloseRequested() {
   }
 }
 
+void CPrintWnd::SavePdf() {
+  if (view_ == nullptr) return;
+  const QString file = choosePdf();
+  if (file.isEmpty()) return;
+  view_->page()->printToPdf(file);
+}
+
 void CPrintWnd::Notify(TNotifyUI& msg) {
-  if (msg.sType == QLatin1String("click") && msg.senderName == QLatin1String("closebtn")) CloseRequested();
+  if (msg.sType != QLatin1String("click")) return;
+  if (msg.senderName == QLatin1String("closebtn")) CloseRequested();
+  if (msg.senderName == QLatin1String("BtnSavePdf")) SavePdf();
 }
 
 }  // namespace dunmere

@@ -1,6 +1,7 @@
 #pragma once
 // The print dialog: builds the printable page of the category in view on a worker, then shows it in
-// the embedded browser and calls the page's Init("pro"); printing itself is left to the page.
+// the embedded browser and calls the page's Init("pro"); printing itself is left to the page. "Save as
+// PDF" (and a print to a PDF file) has the browser write the PDF, its text kept as text.
 #include <QString>
 #include <atomic>
 #include <filesystem>
@@ -35,6 +36,11 @@ class CPrintWnd : public CPopUpWnd {
   // system's print dialog, then the page to the printer). Tests answer for the user.
   std::function<int(QWidget* owner, const QString& text)> askStop;
   std::function<void(QWebEngineView* view)> printPage;
+  // Where "Save as PDF" writes (empty: not saved), and what is said when the PDF could not be written.
+  std::function<QString()> choosePdf;
+  std::function<void(const QString& text)> tellPdf;
+  // The last PDF written, empty when none was or it failed.
+  const QString& PdfWritten() const { return pdfWritten_; }
 
   bool PageShown() const { return pageShown_; }
   bool InitCalled() const { return initCalled_; }
@@ -43,6 +49,7 @@ class CPrintWnd : public CPopUpWnd {
  private:
   void PageReady();
   void CloseRequested();
+  void SavePdf();
 
   CategoryId category_;
   const PrintSource& source_;
@@ -57,6 +64,12 @@ class CPrintWnd : public CPopUpWnd {
   QTimer* initTimer_ = nullptr;
   bool pageShown_ = false;
   bool initCalled_ = false;
+  bool printing_ = false;  // the print dialog is open
+  QString pdfWritten_;
+
+ signals:
+  // A PDF was written (or could not be).
+  void PdfFinished(bool written);
 };
 
 // Where the printable page goes: "Print/page.html" under the data folder.
