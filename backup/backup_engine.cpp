@@ -129,6 +129,25 @@ Status CBackupEngine::Open(const std::string& password) {
   return manifest;
 }
 
+fs::path CBackupEngine::AttachmentFile(std::string_view devicePath) const {
+  // A message names its file in the phone's home folder; the backup keeps that folder as MediaDomain.
+  std::string_view relative = devicePath;
+  for (const std::string_view home : {"~/", "/private/var/mobile/", "/var/mobile/"}) {
+    if (relative.substr(0, home.size()) == home) {
+      relative.remove_prefix(home.size());
+      break;
+    }
+  }
+  if (relative.empty() || relative.front() == '/' || relative.substr(0, 8) != "Library/") return {};
+  const std::string domainPath = "MediaDomain-" + std::string(relative);
+  for (const ManifestEntry& entry : manifestEntries) {
+    if (entry.domainPath != domainPath) continue;
+    fs::path path = MediaPath(entry);
+    return FileExists(path) ? path : fs::path();
+  }
+  return {};
+}
+
 void CBackupEngine::ReleaseScan() {
   messagesMap = ConversationMap{};
   whatsAppMap = WhatsAppChatMap{};

@@ -76,6 +76,10 @@ class CBackupEngine {
   // Lets go of what the last scan kept (conversations, chats, attachments, the manifest's entries).
   void ReleaseScan();
 
+  // The backup's file of an attachment that a message names by its place on the device
+  // ("~/Library/SMS/Attachments/…", "/var/mobile/Library/SMS/Attachments/…"); empty when the backup
+  // holds no such file.
+  std::filesystem::path AttachmentFile(std::string_view devicePath) const;
   // Copies a media file to tmp.jpg, tmp.wav or tmp.avi in the run's workspace for a viewer or player.
   Status MakePreviewCopy(const std::filesystem::path& source, std::filesystem::path& output, ProgressCallback callback,
                          void* user);

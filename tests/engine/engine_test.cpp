@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <map>
 #include <sys/stat.h>
 
@@ -159,6 +161,28 @@ TEST_F(EngineTest, NotesFromTheCurrentStoreAlone) {
 
 // A Live Photo is a picture and a movie of one name in one folder: each names the other. A movie in
 // another folder, or a picture alone, is no pair.
+// A message names its attachment by its place on the phone; the engine finds the backup's file of it
+// in both spellings of the home folder, and nothing for a place outside it or a file the backup lacks.
+TEST_F(EngineTest, AttachmentFilesByTheirPlaceOnThePhone) {
+  FixtureBackup backup;
+  backup.files = Files();
+  testing::WriteFixtureBackup(dir_ / "backup", backup);
+  CBackupEngine engine;
+  engine.SetCurrentBackup(Summary(dir_ / "backup"));
+  ASSERT_EQ(engine.Open(""), kOk);
+  const fs::path file = engine.AttachmentFile("~/Library/SMS/Attachments/ab/02/tiny.png");
+  ASSERT_FALSE(file.empty());
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(bytes, Png(300));
+  EXPECT_EQ(engine.AttachmentFile("/var/mobile/Library/SMS/Attachments/ab/02/tiny.png"), file);
+  EXPECT_EQ(engine.AttachmentFile("/private/var/mobile/Library/SMS/Attachments/ab/02/tiny.png"), file);
+  EXPECT_TRUE(engine.AttachmentFile("~/Library/SMS/Attachments/ab/03/missing.png").empty());
+  EXPECT_TRUE(engine.AttachmentFile("/etc/passwd").empty());
+  EXPECT_TRUE(engine.AttachmentFile("~/Library/../../etc/passwd").empty());
+  EXPECT_TRUE(engine.AttachmentFile("").empty());
+}
+
 TEST_F(EngineTest, LivePhotosListedAsPairs) {
   const std::string heic = std::string("\0\0\0\x18" "ftypheic", 12) + std::string(600, 'h');
   const std::string mov = std::string("\0\0\0\x14" "ftypqt  ", 12) + std::string(600, 'm');

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QSignalSpy>
+#include <QAbstractButton>
 #include <QLabel>
 #include <QScrollArea>
 #include <QStackedWidget>
@@ -20,6 +24,7 @@
 #include "tests/support/temp_dir.h"
 #include "ui/controls/bubble_delegate.h"
 #include "ui/controls/conversation_view.h"
+#include "ui/controls/thumbnail_cache.h"
 #include "ui/dialogs/preview_process_wnd.h"
 
 namespace dunmere {
@@ -121,6 +126,125 @@ TEST_F(PreviewTest, BubblesCaptionsAndCardsFitThePanel) {
   ASSERT_NE(address, nullptr);
   EXPECT_EQ(phoneDesc->text(), "Mobile Phone: ");
   EXPECT_EQ(address->text(), QString::fromStdString(contact.address));
+}
+
+// A message's attachment in its conversation: a picture as its small picture, made on a worker and
+// kept; a click opens it large, or plays a video in the panel's own player (drawn into the panel's
+// window, driven by its buttons through the player's socket); an attachment the backup lacks says so.
+TEST_F(PreviewTest, AttachmentsInTheConversation) {
+  CPreviewVrtWnd& preview = window_.PreviewPanel();
+  CBackupEngine& engine = window_.Engine();
+  // A backup of two files in the flat layout: a photo and a video the messages name.
+  const std::filesystem::path backup = dir_ / "backup";
+  std::filesystem::create_directories(backup);
+  const std::string photoId(40, 'a'), videoId(40, 'b');
+  std::filesystem::copy_file(Picture("photo.jpg", 400), backup / photoId);
+  std::filesystem::copy_file(Video(3000), backup / videoId);
+  engine.backupPath = backup;
+  engine.hasManifestDb = false;
+  engine.manifestEntries = {{"MediaDomain-Library/SMS/Attachments/aa/IMG_0001.JPG", photoId},
+                            {"MediaDomain-Library/SMS/Attachments/bb/clip.MOV", videoId}};
+  std::vector<MessageRecord> conversation(3);
+  conversation[0].text = "look";
+  conversation[0].attachmentPath = "~/Library/SMS/Attachments/aa/IMG_0001.JPG";
+  conversation[1].fromMe = 1;
+  conversation[1].attachmentPath = "/var/mobile/Library/SMS/Attachments/bb/clip.MOV";
+  conversation[2].text = "and this one";
+  conversation[2].attachmentPath = "~/Library/SMS/Attachments/cc/gone.jpg";
+  window_.findChild<QStackedWidget*>("MainTabPage")->setCurrentIndex(1);
+  preview.ShowConversation(conversation);
+  auto* view = window_.findChild<CConversationView*>("ConversationList");
+  ASSERT_NE(view, nullptr);
+  QCoreApplication::processEvents();
+  const ConversationModel& model = preview.Conversation();
+  ASSERT_EQ(model.index(0).data(ConversationModel::kAttachmentFileRole).toString(),
+            QString::fromStdString((backup / photoId).string()));
+  EXPECT_TRUE(model.index(2).data(ConversationModel::kAttachmentFileRole).toString().isEmpty());
+
+  // The small picture: asked for when its row is painted, ready later.
+  QSignalSpy ready(&preview.Thumbnails(), &CThumbnailCache::Ready);
+  view->viewport()->repaint();
+  ASSERT_TRUE(ready.count() > 0 || ready.wait(20000));
+  const QImage small = preview.Thumbnails().Find(QString::fromStdString((backup / photoId).string()));
+  ASSERT_FALSE(small.isNull());
+  EXPECT_LE(small.width(), CThumbnailCache::kWidth);
+  EXPECT_LE(small.height(), CThumbnailCache::kHeight);
+  const QRect box = view->AttachmentRect(model.index(0));
+  EXPECT_EQ(box.height(), CThumbnailCache::kHeight);  // the row was as tall before the picture came
+
+  // A click on the picture opens it large.
+  QString opened;
+  QSize openedSize;
+  preview.showPicture = [&](const QImage& picture, const QString& name) {
+    opened = name;
+    openedSize = picture.size();
+  };
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, box.center());
+  EXPECT_EQ(opened, "IMG_0001.JPG");
+  EXPECT_EQ(openedSize, QSize(400, 400));
+
+  // A file the backup lacks.
+  QString told;
+  preview.tellMissing = [&told](QWidget*, const QString& text) { told = text; };
+  view->scrollTo(model.index(2), QAbstractItemView::PositionAtBottom);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->AttachmentRect(model.index(2)).center());
+  EXPECT_EQ(told, "The backup holds no file for this attachment.");
+
+  // The video: played in the panel, the player told the panel's window and its socket.
+  CPlayerProcesses players;
+  window_.SetPlayers(&players);
+  preview.playerFolder = dir_.path();
+  const std::filesystem::path arguments = dir_ / "player-arguments";
+  Launcher("printf '%s\\n' \"$@\" > '" + arguments.string() + "'; echo 'Playing 3%'; sleep 30");
+  view->scrollTo(model.index(1), QAbstractItemView::PositionAtTop);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, view->AttachmentRect(model.index(1)).center());
+  EXPECT_TRUE(window_.findChild<QWidget*>("PlayerPanel")->isVisible());
+  EXPECT_TRUE(window_.findChild<QWidget*>("PlayerVideo")->isVisible());
+  EXPECT_TRUE(view->isVisible());  // the conversation stays in view
+  for (int i = 0; i < 100 && !std::filesystem::exists(arguments); ++i) QTest::qWait(50);
+  std::ifstream in(arguments);
+  std::string line, wid, socket;
+  while (std::getline(in, line)) {
+    if (line.rfind("--wid=", 0) == 0) wid = line.substr(6);
+    if (line.rfind("--input-ipc-server=", 0) == 0) socket = line.substr(19);
+  }
+  EXPECT_EQ(wid, std::to_string(window_.findChild<QWidget*>("PlayerVideo")->winId()));
+  ASSERT_FALSE(socket.empty());
+  // The panel's buttons reach the player through its socket.
+  QLocalServer server;
+  ASSERT_TRUE(server.listen(QString::fromStdString(socket)));
+  QTest::mouseClick(window_.findChild<QAbstractButton*>("BtnPlayPause"), Qt::LeftButton);
+  ASSERT_TRUE(server.hasPendingConnections() || server.waitForNewConnection(5000));
+  QLocalSocket* command = server.nextPendingConnection();
+  ASSERT_TRUE(command->bytesAvailable() > 0 || command->waitForReadyRead(5000));
+  EXPECT_EQ(command->readAll().trimmed(), R"({"command":["cycle","pause"]})");
+  // Close: the player stops and its panel goes.
+  QTest::mouseClick(window_.findChild<QAbstractButton*>("BtnClosePlayer"), Qt::LeftButton);
+  EXPECT_FALSE(window_.findChild<QWidget*>("PlayerPanel")->isVisible());
+  EXPECT_EQ(players.KillByName("Player"), 0);  // already stopped
+}
+
+TEST(ThumbnailCache, PicturesMadeSmallOnWorkersOthersFail) {
+  testing::TempDir dir;
+  QImage wide(800, 200, QImage::Format_RGB32);
+  wide.fill(Qt::red);
+  const QString jpeg = QString::fromStdString((dir / "wide.jpg").string());
+  ASSERT_TRUE(wide.save(jpeg, "JPG"));
+  const QString heic = QString::fromStdString((dir / "IMG.HEIC").string());
+  std::ofstream(heic.toStdString(), std::ios::binary) << testing::MakeHeic(120, 80, {210, 30, 30}, {30, 30, 210});
+  const QString junk = QString::fromStdString((dir / "junk.png").string());
+  std::ofstream(junk.toStdString(), std::ios::binary) << std::string(500, 'x');
+  CThumbnailCache cache;
+  QSignalSpy ready(&cache, &CThumbnailCache::Ready);
+  for (const QString& file : {jpeg, heic, junk}) EXPECT_TRUE(cache.Find(file).isNull());  // being made
+  while (ready.count() < 3) ASSERT_TRUE(ready.wait(20000));
+  EXPECT_EQ(cache.Find(jpeg).size(), QSize(160, 40));  // its shape kept
+  EXPECT_EQ(cache.Find(heic).size(), QSize(120, 80));  // never larger than it is
+  EXPECT_TRUE(cache.Find(junk).isNull());
+  EXPECT_TRUE(cache.Failed(junk));
+  EXPECT_EQ(ready.count(), 3);  // a failed one is not tried again
+  EXPECT_TRUE(CThumbnailCache::IsPicture("a.HEIC"));
+  EXPECT_FALSE(CThumbnailCache::IsPicture("a.mov"));
 }
 
 TEST_F(PreviewTest, PicturesSmallAndLarge) {

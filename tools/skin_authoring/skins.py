@@ -72,7 +72,14 @@ preview = W('QWidget', 'PreviewLayout', {'minimumSize': ('size', 220, 0)}, dyn={
         W('QWidget', 'MessagesListBody', layout=(V, 8, 8), children=['stretch'])]),
     W('QFrame', 'ConversationPanel', {'visible': False}, layout=(V, 0, 4), children=[
         lbl('ConversationTitle', '', wordWrap=True, alignment=('set', 'Qt::AlignHCenter|Qt::AlignVCenter')),
-        W('ConversationView', 'ConversationList')])])
+        W('ConversationView', 'ConversationList')]),
+    # The player of videos and sounds, inside the panel: the video's picture, then its buttons.
+    W('QFrame', 'PlayerPanel', {'visible': False}, layout=(V, 0, 4), children=[
+        W('QWidget', 'PlayerVideo', {'minimumSize': ('size', 0, 150)}),
+        lbl('LblPlayerFile', '', wordWrap=True),
+        W('QFrame', 'PlayerControls', layout=(H, 0, 4), children=[
+            btn('BtnPlayPause', 'Play / Pause'), btn('BtnSeekBack', '-10 s'), btn('BtnSeekForward', '+10 s'),
+            'stretch', btn('BtnClosePlayer', 'Close')])])])
 # The tree, the list and the preview side by side, each as wide as the user drags it.
 scan_page = W('QWidget', 'PageScan', dyn={'virtualwnd': 'ScanVtrWnd'}, layout=(H, 8, 8), children=[
   W('QSplitter', 'ScanSplitter', {'orientation': ('enum', 'Qt::Horizontal'), 'childrenCollapsible': False}, children=[

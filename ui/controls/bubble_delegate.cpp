@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "ui/controls/conversation_model.h"
+#include "ui/controls/thumbnail_cache.h"
 
 namespace dunmere {
 namespace {
@@ -86,7 +87,9 @@ CBubbleDelegate::Layout CBubbleDelegate::Measure(const QStyleOptionViewItem& opt
   QRect textBox = text.isEmpty() ? QRect() : textMetrics.boundingRect(QRect(0, 0, textMax, 1 << 20), kTextFlags, text);
   const QString attachment = index.data(ConversationModel::kAttachmentRole).toString();
   QRect chipBox;
-  if (!attachment.isEmpty()) {
+  if (!attachment.isEmpty() && thumbnails_ != nullptr && CThumbnailCache::IsPicture(attachment)) {
+    chipBox = QRect(0, 0, std::min(CThumbnailCache::kWidth, textMax), CThumbnailCache::kHeight);  // the picture's box
+  } else if (!attachment.isEmpty()) {
     chipBox = textMetrics.boundingRect(QRect(0, 0, textMax - 2 * kPadX, 1 << 20), kTextFlags, ChipText(attachment));
     chipBox.setWidth(chipBox.width() + 2 * kPadX);
     chipBox.setHeight(chipBox.height() + 2 * kPadY);
@@ -143,7 +146,21 @@ void CBubbleDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
   painter->setFont(TextFont(option.font, fromLog));
   painter->setPen(deleted ? kDeleted : option.palette.text().color());
   painter->drawText(layout.text, kTextFlags | Qt::AlignLeft | Qt::AlignTop, index.data(Qt::DisplayRole).toString());
-  if (!layout.chip.isEmpty()) {
+  const QString attachment = index.data(ConversationModel::kAttachmentRole).toString();
+  if (!layout.chip.isEmpty() && thumbnails_ != nullptr && CThumbnailCache::IsPicture(attachment)) {
+    // The small picture, asked for only now that its row is painted; until it is made, its box.
+    const QString file = index.data(ConversationModel::kAttachmentFileRole).toString();
+    const QImage picture = file.isEmpty() ? QImage() : thumbnails_->Find(file);
+    if (!picture.isNull()) {
+      const QSize size = picture.size().scaled(layout.chip.size(), Qt::KeepAspectRatio);
+      painter->drawImage(QRect(layout.chip.topLeft(), size), picture);
+    } else {
+      painter->fillRect(layout.chip, QColor(255, 255, 255, 160));
+      painter->setPen(QColor(0x8A, 0x93, 0x9E));
+      painter->drawText(layout.chip.adjusted(6, 6, -6, -6), kTextFlags | Qt::AlignCenter,
+                        file.isEmpty() || thumbnails_->Failed(file) ? ChipText(attachment) : QStringLiteral("\u2026"));
+    }
+  } else if (!layout.chip.isEmpty()) {
     QPainterPath chip;
     chip.addRoundedRect(QRectF(layout.chip).adjusted(0.5, 0.5, -0.5, -0.5), 5, 5);
     painter->fillPath(chip, QColor(255, 255, 255, 200));
@@ -151,7 +168,7 @@ void CBubbleDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->drawPath(chip);
     painter->setPen(option.palette.text().color());
     painter->drawText(layout.chip.adjusted(kPadX, kPadY, -kPadX, -kPadY), kTextFlags | Qt::AlignLeft | Qt::AlignVCenter,
-                      ChipText(index.data(ConversationModel::kAttachmentRole).toString()));
+                      ChipText(attachment));
   }
   painter->restore();
 }

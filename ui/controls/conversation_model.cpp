@@ -43,6 +43,8 @@ QVariant ConversationModel::data(const QModelIndex& index, int role) const {
     case kCaptionRole: return Text(m.date) + QLatin1Char(' ') + (m.fromMe ? me_ : Text(m.sender)) + QLatin1Char(':');
     case kAttachmentRole: return Text(m.attachment);
     case kMatchRole: return m.match;
+    case kAttachmentFileRole:
+      return m.attachment != nullptr && resolveAttachment ? resolveAttachment(*m.attachment) : QString();
     default: return QVariant();
   }
 }
@@ -57,6 +59,7 @@ QHash<int, QByteArray> ConversationModel::roleNames() const {
   names[kCaptionRole] = "caption";
   names[kAttachmentRole] = "attachment";
   names[kMatchRole] = "match";
+  names[kAttachmentFileRole] = "attachmentFile";
   return names;
 }
 

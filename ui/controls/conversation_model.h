@@ -4,6 +4,7 @@
 // scan page empties the model before it lets its results go); no text is made until a row is shown,
 // so a conversation of 200,000 messages costs a few pointers a message.
 #include <QAbstractListModel>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ class ConversationModel : public QAbstractListModel {
     kCaptionRole,                     // QString: "date sender:" above the bubble
     kAttachmentRole,                  // QString: the attachment's path as the message names it, or empty
     kMatchRole,                       // bool: the text searched for is in it
+    kAttachmentFileRole,              // QString: the backup's file of the attachment, empty when it holds none
   };
   // One message, as the records hold it.
   struct Message {
@@ -44,6 +46,8 @@ class ConversationModel : public QAbstractListModel {
   void Clear() { SetMessages({}); }
   // What the owner is called in captions ("Me" in the chosen language).
   void SetOwnerName(const QString& me);
+  // How an attachment's place on the device becomes the backup's file (asked when a row is shown).
+  std::function<QString(const std::string& devicePath)> resolveAttachment;
 
   const Message& At(int row) const { return rows_[static_cast<std::size_t>(row)]; }
   int Rows() const { return static_cast<int>(rows_.size()); }

@@ -5,6 +5,9 @@
 #include <QPaintEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <QMouseEvent>
+
+#include "ui/controls/bubble_delegate.h"
 #include <algorithm>
 
 namespace dunmere {
@@ -257,6 +260,21 @@ QRect CConversationView::visualRect(const QModelIndex& index) const {
   QRect rect;
   if (!index.isValid() || index.parent() != rootIndex() || !RowRect(index.row(), rect)) return QRect();
   return rect;
+}
+
+QRect CConversationView::AttachmentRect(const QModelIndex& index) const {
+  const QRect row = visualRect(index);
+  const auto* bubbles = qobject_cast<const CBubbleDelegate*>(itemDelegateForIndex(index));
+  if (row.isEmpty() || bubbles == nullptr) return QRect();
+  return bubbles->Measure(Option(index.row(), row), index).chip;
+}
+
+void CConversationView::mouseReleaseEvent(QMouseEvent* event) {
+  const QModelIndex index = indexAt(event->position().toPoint());
+  const bool onAttachment = event->button() == Qt::LeftButton && index.isValid() &&
+                            AttachmentRect(index).contains(event->position().toPoint());
+  QAbstractItemView::mouseReleaseEvent(event);
+  if (onAttachment) emit AttachmentClicked(index);
 }
 
 QModelIndex CConversationView::indexAt(const QPoint& point) const {

@@ -27,10 +27,16 @@ class CConversationView : public QAbstractItemView {
   void ScrollToStart();
 
   QRect visualRect(const QModelIndex& index) const override;
+  // Where a row's attachment is drawn in the viewport (empty when it has none or is out of view).
+  QRect AttachmentRect(const QModelIndex& index) const;
   void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
   QModelIndex indexAt(const QPoint& point) const override;
   void reset() override;
   void setModel(QAbstractItemModel* model) override;
+
+ signals:
+  // A click on a message's attachment.
+  void AttachmentClicked(const QModelIndex& index);
 
  protected:
   QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
@@ -44,6 +50,7 @@ class CConversationView : public QAbstractItemView {
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) override;
   void rowsInserted(const QModelIndex& parent, int start, int end) override;
   void rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end) override;

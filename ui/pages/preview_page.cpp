@@ -6,7 +6,13 @@
 
 #include <QHBoxLayout>
 #include <algorithm>
+#include <QDialog>
+#include <QFileInfo>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocalSocket>
 #include <QProcess>
 #include <memory>
 #include <system_error>
@@ -50,6 +56,30 @@ CPreviewVrtWnd::CPreviewVrtWnd(QWidget* window, CBackupEngine& engine)
   tellPlayerFailed = [](QWidget* owner, const QString& text) {
     ShowMessageBox(std::nullopt, kMbInformation, owner, text, 550, 200);
   };
+  tellMissing = [](QWidget* owner, const QString& text) {
+    ShowMessageBox(std::nullopt, kMbInformation, owner, text, 550, 200);
+  };
+  showPicture = [this](const QImage& picture, const QString& name) {
+    // A window of its own for the picture, as large as it is or as the screen allows; closed with Esc.
+    auto* viewer = new QDialog(Window());
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    viewer->setWindowTitle(name);
+    auto* layout = new QVBoxLayout(viewer);
+    auto* label = new QLabel(viewer);
+    label->setObjectName(QStringLiteral("AttachmentPicture"));
+    label->setPixmap(QPixmap::fromImage(picture));
+    label->setAlignment(Qt::AlignCenter);
+    layout->addWidget(label);
+    viewer->show();
+  };
+  // An attachment's file: looked up in the backup once per scan's conversation shown.
+  conversation_.resolveAttachment = [this](const std::string& devicePath) {
+    const auto known = attachmentFiles_.find(devicePath);
+    if (known != attachmentFiles_.end()) return known->second;
+    const QString file = QString::fromStdString(engine_.AttachmentFile(devicePath).string());
+    attachmentFiles_.emplace(devicePath, file);
+    return file;
+  };
 }
 
 namespace {
@@ -73,8 +103,13 @@ CConversationView* CPreviewVrtWnd::View() {
   if (view != nullptr && view->model() != &conversation_) {
     // Set up when first used: the panel's model, drawn by the bubble delegate.
     auto* bubbles = new CBubbleDelegate(view);
+    bubbles->SetThumbnails(&thumbnails_);
     view->setItemDelegate(bubbles);
     view->setModel(&conversation_);
+    // A picture made small is painted as soon as it is ready; a click on an attachment opens it.
+    QObject::connect(&thumbnails_, &CThumbnailCache::Ready, view->viewport(), [view] { view->viewport()->update(); });
+    QObject::connect(view, &CConversationView::AttachmentClicked, view,
+                     [this](const QModelIndex& index) { OpenAttachment(index); });
     ApplyLanguage();
   }
   return view;
@@ -130,6 +165,7 @@ void CPreviewVrtWnd::Clear() {
   if (auto* edit = Control<QTextEdit>("PreviewEdit")) edit->clear();
   ClearCard();
   conversation_.Clear();
+  attachmentFiles_.clear();
 }
 
 void CPreviewVrtWnd::ClearCard() {
@@ -286,35 +322,49 @@ void CPreviewVrtWnd::ShowContact(const ContactRecord& c) {
   list->insertWidget(list->count() - 1, card);
 }
 
+Status CPreviewVrtWnd::Prepare(const std::filesystem::path& source, const std::string& displayName,
+                               std::filesystem::path& prepared) {
+  if (source == lastSource_ && !lastPrepared_.empty()) {
+    prepared = lastPrepared_;
+    return kOk;
+  }
+  // A new file: the players of the last one are stopped, then it is copied to the work folder (a
+  // large one through the extraction dialog, which may be cancelled).
+  StopPlayer();
+  lastSource_ = source;
+  lastPrepared_.clear();
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(source, ec);
+  Status rc = kOk;
+  if (!ec && size > kDirectCopyLimit) {
+    CPreviewProcessWnd dialog(Window(), engine_, source, QString::fromStdString(displayName));
+    if (runExtraction(dialog) == CPopUpWnd::kResultOk) {
+      prepared = dialog.Prepared();
+    } else {
+      rc = kStoppedByUser;
+    }
+  } else {
+    rc = engine_.MakePreviewCopy(source, prepared, nullptr, nullptr);
+  }
+  if (rc != kOk) {
+    lastSource_.clear();
+    return rc;
+  }
+  lastPrepared_ = prepared;
+  return kOk;
+}
+
 void CPreviewVrtWnd::ShowMedia(const std::filesystem::path& source, const std::string& displayName) {
   TextMode();
   auto* edit = Control<QTextEdit>("PreviewEdit");
   if (edit == nullptr) return;
   edit->clear();
-  std::filesystem::path prepared = lastPrepared_;
-  if (source != lastSource_ || prepared.empty()) {
-    // A new file: the players of the last one are stopped, then it is copied to the work folder.
-    if (players_ != nullptr) {
-      players_->KillByName("Player");
-      players_->KillByName("Player1");
-    }
-    lastSource_ = source;
-    lastPrepared_.clear();
-    std::error_code ec;
-    const std::uintmax_t size = std::filesystem::file_size(source, ec);
-    if (!ec && size > kDirectCopyLimit) {
-      CPreviewProcessWnd dialog(Window(), engine_, source, QString::fromStdString(displayName));
-      if (runExtraction(dialog) != CPopUpWnd::kResultOk) {
-        lastSource_.clear();
-        return;
-      }
-      prepared = dialog.Prepared();
-    } else if (engine_.MakePreviewCopy(source, prepared, nullptr, nullptr) != kOk) {
-      edit->setPlainText(PreviewText("FileNotFound", "Can not found the file!"));
-      lastSource_.clear();
-      return;
-    }
-    lastPrepared_ = prepared;
+  std::filesystem::path prepared;
+  const Status rc = Prepare(source, displayName, prepared);
+  if (rc == kStoppedByUser) return;  // cancelled: nothing is shown
+  if (rc != kOk) {
+    edit->setPlainText(PreviewText("FileNotFound", "Can not found the file!"));
+    return;
   }
   // The kind by the work file's name: tmp.jpg, tmp.wav, tmp.avi.
   const std::string kind = prepared.extension().string();
@@ -322,10 +372,44 @@ void CPreviewVrtWnd::ShowMedia(const std::filesystem::path& source, const std::s
     ShowPicture(prepared, displayName);
   } else if (kind == ".wav") {
     edit->setPlainText(QString::fromStdString(displayName));
-    PlaySound(prepared);
+    PlaySound(prepared, QString::fromStdString(displayName));
   } else if (kind == ".avi") {
     edit->setPlainText(QString::fromStdString(displayName));
-    PlayVideo(prepared);
+    PlayVideo(prepared, QString::fromStdString(displayName));
+  }
+}
+
+void CPreviewVrtWnd::OpenAttachment(const QModelIndex& index) {
+  const QString file = index.data(ConversationModel::kAttachmentFileRole).toString();
+  const QString name = QFileInfo(index.data(ConversationModel::kAttachmentRole).toString()).fileName();
+  if (file.isEmpty()) {
+    tellMissing(Window(), QString::fromStdString(
+                              CSettings::Get().Word("PageScan", "The backup holds no file for this attachment.")));
+    return;
+  }
+  std::filesystem::path prepared;
+  const Status rc = Prepare(file.toStdString(), name.toStdString(), prepared);
+  if (rc == kStoppedByUser) return;
+  if (rc != kOk) {
+    tellMissing(Window(), PreviewText("FileNotFound", "Can not found the file!"));
+    return;
+  }
+  // The conversation stays in view: a picture opens large beside it, a sound or a video plays in the
+  // panel's player under it.
+  const std::string kind = prepared.extension().string();
+  if (kind == ".wav") {
+    PlaySound(prepared, name);
+  } else if (kind == ".avi") {
+    PlayVideo(prepared, name);
+  } else {
+    const QImage picture = CThumbnailCache::Make(QString::fromStdString(prepared.string()), QSize(1600, 1200));
+    if (picture.isNull()) {
+      tellMissing(Window(), PreviewText("PictureUndecodable",
+                                        "This picture cannot be shown: its data could not be decoded (the file may be "
+                                        "damaged or of a kind this program does not read)."));
+      return;
+    }
+    showPicture(picture, name);
   }
 }
 
@@ -366,18 +450,75 @@ void CPreviewVrtWnd::ShowPicture(const std::filesystem::path& prepared, const st
   cursor.insertImage(image);
 }
 
-void CPreviewVrtWnd::PlaySound(const std::filesystem::path& prepared) {
+std::filesystem::path CPreviewVrtWnd::PlayerSocket(const std::filesystem::path& prepared) const {
+  // Beside the prepared file, in the run's private workspace.
+  return prepared.parent_path() / "player.sock";
+}
+
+void CPreviewVrtWnd::ShowPlayer(const QString& name, bool video) {
+  if (QWidget* panel = Control("PlayerPanel")) panel->show();
+  if (QWidget* picture = Control("PlayerVideo")) picture->setVisible(video);
+  if (auto* label = Control<QLabel>("LblPlayerFile")) label->setText(name);
+}
+
+void CPreviewVrtWnd::StopPlayer() {
+  if (players_ != nullptr) {
+    players_->KillByName("Player");
+    players_->KillByName("Player1");
+  }
+  if (QWidget* panel = Control("PlayerPanel")) panel->hide();
+  playerSocket_.clear();
+}
+
+void CPreviewVrtWnd::PlayerCommand(const QStringList& command) {
+  if (playerSocket_.empty()) return;
+  // One command of mpv's JSON protocol over its socket: {"command": [...]}.
+  QLocalSocket socket;
+  socket.connectToServer(QString::fromStdString(playerSocket_.string()));
+  if (!socket.waitForConnected(500)) return;
+  QJsonObject message;
+  message.insert(QStringLiteral("command"), QJsonArray::fromStringList(command));
+  socket.write(QJsonDocument(message).toJson(QJsonDocument::Compact) + '\n');
+  socket.waitForBytesWritten(500);
+  socket.disconnectFromServer();
+}
+
+void CPreviewVrtWnd::Notify(TNotifyUI& msg) {
+  if (msg.sType != QLatin1String("click")) return;
+  if (msg.senderName == QLatin1String("BtnPlayPause")) PlayerCommand({QStringLiteral("cycle"), QStringLiteral("pause")});
+  if (msg.senderName == QLatin1String("BtnSeekBack")) PlayerCommand({QStringLiteral("seek"), QStringLiteral("-10")});
+  if (msg.senderName == QLatin1String("BtnSeekForward")) PlayerCommand({QStringLiteral("seek"), QStringLiteral("10")});
+  if (msg.senderName == QLatin1String("BtnClosePlayer")) StopPlayer();
+}
+
+void CPreviewVrtWnd::PlaySound(const std::filesystem::path& prepared, const QString& name) {
+  playerSocket_ = PlayerSocket(prepared);
+  ShowPlayer(name, false);
   qint64 pid = 0;
   if (QProcess::startDetached(QString::fromStdString((playerFolder / "Player1").string()),
-                              {QString::fromStdString(prepared.string())}, QString(), &pid) &&
+                              {QStringLiteral("--input-ipc-server=") + QString::fromStdString(playerSocket_.string()),
+                               QString::fromStdString(prepared.string())},
+                              QString(), &pid) &&
       players_ != nullptr) {
     players_->Started(static_cast<pid_t>(pid));
   }
 }
 
-void CPreviewVrtWnd::PlayVideo(const std::filesystem::path& prepared) {
-  // The player counts as playing once its output shows a "%"; ending (or not starting) before that
-  // is told to the user.
+void CPreviewVrtWnd::PlayVideo(const std::filesystem::path& prepared, const QString& name) {
+  // The video plays inside the panel: the player draws into the panel's video widget (its window id)
+  // and takes the panel's buttons through its socket. It counts as playing once its output shows a
+  // "%"; ending (or not starting) before that is told to the user.
+  playerSocket_ = PlayerSocket(prepared);
+  ShowPlayer(name, true);
+  QWidget* picture = Control("PlayerVideo");
+  QStringList arguments{"-aspect", "16:9", "-vo", "direct3d", "-lavdopts", "threads=4", "-geometry", "845:260",
+                        "-x", "326", "-y", "189"};
+  if (picture != nullptr) {
+    picture->setAttribute(Qt::WA_NativeWindow);
+    arguments << QStringLiteral("--wid=") + QString::number(picture->winId());
+  }
+  arguments << QStringLiteral("--input-ipc-server=") + QString::fromStdString(playerSocket_.string())
+            << QString::fromStdString(prepared.string());
   auto* player = new QProcess(Window());
   player->setProcessChannelMode(QProcess::MergedChannels);
   auto playing = std::make_shared<bool>(false);
@@ -393,9 +534,7 @@ void CPreviewVrtWnd::PlayVideo(const std::filesystem::path& prepared) {
   QObject::connect(player, &QProcess::errorOccurred, player, [failed](QProcess::ProcessError error) {
     if (error == QProcess::FailedToStart) failed();
   });
-  player->start(QString::fromStdString((playerFolder / "Player").string()),
-                {"-aspect", "16:9", "-vo", "direct3d", "-lavdopts", "threads=4", "-geometry", "845:260", "-x", "326",
-                 "-y", "189", QString::fromStdString(prepared.string())});
+  player->start(QString::fromStdString((playerFolder / "Player").string()), arguments);
   if (player->waitForStarted(3000) && players_ != nullptr) players_->Started(static_cast<pid_t>(player->processId()));
 }
 
