@@ -5,7 +5,9 @@
 // switching between two, jumping to the end.
 //
 //   bench_window [PHOTOS] [MESSAGES]        (defaults 40,000 and 200,000; runs on Qt's offscreen platform)
-//   bench_window --write DIR PHOTOS MESSAGES  (only writes the two backups, for a profiler)
+//   bench_window --write DIR PHOTOS MESSAGES  (only writes the backups, for a profiler)
+//   bench_window --write-phone DIR PHOTOS MESSAGES CONVERSATIONS  (one backup of both, for the walk of
+//                                                                tools/gui_screenshots)
 //
 // The driver writes the backups, runs `dunmere scan --json` on each, then runs itself once per backup as
 // `bench_window --window BACKUP CATEGORY` (or `--conversations BACKUP`) so that every figure of memory is
@@ -281,6 +283,22 @@ int main(int argc, char** argv) {
   const int messages = argc > 2 ? std::atoi(argv[2]) : 200000;
   if (argc == 5 && std::string(argv[1]) == "--write") {  // --write DIR PHOTOS MESSAGES: the backups alone
     WriteBackups(argv[2], std::atoi(argv[3]), std::atoi(argv[4]));
+    return 0;
+  }
+  if (argc == 6 && std::string(argv[1]) == "--write-phone") {
+    // --write-phone DIR PHOTOS MESSAGES CONVERSATIONS: one backup of both, as a phone's (for the walk of
+    // tools/gui_screenshots against `dunmere scan --json` and `dunmere export`).
+    testing::FixtureBackup backup;
+    const std::string jpeg = std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + std::string(2000, 'j');
+    for (int i = 0; i < std::atoi(argv[3]); ++i) {
+      backup.files.push_back({"CameraRollDomain", "Media/DCIM/1" + std::to_string(i / 1000) + "APPLE/IMG_" +
+                                                      std::to_string(i) + ".JPG",
+                              jpeg});
+    }
+    for (testing::FixtureFile& file : bench::LargeDatabases(std::atoi(argv[4]), std::atoi(argv[5]))) {
+      backup.files.push_back(std::move(file));
+    }
+    testing::WriteFixtureBackup(argv[2], backup);
     return 0;
   }
   testing::TempDir dir;

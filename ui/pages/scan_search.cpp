@@ -61,7 +61,8 @@ void CScanSearch::Init(std::function<void()> changed) {
 
 void CScanSearch::ApplyLanguage() {
   if (auto* field = window_->findChild<QLineEdit*>(QStringLiteral("TxtSearch"))) {
-    field->setPlaceholderText(SearchText("Search names, numbers, texts, files (Ctrl+F)"));
+    field->setPlaceholderText(SearchText("Search (Ctrl+F)"));
+    field->setToolTip(SearchText("Search names, numbers, texts, titles and file names in the list and the conversations"));
   }
   for (const char* name : {"DateFrom", "DateUntil"}) {
     if (auto* day = window_->findChild<QDateEdit*>(QString::fromLatin1(name))) day->setSpecialValueText(SearchText("any day"));
