@@ -63,16 +63,19 @@ QHash<int, QByteArray> ConversationModel::roleNames() const {
   return names;
 }
 
-std::vector<ConversationModel::Message> ConversationMessages(const std::vector<MessageRecord>& messages) {
+namespace {
+
+// The rows of any kind of message: who wrote it and what it carries come from the two callables.
+template <typename Record, typename Sender, typename Attachment>
+std::vector<ConversationModel::Message> Rows(const std::vector<Record>& messages, Sender sender, Attachment attachment) {
   std::vector<ConversationModel::Message> out;
   out.reserve(messages.size());
-  for (const MessageRecord& m : messages) {
+  for (const Record& m : messages) {
     ConversationModel::Message row;
     row.date = &m.date;
-    // A message names its sender by the contact's name, else by the number or address.
-    row.sender = m.contactName.empty() ? &m.handle : &m.contactName;
+    row.sender = sender(m);
     row.text = &m.text;
-    row.attachment = m.attachmentPath.empty() ? nullptr : &m.attachmentPath;
+    row.attachment = attachment(m);
     row.record = &m;
     row.fromMe = m.fromMe != 0;
     row.deleted = m.deleted != 0;
@@ -82,21 +85,19 @@ std::vector<ConversationModel::Message> ConversationMessages(const std::vector<M
   return out;
 }
 
+}  // namespace
+
+std::vector<ConversationModel::Message> ConversationMessages(const std::vector<MessageRecord>& messages) {
+  // A message names its sender by the contact's name, else by the number or address.
+  return Rows(
+      messages, [](const MessageRecord& m) { return m.contactName.empty() ? &m.handle : &m.contactName; },
+      [](const MessageRecord& m) { return m.attachmentPath.empty() ? nullptr : &m.attachmentPath; });
+}
+
 std::vector<ConversationModel::Message> ConversationMessages(const std::vector<WhatsAppMessageRecord>& messages) {
-  std::vector<ConversationModel::Message> out;
-  out.reserve(messages.size());
-  for (const WhatsAppMessageRecord& m : messages) {
-    ConversationModel::Message row;
-    row.date = &m.date;
-    row.sender = &m.senderName;
-    row.text = &m.text;
-    row.record = &m;
-    row.fromMe = m.fromMe != 0;
-    row.deleted = m.deleted != 0;
-    row.fromLog = m.deleted == kDeletedInLog;
-    out.push_back(row);
-  }
-  return out;
+  return Rows(
+      messages, [](const WhatsAppMessageRecord& m) { return &m.senderName; },
+      [](const WhatsAppMessageRecord&) -> const std::string* { return nullptr; });
 }
 
 }  // namespace dunmere

@@ -291,9 +291,8 @@ void CConversationView::scrollTo(const QModelIndex& index, ScrollHint hint) {
   if (!index.isValid() || index.row() >= Rows()) return;
   const int row = index.row();
   const int room = viewport()->height();
-  // The top row and offset that put the row's foot at the view's foot.
-  const auto footAtFoot = [&] {
-    int above = room - Height(row);
+  // The top row and offset that leave `above` pixels of the view above the row.
+  const auto placeWithAbove = [&](int above) {
     int r = row;
     while (above > 0 && r > 0) {
       --r;
@@ -303,29 +302,15 @@ void CConversationView::scrollTo(const QModelIndex& index, ScrollHint hint) {
     offset_ = above < 0 ? -above : 0;
   };
   switch (hint) {
-    case PositionAtTop:
-      top_ = row;
-      offset_ = 0;
-      break;
-    case PositionAtBottom: footAtFoot(); break;
-    case PositionAtCenter: {
-      int above = (room - Height(row)) / 2;
-      int r = row;
-      while (above > 0 && r > 0) {
-        --r;
-        above -= Height(r);
-      }
-      top_ = r;
-      offset_ = above < 0 ? -above : 0;
-      break;
-    }
+    case PositionAtTop: placeWithAbove(0); break;
+    case PositionAtBottom: placeWithAbove(room - Height(row)); break;
+    case PositionAtCenter: placeWithAbove((room - Height(row)) / 2); break;
     case EnsureVisible: {
       QRect rect;
       if (row < top_ || (row == top_ && offset_ > 0) || Height(row) >= room) {
-        top_ = row;
-        offset_ = 0;
+        placeWithAbove(0);
       } else if (!RowRect(row, rect) || rect.bottom() >= room) {
-        footAtFoot();
+        placeWithAbove(room - Height(row));
       }
       break;
     }

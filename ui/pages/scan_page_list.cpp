@@ -21,20 +21,19 @@ CScanVrtWnd::ListContent CScanVrtWnd::Content(int category, const RecordMatcher&
   std::vector<ListRow>& rows = out.rows;
   switch (static_cast<CategoryId>(category)) {
     case CategoryId::kCameraRoll:
-      AddRows(rows, results_.cameraRoll, matcher);
-      out.cells = CellsOf<MediaFileRecord>();
-      out.numbers = SizeColumn<MediaFileRecord>(2);
-      break;
     case CategoryId::kPhotoStream:
-      AddRows(rows, results_.photoStream, matcher);
+    case CategoryId::kWhatsAppAttachments: {
+      // Files: a name and a size (the second column, ordered by the number).
+      const CategoryId id = static_cast<CategoryId>(category);
+      AddRows(rows,
+              id == CategoryId::kCameraRoll    ? results_.cameraRoll
+              : id == CategoryId::kPhotoStream ? results_.photoStream
+                                               : results_.whatsAppAttachments,
+              matcher);
       out.cells = CellsOf<MediaFileRecord>();
       out.numbers = SizeColumn<MediaFileRecord>(2);
       break;
-    case CategoryId::kWhatsAppAttachments:
-      AddRows(rows, results_.whatsAppAttachments, matcher);
-      out.cells = CellsOf<MediaFileRecord>();
-      out.numbers = SizeColumn<MediaFileRecord>(2);
-      break;
+    }
     case CategoryId::kMessageAttachments:
       AddRows(rows, results_.messageAttachments, matcher);
       out.cells = CellsOf<AttachmentFileRecord>();
