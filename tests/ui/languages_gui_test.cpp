@@ -335,9 +335,8 @@ TEST(Languages, EveryScreenWholeAndInTheLanguageChosen) {
     // Qt's own texts.
     QDialogButtonBox buttons(QDialogButtonBox::Cancel);
     const QString cancel = buttons.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&'));
-    if (language == std::string("Deutsch")) EXPECT_EQ(cancel, "Abbrechen");
-    if (language == std::string("Francais")) EXPECT_EQ(cancel, "Annuler");
-    if (language == std::string("English")) EXPECT_EQ(cancel, "Cancel");
+    const std::map<std::string, QString> cancels{{"Deutsch", "Abbrechen"}, {"Francais", "Annuler"}, {"English", "Cancel"}};
+    EXPECT_EQ(cancel, cancels.at(language)) << language;
   }
   qApp->setStyleSheet(QString());
 }

@@ -56,7 +56,8 @@ CScanVrtWnd::CScanVrtWnd(QWidget* window, CBackupEngine& engine, IPhoneRecoveryP
       engine_(engine),
       source_(source),
       preview_(preview),
-      search_(window) {
+      search_(window),
+      tree_(window) {
   makeSource = [this](int kind) -> std::unique_ptr<IPhoneRecoveryParse> {
     if (kind != 1) return nullptr;  // a connected device needs the device-connection layer
     auto local = std::make_unique<CLocalBuckupRecovery>();
@@ -136,7 +137,7 @@ void CScanVrtWnd::ApplyLanguage() {
     list->Rows().SetLogNote(QString::fromStdString(ValueWord("From the write-ahead log")));
     list->Rows().Rewrite();  // the values' words
   }
-  RetitleTree();
+  tree_.Retitle();
   WritePartial();
   search_.ApplyLanguage();
   if (auto* pause = Control<QAbstractButton>("BtnScanPause")) {
@@ -145,15 +146,9 @@ void CScanVrtWnd::ApplyLanguage() {
   }
 }
 
-int CScanVrtWnd::CategoryOf(std::size_t node) const {
-  const auto* tree = Control<CFileTreeUI>("NodeTree");
-  return tree != nullptr ? tree->Nodes().Tag(node) : -1;
-}
+int CScanVrtWnd::CategoryOf(std::size_t node) const { return tree_.CategoryOf(node); }
 
-std::size_t CScanVrtWnd::NodeOf(int category) const {
-  const auto* tree = Control<CFileTreeUI>("NodeTree");
-  return tree != nullptr ? tree->Nodes().NodeOfTag(category) : FileTreeModel::kNone;
-}
+std::size_t CScanVrtWnd::NodeOf(int category) const { return tree_.NodeOf(category); }
 
 // ----- the scan -------------------------------------------------------------------------------------
 
@@ -315,10 +310,11 @@ void CScanVrtWnd::ScanEnded() {
   if (QWidget* w = Control("DataListToolBar")) w->show();
   if (auto* gif = Control<CButtonGifUI>("BtnGifLoading")) gif->Stop();
   if (QWidget* w = Control("BtnHome")) w->setEnabled(true);
-  unfinished_.clear();
+  std::set<int> unfinished;
   if (worker_) {
-    for (const CategoryId id : worker_->Unfinished()) unfinished_.insert(static_cast<int>(id));
+    for (const CategoryId id : worker_->Unfinished()) unfinished.insert(static_cast<int>(id));
   }
+  tree_.SetUnfinished(std::move(unfinished));
   RewriteCounts();
   WritePartial();
   WriteStatistics();
@@ -350,7 +346,7 @@ QString CScanVrtWnd::ReadProblems() const {
   // Databases that gave nothing though they hold rows.
   if (sourceKind_ == 1) {
     for (const auto& [category, why] : engine_.warnings) {
-      lines << NodeTitle(static_cast<int>(category)) + QStringLiteral(": ") + QString::fromStdString(why);
+      lines << CScanTree::Title(static_cast<int>(category)) + QStringLiteral(": ") + QString::fromStdString(why);
     }
   }
   for (const auto& [category, result] : worker_->Failures()) {
@@ -405,10 +401,7 @@ void CScanVrtWnd::ClearResults() {
   appFolders_ = AppFolders{};
   statistics_.Clear();
   filterOn_.clear();
-  unfinished_.clear();
   search_.Clear();
-  matches_.clear();
-  WritePartial();
   firstFound_ = FileTreeModel::kNone;
   listed_ = -1;
   listedApp_.clear();
@@ -416,7 +409,12 @@ void CScanVrtWnd::ClearResults() {
   if (auto* list = Control<CRecordListUI>("DataList")) list->Rows().Clear();
   preview_.Clear();
   WriteFilterCount();
-  BuildTree();
+  // The tree of the categories chosen, none of them filtered yet.
+  tree_.Build([this](int option) { return categories_ == nullptr || categories_->IsChecked(option); });
+  for (int i = 0; i < CSpecifyFileVrtWnd::kOptionCount; ++i) {
+    if (categories_ == nullptr || categories_->IsChecked(i)) filterOn_[kNodes[i].category] = false;
+  }
+  WritePartial();
   RewriteCounts();
   WriteStatistics();
 }

@@ -20,6 +20,7 @@
 #include "ui/pages/scan/column_sets.h"
 #include "ui/pages/scan/record_filter.h"
 #include "ui/pages/scan_search.h"
+#include "ui/pages/scan_tree.h"
 #include "ui/pages/scan/result_lists.h"
 #include "ui/pages/scan/scan_worker.h"
 #include "ui/pages/scan/statistics.h"
@@ -60,7 +61,7 @@ class CScanVrtWnd : public CBaseVrtWnd {
   // Back to the first step (Home).
   void GoHome();
   // The panes' widths come from the user's saved layout: the tree's width is no longer fitted.
-  void PanesGiven() { panesGiven_ = true; }
+  void PanesGiven() { tree_.PanesGiven(); }
 
   // The data source a scan of that kind reads (a backup folder: the engine's backup); tests give
   // their own. Answers the questions of Stop, Home and close; tests answer for the user.
@@ -96,7 +97,6 @@ class CScanVrtWnd : public CBaseVrtWnd {
   QString ReadProblems() const;
   // Notes on the nodes of the categories whose databases were read with their write-ahead logs.
   void NoteLogs();
-  void BuildTree();
   void WriteLiveCounts();
   void ShowCategory(int category);
   void FillList(int category);
@@ -113,11 +113,6 @@ class CScanVrtWnd : public CBaseVrtWnd {
   void FitColumns();
   // The columns of the list in view.
   std::vector<ListColumn> ListedColumns() const;
-  void RetitleTree();
-  void FitTreeWidth();
-  // A category's node: its title in the language chosen with its count.
-  static QString NodeTitle(int category);
-  void SetNodeCount(int category, int count);
   // The line above the list that tells which categories a stop left unread.
   void WritePartial();
   // A category that has records after the scan: its node usable and ticked.
@@ -168,15 +163,12 @@ class CScanVrtWnd : public CBaseVrtWnd {
   CStatisticsObj statistics_;
   std::map<int, bool> filterOn_;  // the nodes' marks: "D" (true) or "N"
   std::size_t firstFound_ = FileTreeModel::kNone;
-  std::map<int, int> shownCounts_;  // the count each category's node shows
-  std::set<int> unfinished_;        // categories a stop left unread or read in part
   CScanSearch search_;
-  std::map<int, int> matches_;      // while searching: the records of each category the search lets through
+  CScanTree tree_;
   int listed_ = -1;
   std::string listedApp_;  // App Photos and App Videos: the app whose files are listed
   std::string shownApp_;   // the app whose files the list shows now
   std::unique_ptr<QTimer> countTimer_;
-  bool panesGiven_ = false;  // the panes' widths were given by the user's saved layout
 };
 
 }  // namespace dunmere

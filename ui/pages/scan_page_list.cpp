@@ -307,29 +307,29 @@ RecordFilter CScanVrtWnd::FilterOf(int category) {
 }
 
 void CScanVrtWnd::SearchChanged() {
-  matches_.clear();
+  std::map<int, int> matches;
   if (search_.Searching()) {
     // How many records of each category the search lets through (an app category: its files).
     const RecordMatcher matcher(search_.Filter());
     const auto count = [&matcher](const auto& records) {
       return static_cast<int>(std::count_if(records.begin(), records.end(), [&](const auto& r) { return matcher.Matches(r); }));
     };
-    matches_[static_cast<int>(CategoryId::kCameraRoll)] = count(results_.cameraRoll);
-    matches_[static_cast<int>(CategoryId::kPhotoStream)] = count(results_.photoStream);
-    matches_[static_cast<int>(CategoryId::kAppPhotos)] = count(results_.appPhotos);
-    matches_[static_cast<int>(CategoryId::kAppVideos)] = count(results_.appVideos);
-    matches_[static_cast<int>(CategoryId::kMessageAttachments)] = count(results_.messageAttachments);
-    matches_[static_cast<int>(CategoryId::kWhatsAppAttachments)] = count(results_.whatsAppAttachments);
-    matches_[static_cast<int>(CategoryId::kContacts)] = count(results_.contacts);
-    matches_[static_cast<int>(CategoryId::kCallHistory)] = count(results_.calls);
-    matches_[static_cast<int>(CategoryId::kNotes)] = count(results_.notes);
+    matches[static_cast<int>(CategoryId::kCameraRoll)] = count(results_.cameraRoll);
+    matches[static_cast<int>(CategoryId::kPhotoStream)] = count(results_.photoStream);
+    matches[static_cast<int>(CategoryId::kAppPhotos)] = count(results_.appPhotos);
+    matches[static_cast<int>(CategoryId::kAppVideos)] = count(results_.appVideos);
+    matches[static_cast<int>(CategoryId::kMessageAttachments)] = count(results_.messageAttachments);
+    matches[static_cast<int>(CategoryId::kWhatsAppAttachments)] = count(results_.whatsAppAttachments);
+    matches[static_cast<int>(CategoryId::kContacts)] = count(results_.contacts);
+    matches[static_cast<int>(CategoryId::kCallHistory)] = count(results_.calls);
+    matches[static_cast<int>(CategoryId::kNotes)] = count(results_.notes);
     int conversations = 0, chats = 0;
     for (const auto& r : messageRows_) conversations += matcher.ConversationMatches(results_.messages.at(r.key)) ? 1 : 0;
     for (const auto& r : chatRows_) chats += matcher.ConversationMatches(results_.whatsApp.at(r.key)) ? 1 : 0;
-    matches_[static_cast<int>(CategoryId::kMessages)] = conversations;
-    matches_[static_cast<int>(CategoryId::kWhatsApp)] = chats;
+    matches[static_cast<int>(CategoryId::kMessages)] = conversations;
+    matches[static_cast<int>(CategoryId::kWhatsApp)] = chats;
   }
-  if (!Scanning()) RewriteCounts();
+  tree_.SetMatches(std::move(matches));
   if (listed_ >= 0) FillList(listed_);
 }
 
