@@ -12,6 +12,7 @@
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTimer>
+#include <set>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif

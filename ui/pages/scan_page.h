@@ -1,12 +1,13 @@
 #pragma once
 // The scan page's handler: starts the scan worker over the chosen categories, shows its progress,
 // pauses and stops it, and then shows the results: the category tree with counts, the record list
-// with its columns, deleted-only filter and check boxes, and the selection statistics.
+// with its columns, search, days, deleted-only filter and check boxes, and the selection statistics.
+// Its parts are in files by job: scan_page.cpp (the scan and the notifications), scan_page_list.cpp,
+// scan_page_tree.cpp with scan_tree.*, scan_page_output.cpp (preview, export, print), scan_search.*.
 #include <QString>
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <set>
 #include <memory>
 #include <string>
 #include <thread>
