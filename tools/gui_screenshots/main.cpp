@@ -138,7 +138,10 @@ int main(int argc, char** argv) {
     poll->start(50);
     return dialog.Run();
   };
+  const auto printStart = std::chrono::steady_clock::now();
   qobject_cast<QAbstractButton*>(control("BtnPrint"))->click();
+  std::printf("print: %.0f ms from Print to the page shown and closed\n",
+              std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - printStart).count());
 
   bool dialogSaved = false;
   const std::filesystem::path exportFolder = std::filesystem::temp_directory_path() / "dunmere-screenshot-export";
@@ -158,7 +161,10 @@ int main(int argc, char** argv) {
     poll->start(50);
     return dialog.Run(window.ScanPage().templateFolder);
   };
+  const auto exportStart = std::chrono::steady_clock::now();
   qobject_cast<QAbstractButton*>(control("BtnRecovery"))->click();
+  std::printf("export: %.0f ms from Recover to Finished\n",
+              std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - exportStart).count());
   std::printf("walk: %.0f ms from Start Scan to the export's end (every category shown, printed, exported)\n",
               std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - walk).count());
   std::filesystem::remove_all(exportFolder);

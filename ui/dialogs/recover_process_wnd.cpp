@@ -68,8 +68,17 @@ CRecoverProcessWnd::CRecoverProcessWnd(QWidget* owner, const ScanResults& result
       // A success in the language chosen; a failure's reason as the system gives it.
       r.status = QString::fromStdString(d.error == 0 ? CSettings::Get().Word("ListValues", d.Text()) : d.Text());
     }
-    QMetaObject::invokeMethod(this, [this, alive, r] {
-      if (!alive.expired()) Show(r);
+    std::lock_guard<std::mutex> hold(pendingLock_);
+    // A report of progress only replaces the one before it; a finished item's is kept for its row.
+    if (!r.finishedItem && !pending_.empty() && !pending_.back().finishedItem) {
+      pending_.back() = std::move(r);
+    } else {
+      pending_.push_back(std::move(r));
+    }
+    if (posted_) return;
+    posted_ = true;
+    QMetaObject::invokeMethod(this, [this, alive] {
+      if (!alive.expired()) ShowPending();
     }, Qt::QueuedConnection);
   };
 }
@@ -96,20 +105,32 @@ int CRecoverProcessWnd::Run(const std::filesystem::path& templateFolder) {
   return ShowModal();
 }
 
-void CRecoverProcessWnd::Show(const Report& r) {
-  if (r.finishedItem) {
-    if (auto* list = qobject_cast<QTreeWidget*>(Control(QStringLiteral("DetailList")))) {
+void CRecoverProcessWnd::ShowPending() {
+  std::vector<Report> reports;
+  {
+    std::lock_guard<std::mutex> hold(pendingLock_);
+    reports.swap(pending_);
+    posted_ = false;
+  }
+  if (reports.empty()) return;
+  if (auto* list = qobject_cast<QTreeWidget*>(Control(QStringLiteral("DetailList")))) {
+    // Successes at the end in one go; each failure on top, the latest first.
+    QList<QTreeWidgetItem*> successes;
+    for (const Report& r : reports) {
+      if (!r.finishedItem) continue;
       auto* row = new QTreeWidgetItem({r.current, r.status});
       row->setTextAlignment(1, Qt::AlignCenter);
       if (r.error == 0) {
-        list->addTopLevelItem(row);
+        successes << row;
       } else {
         list->insertTopLevelItem(0, row);
         row->setForeground(0, kFailedColour);
         row->setForeground(1, kFailedColour);
       }
     }
+    if (!successes.isEmpty()) list->addTopLevelItems(successes);
   }
+  const Report& r = reports.back();
   CSettings& s = CSettings::Get();
   if (auto* bar = qobject_cast<QProgressBar*>(Control(QStringLiteral("Progress")))) bar->setValue(r.percent);
   if (auto* l = qobject_cast<QLabel*>(Control(QStringLiteral("current")))) l->setText(r.current);

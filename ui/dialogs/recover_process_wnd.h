@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "export/export_run.h"
 #include "ui/dialogs/popup_wnd.h"
@@ -46,7 +48,9 @@ class CRecoverProcessWnd : public CPopUpWnd {
     Status error = 0;
     QString status;
   };
-  void Show(const Report& report);
+  // Shows what the run reported since the last time: every finished item's row (at once, a list of
+  // them), the counts and progress of the latest report.
+  void ShowPending();
   void RunEnded();
   void CancelRequested();
 
@@ -54,6 +58,11 @@ class CRecoverProcessWnd : public CPopUpWnd {
   std::filesystem::path root_;
   std::thread worker_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  // The reports the dialog has not shown yet: the worker adds, the dialog takes them all at once (one
+  // posted event for as many reports as came meanwhile).
+  std::mutex pendingLock_;
+  std::vector<Report> pending_;
+  bool posted_ = false;
 };
 
 }  // namespace dunmere
