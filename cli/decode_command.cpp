@@ -137,6 +137,18 @@ std::string VirtualTableReason(SqliteFileReader& reader, const std::string& tabl
          (own.empty() ? std::string() : "; its module keeps them in " + own);
 }
 
+// The damage the reader met in the file's trees: one line each on standard error, and in the JSON
+// document as "damage": [{"page", "why"}]. The rows of the other pages are all given.
+void TellDamage(const SqliteFileReader& reader, Json* document) {
+  if (reader.Damage().empty()) return;
+  Json list = Json::array();
+  for (const PageDamage& d : reader.Damage()) {
+    std::cerr << "dunmere: damaged database: page " << d.page << ' ' << d.why << '\n';
+    list.push_back(Json{{"page", d.page}, {"why", d.why}});
+  }
+  if (document != nullptr) (*document)["damage"] = std::move(list);
+}
+
 // A table the program has no decoder for: its declared columns, every value as stored.
 int DecodeAny(SqliteFileReader& reader, const DecodeOptions& options) {
   if (const std::string reason = VirtualTableReason(reader, options.table); !reason.empty()) {
@@ -167,8 +179,10 @@ int DecodeAny(SqliteFileReader& reader, const DecodeOptions& options) {
       if (inLog) item["source"] = "wal";
       list.push_back(std::move(item));
     }
-    std::cout << DumpJson(Json{{"table", options.table}, {"result", result}, {"columns", names}, {"rows", list}}) << '\n';
-    return 0;
+    Json document{{"table", options.table}, {"result", result}, {"columns", names}, {"rows", list}};
+    TellDamage(reader, &document);
+    std::cout << DumpJson(document) << '\n';
+    return result == kOk ? 0 : 1;
   }
   for (const AnyRow& row : rows) {
     std::cout << (row.deleted != 0 ? "Deleted" : "Normal");
@@ -181,7 +195,8 @@ int DecodeAny(SqliteFileReader& reader, const DecodeOptions& options) {
     std::cout << '\n';
   }
   std::cerr << rows.size() << " rows, result " << result << '\n';
-  return 0;
+  TellDamage(reader, nullptr);
+  return result == kOk ? 0 : 1;
 }
 
 // The file's tables, live and dropped, with their root pages.
@@ -191,12 +206,15 @@ int ListFileTables(SqliteFileReader& reader, const DecodeOptions& options) {
   if (options.json) {
     Json list = Json::array();
     for (const TableEntry& t : tables) list.push_back(Json{{"name", t.name}, {"rootPage", t.rootPage}, {"dropped", t.dropped}});
-    std::cout << DumpJson(Json{{"result", result}, {"tables", list}}) << '\n';
+    Json document{{"result", result}, {"tables", list}};
+    TellDamage(reader, &document);
+    std::cout << DumpJson(document) << '\n';
   } else {
     for (const TableEntry& t : tables) {
       std::cout << TerminalText(t.name) << '\t' << t.rootPage << '\t' << (t.dropped ? "dropped" : "live") << '\n';
     }
     std::cerr << tables.size() << " tables, result " << result << '\n';
+    TellDamage(reader, nullptr);
   }
   return result == kOk ? 0 : 1;
 }
@@ -230,13 +248,16 @@ int RunDecode(const DecodeOptions& options) {
   const Status result = decoder(reader, options.doubtful ? &doubtful : nullptr, rows);
   if (options.json) {
     Json document{{"table", options.table}, {"result", result}, {"rows", rows}};
+    TellDamage(reader, &document);
     std::cout << DumpJson(document) << '\n';
   } else {
     PrintRows(rows);
     const auto deleted = std::count_if(rows.begin(), rows.end(), [](const Json& r) { return r["deleted"].get<bool>(); });
     std::cerr << rows.size() << " rows (" << deleted << " deleted), result " << result << '\n';
+    TellDamage(reader, nullptr);
   }
-  return 0;
+  // A table that could not be read is a failure; damage that lost pages of it is told above.
+  return result == kOk ? 0 : 1;
 }
 
 }  // namespace dunmere::cli

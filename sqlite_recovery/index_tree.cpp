@@ -16,6 +16,10 @@ Status Walk(SqliteFileReader& reader, std::uint32_t index, int depth, std::vecto
   std::vector<std::uint8_t> page = reader.NewPageBuffer();
   if (const Status rc = reader.ReadPage(index, page.data()); rc != kOk) return rc;
   const PageView view{page.data(), reader.pageSize, BtreeHeaderOffset(index)};
+  if (depth > 0 && view.Kind() != kLeafIndexPage && view.Kind() != kInteriorIndexPage) {
+    reader.NoteDamage(index + 1, "is no page of an index tree");
+    return kOk;
+  }
   std::vector<std::uint16_t> cells;
   CellList(view, cells);
   if (view.Kind() == kLeafIndexPage) {
@@ -25,17 +29,27 @@ Status Walk(SqliteFileReader& reader, std::uint32_t index, int depth, std::vecto
   }
   if (view.Kind() != kInteriorIndexPage || depth >= kMaxBtreeDepth) return kOk;
   // Each cell's record sorts after every record of its left child and before the next child's.
-  const auto visit = [&](std::uint32_t number) -> Status {
-    if (number == 0 || number - 1 >= visited.size() || visited[number - 1]) return kOk;  // damage or a loop
-    visited[number - 1] = true;
-    return Walk(reader, number - 1, depth + 1, visited, decoder, leaves);
+  // A bad child loses only itself: it is noted and the walk goes on with its siblings.
+  const std::string parent = " (a child of page " + std::to_string(index + 1) + ")";
+  const auto visit = [&](std::uint32_t number) {
+    if (number == 0) {
+      reader.NoteDamage(index + 1, "names page 0 as a child");
+    } else if (number - 1 >= visited.size()) {
+      reader.NoteDamage(number, "lies past the database's last page, " + std::to_string(reader.pageCount) + parent);
+    } else if (visited[number - 1]) {
+      reader.NoteDamage(number, "is reached a second time: the tree loops or two parents share it" + parent);
+    } else {
+      visited[number - 1] = true;
+      if (Walk(reader, number - 1, depth + 1, visited, decoder, leaves) != kOk) reader.NoteDamage(number, "could not be read" + parent);
+    }
   };
   for (const std::uint16_t cell : cells) {
     if (static_cast<std::uint32_t>(cell) + 4 > reader.pageSize) continue;
-    if (const Status rc = visit(ReadBe32(page.data(), reader.pageSize, cell)); rc != kOk) return rc;
+    visit(ReadBe32(page.data(), reader.pageSize, cell));
     decoder.DecodeLive(reader, page.data(), index, IndexRecordOffset(kInteriorIndexPage, cell), RowState::kNormal);
   }
-  return visit(view.RightMostChild());
+  visit(view.RightMostChild());
+  return kOk;
 }
 
 }  // namespace

@@ -53,6 +53,8 @@ void SqliteFileReader::Close() {
   freelistTrunkPages.clear();
   freelistLeavesSorted_.clear();
   freelistTrunksSorted_.clear();
+  damage_.clear();
+  damagedPages_.clear();
 }
 
 Status SqliteFileReader::Open(const std::filesystem::path& path, const std::filesystem::path& log) {
@@ -285,6 +287,10 @@ Status SqliteFileReader::HighestRowId(std::string_view table, std::uint64_t& row
   return kOk;
 }
 
+void SqliteFileReader::NoteDamage(std::uint32_t page, std::string why) const {
+  if (damagedPages_.insert(page).second) damage_.push_back({page, std::move(why)});
+}
+
 Status SqliteFileReader::Walk(std::uint32_t index, const std::uint8_t* page, int depth, std::vector<bool>& visited,
                               const LeafHandler& leaf, const LeafHandler* interior) const {
   const PageView view{page, pageSize, BtreeHeaderOffset(index)};
@@ -296,17 +302,47 @@ Status SqliteFileReader::Walk(std::uint32_t index, const std::uint8_t* page, int
   if (interior != nullptr) (*interior)(index, page);
   ChildPageMap children;
   InteriorChildren(view, children);
+  // A bad child loses only itself: it is noted (by its one-based number, as SQLite counts pages) and
+  // the walk goes on with its siblings.
+  const std::string parent = " (a child of page " + std::to_string(index + 1) + ")";
+  {
+    // A page named twice by one parent stands where another child was: that one is lost.
+    std::vector<std::uint16_t> cells;
+    CellList(view, cells);
+    std::vector<std::uint32_t> named;
+    for (const std::uint16_t offset : cells) {
+      if (static_cast<std::uint32_t>(offset) + 4 <= pageSize) named.push_back(ReadBe32(page, pageSize, offset));
+    }
+    named.push_back(view.RightMostChild());
+    std::sort(named.begin(), named.end());
+    for (std::size_t i = 1; i < named.size(); ++i) {
+      if (named[i] != 0 && named[i] == named[i - 1]) {
+        NoteDamage(named[i], "is named twice by page " + std::to_string(index + 1) + ": the child it stands for instead is lost");
+      }
+    }
+  }
   std::vector<std::uint8_t> child = NewPageBuffer();
   for (const auto& [childIndex, key] : children) {
     (void)key;
-    if (childIndex < visited.size()) {
-      if (visited[childIndex]) continue;  // a page reached twice: damage or a loop
-      visited[childIndex] = true;
+    if (childIndex >= visited.size()) {
+      NoteDamage(childIndex + 1, "lies past the database's last page, " + std::to_string(pageCount) + parent);
+      continue;
     }
-    const Status rc = ReadPage(childIndex, child.data());
-    if (rc != kOk) return rc;
-    const Status inner = Walk(childIndex, child.data(), depth + 1, visited, leaf, interior);
-    if (inner != kOk) return inner;
+    if (visited[childIndex]) {
+      NoteDamage(childIndex + 1, "is reached a second time: the tree loops or two parents share it" + parent);
+      continue;
+    }
+    visited[childIndex] = true;
+    if (ReadPage(childIndex, child.data()) != kOk) {
+      NoteDamage(childIndex + 1, "could not be read" + parent);
+      continue;
+    }
+    const std::uint8_t kind = PageView{child.data(), pageSize, BtreeHeaderOffset(childIndex)}.Kind();
+    if (kind != kLeafTablePage && kind != kInteriorTablePage) {
+      NoteDamage(childIndex + 1, "is no page of a table's tree" + parent);
+      continue;
+    }
+    Walk(childIndex, child.data(), depth + 1, visited, leaf, interior);
   }
   return kOk;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/status.h"
@@ -42,6 +43,13 @@ struct DroppedTable {
   std::string name;
   std::uint32_t root = 0;
   std::string sql;
+};
+
+// A page of a B-tree that could not be read as the tree says it should: the walk goes on with its
+// siblings and the damage is told once per page.
+struct PageDamage {
+  std::uint32_t page = 0;  // one-based, as SQLite numbers pages
+  std::string why;
 };
 
 // The schema's own table: its root is the first page, its statement is not stored.
@@ -103,6 +111,11 @@ class SqliteFileReader {
   bool IsFreelistLeaf(std::uint32_t index) const;
   bool IsFreelistTrunk(std::uint32_t index) const;
 
+  // The damage the walks met since the file was opened, in the order met, each page once.
+  const std::vector<PageDamage>& Damage() const { return damage_; }
+  // Notes damage at a one-based page (a second note of the same page is dropped).
+  void NoteDamage(std::uint32_t page, std::string why) const;
+
   // A page-size buffer, zero-filled.
   std::vector<std::uint8_t> NewPageBuffer() const { return std::vector<std::uint8_t>(pageSize, 0); }
 
@@ -156,7 +169,9 @@ class SqliteFileReader {
   void OpenLog(const std::filesystem::path& log);
   // Visits every leaf table page under index (page holds it), children in ascending page index, each
   // page at most once and no deeper than kMaxBtreeDepth.
-  // Calls leaf for every leaf page of the tree and, when given, interior for every interior page.
+  // Calls leaf for every leaf page of the tree and, when given, interior for every interior page. A
+  // child that lies past the database's last page, cannot be read, is reached a second time or is no
+  // page of a table tree is noted as damage and passed over: its siblings are walked all the same.
   Status Walk(std::uint32_t index, const std::uint8_t* page, int depth, std::vector<bool>& visited,
               const LeafHandler& leaf, const LeafHandler* interior = nullptr) const;
   void ScanSchemaLeaf(const std::uint8_t* page, std::uint32_t headerOffset, std::string_view name,
@@ -166,6 +181,8 @@ class SqliteFileReader {
   int logFd_ = -1;
   std::uint64_t filePages_ = 0;  // whole pages of the file itself
   WriteAheadLog log_;
+  mutable std::vector<PageDamage> damage_;
+  mutable std::unordered_set<std::uint32_t> damagedPages_;
 };
 
 // Deepest B-tree the walks follow. SQLite itself never builds one deeper than 20 levels; a deeper

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <set>
+#include <string>
 
 #include "sqlite_recovery/page_layout.h"
 #include "sqlite_recovery/varint.h"
@@ -233,7 +234,8 @@ TEST(CollectLiveCells, LoopsAndDepthInDamagedTreesEnd) {
   EXPECT_EQ(cells.count(root), 0u);
 }
 
-TEST(CollectLiveCells, ShortFileEndsTheWalkWithAReadFault) {
+// A file cut in half: the pages that are gone are told as damage, every page that is there is read.
+TEST(CollectLiveCells, ShortFileLosesOnlyThePagesThatAreGone) {
   TempDir dir;
   const fs::path db = dir / "cut.db";
   MakeSqliteDatabase(db, {Pragmas(1024), kHandleTable, InsertHandles(1, 3000)});
@@ -242,8 +244,78 @@ TEST(CollectLiveCells, ShortFileEndsTheWalkWithAReadFault) {
   SqliteFileReader reader;
   ASSERT_EQ(reader.Open(dir / "short.db"), kOk);
   testing::RowCollector collector;
-  EXPECT_EQ(RunTableDecoder(reader, "handle", collector), kReadFault);
-  EXPECT_FALSE(collector.rows.empty());  // what came before the fault is kept
+  EXPECT_EQ(RunTableDecoder(reader, "handle", collector), kOk);
+  EXPECT_FALSE(collector.rows.empty());
+  ASSERT_FALSE(reader.Damage().empty());
+  for (const PageDamage& d : reader.Damage()) {
+    EXPECT_GT(d.page, reader.pageCount) << d.why;
+    EXPECT_NE(d.why.find("past the database's last page"), std::string::npos) << d.why;
+  }
+}
+
+// The cells of a leaf page as its header counts them.
+int LeafCells(const std::string& file, std::uint32_t pageSize, std::uint32_t number) {
+  const std::size_t at = static_cast<std::size_t>(number - 1) * pageSize + (number == 1 ? 100 : 0);
+  EXPECT_EQ(static_cast<std::uint8_t>(file[at]), kLeafTablePage);
+  return (static_cast<std::uint8_t>(file[at + 3]) << 8) | static_cast<std::uint8_t>(file[at + 4]);
+}
+
+std::uint32_t Be32(const std::string& bytes, std::size_t at) {
+  return (static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at])) << 24) |
+         (static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + 1])) << 16) |
+         (static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + 2])) << 8) |
+         static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + 3]));
+}
+
+void PutBe32(std::string& bytes, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (24 - 8 * i));
+}
+
+// One child pointer of the root set past the end of the file, then another set to its neighbour's
+// page: each time only that child's leaf is lost, every other leaf is read, and the damage names the
+// page and why.
+TEST(CollectLiveCells, ABadChildPointerLosesOnlyItsOwnLeaf) {
+  TempDir dir;
+  const fs::path db = dir / "tree.db";
+  MakeSqliteDatabase(db, {Pragmas(4096), kHandleTable, InsertHandles(1, 3000)});
+  const std::uint32_t root = static_cast<std::uint32_t>(Query(db, "SELECT rootpage FROM sqlite_master WHERE name = 'handle'").at(0));
+  std::string bytes = testing::ReadFile(db);
+  const std::size_t page = static_cast<std::size_t>(root - 1) * 4096;
+  ASSERT_EQ(static_cast<std::uint8_t>(bytes[page]), kInteriorTablePage);  // the root over leaves
+  const int children = (static_cast<std::uint8_t>(bytes[page + 3]) << 8) | static_cast<std::uint8_t>(bytes[page + 4]);
+  ASSERT_GE(children, 4);
+  // The third cell's child pointer.
+  const std::size_t third = page + ((static_cast<std::uint8_t>(bytes[page + 16]) << 8) | static_cast<std::uint8_t>(bytes[page + 17]));
+  const std::size_t second = page + ((static_cast<std::uint8_t>(bytes[page + 14]) << 8) | static_cast<std::uint8_t>(bytes[page + 15]));
+  const std::uint32_t lostLeaf = Be32(bytes, third);
+  const int lost = LeafCells(bytes, 4096, lostLeaf);
+  const std::uint32_t pages = static_cast<std::uint32_t>(bytes.size() / 4096);
+
+  PutBe32(bytes, third, pages + 500);
+  testing::WriteFile(dir / "past.db", bytes);
+  SqliteFileReader reader;
+  ASSERT_EQ(reader.Open(dir / "past.db"), kOk);
+  testing::RowCollector past;
+  EXPECT_EQ(RunTableDecoder(reader, "handle", past), kOk);
+  EXPECT_EQ(static_cast<int>(past.LiveCount()), 3000 - lost);
+  ASSERT_EQ(reader.Damage().size(), 1u);
+  EXPECT_EQ(reader.Damage()[0].page, pages + 500);
+  EXPECT_EQ(reader.Damage()[0].why, "lies past the database's last page, " + std::to_string(pages) +
+                                        " (a child of page " + std::to_string(root) + ")");
+
+  // The same child pointing at its neighbour's leaf: a page named twice, read once; the leaf it stood
+  // for is not reached from the tree.
+  PutBe32(bytes, third, Be32(bytes, second));
+  testing::WriteFile(dir / "twice.db", bytes);
+  ASSERT_EQ(reader.Open(dir / "twice.db"), kOk);
+  EXPECT_TRUE(reader.Damage().empty());  // an open file starts without the last one's damage
+  testing::RowCollector twice;
+  EXPECT_EQ(RunTableDecoder(reader, "handle", twice), kOk);
+  EXPECT_EQ(static_cast<int>(twice.LiveCount()), 3000 - lost);
+  ASSERT_EQ(reader.Damage().size(), 1u);
+  EXPECT_EQ(reader.Damage()[0].page, Be32(bytes, second));
+  EXPECT_EQ(reader.Damage()[0].why,
+            "is named twice by page " + std::to_string(root) + ": the child it stands for instead is lost");
 }
 
 }  // namespace

@@ -39,6 +39,12 @@ class RowCollector : public RowDecoder {
   }
 
   std::vector<CollectedRow> rows;
+  // The rows read from the tree's cells (not from the scans of freed space).
+  std::size_t LiveCount() const {
+    std::size_t live = 0;
+    for (const CollectedRow& r : rows) live += r.live && r.state == RowState::kNormal ? 1 : 0;
+    return live;
+  }
 
  private:
   static CollectedRow Make(RowState state, bool live, std::uint32_t pageIndex, std::uint16_t offset,
