@@ -536,6 +536,40 @@ TEST(DecodeCommand, TableRowsAsJsonLiveFirst) {
   EXPECT_NE(run.err.find("not a SQLite database"), std::string::npos);
 }
 
+// A tree whose root names a child past the end of the file: every other leaf's rows are given, the
+// damage is told on standard error and in the JSON document, and the run ends well (the table was read).
+TEST(DecodeCommand, DamagedTreeToldAndTheRestRead) {
+  TempDir dir;
+  testing::MakeSqliteDatabase(dir / "kv.db", {"PRAGMA page_size=1024;", "CREATE TABLE kv (k TEXT, v TEXT);",
+                                              "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 400) "
+                                              "INSERT INTO kv SELECT 'key ' || x, 'value of key ' || x FROM c;"});
+  std::string bytes = testing::ReadFile(dir / "kv.db");
+  // The table's root is page 2, an interior page over leaves: its right-most child set past the end.
+  const std::size_t root = 1024;
+  ASSERT_EQ(static_cast<std::uint8_t>(bytes[root]), 0x05);
+  const std::uint32_t past = static_cast<std::uint32_t>(bytes.size() / 1024) + 7;
+  for (int i = 0; i < 4; ++i) bytes[root + 8 + static_cast<std::size_t>(i)] = static_cast<char>(past >> (24 - 8 * i));
+  testing::WriteFile(dir / "damaged.db", bytes);
+  CliRun run = Dunmere({"decode", (dir / "damaged.db").string(), "--table", "kv", "--json"}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const json doc = json::parse(run.out);
+  EXPECT_EQ(doc.at("result"), 0);
+  const std::size_t rows = doc.at("rows").size();
+  EXPECT_GT(rows, 300u);  // one leaf of the table lost, not the rest
+  EXPECT_LT(rows, 400u);
+  ASSERT_EQ(doc.at("damage").size(), 1u);
+  EXPECT_EQ(doc.at("damage")[0].at("page"), past);
+  EXPECT_NE(doc.at("damage")[0].at("why").get<std::string>().find("past the database's last page"), std::string::npos);
+  EXPECT_NE(run.err.find("damaged database: page " + std::to_string(past)), std::string::npos) << run.err;
+  // The same in text: the damage line on standard error.
+  run = Dunmere({"decode", (dir / "damaged.db").string(), "--table", "kv"}, dir.path());
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_NE(run.err.find("damaged database: page " + std::to_string(past)), std::string::npos) << run.err;
+  // An undamaged file says nothing of damage.
+  run = Dunmere({"decode", (dir / "kv.db").string(), "--table", "kv", "--json"}, dir.path());
+  EXPECT_FALSE(json::parse(run.out).contains("damage"));
+}
+
 // The file's tables, live and dropped, and a dropped table's rows by its old name.
 TEST(DecodeCommand, TablesLiveAndDropped) {
   TempDir dir;
