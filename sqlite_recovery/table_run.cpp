@@ -99,6 +99,86 @@ Status DecodeTree(SqliteFileReader& reader, std::uint32_t root, RowDecoder& deco
   return rc != kOk ? rc : found;
 }
 
+// Marks the pages of the B-tree (table or index) under root as owned, each once, no deeper than the
+// walks go.
+void MarkTree(const SqliteFileReader& reader, std::uint32_t root, std::vector<bool>& owned) {
+  std::vector<std::pair<std::uint32_t, int>> pending{{root, 0}};
+  std::vector<std::uint8_t> page = reader.NewPageBuffer();
+  while (!pending.empty()) {
+    const auto [index, depth] = pending.back();
+    pending.pop_back();
+    if (index >= owned.size() || owned[index] || depth > kMaxBtreeDepth) continue;
+    owned[index] = true;
+    if (reader.ReadPage(index, page.data()) != kOk) continue;
+    const PageView view{page.data(), reader.pageSize, BtreeHeaderOffset(index)};
+    if (view.Kind() != kInteriorTablePage && view.Kind() != kInteriorIndexPage) continue;
+    std::vector<std::uint16_t> cells;
+    CellList(view, cells);
+    for (const std::uint16_t cell : cells) {
+      if (static_cast<std::uint32_t>(cell) + 4 > reader.pageSize) continue;
+      const std::uint32_t child = ReadBe32(page.data(), reader.pageSize, cell);
+      if (child != 0) pending.push_back({child - 1, depth + 1});
+    }
+    if (view.RightMostChild() != 0) pending.push_back({view.RightMostChild() - 1, depth + 1});
+  }
+}
+
+// The pages some tree of the schema reaches (every table's and index's, the schema's own), and the
+// freelist's: what is left is no tree's.
+std::vector<bool> OwnedPages(SqliteFileReader& reader) {
+  std::vector<bool> owned(reader.pageCount, false);
+  MarkTree(reader, 0, owned);
+  std::vector<std::uint8_t> page = reader.NewPageBuffer();
+  PageCellMap schema;
+  if (reader.ReadPage(0, page.data()) == kOk) reader.CollectLiveCells(0, page.data(), schema);
+  for (const auto& [index, cells] : schema) {
+    if (reader.ReadPage(index, page.data()) != kOk) continue;
+    for (const std::uint16_t cell : cells) {
+      LiveRecord record;
+      std::vector<ColumnValue> columns;
+      if (GatherLiveRecord(reader, page.data(), cell, record) != kOk ||
+          DecodeLiveRecord(record.data, record.size, columns) != kOk || columns.size() < 4 || !columns[3].IsInteger()) {
+        continue;
+      }
+      const std::int64_t root = columns[3].AsSignedInteger();
+      if (root > 0 && static_cast<std::uint64_t>(root) <= reader.pageCount) MarkTree(reader, static_cast<std::uint32_t>(root - 1), owned);
+    }
+  }
+  for (const std::uint32_t leaf : reader.freelistLeafPages) {
+    if (leaf < owned.size()) owned[leaf] = true;
+  }
+  for (const std::uint32_t trunk : reader.freelistTrunkPages) {
+    if (trunk < owned.size()) owned[trunk] = true;
+  }
+  return owned;
+}
+
+// In a file whose tree of the current table is damaged: the leaf pages no tree reaches and no freelist
+// holds whose records have the table's shape were the table's, cut off by the damage. Their rows are
+// read as live rows, and each such page is told as damage.
+void RecoverOrphanedLeaves(SqliteFileReader& reader, RowDecoder& decoder) {
+  const std::vector<bool> owned = OwnedPages(reader);
+  std::vector<std::uint8_t> page = reader.NewPageBuffer();
+  for (std::uint32_t index = 0; index < owned.size(); ++index) {
+    if (owned[index] || reader.droppedTablePages.count(index) != 0 || reader.ReadPage(index, page.data()) != kOk) continue;
+    const PageView view{page.data(), reader.pageSize, BtreeHeaderOffset(index)};
+    const bool leaf = reader.currentWithoutRowid ? view.Kind() == kLeafIndexPage : view.Kind() == kLeafTablePage;
+    if (!leaf || !FirstRecordFits(reader, page.data(), index)) continue;
+    reader.NoteDamage(index + 1, "is a leaf of \"" + reader.currentTableName +
+                                     "\" that no tree reaches any more: its rows are read all the same");
+    if (reader.currentWithoutRowid) {
+      DecodeIndexPage(reader, page.data(), index, decoder, RowState::kNormal);
+      continue;
+    }
+    std::vector<std::uint16_t> cells;
+    CellList(view, cells);
+    for (const std::uint16_t cell : cells) decoder.DecodeLive(reader, page.data(), index, cell, RowState::kNormal);
+    cells.clear();
+    LeafPageScans(reader, page.data(), cells, BtreeHeaderOffset(index));
+    for (const std::uint16_t offset : cells) decoder.DecodeDeleted(reader, page.data(), index, offset, RowState::kDeleted);
+  }
+}
+
 }  // namespace
 
 void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
@@ -216,6 +296,7 @@ Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDeco
   reader.declaredColumnCount = columns;
   reader.currentColumnCount = columns;
   std::vector<std::uint32_t> ownLeaves;
+  const std::size_t damageBefore = reader.Damage().size();
   if (rc == kOk && reader.currentWithoutRowid) {
     if (ownRoot > 0) rc = DecodeIndexTree(reader, ownRoot - 1, decoder, ownLeaves);
   } else if (rc == kOk) {
@@ -225,6 +306,9 @@ Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDeco
       if (rc != kOk) break;
     }
   }
+  // The table's tree was damaged on the way: leaves it may have lost are looked for among the pages no
+  // tree reaches.
+  if (reader.Damage().size() > damageBefore) RecoverOrphanedLeaves(reader, decoder);
   if (freedPages) RecoverFreedPages(reader, decoder);
   std::sort(ownLeaves.begin(), ownLeaves.end());
   RecoverOlderPageVersions(reader, decoder, ownLeaves, freedPages);

@@ -271,10 +271,11 @@ void PutBe32(std::string& bytes, std::size_t at, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (24 - 8 * i));
 }
 
-// One child pointer of the root set past the end of the file, then another set to its neighbour's
-// page: each time only that child's leaf is lost, every other leaf is read, and the damage names the
-// page and why.
-TEST(CollectLiveCells, ABadChildPointerLosesOnlyItsOwnLeaf) {
+// One child pointer of the root set past the end of the file, then set to its neighbour's page: each
+// time the damage names the page and why, every other leaf is read through the tree, and the leaf the
+// pointer stood for, which no tree reaches any more, is found among the pages no tree holds and read
+// all the same: no row is lost.
+TEST(CollectLiveCells, ABadChildPointerLosesNoRow) {
   TempDir dir;
   const fs::path db = dir / "tree.db";
   MakeSqliteDatabase(db, {Pragmas(4096), kHandleTable, InsertHandles(1, 3000)});
@@ -288,8 +289,9 @@ TEST(CollectLiveCells, ABadChildPointerLosesOnlyItsOwnLeaf) {
   const std::size_t third = page + ((static_cast<std::uint8_t>(bytes[page + 16]) << 8) | static_cast<std::uint8_t>(bytes[page + 17]));
   const std::size_t second = page + ((static_cast<std::uint8_t>(bytes[page + 14]) << 8) | static_cast<std::uint8_t>(bytes[page + 15]));
   const std::uint32_t lostLeaf = Be32(bytes, third);
-  const int lost = LeafCells(bytes, 4096, lostLeaf);
+  ASSERT_GT(LeafCells(bytes, 4096, lostLeaf), 0);
   const std::uint32_t pages = static_cast<std::uint32_t>(bytes.size() / 4096);
+  const std::string orphan = "is a leaf of \"handle\" that no tree reaches any more: its rows are read all the same";
 
   PutBe32(bytes, third, pages + 500);
   testing::WriteFile(dir / "past.db", bytes);
@@ -297,25 +299,40 @@ TEST(CollectLiveCells, ABadChildPointerLosesOnlyItsOwnLeaf) {
   ASSERT_EQ(reader.Open(dir / "past.db"), kOk);
   testing::RowCollector past;
   EXPECT_EQ(RunTableDecoder(reader, "handle", past), kOk);
-  EXPECT_EQ(static_cast<int>(past.LiveCount()), 3000 - lost);
-  ASSERT_EQ(reader.Damage().size(), 1u);
+  EXPECT_EQ(past.LiveCount(), 3000u);
+  ASSERT_EQ(reader.Damage().size(), 2u);
   EXPECT_EQ(reader.Damage()[0].page, pages + 500);
   EXPECT_EQ(reader.Damage()[0].why, "lies past the database's last page, " + std::to_string(pages) +
                                         " (a child of page " + std::to_string(root) + ")");
+  EXPECT_EQ(reader.Damage()[1].page, lostLeaf);
+  EXPECT_EQ(reader.Damage()[1].why, orphan);
 
-  // The same child pointing at its neighbour's leaf: a page named twice, read once; the leaf it stood
-  // for is not reached from the tree.
+  // The same child pointing at its neighbour's leaf: a page named twice, read once.
   PutBe32(bytes, third, Be32(bytes, second));
   testing::WriteFile(dir / "twice.db", bytes);
   ASSERT_EQ(reader.Open(dir / "twice.db"), kOk);
   EXPECT_TRUE(reader.Damage().empty());  // an open file starts without the last one's damage
   testing::RowCollector twice;
   EXPECT_EQ(RunTableDecoder(reader, "handle", twice), kOk);
-  EXPECT_EQ(static_cast<int>(twice.LiveCount()), 3000 - lost);
-  ASSERT_EQ(reader.Damage().size(), 1u);
+  EXPECT_EQ(twice.LiveCount(), 3000u);
+  std::set<std::uint64_t> rowids;
+  for (const testing::CollectedRow& r : twice.rows) {
+    if (r.live) rowids.insert(r.rowid);
+  }
+  EXPECT_EQ(rowids.size(), 3000u);  // each row once
+  ASSERT_EQ(reader.Damage().size(), 2u);
   EXPECT_EQ(reader.Damage()[0].page, Be32(bytes, second));
   EXPECT_EQ(reader.Damage()[0].why,
             "is named twice by page " + std::to_string(root) + ": the child it stands for instead is lost");
+  EXPECT_EQ(reader.Damage()[1].page, lostLeaf);
+  EXPECT_EQ(reader.Damage()[1].why, orphan);
+
+  // The whole file: no damage, and nothing read twice.
+  ASSERT_EQ(reader.Open(db), kOk);
+  testing::RowCollector whole;
+  EXPECT_EQ(RunTableDecoder(reader, "handle", whole), kOk);
+  EXPECT_EQ(whole.LiveCount(), 3000u);
+  EXPECT_TRUE(reader.Damage().empty());
 }
 
 }  // namespace
