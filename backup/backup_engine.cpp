@@ -163,7 +163,31 @@ void CBackupEngine::NoteDatabase(CategoryId category, const DatabaseFile& db, st
     if (std::string why = UnreadRowsWarning(db, tables); !why.empty()) warnings[category] = std::move(why);
   }
   SqliteFileReader reader;
-  if (db.path.empty() || reader.Open(db) != kOk || !reader.logUsed) return;
+  if (db.path.empty() || reader.Open(db) != kOk) return;
+  // Damage in the trees of the category's tables: the rows of other pages were all read, and the
+  // damage is told with the category.
+  std::vector<std::uint8_t> page = reader.NewPageBuffer();
+  for (const char* table : tables) {
+    ChildPageMap roots;
+    if (reader.FindTableRoots(table, roots) != kOk) continue;
+    const std::size_t before = reader.Damage().size();
+    for (const auto& [root, key] : roots) {
+      PageCellMap cells;
+      if (reader.ReadPage(root, page.data()) == kOk) reader.CollectLiveCells(root, page.data(), cells);
+    }
+    const std::size_t found = reader.Damage().size() - before;
+    if (found == 0) continue;
+    constexpr std::size_t kTold = 5;
+    std::string why = "the table \"" + std::string(table) + "\" is damaged (its other pages were read): ";
+    for (std::size_t i = 0; i < found && i < kTold; ++i) {
+      const PageDamage& d = reader.Damage()[before + i];
+      why += (i == 0 ? "page " : "; page ") + std::to_string(d.page) + " " + d.why;
+    }
+    if (found > kTold) why += "; and " + std::to_string(found - kTold) + " more pages";
+    std::string& told = warnings[category];
+    told += (told.empty() ? "" : "; ") + why;
+  }
+  if (!reader.logUsed) return;
   LogReport& report = logs[category];
   report.frames += reader.logCommittedFrames;
   for (const char* table : tables) {

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <nlohmann/json.hpp>
+#include <sqlite3.h>
 
 #include "backup/file_ids.h"
 #include "backup/media_types.h"
@@ -309,6 +310,48 @@ TEST(ScanCommand, CategoriesAsJsonAndEncryptedBackups) {
 
 // A database that gives no record although its table holds rows says why, in the JSON and in the
 // text; it is a warning, not a failure. A database that gives records says nothing more.
+// A messages database whose "message" tree names a child past the end of the file: every message is
+// listed all the same (the leaf cut off is found among the pages no tree reaches), and the category
+// says which table is damaged and where.
+TEST(ScanCommand, DamagedTablesToldWithTheirCategory) {
+  TempDir dir;
+  testing::MakeSqliteDatabase(
+      dir / "sms.db", {"PRAGMA page_size=1024;", testing::ReferenceSchema("sms_ios9.2.1.sql"),
+                       "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550100001', 'SMS');",
+                       "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 300) "
+                       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) "
+                       "SELECT x, 'g' || x, 'message number ' || x, 1, 'SMS', 100 + x FROM c;"});
+  sqlite3* h = nullptr;
+  ASSERT_EQ(sqlite3_open_v2((dir / "sms.db").c_str(), &h, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* stmt = nullptr;
+  sqlite3_prepare_v2(h, "SELECT rootpage FROM sqlite_master WHERE name = 'message'", -1, &stmt, nullptr);
+  ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+  const auto root = static_cast<std::size_t>(sqlite3_column_int64(stmt, 0));
+  sqlite3_finalize(stmt);
+  sqlite3_close(h);
+  std::string bytes = testing::ReadFile(dir / "sms.db");
+  const std::size_t at = (root - 1) * 1024;
+  ASSERT_EQ(static_cast<std::uint8_t>(bytes[at]), 0x05);  // an interior page over the leaves
+  const std::uint32_t past = static_cast<std::uint32_t>(bytes.size() / 1024) + 3;
+  for (int i = 0; i < 4; ++i) bytes[at + 8 + static_cast<std::size_t>(i)] = static_cast<char>(past >> (24 - 8 * i));
+  testing::FixtureBackup backup;
+  backup.files = {{"HomeDomain", "Library/SMS/sms.db", bytes}};
+  testing::WriteFixtureBackup(dir / "backup", backup);
+  const fs::path appData = dir / "appdata";
+  fs::create_directories(appData);
+  CliRun run = Dunmere({"scan", (dir / "backup").string(), "-c", "messages", "--json"}, appData);
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const json messages = json::parse(run.out).at("categories").at("messages");
+  ASSERT_EQ(messages.at("conversations").size(), 1u);
+  EXPECT_EQ(messages.at("conversations")[0].at("messages").size(), 300u);
+  const std::string warning = messages.at("warning");
+  EXPECT_EQ(warning.rfind("the table \"message\" is damaged (its other pages were read): page " + std::to_string(past) +
+                              " lies past the database's last page",
+                          0),
+            0u)
+      << warning;
+}
+
 TEST(ScanCommand, DatabasesWhoseRowsGiveNoRecordSaySo) {
   TempDir dir;
   const std::string unknown = testing::SqliteDatabaseBytes(
