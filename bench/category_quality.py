@@ -87,7 +87,7 @@ def contact_row(rng, i, cols):
         elif c.endswith("Phone"): v[c] = phone
         elif c.endswith("Email"): v[c] = mail
     org = next((v[c] for c in cols if c.endswith("Organization")), None) or ""
-    return v, first, {"name": first + last, "phones": phone, "emails": mail, "company": org}
+    return v, first, {"name": first + " " + last, "phones": phone, "emails": mail, "company": org}
 
 
 def call_row(rng, i, cols):

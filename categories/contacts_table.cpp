@@ -1,6 +1,7 @@
 // The address book's search table, "ABPersonFullTextSearch_content".
 #include "categories/decoder_keys.h"
 #include "categories/device_table_maps.h"
+#include "categories/person_name.h"
 #include "categories/table_decoders.h"
 #include "categories/table_records.h"
 
@@ -25,7 +26,7 @@ const TableMap& ContactTableMap() {
 Status DecodeContacts(SqliteFileReader& reader, std::vector<ContactRecord>& out, DoubtfulRows* doubtful) {
   RecordRules<ContactRecord> rules;
   rules.fill = [](const MappedRow& row, ContactRecord& c) {
-    c.name = FieldText(row.fields[kContactFirst]) + FieldText(row.fields[kContactLast]);
+    c.name = PersonName(FieldText(row.fields[kContactFirst]), FieldText(row.fields[kContactLast]));
     c.company = FieldText(row.fields[kContactOrganization]);
     c.phones = FieldText(row.fields[kContactPhone]);
     c.emails = FieldText(row.fields[kContactEmail]);

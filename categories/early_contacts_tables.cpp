@@ -6,6 +6,7 @@
 #include <set>
 
 #include "categories/decoder_keys.h"
+#include "categories/person_name.h"
 #include "categories/table_decoders.h"
 #include "categories/table_records.h"
 
@@ -28,7 +29,7 @@ Status DecodePeople(SqliteFileReader& reader, std::vector<PersonRow>& out) {
   rules.fill = [](const MappedRow& row, PersonRow& p) {
     p.hasRowId = row.hasRowId;
     p.rowId = row.rowId;
-    p.name = FieldText(row.fields[0]) + FieldText(row.fields[1]);
+    p.name = PersonName(FieldText(row.fields[0]), FieldText(row.fields[1]));
     p.company = FieldText(row.fields[2]);
   };
   rules.keep = [](const PersonRow& p) { return p.deleted == 0 || !p.name.empty() || !p.company.empty(); };

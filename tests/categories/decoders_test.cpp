@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "sqlite_recovery/sqlite_file_reader.h"
+#include "categories/person_name.h"
 #include "categories/table_decoders.h"
 #include "tests/support/sql_text.h"
 #include "tests/support/sqlite_fixture.h"
@@ -203,13 +204,13 @@ TEST(ContactDecoder, BothLayoutsLiveDeletedAndControlCharacters) {
     std::vector<ContactRecord> out;
     ASSERT_EQ(DecodeContacts(db.reader, out), kOk);
     ASSERT_EQ(out.size(), 3u);  // a live row is never dropped, whatever its bytes
-    EXPECT_EQ(out[0].name, "AnnExample");
+    EXPECT_EQ(out[0].name, "Ann Example");
     EXPECT_EQ(out[0].company, "Example Ltd");
     EXPECT_EQ(out[0].phones, "+15550100001 5550100001");
     EXPECT_EQ(out[0].emails, "ann@example.com");
     EXPECT_EQ(out[1].phones, "+1555\t0100003");
     EXPECT_EQ(out[2].deleted, 1);
-    EXPECT_EQ(out[2].name, "BobGone");
+    EXPECT_EQ(out[2].name, "Bob Gone");
     EXPECT_EQ(out[2].phones, "+15550100002");
   }
   {
@@ -414,6 +415,22 @@ TEST(TableDecoders, MissingTableAndNonDatabase) {
   SqliteFileReader reader;
   EXPECT_EQ(reader.Open(dir / "x"), kInvalidParameter);
   EXPECT_EQ(DecodeMessages(reader, out), kInvalidParameter);
+}
+
+// A name as the phone shows it: a blank between alphabetic parts, none between CJK parts, blanks around
+// a part dropped, one part alone as it is.
+TEST(PersonName, PartsJoinedAsThePhoneShowsThem) {
+  EXPECT_EQ(PersonName("Pat", "Tee"), "Pat Tee");
+  EXPECT_EQ(PersonName("Echo ", " Kilo1"), "Echo Kilo1");
+  EXPECT_EQ(PersonName("", "Kilo"), "Kilo");
+  EXPECT_EQ(PersonName("Echo", ""), "Echo");
+  EXPECT_EQ(PersonName("  ", ""), "");
+  EXPECT_EQ(PersonName("\u738B", "\u5C0F\u660E"), "\u738B\u5C0F\u660E");          // Chinese
+  EXPECT_EQ(PersonName("\u5C71\u7530", "\u592A\u90CE"), "\u5C71\u7530\u592A\u90CE");  // Japanese
+  EXPECT_EQ(PersonName("\uAE40", "\uBBFC\uC900"), "\uAE40\uBBFC\uC900");          // Korean
+  EXPECT_EQ(PersonName("\u738B", "Wang"), "\u738B Wang");                       // scripts mixed
+  EXPECT_EQ(PersonName("Zo\u00EB", "\u00C5se"), "Zo\u00EB \u00C5se");
+  EXPECT_EQ(PersonName(std::string("ab\xE4", 3), "c"), std::string("ab\xE4 c", 5));  // cut bytes: a blank
 }
 
 }  // namespace

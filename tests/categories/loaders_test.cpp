@@ -69,12 +69,12 @@ TEST_F(MessagesLoaderTest, ConversationsJoinedAndOrdered) {
   EXPECT_EQ(one[0].text, "first in time");
   EXPECT_EQ(one[1].text, "second in time");
   EXPECT_EQ(one[0].handle, "+15550100001");
-  EXPECT_EQ(one[0].contactName, "AnnExample");  // the first contact holding the number
+  EXPECT_EQ(one[0].contactName, "Ann Example");  // the first contact holding the number
   const auto& two = conversations.at(2);
   ASSERT_EQ(two.size(), 2u);
   EXPECT_EQ(two[0].deleted, 1);
   EXPECT_EQ(two[0].text, "this message was deleted later on");
-  EXPECT_EQ(two[0].contactName, "FranFriend");
+  EXPECT_EQ(two[0].contactName, "Fran Friend");
   EXPECT_EQ(two[0].attachmentPath, "");  // a deleted message's unknown row id joins nothing
   EXPECT_EQ(two[1].attachmentPath, "~/Library/SMS/Attachments/x.jpg");
   const auto& orphan = conversations.at(9);
@@ -121,7 +121,7 @@ TEST(MessagesLoader, EarlyLayoutTextAndIMessages) {
   EXPECT_EQ(texts[0].text, "an incoming text message");
   EXPECT_EQ(texts[0].fromMe, 0);
   EXPECT_EQ(texts[0].handle, "+15550100001");
-  EXPECT_EQ(texts[0].contactName, "AnnExample");
+  EXPECT_EQ(texts[0].contactName, "Ann Example");
   EXPECT_EQ(texts[0].date, "2012-03-01 10:00:00");
   EXPECT_EQ(texts[1].fromMe, 1);
   EXPECT_EQ(texts[2].text, "a text message deleted from the phone");
@@ -270,14 +270,14 @@ TEST(ContactsLoader, EarlyAddressBookWithoutSearchTable) {
   ASSERT_EQ(LoadContacts(false, dir / "ab.db", contacts, highest), kOk);
   EXPECT_EQ(highest, 4);
   ASSERT_EQ(contacts.size(), 3u);  // the person without a phone is not listed, as ever
-  EXPECT_EQ(contacts[0].name, "AnnExample");
+  EXPECT_EQ(contacts[0].name, "Ann Example");
   EXPECT_EQ(contacts[0].company, "Example Ltd");
   EXPECT_EQ(contacts[0].phones, "+15550100001");
   EXPECT_EQ(contacts[0].emails, "ann@example.com ");
   EXPECT_EQ(contacts[0].address, "1 Main Street Springfield ");
   EXPECT_EQ(contacts[0].url, "http://example.com ");
-  EXPECT_EQ(contacts[1].name, "BobSample");
-  EXPECT_EQ(contacts[2].name, "CarlDeleted");
+  EXPECT_EQ(contacts[1].name, "Bob Sample");
+  EXPECT_EQ(contacts[2].name, "Carl Deleted");
   EXPECT_EQ(contacts[2].deleted, 1);
   EXPECT_EQ(contacts[2].phones, "+15550100003");
 
@@ -287,7 +287,7 @@ TEST(ContactsLoader, EarlyAddressBookWithoutSearchTable) {
   std::vector<CallRecord> calls;
   ASSERT_EQ(LoadCallHistory(dir / "calls.db", dir / "ab.db", calls, false), kOk);
   ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].userName, "BobSample");
+  EXPECT_EQ(calls[0].userName, "Bob Sample");
 
   // Two deleted people, both without their row ids, and the values of two: which is whose cannot be
   // told, so the values are listed as nameless people of their own and no name is guessed.
@@ -300,7 +300,7 @@ TEST(ContactsLoader, EarlyAddressBookWithoutSearchTable) {
   contacts.clear();
   ASSERT_EQ(LoadContacts(false, dir / "two.db", contacts, highest), kOk);
   ASSERT_EQ(contacts.size(), 3u);
-  EXPECT_EQ(contacts[0].name, "AnnExample");
+  EXPECT_EQ(contacts[0].name, "Ann Example");
   EXPECT_EQ(contacts[1].name, "No Name");
   EXPECT_EQ(contacts[1].deleted, 1);
   EXPECT_EQ(contacts[2].name, "No Name");
