@@ -164,6 +164,11 @@ void CBackupEngine::NoteDatabase(CategoryId category, const DatabaseFile& db, st
   }
   SqliteFileReader reader;
   if (db.path.empty() || reader.Open(db) != kOk) return;
+  // Damage the file's header showed (an encoding it does not have).
+  for (const PageDamage& d : reader.Damage()) {
+    std::string& told = warnings[category];
+    told += (told.empty() ? "" : "; ") + ("the database is damaged: page " + std::to_string(d.page) + " " + d.why);
+  }
   // Damage in the trees of the category's tables: the rows of other pages were all read, and the
   // damage is told with the category.
   std::vector<std::uint8_t> page = reader.NewPageBuffer();

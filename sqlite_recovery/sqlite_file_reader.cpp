@@ -11,7 +11,9 @@
 #include <unordered_set>
 
 #include "platform/file_util.h"
+#include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/page_layout.h"
+#include "sqlite_recovery/record_format.h"
 #include "sqlite_recovery/page_scans.h"
 #include "sqlite_recovery/varint.h"
 
@@ -102,7 +104,35 @@ Status SqliteFileReader::Open(const std::filesystem::path& path, const std::file
     }
   }
   WalkFreelist(firstTrunk);
+  CheckTextEncoding();
   return kOk;
+}
+
+void SqliteFileReader::CheckTextEncoding() {
+  if (textEncoding == TextEncoding::kUtf8) return;
+  // The schema's first row says what its texts are: its type ("table", "index", "view", "trigger")
+  // in UTF-16 has an even length; written in UTF-8 it is the word itself. A header that says UTF-16
+  // over texts written in UTF-8 is damage: the texts are read as they are written.
+  std::vector<std::uint8_t> page = NewPageBuffer();
+  PageCellMap schema;
+  if (ReadPage(0, page.data()) != kOk || CollectLiveCells(0, page.data(), schema) != kOk) return;
+  for (const auto& [index, cells] : schema) {
+    if (cells.empty() || ReadPage(index, page.data()) != kOk) continue;
+    LiveRecord record;
+    std::vector<ColumnValue> columns;
+    if (GatherLiveRecord(*this, page.data(), cells.front(), record) != kOk ||
+        DecodeLiveRecord(record.data, record.size, columns) != kOk || columns.empty() || !columns[0].IsText()) {
+      return;
+    }
+    const std::string_view type = columns[0].AsText();
+    if (type == "table" || type == "index" || type == "view" || type == "trigger") {
+      NoteDamage(1, std::string("says its texts are UTF-16 (") +
+                        (textEncoding == TextEncoding::kUtf16Le ? "little" : "big") +
+                        " endian) but its schema is written in UTF-8: its texts are read as UTF-8");
+      textEncoding = TextEncoding::kUtf8;
+    }
+    return;
+  }
 }
 
 void SqliteFileReader::OpenLog(const std::filesystem::path& log) {

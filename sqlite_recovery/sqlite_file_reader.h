@@ -163,6 +163,9 @@ class SqliteFileReader {
   using LeafHandler = std::function<void(std::uint32_t index, const std::uint8_t* page)>;
 
   void WalkFreelist(std::uint32_t firstTrunk);
+  // A header that says UTF-16 over a schema written in UTF-8: the texts are read as UTF-8, the header
+  // told as damage.
+  void CheckTextEncoding();
   // Reads size bytes at offset of fd.
   Status ReadAt(int fd, std::uint64_t offset, std::uint8_t* buffer) const;
   // Reads the database's log when it is a regular file with committed frames of this page size.

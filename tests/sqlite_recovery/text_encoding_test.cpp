@@ -50,7 +50,32 @@ TEST(TextEncoding, Utf16DatabasesLiveAndDeletedRows) {
     EXPECT_TRUE(seen.count({"kept Grüße", 0})) << encoding;
     EXPECT_TRUE(seen.count({"kept too", 0})) << encoding;
     EXPECT_TRUE(seen.count({"deleted \xF0\x9F\x98\x80 row of some length", 1})) << encoding;
+    EXPECT_TRUE(reader.Damage().empty()) << encoding;
+  }
+}
 
+// A UTF-8 file whose header says UTF-16: its schema shows what its texts are, they are read as UTF-8
+// (every row comes back) and the header is told as damage.
+TEST(TextEncoding, AHeaderThatSaysUtf16OverUtf8Texts) {
+  for (const std::uint8_t declared : {2, 3}) {
+    testing::TempDir dir;
+    testing::MakeSqliteDatabase(dir / "u8.db", {"CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT);",
+                                                "INSERT INTO notes (body) VALUES ('first note'), ('second note');"});
+    std::string bytes = testing::ReadFile(dir / "u8.db");
+    bytes[59] = static_cast<char>(declared);  // the header's encoding (offset 56, big endian)
+    testing::WriteFile(dir / "said.db", bytes);
+    SqliteFileReader reader;
+    ASSERT_EQ(reader.Open(dir / "said.db"), kOk);
+    EXPECT_EQ(reader.textEncoding, TextEncoding::kUtf8);
+    ASSERT_EQ(reader.Damage().size(), 1u);
+    EXPECT_EQ(reader.Damage()[0].page, 1u);
+    EXPECT_NE(reader.Damage()[0].why.find(declared == 2 ? "UTF-16 (little endian)" : "UTF-16 (big endian)"),
+              std::string::npos);
+    std::vector<DeclaredColumn> columns;
+    std::vector<AnyRow> rows;
+    ASSERT_EQ(DecodeAnyTable(reader, "notes", columns, rows), kOk);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].values[1].bytes, "first note");
   }
 }
 
