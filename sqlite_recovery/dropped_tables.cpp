@@ -21,11 +21,12 @@ struct SchemaRow {
 
 std::string Text(const AnyValue& v) { return v.kind == AnyValue::Kind::kText ? v.bytes : std::string(); }
 
-// Every row of the schema table, live and deleted (its own freed pages aside: those are no schema's).
+// Every row of the schema table, live and deleted: from its pages, the freed pages of its shape (a
+// schema that shrank as tables were dropped leaves their rows there) and the log's older versions.
 Status ReadSchemaRows(SqliteFileReader& reader, std::vector<SchemaRow>& out) {
   TableRequest request;
   request.table = std::string(kSchemaTable);
-  request.freedPages = false;
+  request.freedPages = true;
   const std::vector<DeclaredColumn> columns = ParseDeclaredColumns(kSchemaTableSql);
   return RunRowEngine(reader, request, columns, [&out](AnyRow& row) {
     if (row.values.size() < 5) return;
