@@ -40,10 +40,11 @@ Status DecodeContacts(SqliteFileReader& reader, std::vector<ContactRecord>& out,
   const std::size_t before = out.size();
   const Status rc = DecodeRecords(reader, ContactTableMap(), rules, doubtful, out);
   // An address book without its full-text table (iOS 5 and before), or with an empty one: the
-  // people themselves.
-  if (out.size() == before && doubtful == nullptr) {
+  // people themselves (none of them doubtful: every person the early tables give is listed).
+  if (out.size() == before) {
     std::vector<ContactRecord> people;
     if (DecodeEarlyContacts(reader, people) == kOk && !people.empty()) {
+      if (doubtful != nullptr) doubtful->marks.resize(doubtful->marks.size() + people.size(), false);
       out.insert(out.end(), std::make_move_iterator(people.begin()), std::make_move_iterator(people.end()));
       return kOk;
     }

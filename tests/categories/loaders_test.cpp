@@ -4,6 +4,8 @@
 #include <map>
 
 #include "categories/loaders.h"
+#include "categories/table_decoders.h"
+#include "sqlite_recovery/sqlite_file_reader.h"
 #include "tests/support/progress_log.h"
 #include "tests/support/sql_text.h"
 #include "tests/support/sqlite_fixture.h"
@@ -280,6 +282,18 @@ TEST(ContactsLoader, EarlyAddressBookWithoutSearchTable) {
   EXPECT_EQ(contacts[2].name, "Carl Deleted");
   EXPECT_EQ(contacts[2].deleted, 1);
   EXPECT_EQ(contacts[2].phones, "+15550100003");
+
+  // An examiner's --doubtful reading of the same book gives the same people, none marked.
+  {
+    SqliteFileReader reader;
+    ASSERT_EQ(reader.Open(dir / "ab.db"), kOk);
+    std::vector<ContactRecord> decoded;
+    DoubtfulRows doubtful;
+    ASSERT_EQ(DecodeContacts(reader, decoded, &doubtful), kOk);
+    EXPECT_EQ(decoded.size(), 4u);  // the person without a phone too: only the loader leaves people out
+    ASSERT_EQ(doubtful.marks.size(), decoded.size());
+    for (const bool mark : doubtful.marks) EXPECT_FALSE(mark);
+  }
 
   MakeSqliteDatabase(dir / "calls.db", {kPrologue, ReferenceSchema("call_history_db_ios6.1.6.sql"),
                                         InsertRow("call", {{"ROWID", "1"}, {"address", "'+15550100002'"},
