@@ -268,6 +268,9 @@ void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vect
       if (keep) scan.Append(start, candidates);
       // Neighbouring cells freed earlier were merged into this block; each kept its own header.
       FreeblockRemainsPass(scan, o + 4, o + blockSize, candidates);
+      // A cell freed later behind it was merged in untouched: its payload length and row id are still
+      // in front of its record.
+      HeaderRunPass(scan, o + 4, candidates, o + blockSize, true);
     }
     o = scan.Be16(o);
   }

@@ -102,6 +102,30 @@ TEST(PageScans, FreeblockScanFindsARowDeletedFromTheMiddle) {
   EXPECT_FALSE(AnyHas(rows, HandleId(11)));  // live neighbours are not taken for deleted rows
 }
 
+// A row freed after the row behind it: its cell is merged untouched into that row's freed block, its
+// payload length and row id still in front of its record. Both rows come back, the second with its key.
+TEST(PageScans, FreeblockScanFindsAWholeCellMergedIntoTheBlockBeforeIt) {
+  TempDir dir;
+  MakeSqliteDatabase(dir / "db", {kPrologue, "PRAGMA secure_delete=0;", kHandleTable, InsertHandles(30),
+                                  "DELETE FROM handle WHERE ROWID = 13;", "DELETE FROM handle WHERE ROWID = 12;",
+                                  "DELETE FROM handle WHERE ROWID = 23;", "DELETE FROM handle WHERE ROWID = 22;"});
+  Opened o;
+  OpenHandleTable(dir / "db", o);
+  ASSERT_EQ(o.page[0], kLeafTablePage);
+  std::vector<std::uint16_t> candidates;
+  FreeblockScan(o.reader, o.page.data(), candidates, 0);
+  RowCollector collector;
+  for (const std::uint16_t c : candidates) collector.DecodeDeleted(o.reader, o.page.data(), o.root, c, RowState::kDeleted);
+  for (const int id : {12, 13, 22, 23}) {
+    EXPECT_EQ(CountDeleted(collector, {HandleId(id), "+1555" + std::to_string(id)}), 1) << id;
+  }
+  // The whole engine: each of the four once, the cells merged whole with their own row ids.
+  RowCollector all;
+  ASSERT_EQ(RunTableDecoder(o.reader, "handle", all), kOk);
+  for (const int id : {12, 13, 22, 23}) EXPECT_GE(CountDeleted(all, {HandleId(id)}), 1) << id;
+  EXPECT_EQ(all.LiveCount(), 26u);
+}
+
 TEST(PageScans, GapScanFindsTheLastInsertedRowAfterTheContentAreaMovedUp) {
   TempDir dir;
   // The newest row sits at the start of the content area; deleting it moves that start past it.
