@@ -2,7 +2,6 @@
 
 #include <QFont>
 #include <algorithm>
-#include <map>
 
 namespace dunmere {
 
@@ -149,27 +148,23 @@ void RecordListModel::sort(int column, Qt::SortOrder order) {
   sortColumn_ = column;
   sortOrder_ = order;
   emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-  // Where each row was, to move the view's current row and selection with it.
+  // The view's current row and selection move with their rows.
+  const std::vector<std::size_t> from = OrderRows();
+  std::vector<int> to(from.size());
+  for (std::size_t now = 0; now < from.size(); ++now) to[from[now]] = static_cast<int>(now);
   const QModelIndexList before = persistentIndexList();
-  const std::vector<Row> old = rows_;
-  OrderRows();
-  // A row is found again by its record (or its folder's name).
-  std::map<std::pair<const void*, std::string>, int> at;
-  for (int r = 0; r < Rows(); ++r) at[{rows_[static_cast<std::size_t>(r)].key, rows_[static_cast<std::size_t>(r)].folder}] = r;
   QModelIndexList after;
-  for (int i = 0; i < before.size(); ++i) {
-    const QModelIndex& index = before[i];
-    const std::size_t oldRow = index.isValid() ? static_cast<std::size_t>(index.row()) : 0;
-    const auto found = index.isValid() ? at.find({old[oldRow].key, old[oldRow].folder}) : at.end();
-    after << (found == at.end() ? QModelIndex() : this->index(found->second, index.column()));
+  for (const QModelIndex& index : before) {
+    const bool moved = index.isValid() && static_cast<std::size_t>(index.row()) < to.size();
+    after << (moved ? this->index(to[static_cast<std::size_t>(index.row())], index.column()) : index);
   }
   changePersistentIndexList(before, after);
   cachedRow_ = -1;
   emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void RecordListModel::OrderRows() {
-  if (sortColumn_ < 1 || rows_.empty() || !cells_) return;
+std::vector<std::size_t> RecordListModel::OrderRows() {
+  if (sortColumn_ < 1 || rows_.empty() || !cells_) return {};
   // Each row's key made once: its number, or its text folded for a comparison without case.
   struct Key {
     double number = 0;
@@ -196,9 +191,15 @@ void RecordListModel::OrderRows() {
     return first.text < second.text;
   });
   std::vector<Row> ordered;
+  std::vector<std::size_t> from;
   ordered.reserve(rows_.size());
-  for (const Key& k : keys) ordered.push_back(std::move(rows_[k.row]));
+  from.reserve(rows_.size());
+  for (const Key& k : keys) {
+    ordered.push_back(std::move(rows_[k.row]));
+    from.push_back(k.row);
+  }
   rows_ = std::move(ordered);
+  return from;
 }
 
 }  // namespace dunmere

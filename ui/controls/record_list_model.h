@@ -78,8 +78,8 @@ class RecordListModel : public QAbstractTableModel {
 
  private:
   const QStringList& CellsOf(int row) const;
-  // Puts rows_ in the chosen order (no signals).
-  void OrderRows();
+  // Puts rows_ in the chosen order (no signals); the old place of each row now (empty: not reordered).
+  std::vector<std::size_t> OrderRows();
 
   std::vector<Row> rows_;
   CellSource cells_;

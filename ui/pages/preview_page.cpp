@@ -24,8 +24,6 @@
 #include <QVBoxLayout>
 
 #include "backup/backup_engine.h"
-#include "backup/heic_pictures.h"
-#include "backup/media_types.h"
 #include "platform/player_processes.h"
 #include "platform/program_dir.h"
 #include "settings/settings.h"
@@ -379,6 +377,20 @@ void CPreviewVrtWnd::ShowMedia(const std::filesystem::path& source, const std::s
   }
 }
 
+namespace {
+
+// The largest picture the preview shows: a larger one is scaled down while it is read.
+const QSize kLargestPicture(4096, 4096);
+
+// What is said of a picture whose file was read but whose data could not be decoded.
+QString UndecodablePicture() {
+  return PreviewText("PictureUndecodable",
+                     "This picture cannot be shown: its data could not be decoded (the file may be damaged or of a "
+                     "kind this program does not read).");
+}
+
+}  // namespace
+
 void CPreviewVrtWnd::OpenAttachment(const QModelIndex& index) {
   const QString file = index.data(ConversationModel::kAttachmentFileRole).toString();
   const QString name = QFileInfo(index.data(ConversationModel::kAttachmentRole).toString()).fileName();
@@ -402,38 +414,21 @@ void CPreviewVrtWnd::OpenAttachment(const QModelIndex& index) {
   } else if (kind == ".avi") {
     PlayVideo(prepared, name);
   } else {
-    const QImage picture = CThumbnailCache::Make(QString::fromStdString(prepared.string()), QSize(1600, 1200));
+    const QImage picture = CThumbnailCache::Make(QString::fromStdString(prepared.string()), kLargestPicture);
     if (picture.isNull()) {
-      tellMissing(Window(), PreviewText("PictureUndecodable",
-                                        "This picture cannot be shown: its data could not be decoded (the file may be "
-                                        "damaged or of a kind this program does not read)."));
+      tellMissing(Window(), UndecodablePicture());
       return;
     }
     showPicture(picture, name);
   }
 }
 
-namespace {
-
-// A picture as Qt reads it, or a HEIC picture (which Qt does not read) decoded by libheif.
-QImage LoadPicture(const std::filesystem::path& file) {
-  QImage picture(QString::fromStdString(file.string()));
-  if (!picture.isNull() || DetectMediaType(file) != "heic") return picture;
-  RgbPicture decoded;
-  if (DecodeHeic(file, decoded) != kOk) return QImage();
-  return QImage(decoded.rgb.data(), decoded.width, decoded.height, decoded.width * 3, QImage::Format_RGB888).copy();
-}
-
-}  // namespace
 
 void CPreviewVrtWnd::ShowPicture(const std::filesystem::path& prepared, const std::string& displayName) {
   auto* edit = Control<QTextEdit>("PreviewEdit");
-  const QImage picture = LoadPicture(prepared);
+  const QImage picture = CThumbnailCache::Make(QString::fromStdString(prepared.string()), kLargestPicture);
   if (picture.isNull()) {
-    // The file was read: what failed is its picture.
-    edit->setPlainText(PreviewText("PictureUndecodable",
-                                   "This picture cannot be shown: its data could not be decoded (the file may be damaged "
-                                   "or of a kind this program does not read)."));
+    edit->setPlainText(UndecodablePicture());  // the file was read: what failed is its picture
     return;
   }
   const QUrl name(QStringLiteral("preview://") + QString::fromStdString(displayName));

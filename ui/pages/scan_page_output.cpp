@@ -46,18 +46,17 @@ void CScanVrtWnd::ShowMessagesOf(const std::vector<Record>& messages) {
   // messages; the text marks the messages it is found in (all of them when it named the person), and
   // the view starts at the first of those.
   const bool person = matcher.HasText() && matcher.PersonMatches(messages.back());
+  std::erase_if(rows, [&matcher](const ConversationModel::Message& row) {
+    const auto& m = *static_cast<const Record*>(row.record);
+    return !matcher.Kept(m.deleted, m.date);
+  });
   const void* first = nullptr;
-  std::vector<ConversationModel::Message> kept;
-  kept.reserve(rows.size());
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const Record& m = messages[i];
-    if (!matcher.Kept(m.deleted, m.date)) continue;
-    rows[i].match = matcher.HasText() && (person || matcher.Matches(m));
-    if (rows[i].match && first == nullptr) first = rows[i].record;
-    kept.push_back(rows[i]);
+  for (ConversationModel::Message& row : rows) {
+    row.match = matcher.HasText() && (person || matcher.Matches(*static_cast<const Record*>(row.record)));
+    if (row.match && first == nullptr) first = row.record;
   }
-  const QString count = QLocale().toString(static_cast<qlonglong>(kept.size()));
-  preview_.ShowMessages(ConversationTitle(messages.back()) + QStringLiteral(" \u00B7 ") + count, std::move(kept),
+  const QString count = QLocale().toString(static_cast<qlonglong>(rows.size()));
+  preview_.ShowMessages(ConversationTitle(messages.back()) + QStringLiteral(" \u00B7 ") + count, std::move(rows),
                         person ? nullptr : first);
 }
 

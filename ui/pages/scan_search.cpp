@@ -1,6 +1,5 @@
 #include "ui/pages/scan_search.h"
 
-#include <QAbstractButton>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QShortcut>
