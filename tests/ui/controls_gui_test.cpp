@@ -309,6 +309,20 @@ TEST(RecordList, ColumnsFitTheirValuesAndTheView) {
   list.SetLayoutKey("notes");
   list.FitColumns({100, 100, 120, 0}, 240);
   EXPECT_GE(list.columnWidth(2), metrics.horizontalAdvance(QString::fromStdString(values[1])));
+
+  // A list of fewer columns in a view made narrower (the preview shown beside it): the last column
+  // takes what the others leave, nothing to scroll sideways.
+  list.SetLayoutKey("wide");
+  list.resize(900, 300);
+  QCoreApplication::processEvents();
+  list.Rows().SetHeaders({QString(), "Name", "Telefonnummer", "Date", "Message", "Status", "More"});
+  list.FitColumns({100, 100, 120, 100, 100, 0}, 240);
+  list.SetLayoutKey("narrow");
+  list.Rows().SetHeaders({QString(), "Name", "Telefonnummer", "Date"});
+  list.FitColumns({100, 100, 0}, 240);
+  list.resize(420, 300);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(header->length(), list.viewport()->width());
 }
 
 TEST(Pagination, EveryMoveSendsUpdatepage) {

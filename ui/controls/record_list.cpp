@@ -82,6 +82,7 @@ void CRecordListUI::LayOutColumns() {
   const auto user = userWidths_.find(layoutKey_);
   if (user != userWidths_.end() && user->second.size() == wanted_.size()) {
     for (std::size_t i = 0; i < wanted_.size(); ++i) setColumnWidth(static_cast<int>(i + 1), std::max(24, user->second[i]));
+    StretchLast();
     laying_ = false;
     return;
   }
@@ -102,7 +103,20 @@ void CRecordListUI::LayOutColumns() {
     }
     setColumnWidth(static_cast<int>(i + 1), width);
   }
+  StretchLast();
   laying_ = false;
+}
+
+void CRecordListUI::StretchLast() {
+  // The last column takes what the others leave of the view as it is now: a view made narrower (the
+  // preview shown beside it) would otherwise keep the last column as wide as it was.
+  const int last = header()->count() - 1;
+  if (last < 1) return;
+  int used = 0;
+  for (int c = 0; c < last; ++c) used += header()->sectionSize(c);
+  header()->setStretchLastSection(false);
+  header()->resizeSection(last, std::max(lastLeast_, viewport()->width() - used));
+  header()->setStretchLastSection(true);
 }
 
 void CRecordListUI::ClearSort() {

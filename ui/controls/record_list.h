@@ -40,6 +40,7 @@ class CRecordListUI : public QTreeView, public INotifySource {
  private:
   void Send(const char* type, qintptr wParam, qintptr lParam = 0);
   void LayOutColumns();
+  void StretchLast();
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
