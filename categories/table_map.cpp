@@ -242,7 +242,9 @@ Status DecodeMappedRows(SqliteFileReader& reader, const TableMap& map, bool doub
     mapped.deleted = row.deleted;  // the log's deleted rows stay marked
     mapped.hasRowId = row.hasRowId;
     mapped.rowId = row.rowId;
-    mapped.doubtful = row.doubtful;
+    // An older version of a row that is still there is no deleted record of the category; an examiner's
+    // doubtful reading lists it, marked.
+    mapped.doubtful = row.doubtful || row.olderVersion;
     mapped.fields.resize(map.fields.size());
     bool allEmpty = true;
     for (std::size_t f = 0; f < at.size(); ++f) {

@@ -177,6 +177,7 @@ int DecodeAny(SqliteFileReader& reader, const DecodeOptions& options) {
                 {"values", values}};
       if (row.doubtful) item["doubtful"] = true;
       if (inLog) item["source"] = "wal";
+      if (row.olderVersion) item["olderVersion"] = true;
       list.push_back(std::move(item));
     }
     Json document{{"table", options.table}, {"result", result}, {"columns", names}, {"rows", list}};
@@ -187,6 +188,7 @@ int DecodeAny(SqliteFileReader& reader, const DecodeOptions& options) {
   for (const AnyRow& row : rows) {
     std::cout << (row.deleted != 0 ? "Deleted" : "Normal");
     if (row.deleted == static_cast<std::uint8_t>(RowState::kDeletedInLog)) std::cout << "\tWAL";
+    if (row.olderVersion) std::cout << "\tOlder version";
     if (row.doubtful) std::cout << "\tDoubtful";
     for (const AnyValue& v : row.values) {
       const Json value = AnyValueJson(v);

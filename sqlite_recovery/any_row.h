@@ -34,6 +34,9 @@ struct AnyRow {
   // Read from a page whose newest version is in the database's write-ahead log, or (deleted 2) from an
   // older version of a page that the log kept or replaced.
   bool fromLog = false;
+  // Deleted 2 only: an older version of a row that is live now under the same row id (of the versions
+  // of one row id the log kept, only the newest that differs from the live row is handed on).
+  bool olderVersion = false;
   std::vector<AnyValue> values;  // one per declared column (a lost first column is null)
 };
 

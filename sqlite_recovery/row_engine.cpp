@@ -4,8 +4,10 @@
 #include <climits>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/utf8.h"
 #include "sqlite_recovery/deleted_layout.h"
@@ -204,6 +206,7 @@ class Engine : public RowDecoder {
   void DecodeLive(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t index, std::uint16_t cellOffset,
                   RowState state) override {
     fromLog_ = state == RowState::kDeletedInLog || reader.PageFromLog(index);
+    wholeCell_ = true;
     const bool keyed = !reader.currentWithoutRowid;
     const Status gathered = keyed ? GatherLiveRecord(reader, page, cellOffset, record_)
                                   : GatherIndexRecord(reader, page, cellOffset, record_);
@@ -226,6 +229,7 @@ class Engine : public RowDecoder {
   void DecodeDeleted(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t index, std::uint16_t offset,
                      RowState state) override {
     fromLog_ = state == RowState::kDeletedInLog || reader.PageFromLog(index);
+    wholeCell_ = false;
     DeletedLayout layout;
     DeletedSpan span;
     if (!Layout(reader, page, offset, layout, span)) return;
@@ -240,6 +244,18 @@ class Engine : public RowDecoder {
                        CellKeyBefore(page, static_cast<std::uint32_t>(span.recordStart), span.payload, rowid) &&
                        rowid != 0 && rowid <= highestLive_ + std::max<std::uint64_t>(kKeyMargin, highestLive_ / 2);
     Emit(state, keyed ? std::optional<std::int64_t>(static_cast<std::int64_t>(rowid)) : std::nullopt);
+  }
+
+  // Hands on the log's versions kept back by row id, in row id order: for each row id the newest
+  // version, unless the file's own pages kept a deleted version of it (which is newer still).
+  void Finish() {
+    std::sort(liveIds_.begin(), liveIds_.end());
+    for (auto& [rowid, kept] : logRows_) {
+      if (deletedIds_.count(rowid) != 0) continue;
+      kept.row.olderVersion = std::binary_search(liveIds_.begin(), liveIds_.end(), rowid);
+      sink_(kept.row);
+    }
+    logRows_.clear();
   }
 
  private:
@@ -307,6 +323,7 @@ class Engine : public RowDecoder {
     bool doubtful = false;
     if (state == RowState::kNormal) {
       repeats_.AddLive(hash, rowid.value_or(0));
+      if (rowid) liveIds_.push_back(*rowid);
     } else {
       // A candidate that holds nothing at all, a kind of value its column never holds, NULL where the
       // schema forbids it, or a text that is no text of the file's encoding, is no row.
@@ -320,7 +337,22 @@ class Engine : public RowDecoder {
       if (repeats_.SeenDeleted(hash, rowid)) return;
     }
     Fill(state, rowid, doubtful);
+    if (state == RowState::kDeletedInLog && rowid) {
+      Keep(*rowid);
+      return;
+    }
+    if (state == RowState::kDeleted && rowid) deletedIds_.insert(*rowid);
     sink_(row_);
+  }
+
+  // The log's versions of one row id are one deleted row: versions come oldest first, so a later one
+  // takes the place of an earlier one, but remains read from a freed block never take the place of a
+  // whole cell.
+  void Keep(std::int64_t rowid) {
+    const auto [it, added] = logRows_.try_emplace(rowid);
+    if (!added && it->second.wholeCell && !wholeCell_) return;
+    it->second.wholeCell = wholeCell_;
+    std::swap(it->second.row, row_);
   }
 
   // A text whose bytes are not well-formed UTF-8 in a UTF-8 file: read from bytes that were no text.
@@ -337,6 +369,7 @@ class Engine : public RowDecoder {
     row_.rowId = rowid.value_or(0);
     row_.doubtful = doubtful;
     row_.fromLog = fromLog_;
+    row_.olderVersion = false;
     std::size_t width = columns_.size();
     for (const ColumnValue& v : values_) width = std::max<std::size_t>(width, v.column + 1);
     row_.values.resize(width);
@@ -368,6 +401,14 @@ class Engine : public RowDecoder {
   ColumnKinds kinds_;
   TextEncoding encoding_;
   bool fromLog_ = false;  // the page in hand is the log's
+  bool wholeCell_ = false;  // the row in hand is a cell, not remains read from freed space
+  struct LogRow {
+    AnyRow row;
+    bool wholeCell = false;
+  };
+  std::map<std::int64_t, LogRow> logRows_;        // the log's versions, by row id
+  std::unordered_set<std::int64_t> deletedIds_;  // row ids of deleted rows the file's own pages kept
+  std::vector<std::int64_t> liveIds_;
   Repeats repeats_;
   LiveRecord record_;
   std::vector<std::uint8_t> storage_;  // a deleted record gathered from its overflow pages
@@ -385,7 +426,9 @@ Status RunRowEngine(SqliteFileReader& reader, const TableRequest& request, const
   if (columns.empty()) return kInvalidParameter;
   reader.thoroughSearch = true;
   Engine engine(request, columns, sink, reader.textEncoding);
-  return RunTableDecoder(reader, request.table, engine, request.freedPages, static_cast<std::int32_t>(columns.size()));
+  const Status rc = RunTableDecoder(reader, request.table, engine, request.freedPages, static_cast<std::int32_t>(columns.size()));
+  engine.Finish();
+  return rc;
 }
 
 }  // namespace dunmere

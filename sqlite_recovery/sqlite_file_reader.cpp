@@ -57,6 +57,7 @@ void SqliteFileReader::Close() {
   freelistTrunksSorted_.clear();
   damage_.clear();
   damagedPages_.clear();
+  owners_.reset();
 }
 
 Status SqliteFileReader::Open(const std::filesystem::path& path, const std::filesystem::path& log) {
@@ -208,11 +209,41 @@ Status SqliteFileReader::ReadPage(std::uint32_t index, std::uint8_t* buffer) con
 std::vector<PageVersion> SqliteFileReader::OlderPageVersions() const {
   std::vector<PageVersion> versions;
   if (logFd_ < 0) return versions;
+  // Oldest first: an earlier salt's frames were written before the file's pages were, the log's own after.
+  for (const LogFrame& frame : log_.OlderFrames()) {
+    if (frame.earlierSalt) versions.push_back(PageVersion{frame.pageNumber - 1, frame.offset});
+  }
   for (std::uint32_t index = 0; index < filePages_; ++index) {
     if (log_.NewestFrame(index + 1)) versions.push_back(PageVersion{index, 0});
   }
-  for (const LogFrame& frame : log_.OlderFrames()) versions.push_back(PageVersion{frame.pageNumber - 1, frame.offset});
+  for (const LogFrame& frame : log_.OlderFrames()) {
+    if (!frame.earlierSalt) versions.push_back(PageVersion{frame.pageNumber - 1, frame.offset});
+  }
   return versions;
+}
+
+const std::vector<LogFrame>& SqliteFileReader::LogFrames() const {
+  static const std::vector<LogFrame> kNone;
+  return logFd_ >= 0 ? log_.AllFrames() : kNone;
+}
+
+std::uint8_t SqliteFileReader::FilePageKind(std::uint32_t index) const {
+  if (fd_ < 0 || index >= filePages_) return 0;
+  std::uint8_t kind = 0;
+  const off_t at = static_cast<off_t>(static_cast<std::uint64_t>(index) * pageSize + BtreeHeaderOffset(index));
+  while (true) {
+    const ssize_t n = ::pread(fd_, &kind, 1, at);
+    if (n < 0 && errno == EINTR) continue;
+    return n == 1 ? kind : 0;
+  }
+}
+
+const PageOwners& SqliteFileReader::Owners() const {
+  if (!owners_ || ownersDropped_ != droppedTables.size()) {
+    owners_ = std::make_unique<PageOwners>(*this);
+    ownersDropped_ = droppedTables.size();
+  }
+  return *owners_;
 }
 
 Status SqliteFileReader::ReadPageVersion(const PageVersion& version, std::uint8_t* buffer) const {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -16,6 +17,7 @@
 
 #include "platform/status.h"
 #include "sqlite_recovery/page_maps.h"
+#include "sqlite_recovery/page_owners.h"
 #include "sqlite_recovery/text_encoding.h"
 #include "sqlite_recovery/write_ahead_log.h"
 
@@ -106,6 +108,15 @@ class SqliteFileReader {
   std::vector<PageVersion> OlderPageVersions() const;
   // Reads page-size bytes of that version into buffer (ReadPage's codes).
   Status ReadPageVersion(const PageVersion& version, std::uint8_t* buffer) const;
+  // Every frame of the log (see WriteAheadLog::AllFrames); none without a log.
+  const std::vector<LogFrame>& LogFrames() const;
+  // The pages of the file itself, and the B-tree kind byte of one of them as the file holds it (0
+  // when it cannot be read).
+  std::uint64_t FilePages() const { return filePages_; }
+  std::uint8_t FilePageKind(std::uint32_t index) const;
+  // Whose tree held each older version of a page (see PageOwners), read once per file (and again
+  // once dropped tables were found).
+  const PageOwners& Owners() const;
 
   // Whether the page of that zero-based index is a leaf of the freelist; a trunk of it.
   bool IsFreelistLeaf(std::uint32_t index) const;
@@ -184,6 +195,8 @@ class SqliteFileReader {
   int logFd_ = -1;
   std::uint64_t filePages_ = 0;  // whole pages of the file itself
   WriteAheadLog log_;
+  mutable std::unique_ptr<PageOwners> owners_;
+  mutable std::size_t ownersDropped_ = 0;  // the dropped tables known when owners_ was read
   mutable std::vector<PageDamage> damage_;
   mutable std::unordered_set<std::uint32_t> damagedPages_;
 };

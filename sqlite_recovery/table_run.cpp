@@ -5,6 +5,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "platform/text_compare.h"
 #include "sqlite_recovery/index_tree.h"
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/page_layout.h"
@@ -127,23 +128,7 @@ void MarkTree(const SqliteFileReader& reader, std::uint32_t root, std::vector<bo
 // freelist's: what is left is no tree's.
 std::vector<bool> OwnedPages(SqliteFileReader& reader) {
   std::vector<bool> owned(reader.pageCount, false);
-  MarkTree(reader, 0, owned);
-  std::vector<std::uint8_t> page = reader.NewPageBuffer();
-  PageCellMap schema;
-  if (reader.ReadPage(0, page.data()) == kOk) reader.CollectLiveCells(0, page.data(), schema);
-  for (const auto& [index, cells] : schema) {
-    if (reader.ReadPage(index, page.data()) != kOk) continue;
-    for (const std::uint16_t cell : cells) {
-      LiveRecord record;
-      std::vector<ColumnValue> columns;
-      if (GatherLiveRecord(reader, page.data(), cell, record) != kOk ||
-          DecodeLiveRecord(record.data, record.size, columns) != kOk || columns.size() < 4 || !columns[3].IsInteger()) {
-        continue;
-      }
-      const std::int64_t root = columns[3].AsSignedInteger();
-      if (root > 0 && static_cast<std::uint64_t>(root) <= reader.pageCount) MarkTree(reader, static_cast<std::uint32_t>(root - 1), owned);
-    }
-  }
+  for (const auto& [root, name] : SchemaRoots(reader)) MarkTree(reader, root, owned);
   for (const std::uint32_t leaf : reader.freelistLeafPages) {
     if (leaf < owned.size()) owned[leaf] = true;
   }
@@ -229,9 +214,15 @@ void RecoverOlderPageVersions(SqliteFileReader& reader, RowDecoder& decoder, con
   // is a live row as it stands, and is not read again.
   std::unordered_set<std::string_view> kept;
   std::uint32_t keptIndex = UINT32_MAX;
+  const PageOwners& owners = reader.Owners();
   for (const PageVersion& version : reader.OlderPageVersions()) {
-    const bool own = std::binary_search(ownLeaves.begin(), ownLeaves.end(), version.index);
-    if (!own && !otherPages) continue;
+    // The tree that held the page then decides; where that is not known, a page of the table now, or
+    // a page whose first record has the table's shape.
+    const std::string_view owner = owners.OwnerOf(version);
+    const bool own = owner.empty() ? std::binary_search(ownLeaves.begin(), ownLeaves.end(), version.index)
+                                   : CompareNoCase(owner, reader.currentTableName) == 0 ||
+                                         (IsSchemaTable(owner) && IsSchemaTable(reader.currentTableName));
+    if (!own && (!owner.empty() || !otherPages)) continue;
     if (reader.ReadPageVersion(version, page.data()) != kOk) continue;
     const PageView view{page.data(), reader.pageSize, BtreeHeaderOffset(version.index)};
     if (!RowPageKind(reader, view.Kind()) || (!own && !FirstRecordFits(reader, page.data(), version.index))) continue;

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 
 #include <cerrno>
 #include <unordered_map>
@@ -15,6 +16,8 @@ constexpr std::uint32_t kMagicBig = 0x377f0683;     // checksums over big-endian
 constexpr std::uint32_t kVersion = 3007000;
 constexpr std::size_t kHeaderSize = 32;
 constexpr std::size_t kFrameHeaderSize = 24;
+// The state end of a frame whose transaction has not been closed yet.
+constexpr std::uint32_t kOpen = UINT32_MAX;
 
 std::uint32_t Be32(const std::uint8_t* p) {
   return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
@@ -81,6 +84,7 @@ class FrameReader {
 void WriteAheadLog::Clear() {
   newest_.clear();
   older_.clear();
+  frames_.clear();
   committedPages_ = validFrames_ = committedFrames_ = highestPage_ = 0;
 }
 
@@ -121,13 +125,14 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
     const std::uint32_t pageNumber = Be32(fh);
     if (pageNumber == 0) break;
     ++validFrames_;
-    run.push_back(LogFrame{pageNumber, offset + kFrameHeaderSize});
+    run.push_back(LogFrame{pageNumber, offset + kFrameHeaderSize, validFrames_ - 1, kOpen, false});
     pending[pageNumber] = offset + kFrameHeaderSize;
     if (const std::uint32_t pagesAfterCommit = Be32(fh + 4); pagesAfterCommit != 0) {
       for (const auto& [page, at] : pending) committed[page] = at;
       pending.clear();
       committedPages_ = pagesAfterCommit;
       committedFrames_ = validFrames_;
+      CloseTransaction(run, validFrames_ - 1);
     }
   }
   // A table by page number for the reads (one lookup per page read), as long as the highest page the
@@ -141,7 +146,7 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
   for (const auto& [page, at] : committed) {
     if (page <= committedPages_) newest_[page] = at;
   }
-  for (const LogFrame& f : run) {
+  for (LogFrame& f : run) {
     if (NewestFrame(f.pageNumber) != f.offset) older_.push_back(f);
   }
   // Frames of this log beyond the run: a transaction that never committed leaves the checksums of its
@@ -151,11 +156,25 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
     const bool unsalted = Be32(fh + 8) == 0 && Be32(fh + 12) == 0 && Be32(fh + 16) == 0 && Be32(fh + 20) == 0;
     otherSalt = !unsalted && (Be32(fh + 8) != salt1 || Be32(fh + 12) != salt2);
     if (otherSalt) break;
-    if (Be32(fh) != 0) older_.push_back(LogFrame{Be32(fh), offset + kFrameHeaderSize});
+    if (Be32(fh) != 0) {
+      const LogFrame frame{Be32(fh), offset + kFrameHeaderSize, static_cast<std::uint32_t>(run.size()), kOpen, false};
+      run.push_back(frame);
+      older_.push_back(frame);
+    }
     offset += frameSize;
   }
+  // What no commit closed was written for the state after the last one.
+  if (!run.empty()) CloseTransaction(run, run.back().sequence);
+  for (LogFrame& frame : older_) frame.stateEnd = run[frame.sequence].stateEnd;
+  frames_ = std::move(run);
   if (otherSalt) LoadEarlierSalt(fd, offset, pageSize, bigEndian);
   return kOk;
+}
+
+void WriteAheadLog::CloseTransaction(std::vector<LogFrame>& frames, std::uint32_t commit) {
+  for (auto it = frames.rbegin(); it != frames.rend() && it->stateEnd == kOpen && it->sequence <= commit; ++it) {
+    it->stateEnd = commit;
+  }
 }
 
 void WriteAheadLog::LoadEarlierSalt(int fd, std::uint64_t offset, std::uint32_t pageSize, bool bigEndian) {
@@ -165,6 +184,7 @@ void WriteAheadLog::LoadEarlierSalt(int fd, std::uint64_t offset, std::uint32_t 
   FrameReader frames(fd, frameSize);
   std::uint32_t salts[2] = {0, 0};
   std::uint32_t sum[2] = {0, 0};
+  std::vector<LogFrame> earlier;
   for (bool first = true;; first = false, offset += frameSize) {
     const std::uint8_t* fh = frames.At(offset);
     if (fh == nullptr) break;
@@ -181,8 +201,12 @@ void WriteAheadLog::LoadEarlierSalt(int fd, std::uint64_t offset, std::uint32_t 
     }
     sum[0] = Be32(fh + 16);
     sum[1] = Be32(fh + 20);
-    older_.push_back(LogFrame{pageNumber, offset + kFrameHeaderSize});
+    earlier.push_back(LogFrame{pageNumber, offset + kFrameHeaderSize, static_cast<std::uint32_t>(earlier.size()), kOpen, true});
+    if (Be32(fh + 4) != 0) CloseTransaction(earlier, earlier.back().sequence);
   }
+  if (!earlier.empty()) CloseTransaction(earlier, earlier.back().sequence);
+  older_.insert(older_.end(), earlier.begin(), earlier.end());
+  frames_.insert(frames_.end(), earlier.begin(), earlier.end());
 }
 
 std::optional<std::uint64_t> WriteAheadLog::NewestFrame(std::uint32_t pageNumber) const {

@@ -13,10 +13,17 @@
 
 namespace dunmere {
 
-// A frame of the log that holds no current page: its page number (one-based) and where the page is.
+// A frame of the log: its page number (one-based), where the page is, and the state of the database
+// it was written for. Frames are numbered in the order they were written within their salt (sequence);
+// stateEnd is the number of the frame that committed its transaction, or of the last frame of its
+// salt for a transaction that never committed. Frames of an earlier salt (earlierSalt) were written
+// before the file's own pages, those of the log's salt after them.
 struct LogFrame {
   std::uint32_t pageNumber = 0;
   std::uint64_t offset = 0;
+  std::uint32_t sequence = 0;
+  std::uint32_t stateEnd = 0;
+  bool earlierSalt = false;
 };
 
 class WriteAheadLog {
@@ -42,14 +49,19 @@ class WriteAheadLog {
   // an earlier salt found after the run (their salts agree with each other, their checksums continue
   // from the first of them), each in log order.
   const std::vector<LogFrame>& OlderFrames() const { return older_; }
+  // Every frame read, current or not, those of the log's salt first, each salt in log order.
+  const std::vector<LogFrame>& AllFrames() const { return frames_; }
 
  private:
   // The frames of another salt from offset on (see OlderFrames).
   void LoadEarlierSalt(int fd, std::uint64_t offset, std::uint32_t pageSize, bool bigEndian);
+  // Gives the frames of the transaction that frame commit (a sequence number) ends their state end.
+  static void CloseTransaction(std::vector<LogFrame>& frames, std::uint32_t commit);
   // By page number, up to the highest the log holds: the log offset of the newest committed version, 0 for a
   // page the log does not hold (a page past the last commit's size is no page of the database).
   std::vector<std::uint64_t> newest_;
   std::vector<LogFrame> older_;
+  std::vector<LogFrame> frames_;
   std::uint32_t committedPages_ = 0;
   std::uint32_t highestPage_ = 0;
   std::uint32_t validFrames_ = 0;
