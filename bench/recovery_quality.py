@@ -7,6 +7,12 @@ added after rows were written, and deletions of single rows, runs and most of a 
 deleted rows are the truth. A row counts as recoverable when its distinctive text is still in the
 file's bytes; a recovered row is right when every value it gives equals that deleted row's.
 
+Then byte shapes where freed cells are easy to misread, each in files of its own: a REAL or 8-byte
+integer first value right behind the freeblock header (whose header-length byte the header took), row
+ids of three bytes, neighbours freed in either order (merged into one block), pages emptied row by
+row. There a row counts as surviving when its cell's bytes after the first four (which a freeblock
+header takes) are still in the file.
+
     bench/recovery_quality.py build/release/cli/dunmere [--files 40] [--seed 1]
 """
 import argparse
@@ -14,6 +20,7 @@ import json
 import os
 import random
 import sqlite3
+import struct
 import subprocess
 import sys
 import tempfile
@@ -57,6 +64,145 @@ def make_file(path, rng):
     return alias, {i: rows[i] for i in deleted}
 
 
+def varint(v):
+    if v < 0:
+        v += 1 << 64
+    if v > 0x00FFFFFFFFFFFFFF:
+        out = [v & 0xFF]
+        v >>= 8
+        for _ in range(8):
+            out.append((v & 0x7F) | 0x80)
+            v >>= 7
+        return bytes(reversed(out))
+    out = [v & 0x7F]
+    v >>= 7
+    while v:
+        out.append((v & 0x7F) | 0x80)
+        v >>= 7
+    return bytes(reversed(out))
+
+
+def serial(value):
+    if value is None:
+        return 0, b""
+    if isinstance(value, float):
+        return 7, struct.pack(">d", value)
+    if isinstance(value, int):
+        if value == 0:
+            return 8, b""
+        if value == 1:
+            return 9, b""
+        for t, size in ((1, 1), (2, 2), (3, 3), (4, 4), (5, 6), (6, 8)):
+            if -(1 << (8 * size - 1)) <= value < (1 << (8 * size - 1)):
+                return t, value.to_bytes(size, "big", signed=True)
+    if isinstance(value, str):
+        data = value.encode()
+        return 13 + 2 * len(data), data
+    return 12 + 2 * len(value), bytes(value)
+
+
+def cell(rowid, values):
+    """The bytes of a table leaf cell as SQLite writes it (no overflow)."""
+    types, body = b"", b""
+    for v in values:
+        t, data = serial(v)
+        types += varint(t)
+        body += data
+    header = len(types) + 1
+    if header >= 128:
+        header += 1
+    record = varint(header) + types + body
+    return varint(len(record)) + varint(rowid) + record
+
+
+SHAPES = ["first-real", "first-int8", "rowid3", "merged", "emptied"]
+
+
+def make_shape(path, rng, shape):
+    """A file of one byte shape: its deleted rows, and the cell bytes of each (for telling what survives)."""
+    page_size = rng.choice([1024, 4096])
+    con = sqlite3.connect(path)
+    con.executescript(f"PRAGMA secure_delete=OFF; PRAGMA auto_vacuum=0; PRAGMA page_size={page_size};")
+    if shape == "first-int8":
+        con.execute("CREATE TABLE items (v INTEGER, label TEXT, n INTEGER, t TEXT, k INTEGER, z TEXT)")
+    else:
+        con.execute("CREATE TABLE items (v REAL, label TEXT, n INTEGER, t TEXT, k INTEGER, z TEXT)")
+    first_id = 20000 if shape == "rowid3" else rng.choice([200, 1000, 5000])
+    count = rng.randint(200, 700)
+    rows = {}
+    for rowid in range(first_id, first_id + count):
+        if shape == "first-int8":
+            v = rng.randint(2**48, 2**62) * rng.choice([1, -1])
+        else:
+            v = rng.choice([rng.random() * 1e9, 5e8 + rng.random() * 1e8, -rng.random() * 100])
+        values = [v, f"row-{rowid}-" + "y" * rng.randint(0, 25), rng.randint(0, 300),
+                  rng.choice([None, "", "t" * rng.randint(1, 8)]), rng.randint(-5, 70000), "z" * rng.randint(0, 6)]
+        con.execute("INSERT INTO items (rowid, v, label, n, t, k, z) VALUES (?,?,?,?,?,?,?)", [rowid] + values)
+        rows[rowid] = values
+    con.commit()
+    ids = sorted(rows)
+    deleted = []
+    if shape == "merged":
+        # Pairs of neighbours, freed one order or the other: the later one merges into the block of the
+        # earlier where it lies behind it.
+        for i in range(0, len(ids) - 1, rng.choice([3, 4, 5])):
+            pair = [ids[i], ids[i + 1]]
+            rng.shuffle(pair)
+            deleted += pair
+    elif shape == "emptied":
+        start = rng.randint(0, len(ids) // 3)
+        run = ids[start:start + rng.randint(20, 80)]
+        deleted = run[:]
+        rng.shuffle(deleted)
+    else:
+        deleted = [i for i in ids if rng.random() < 0.2]
+    for rowid in deleted:
+        con.execute("DELETE FROM items WHERE rowid = ?", (rowid,))
+    con.commit()
+    con.close()
+    return {i: rows[i] for i in deleted}, {i: cell(i, rows[i]) for i in deleted}
+
+
+def shape_score(args, folder, rng, shape, files):
+    totals = {"deleted": 0, "recoverable": 0, "found": 0, "out": 0, "right": 0, "repeats": 0}
+    for k in range(files):
+        path = os.path.join(folder, f"{shape}{k}.db")
+        truth, cells = make_shape(path, rng, shape)
+        with open(path, "rb") as f:
+            data = f.read()
+        surviving = {i for i, c in cells.items() if c[4:] in data}
+        by_label = {v[1]: i for i, v in truth.items()}
+        out = json.loads(subprocess.run([args.dunmere, "decode", path, "--table", "items", "--json"],
+                                        capture_output=True, check=True, text=True).stdout)
+        found = set()
+        for row in out["rows"]:
+            if not row["deleted"]:
+                continue
+            totals["out"] += 1
+            values = row["values"]
+            i = by_label.get(values[1]) if len(values) > 1 else None
+            if i is None or not all(same(values[c], truth[i][c]) for c in range(6)):
+                if args.verbose:
+                    print(f"  {shape}{k}: wrong {values}", file=sys.stderr)
+                continue
+            totals["right"] += 1
+            if i in found:
+                totals["repeats"] += 1
+            found.add(i)
+        if args.verbose:
+            for i in sorted(surviving - found):
+                print(f"  {shape}{k}: missed {i} {truth[i]}", file=sys.stderr)
+        totals["deleted"] += len(truth)
+        totals["recoverable"] += len(surviving)
+        totals["found"] += len(found & surviving)
+    recall = totals["found"] / max(1, totals["recoverable"])
+    precision = totals["right"] / max(1, totals["out"])
+    print(f"shape {shape:<10}  deleted {totals['deleted']}  surviving {totals['recoverable']}  found {totals['found']} "
+          f"({100 * recall:.1f} %)  output {totals['out']}, right {totals['right']} (precision {100 * precision:.1f} %), "
+          f"repeats {totals['repeats']}")
+    return totals
+
+
 def same(value, truth):
     if value is None:
         return True  # a lost value is no wrong one
@@ -72,6 +218,8 @@ def main():
     parser.add_argument("dunmere")
     parser.add_argument("--files", type=int, default=40)
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--shape-files", type=int, default=12)
+    parser.add_argument("--verbose", action="store_true")
     args = parser.parse_args()
     rng = random.Random(args.seed)
     totals = {"deleted": 0, "recoverable": 0, "found": 0, "out": 0, "right": 0}
@@ -103,8 +251,15 @@ def main():
             totals["deleted"] += len(truth)
             totals["recoverable"] += len(recoverable)
             totals["found"] += len(found & recoverable)
+        shapes = [shape_score(args, folder, rng, shape, args.shape_files) for shape in SHAPES]
     recall = totals["found"] / max(1, totals["recoverable"])
     precision = totals["right"] / max(1, totals["out"])
+    found = sum(t["found"] for t in shapes)
+    surviving = sum(t["recoverable"] for t in shapes)
+    out = sum(t["out"] for t in shapes)
+    right = sum(t["right"] for t in shapes)
+    print(f"shapes: surviving {surviving}, found {found} ({100 * found / max(1, surviving):.1f} %), output {out}, "
+          f"right {right} (precision {100 * right / max(1, out):.1f} %), repeats {sum(t['repeats'] for t in shapes)}")
     print(f"files {args.files}  deleted {totals['deleted']}  recoverable {totals['recoverable']}  "
           f"found {totals['found']} ({100 * recall:.1f} % of recoverable, "
           f"{100 * totals['found'] / max(1, totals['deleted']):.1f} % of deleted)  "

@@ -146,14 +146,19 @@ bool EndsAtCellBoundary(const Scan& scan, std::int64_t end, std::int64_t blockEn
 // p itself. Beyond that test at p: when p holds neither such a varint nor the zero type of a NULL
 // first column, the cell's row id may have been longer than the two bytes the header took, so the
 // next three positions are tried for a header-length varint as well (headerAt gets its position).
-// Types bytes can read as such a varint too: when the block's end is known (blockEnd) and a record
-// starting at p ends at a cell boundary there (the block's end, or the kept header of a cell freed
-// before and merged into the block) while the one after the varint does not, p wins.
+// Types bytes can read as such a varint too (a REAL's type 7 in front of six one-byte types, the
+// first of them the value's first byte): when the block's end is known (blockEnd), a reading that
+// ends at a cell boundary there (the block's end, or the kept header of a cell freed before and
+// merged into the block) wins over one that does not. At p the types may all be there (the cell's
+// payload length, row id and header length took the four bytes) or have lost the first.
 std::int64_t TypesStart(const Scan& scan, std::int64_t p, std::int64_t& headerAt, std::int64_t blockEnd = 0) {
   headerAt = p;
-  const auto endsAtBlock = [&](std::int64_t start) {
+  // Whether the record whose types start at start ends at a cell boundary: read with every type there
+  // (kept), or with the first type lost.
+  const auto endsAtBlock = [&](std::int64_t start, bool kept) {
     return blockEnd > start && scan.AnyCount(scan.n, [&](std::int32_t c) {
-             const std::int64_t length = scan.OnPage(scan.Extent(start, 0, scan.size - start, c));
+             const std::int64_t area = kept ? scan.Area(start, c) : 0;
+             const std::int64_t length = scan.OnPage(scan.Extent(start, area, scan.size - start, kept ? -1 : c));
              return length <= blockEnd - start && EndsAtCellBoundary(scan, start + length, blockEnd);
            });
   };
@@ -161,7 +166,7 @@ std::int64_t TypesStart(const Scan& scan, std::int64_t p, std::int64_t& headerAt
     const Varint v = scan.VarintAt(at, scan.size - at);
     const std::int64_t h = v.length;
     if (scan.AnyCount(scan.n, [&](std::int32_t c) { return Scan::Value(v) - h == scan.Area(at + h, c); })) {
-      if (at > p && endsAtBlock(p) && !endsAtBlock(at + h)) return p;
+      if (!endsAtBlock(at + h, true) && (endsAtBlock(p, false) || (at == p && endsAtBlock(p, true)))) return p;
       headerAt = at;
       return at + h;
     }
