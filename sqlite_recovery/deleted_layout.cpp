@@ -48,17 +48,20 @@ bool Measure(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t off
 
 // The end of the cell freed into the block at s: the block's end, or, when cells freed before it
 // and lying just after it were merged into the block, the first of their headers (each kept its
-// own, and its size reaches the block's end). min is the least end the record allows.
+// own, and its size reaches the block's end), or a whole cell of the table (columns) freed after it
+// right where its record ends. min is the least end the record allows.
 bool FreedCellEnd(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t s, std::uint64_t min,
-                  std::uint64_t& end) {
+                  std::int32_t columns, std::uint64_t& end) {
   const std::uint32_t next = Be16(page + s);
   const std::uint32_t size = Be16(page + s + 2);
   if (size < 4 || s + size > pageSize || (next != 0 && (next <= s || next >= pageSize))) return false;
   end = s + size;
-  // A header right where the record ends, inside the block, is the next cell's.
+  // A header right where the record ends, inside the block, is the next cell's; so is a whole cell
+  // freed after this one.
   if (min + 4 <= end) {
     const std::uint32_t atNext = Be16(page + min), atSize = Be16(page + min + 2);
-    if (atSize >= 4 && min + atSize <= end && (atNext == 0 || (atNext > min && atNext < pageSize))) {
+    if ((atSize >= 4 && min + atSize <= end && (atNext == 0 || (atNext > min && atNext < pageSize))) ||
+        WholeCellAt(page, min, end, columns)) {
       end = min;
       return true;
     }
@@ -96,7 +99,7 @@ int BoundsFit(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t of
   bool inside = false, freedRightBefore = false;
   std::uint64_t cellEnd = 0;
   for (const std::uint64_t back : {4u, 5u}) {
-    if (offset >= back && FreedCellEnd(page, pageSize, static_cast<std::uint32_t>(offset - back), end, cellEnd)) {
+    if (offset >= back && FreedCellEnd(page, pageSize, static_cast<std::uint32_t>(offset - back), end, count, cellEnd)) {
       if (cellEnd == end) fit = 3;
       inside = inside || end <= offset - back + Be16(page + offset - back + 2);
       freedRightBefore = freedRightBefore || back == 4;
@@ -155,6 +158,28 @@ bool CellKeyBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t
   return false;
 }
 
+bool WholeCellAt(const std::uint8_t* page, std::uint64_t at, std::uint64_t limit, std::int32_t columns) {
+  if (at + 3 > limit) return false;
+  const Varint payload = ReadVarint(page + at, limit - at);
+  const std::uint64_t key = at + payload.length;
+  if (key >= limit) return false;
+  const std::uint64_t record = key + ReadVarint(page + key, limit - key).length;
+  if (record >= limit || payload.value > limit - record) return false;
+  const Varint header = ReadVarint(page + record, limit - record);
+  if (header.value <= header.length || header.value > payload.value) return false;
+  std::uint64_t pos = record + header.length, body = 0;
+  const std::uint64_t typesEnd = record + header.value;
+  std::int32_t count = 0;
+  while (pos < typesEnd && count < columns) {
+    const Varint type = ReadVarint(page + pos, typesEnd - pos);
+    if (type.value == 10 || type.value == 11 || type.value > kMaxRecord) return false;
+    pos += type.length;
+    body += SerialTypeBodySize(type.value);
+    ++count;
+  }
+  return count == columns && pos == typesEnd && header.value + body == payload.value;
+}
+
 bool WholeCellBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload) {
   std::uint64_t rowid = 0;
   return CellKeyBefore(page, header, payload, rowid);
@@ -172,14 +197,20 @@ bool InferDeletedLayout(const std::uint8_t* page, std::uint32_t pageSize, std::u
   // The freeblock header just in front: the cell's size is known.
   std::uint64_t end = 0;
   const std::uint64_t restOnPage = OnPageFromTypes(2, areaRest + bodyRest, usableSize);
-  const bool freed = offset >= 4 && measuredRest && FreedCellEnd(page, pageSize, offset - 4, offset + restOnPage, end);
+  const bool freed = offset >= 4 && measuredRest && FreedCellEnd(page, pageSize, offset - 4, offset + restOnPage, n, end);
   const std::uint64_t cell = freed ? end - (offset - 4) : 0;
-  // The payload length and row id took four bytes: every type is still there.
+  // The payload length and row id took four bytes: every type is still there. The cell ends where the
+  // block does, or where a cell merged into the block begins.
   if (freed && measuredAll && 4 + allOnPage == cell) return true;
+  std::uint64_t keptEnd = 0;
+  if (offset >= 4 && measuredAll && FreedCellEnd(page, pageSize, offset - 4, offset + allOnPage, n, keptEnd) &&
+      keptEnd == offset + allOnPage) {
+    return true;
+  }
   if (measuredAll && offset >= 1 && areaAll + 1 < 128 && page[offset - 1] == areaAll + 1) {
     // They took four bytes and the header-length varint is left in front of the types.
     std::uint64_t wider = 0;
-    if (offset >= 5 && FreedCellEnd(page, pageSize, offset - 5, offset + allOnPage, wider) &&
+    if (offset >= 5 && FreedCellEnd(page, pageSize, offset - 5, offset + allOnPage, n, wider) &&
         wider == offset + allOnPage) {
       return true;
     }

@@ -28,6 +28,13 @@ std::int32_t DeletedColumnCount(const std::uint8_t* page, std::uint32_t pageSize
 // to payload) and row id, each a varint.
 bool WholeCellBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload);
 
+// Whether a whole cell of a table leaf starts at at and ends by limit: a payload-length varint, a row
+// id, and a record of that many columns whose header length, serial types and values fill exactly
+// that payload. A cell
+// freed after the one before it is merged into that one's freed block untouched; its start is where
+// the cell before it ended.
+bool WholeCellAt(const std::uint8_t* page, std::uint64_t at, std::uint64_t limit, std::int32_t columns);
+
 // The same, giving the row id when they are.
 bool CellKeyBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload, std::uint64_t& rowid);
 

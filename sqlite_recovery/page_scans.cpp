@@ -133,11 +133,21 @@ void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>&
 }
 
 // Whether end, the end of a record read in a freed block that ends at blockEnd, is where a cell
-// ended: the block's end, or the header a cell freed before it kept when the two were merged.
+// ended: the block's end, the header a cell freed before it kept when the two were merged, or a whole
+// cell freed after it and merged into its block.
+// Whether a whole cell of the table (its count of columns or an older one) starts at at, ending by limit.
+bool WholeCellOfTable(const Scan& scan, std::int64_t at, std::int64_t limit) {
+  return at >= 0 && at < limit && limit <= scan.size && scan.AnyCount(scan.n, [&](std::int32_t c) {
+           return WholeCellAt(scan.page, static_cast<std::uint64_t>(at), static_cast<std::uint64_t>(limit), c);
+         });
+}
+
 bool EndsAtCellBoundary(const Scan& scan, std::int64_t end, std::int64_t blockEnd) {
   if (end == blockEnd) return true;
+  if (end < 0 || end >= blockEnd || blockEnd > scan.size) return false;
   const std::int64_t next = scan.Be16(end), size = scan.Be16(end + 2);
-  return end + 4 <= blockEnd && size >= 4 && end + size <= blockEnd && (next == 0 || next > end);
+  return (end + 4 <= blockEnd && size >= 4 && end + size <= blockEnd && (next == 0 || next > end)) ||
+         WholeCellOfTable(scan, end, blockEnd);
 }
 
 // Where the serial types of a record in a freed cell start, the freeblock header having taken the
@@ -166,7 +176,7 @@ std::int64_t TypesStart(const Scan& scan, std::int64_t p, std::int64_t& headerAt
     const Varint v = scan.VarintAt(at, scan.size - at);
     const std::int64_t h = v.length;
     if (scan.AnyCount(scan.n, [&](std::int32_t c) { return Scan::Value(v) - h == scan.Area(at + h, c); })) {
-      if (!endsAtBlock(at + h, true) && (endsAtBlock(p, false) || (at == p && endsAtBlock(p, true)))) return p;
+      if (!endsAtBlock(at + h, true) && (endsAtBlock(p, false) || endsAtBlock(p, true))) return p;
       headerAt = at;
       return at + h;
     }
@@ -214,9 +224,12 @@ void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, 
     const std::int64_t blockEnd = s + scan.Be16(s + 2);
     return scan.AnyCount(scan.n, [&](std::int32_t c) {
       const std::int64_t end = endOf(start, c);
-      // Cells freed one after another into one block each keep a header reaching the same block end.
-      const bool atCell = end == blockEnd || (end + 4 <= blockEnd && end + scan.Be16(end + 2) == blockEnd &&
-                                              (scan.Be16(end) == 0 || scan.Be16(end) > end));
+      // Cells freed one after another into one block each keep a header reaching the same block end;
+      // one freed after the cell in front of it is whole.
+      const bool atCell = end == blockEnd ||
+                          (end + 4 <= blockEnd && end + scan.Be16(end + 2) == blockEnd &&
+                           (scan.Be16(end) == 0 || scan.Be16(end) > end)) ||
+                          WholeCellOfTable(scan, end, blockEnd);
       if (atCell && sure != nullptr) *sure = end;
       return atCell;
     });
