@@ -370,6 +370,8 @@ void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std
 
   // A freeblock header's first bytes are often zeros, so its remains may begin just before b.
   FreeblockRemainsPass(scan, std::max(zeroWord + 2, b - 3), gapEnd, candidates);
+  // Cells a rebuild of the page left behind whole, with their payload length and row id.
+  if (scan.thorough) HeaderRunPass(scan, b, candidates, gapEnd, true);
 
   for (std::int64_t at = b; at < bound; ++at) {
     const std::int64_t word = scan.Be16(at);
