@@ -215,23 +215,29 @@ void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, 
   // A reading that ends where a cell does is sure: a doubtful reading found a few bytes off does not
   // keep it out.
   // The end of the reading at start by the column count c.
-  const auto endOf = [&](std::int64_t start, std::int32_t c) {
-    return start + std::clamp<std::int64_t>(scan.OnPage(scan.Extent(start, 0, scan.size - start, c)), 1,
+  // The end of the reading at start by the column count c, with the first type lost or (kept) with
+  // every type there.
+  const auto endOf = [&](std::int64_t start, std::int32_t c, bool kept = false) {
+    const std::int64_t area = kept ? scan.Area(start, c) : 0;
+    return start + std::clamp<std::int64_t>(scan.OnPage(scan.Extent(start, area, scan.size - start, kept ? -1 : c)), 1,
                                             scan.size - start);
   };
   // By the table's count or an older one; sure gets the end of the sure reading.
   const auto endsAtCell = [&](std::int64_t s, std::int64_t start, std::int64_t* sure = nullptr) {
     const std::int64_t blockEnd = s + scan.Be16(s + 2);
     return scan.AnyCount(scan.n, [&](std::int32_t c) {
-      const std::int64_t end = endOf(start, c);
-      // Cells freed one after another into one block each keep a header reaching the same block end;
-      // one freed after the cell in front of it is whole.
-      const bool atCell = end == blockEnd ||
-                          (end + 4 <= blockEnd && end + scan.Be16(end + 2) == blockEnd &&
-                           (scan.Be16(end) == 0 || scan.Be16(end) > end)) ||
-                          WholeCellOfTable(scan, end, blockEnd);
-      if (atCell && sure != nullptr) *sure = end;
-      return atCell;
+      for (const bool kept : {false, true}) {
+        const std::int64_t end = endOf(start, c, kept);
+        // Cells freed one after another into one block each keep a header reaching the same block
+        // end; one freed after the cell in front of it is whole.
+        const bool atCell = end == blockEnd ||
+                            (end + 4 <= blockEnd && end + scan.Be16(end + 2) == blockEnd &&
+                             (scan.Be16(end) == 0 || scan.Be16(end) > end)) ||
+                            WholeCellOfTable(scan, end, blockEnd);
+        if (atCell && sure != nullptr) *sure = end;
+        if (atCell) return true;
+      }
+      return false;
     });
   };
   const auto headerAt = [&](std::int64_t s, std::int64_t& start) {
