@@ -68,7 +68,15 @@ fs::path CBackupEngine::DatabasePath(std::string_view fileID) const {
 DatabaseFile CBackupEngine::Database(std::string_view domainPath) const {
   // The log is a file of its own in a backup: the manifest's entry of the same domain and path
   // with "-wal" added.
-  return DatabaseFile(DatabasePath(Sha1FileId(domainPath)), DatabasePath(Sha1FileId(std::string(domainPath) + "-wal")));
+  DatabaseFile file(DatabasePath(Sha1FileId(domainPath)), DatabasePath(Sha1FileId(std::string(domainPath) + "-wal")));
+  file.latestDate = LatestRecordDate();
+  return file;
+}
+
+std::int64_t CBackupEngine::LatestRecordDate() const {
+  // A day on: the device's clock and the computer's may disagree by hours, and so may time zones.
+  constexpr std::int64_t kDay = 86400;
+  return currentSummary.lastBackupUnix > 0 ? currentSummary.lastBackupUnix + kDay : 0;
 }
 
 fs::path CBackupEngine::MediaPath(const ManifestEntry& entry) const {
@@ -272,9 +280,10 @@ Status CBackupEngine::ScanWhatsApp(WhatsAppChatMap& out) {
       if (entry.domainPath == chatStorage->domainPath + "-wal") chatLog = &entry;
     }
   }
-  const DatabaseFile chat = chatStorage != nullptr
-                                ? DatabaseFile(MediaPath(*chatStorage), chatLog != nullptr ? MediaPath(*chatLog) : fs::path())
-                                : DatabaseFile(fs::path());
+  DatabaseFile chat = chatStorage != nullptr
+                          ? DatabaseFile(MediaPath(*chatStorage), chatLog != nullptr ? MediaPath(*chatLog) : fs::path())
+                          : DatabaseFile(fs::path());
+  chat.latestDate = LatestRecordDate();
   const Status rc = chatStorage != nullptr ? LoadWhatsApp(chat, whatsAppMap) : kPathNotFound;
   out = whatsAppMap;
   if (chatStorage != nullptr) NoteDatabase(CategoryId::kWhatsApp, chat, {"ZWAMESSAGE"}, rc == kOk && out.empty());

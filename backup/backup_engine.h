@@ -136,6 +136,8 @@ class CBackupEngine {
   std::filesystem::path DatabasePath(std::string_view fileID) const;
   // A database of the backup by its domain-path, with its write-ahead log where the backup has one.
   DatabaseFile Database(std::string_view domainPath) const;
+  // The latest date a record of the backup can carry: a day after it was made (0 when not known).
+  std::int64_t LatestRecordDate() const;
   std::filesystem::path MediaPath(const ManifestEntry& entry) const;
   std::filesystem::path OnlyRegular(const std::filesystem::path& path) const;
   Status FinishDatabaseStep(Status result);

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -9,6 +10,7 @@ struct BackupSummary {
   bool encrypted = false;             // the contacts database does not begin with "SQLite"
   bool versionAbove11 = false;        // "Product Version" 12 or later: the newer table layouts
   std::string lastBackupDate;         // local "YYYY-MM-DD hh:mm:ss", or the raw value
+  std::int64_t lastBackupUnix = 0;    // the same date in Unix seconds; 0 when it is not known
   std::string phoneNumber;            // bytes as stored
   std::string serialNumber;           // bytes as stored
   std::filesystem::path folderPath;   // the backup folder, no trailing separator

@@ -63,6 +63,7 @@ Status CBackupEngine::ScanQQ(ChatConversationMap& out) {
       result = rc;
       continue;
     }
+    reader.latestDate = LatestRecordDate();
     std::vector<ChatPeerRow> peers;
     DecodeChatPeers(reader, peers);
     for (const ChatPeerRow& peer : peers) {
@@ -86,6 +87,7 @@ Status CBackupEngine::ScanMMChats(ChatConversationMap& out) {
       result = rc;
       continue;
     }
+    reader.latestDate = LatestRecordDate();
     std::vector<ChatFriendRow> friends;
     DecodeChatFriends(reader, friends);
     std::vector<ChatMessageRow> rows;

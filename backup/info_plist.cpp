@@ -126,6 +126,7 @@ Status ReadXmlInfoPlist(const std::filesystem::path& file, BackupSummary& summar
         break;
       case InfoKey::kLastBackupDate:
         summary.lastBackupDate = ConvertBackupDate(TagValue(valueLine, "<date>", "</date>"));
+        summary.lastBackupUnix = BackupDateSeconds(TagValue(valueLine, "<date>", "</date>"));
         break;
       case InfoKey::kPhoneNumber:
         summary.phoneNumber = TagValue(valueLine, "<string>", "</string>");
@@ -156,10 +157,15 @@ std::string PlistString(plist_t dict, const char* key) {
   return std::string(value, strnlen(value, length));  // up to a NUL, as the text would end there
 }
 
-std::string PlistDateText(plist_t dict, const char* key) {
+// The date of the key as local text, and in Unix seconds (0 when there is none).
+std::string PlistDateText(plist_t dict, const char* key, std::int64_t& unixSeconds) {
+  unixSeconds = 0;
   plist_t node = plist_dict_get_item(dict, key);
   if (node == nullptr) return std::string();
-  if (plist_get_node_type(node) == PLIST_STRING) return ConvertBackupDate(PlistString(dict, key));
+  if (plist_get_node_type(node) == PLIST_STRING) {
+    unixSeconds = BackupDateSeconds(PlistString(dict, key));
+    return ConvertBackupDate(PlistString(dict, key));
+  }
   if (plist_get_node_type(node) != PLIST_DATE) return std::string();
   std::int32_t sec = 0;
   std::int32_t usec = 0;
@@ -169,6 +175,7 @@ std::string PlistDateText(plist_t dict, const char* key) {
   if (sec == INT32_MIN || sec == INT32_MAX) return std::string();
   std::string out;
   if (!FormatLocalTime(static_cast<std::int64_t>(sec) + kAppleEpochOffset, out)) return std::string();
+  unixSeconds = static_cast<std::int64_t>(sec) + kAppleEpochOffset;
   return out;
 }
 
@@ -189,7 +196,7 @@ Status ReadBinaryInfoPlist(const std::filesystem::path& file, BackupSummary& sum
   }
   if (!anyKey) return kInvalidParameter;
   summary.displayName = SanitizeUtf8(PlistString(root.get(), "Display Name"));
-  summary.lastBackupDate = PlistDateText(root.get(), "Last Backup Date");
+  summary.lastBackupDate = PlistDateText(root.get(), "Last Backup Date", summary.lastBackupUnix);
   summary.phoneNumber = PlistString(root.get(), "Phone Number");
   summary.versionAbove11 = LeadingInteger(PlistString(root.get(), "Product Version")) > 11;
   summary.serialNumber = PlistString(root.get(), "Serial Number");
@@ -214,6 +221,13 @@ int LeadingInteger(std::string_view text) {
 }
 
 std::string ConvertBackupDate(std::string_view raw) {
+  const std::int64_t seconds = BackupDateSeconds(raw);
+  std::string out;
+  if (seconds == 0 || !FormatLocalTime(seconds, out)) return std::string(raw);
+  return out;
+}
+
+std::int64_t BackupDateSeconds(std::string_view raw) {
   std::string text(raw);
   if (const std::size_t t = text.find('T'); t != std::string::npos) text[t] = ' ';
   if (const std::size_t z = text.find('Z'); z != std::string::npos) text.resize(z);
@@ -223,15 +237,11 @@ std::string ConvertBackupDate(std::string_view raw) {
   const std::size_t blank = dash2 == std::string::npos ? dash2 : text.find(' ', dash2 + 1);
   const std::size_t colon1 = blank == std::string::npos ? blank : text.find(':', blank + 1);
   const std::size_t colon2 = colon1 == std::string::npos ? colon1 : text.find(':', colon1 + 1);
-  if (colon2 == std::string::npos) return std::string(raw);
+  if (colon2 == std::string::npos) return 0;
   const std::string_view view(text);
-  const std::int64_t seconds =
-      UnixSecondsFromUtc(LeadingInteger(view), LeadingInteger(view.substr(dash1 + 1)),
-                         LeadingInteger(view.substr(dash2 + 1)), LeadingInteger(view.substr(blank + 1)),
-                         LeadingInteger(view.substr(colon1 + 1)), LeadingInteger(view.substr(colon2 + 1)));
-  std::string out;
-  if (!FormatLocalTime(seconds, out)) return std::string(raw);
-  return out;
+  return UnixSecondsFromUtc(LeadingInteger(view), LeadingInteger(view.substr(dash1 + 1)),
+                            LeadingInteger(view.substr(dash2 + 1)), LeadingInteger(view.substr(blank + 1)),
+                            LeadingInteger(view.substr(colon1 + 1)), LeadingInteger(view.substr(colon2 + 1)));
 }
 
 Status ReadInfoPlist(const std::filesystem::path& file, BackupSummary& summary) {

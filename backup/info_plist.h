@@ -21,6 +21,8 @@ Status ReadInfoPlist(const std::filesystem::path& file, BackupSummary& summary);
 // "2016-05-04T12:34:56Z" (UTC) to local "2016-05-04 14:34:56"; the text as given when it lacks a
 // separator or cannot be converted.
 std::string ConvertBackupDate(std::string_view raw);
+// The same date in Unix seconds; 0 when the text is no such date.
+std::int64_t BackupDateSeconds(std::string_view raw);
 
 // The leading decimal number of a text, as atoi reads it (blanks, sign, digits); clamped to int.
 int LeadingInteger(std::string_view text);

@@ -121,8 +121,6 @@ std::optional<double> AppleSeconds(const AnyValue& value) {
   return std::fabs(v) >= kNanosecondDates ? v / 1e9 : v;
 }
 
-bool InDateRange(double unixSeconds) { return unixSeconds >= kFirstUnixDate && unixSeconds < kEndUnixDate; }
-
 std::string DateText(double unixSeconds) {
   if (!std::isfinite(unixSeconds) || std::fabs(unixSeconds) > 1e15) return std::string();
   return UnixDateText(static_cast<std::int64_t>(std::trunc(unixSeconds)));
@@ -130,7 +128,10 @@ std::string DateText(double unixSeconds) {
 
 }  // namespace
 
-IdLimits::IdLimits(SqliteFileReader& reader) : reader_(reader) {
+IdLimits::IdLimits(SqliteFileReader& reader)
+    : reader_(reader),
+      firstDate_(kFirstUnixDate),
+      endDate_(reader.latestDate > 0 ? std::min(reader.latestDate, kEndUnixDate) : kEndUnixDate) {
   const auto learn = [&](const char* table, const char* nameColumn, const char* maxColumn, const char* prefix) {
     TableRequest request;
     request.table = table;
@@ -201,10 +202,10 @@ bool FieldPasses(const FieldSpec& field, const AnyValue& value, const IdLimits& 
     case FieldRule::kAppleDate: {
       const std::optional<double> seconds = AppleSeconds(value);
       // A date a record must have is never the very first second of 2001 (a zero).
-      return seconds && InDateRange(*seconds + kAppleEpochOffset) && !(field.required && *seconds == 0);
+      return seconds && limits.AllowsDate(*seconds + kAppleEpochOffset) && !(field.required && *seconds == 0);
     }
     case FieldRule::kUnixDate:
-      return value.kind == Kind::kInteger && InDateRange(static_cast<double>(value.integer));
+      return value.kind == Kind::kInteger && limits.AllowsDate(static_cast<double>(value.integer));
     case FieldRule::kFlag:
       return value.kind == Kind::kInteger && (value.integer == 0 || value.integer == 1);
     case FieldRule::kNumber:
@@ -219,7 +220,8 @@ bool FieldPasses(const FieldSpec& field, const AnyValue& value, const IdLimits& 
 
 Status DecodeMappedRows(SqliteFileReader& reader, const TableMap& map, bool doubtful, bool allValues,
                         const MappedRowSink& sink) {
-  const IdLimits limits(reader);
+  IdLimits limits(reader);
+  limits.StartDatesAt(map.firstDate);
   TableRequest request;
   request.table = map.table;
   request.columnsWithoutSchema = ColumnsWithoutSchema(map);

@@ -5,6 +5,7 @@
 // passes its rule, so that remains read from the wrong bytes never reach a screen or an export.
 // Live rows are never dropped.
 #include <cstdint>
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
@@ -20,6 +21,10 @@ class SqliteFileReader;
 
 // Seconds from 1970-01-01 to 2001-01-01, where Apple dates count from.
 inline constexpr std::int64_t kAppleEpochOffset = 978307200;
+// 2007-06-29, the day the first phone was sold: no record of its databases is older (an update of the
+// system carries older records into a newer table layout with their dates, so this holds for every
+// layout).
+inline constexpr std::int64_t kFirstDeviceDate = 1183075200;
 
 enum class FieldRule : std::uint8_t {
   kText,        // a text: valid UTF-8 without control characters other than tab and line ends
@@ -27,8 +32,8 @@ enum class FieldRule : std::uint8_t {
   kPhones,      // a text of phone numbers: digits and the signs and separators numbers are written with
   kEmails,      // a text of e-mail addresses, separated by white space: each with an at-sign
   kBlob,        // anything (an archive, a property list)
-  kAppleDate,   // seconds (integer or real) or nanoseconds since 2001-01-01, inside 2001 to 2040
-  kUnixDate,    // seconds since 1970-01-01, inside 2001 to 2040
+  kAppleDate,   // seconds (integer or real) or nanoseconds since 2001-01-01, inside the table's dates
+  kUnixDate,    // seconds since 1970-01-01, inside the table's dates
   kFlag,        // 0 or 1
   kNumber,      // an integer or a real, 0 or more
   kRowRef,      // a row id of refTable, inside the range its live rows and its key counters allow
@@ -50,21 +55,31 @@ struct TableMap {
   std::int32_t columnsWithoutSchema = 0;
   bool aliasFirst = false;
   bool freedPages = true;
+  // The first day (Unix seconds) a record of the table can carry: when the first software that wrote
+  // such records came out. Dates are also no later than the file's latest date (a day after the backup).
+  std::int64_t firstDate = kFirstDeviceDate;
 };
 
-// The highest row id each table of one file may hold: the key counters the file keeps
-// (sqlite_sequence, and Core Data's Z_PRIMARYKEY), or else the highest in its B-tree with a margin
-// for rows deleted above it.
+// The values one file's records may hold. Row ids: the highest each table may hold, by the key
+// counters the file keeps (sqlite_sequence, and Core Data's Z_PRIMARYKEY), or else the highest in its
+// B-tree with a margin for rows deleted above it. Dates: from 2001 (or a table's first day) up to
+// 2040, or to the file's latest date when the reader knows it.
 class IdLimits {
  public:
   explicit IdLimits(SqliteFileReader& reader);
   // Whether id can be a row id of the table: 0 (no row) up to its limit; any id up to 2^31 - 1
   // when the file has no such table.
   bool Allows(const std::string& table, std::int64_t id) const;
+  // Dates from first (Unix seconds) on, when that is later than 2001.
+  void StartDatesAt(std::int64_t first) { firstDate_ = std::max(firstDate_, first); }
+  // Whether a date (Unix seconds) lies inside the limits.
+  bool AllowsDate(double unixSeconds) const { return unixSeconds >= firstDate_ && unixSeconds < endDate_; }
 
  private:
   void Note(const std::string& table, std::int64_t rowid) const;
   SqliteFileReader& reader_;
+  std::int64_t firstDate_;
+  std::int64_t endDate_;
   mutable std::map<std::string, std::int64_t> counters_;  // by upper-cased table name
   mutable std::map<std::string, std::int64_t> highest_;   // counters and B-trees, once asked
 };

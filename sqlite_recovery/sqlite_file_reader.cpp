@@ -46,6 +46,7 @@ void SqliteFileReader::Close() {
   log_.Clear();
   logUsed = false;
   logFrames = logCommittedFrames = 0;
+  latestDate = 0;
   pageSize = 0;
   usableSize = 0;
   pageCount = 0;

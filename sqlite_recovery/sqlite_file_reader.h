@@ -37,6 +37,9 @@ struct DatabaseFile {
       : path(std::move(file)), log(std::move(logFile)) {}
   std::filesystem::path path;
   std::filesystem::path log;
+  // Unix seconds after which no record of the file can have been written (when the copy was made);
+  // 0 when it is not known.
+  std::int64_t latestDate = 0;
 };
 
 // A table whose schema row is left only in the freed space of the schema: its name, its root page
@@ -75,7 +78,11 @@ class SqliteFileReader {
   // "-wal" added, when it is a regular file; every page is then read in its newest committed version
   // (a log that is damaged from its header on, or of another page size, is not used).
   Status Open(const std::filesystem::path& path, const std::filesystem::path& log = {});
-  Status Open(const DatabaseFile& file) { return Open(file.path, file.log); }
+  Status Open(const DatabaseFile& file) {
+    const Status rc = Open(file.path, file.log);
+    latestDate = file.latestDate;
+    return rc;
+  }
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 
@@ -139,6 +146,8 @@ class SqliteFileReader {
   bool logUsed = false;  // its committed frames are read (a log of uncommitted frames only is not)
   std::uint32_t logFrames = 0;
   std::uint32_t logCommittedFrames = 0;
+  // What the caller knows of when the file was copied (see DatabaseFile::latestDate); 0: not known.
+  std::int64_t latestDate = 0;
 
   // --- The table being decoded ---------------------------------------------------------------------
   // The column count its records are measured by: what its CREATE TABLE declares, or what the caller

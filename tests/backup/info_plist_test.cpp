@@ -39,6 +39,7 @@ TEST(ReadInfoPlist, XmlAndBinaryGiveTheSameFields) {
     const BackupSummary s = ReadText(testing::InfoPlistBytes(info));
     EXPECT_EQ(s.displayName, "Zo\xC3\xAB's iPhone");
     EXPECT_EQ(s.lastBackupDate, "2016-05-04 12:34:56");
+    EXPECT_EQ(s.lastBackupUnix, 1462365296);
     EXPECT_EQ(s.phoneNumber, "+1 (555) 010-0000");
     EXPECT_EQ(s.serialNumber, "F2LQ0000XXXX");
     EXPECT_TRUE(s.versionAbove11);
@@ -107,6 +108,7 @@ TEST(ReadInfoPlist, OutOfRangeBinaryDatesAreEmpty) {
   };
   EXPECT_EQ(ReadText(withDate(483806096.0)).lastBackupDate, "2016-05-01 14:34:56");  // a sound one
   EXPECT_EQ(ReadText(withDate(1e300)).lastBackupDate, "");
+  EXPECT_EQ(ReadText(withDate(1e300)).lastBackupUnix, 0);
   EXPECT_EQ(ReadText(withDate(-1e300)).lastBackupDate, "");
   EXPECT_EQ(ReadText(withDate(std::nan(""))).lastBackupDate, "");
 }

@@ -76,11 +76,11 @@ TEST(MessageDecoder, CurrentSchemaOfMoreColumnsDeletedRowsByTheDeclaredCount) {
 
 TEST(MessageDecoder, OlderSchemaWithAppleSecondsLiveAndDeleted) {
   Db db({kPrologue, ReferenceSchema("sms_ios6.1.6.sql"),
-         Message(1, "hello there", 3, "68169600", 0),   // 2003-03-01 00:00:00 UTC
-         Message(2, "", 3, "68169601", 1),                // no text: never reported
-         Message(3, "deleted reply from me with some length to it", 3, "68169700", 1),
+         Message(1, "hello there", 3, "289094400", 0),   // 2010-03-01 00:00:00 UTC
+         Message(2, "", 3, "289094401", 1),                // no text: never reported
+         Message(3, "deleted reply from me with some length to it", 3, "289094500", 1),
          Message(4, "still here", 4, "0", 0),             // 2001-01-01 00:00:00
-         Message(5, "gone as well, and long enough to show", 4, "68169800", 0),
+         Message(5, "gone as well, and long enough to show", 4, "289094600", 0),
          "DELETE FROM message WHERE ROWID IN (3, 5);"});
   std::vector<MessageRecord> out;
   ASSERT_EQ(DecodeMessages(db.reader, out), kOk);
@@ -89,7 +89,7 @@ TEST(MessageDecoder, OlderSchemaWithAppleSecondsLiveAndDeleted) {
   EXPECT_EQ(live[0].rowId, 1);
   EXPECT_EQ(live[0].text, "hello there");
   EXPECT_EQ(live[0].handleId, 3);
-  EXPECT_EQ(live[0].date, "2003-03-01 00:00:00");
+  EXPECT_EQ(live[0].date, "2010-03-01 00:00:00");
   EXPECT_EQ(live[0].fromMe, 0);
   EXPECT_EQ(live[1].date, "2001-01-01 00:00:00");
 
@@ -100,7 +100,7 @@ TEST(MessageDecoder, OlderSchemaWithAppleSecondsLiveAndDeleted) {
     if (m.text.rfind("deleted reply", 0) == 0) {
       EXPECT_EQ(m.fromMe, 1);
       EXPECT_EQ(m.handleId, 3);
-      EXPECT_EQ(m.date, "2003-03-01 00:01:40");
+      EXPECT_EQ(m.date, "2010-03-01 00:01:40");
     } else {
       EXPECT_EQ(m.text, "gone as well, and long enough to show");
       EXPECT_EQ(m.handleId, 4);
@@ -111,23 +111,23 @@ TEST(MessageDecoder, OlderSchemaWithAppleSecondsLiveAndDeleted) {
 TEST(MessageDecoder, WiderTablesAndNanosecondDates) {
   // 51 columns (iOS 9): the deleted form reads 51 types once a live row showed the wider header.
   Db db({kPrologue, ReferenceSchema("sms_ios9.2.1.sql"),
-         Message(1, "live in the wider table", 1, "68169600", 1),
-         Message(2, "a deleted one in the wider table", 1, "68169660", 0),
+         Message(1, "live in the wider table", 1, "289094400", 1),
+         Message(2, "a deleted one in the wider table", 1, "289094460", 0),
          "DELETE FROM message WHERE ROWID = 2;"});
   std::vector<MessageRecord> out;
   ASSERT_EQ(DecodeMessages(db.reader, out), kOk);
   const auto deleted = Where(out, [](const MessageRecord& m) { return m.deleted == 1; });
   ASSERT_EQ(deleted.size(), 1u);
   EXPECT_EQ(deleted[0].text, "a deleted one in the wider table");
-  EXPECT_EQ(deleted[0].date, "2003-03-01 00:01:00");
+  EXPECT_EQ(deleted[0].date, "2010-03-01 00:01:00");
   EXPECT_EQ(deleted[0].handleId, 1);
 
   // iOS 11 stores nanoseconds in eight bytes.
-  Db newer({kPrologue, ReferenceSchema("sms_ios11.2.sql"), Message(1, "nanosecond dates", 1, "68169600000000000", 1)});
+  Db newer({kPrologue, ReferenceSchema("sms_ios11.2.sql"), Message(1, "nanosecond dates", 1, "289094400000000000", 1)});
   out.clear();
   ASSERT_EQ(DecodeMessages(newer.reader, out), kOk);
   ASSERT_EQ(out.size(), 1u);
-  EXPECT_EQ(out[0].date, "2003-03-01 00:00:00");
+  EXPECT_EQ(out[0].date, "2010-03-01 00:00:00");
   EXPECT_EQ(out[0].fromMe, 1);
 }
 
@@ -246,39 +246,39 @@ TEST(NoteDecoders, BodiesAndNotes) {
     SCOPED_TRACE(schema);
     Db notes({kPrologue, ReferenceSchema(schema),
               InsertRow("ZNOTE", {{"Z_PK", "1"}, {"Z_ENT", "1"}, {"Z_OPT", "1"}, {"ZBODY", "5"},
-                                  {"ZMODIFICATIONDATE", "68169600.75"}, {"ZTITLE", "'Shopping'"}}),
+                                  {"ZMODIFICATIONDATE", "289094400.75"}, {"ZTITLE", "'Shopping'"}}),
               InsertRow("ZNOTE", {{"Z_PK", "2"}, {"Z_ENT", "1"}, {"Z_OPT", "3"}, {"ZBODY", "6"},
-                                  {"ZMODIFICATIONDATE", "68169700"}, {"ZTITLE", "'A note deleted later'"}}),
+                                  {"ZMODIFICATIONDATE", "289094500"}, {"ZTITLE", "'A note deleted later'"}}),
               "DELETE FROM ZNOTE WHERE Z_PK = 2;"});
     std::vector<NoteRecord> out;
     ASSERT_EQ(DecodeNotes(notes.reader, out), kOk);
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[0].noteId, 5);
-    EXPECT_EQ(out[0].date, "2003-03-01 00:00:00");  // a real truncated to whole seconds
+    EXPECT_EQ(out[0].date, "2010-03-01 00:00:00");  // a real truncated to whole seconds
     EXPECT_EQ(out[0].title, "Shopping");
     EXPECT_EQ(out[1].deleted, 1);
     EXPECT_EQ(out[1].noteId, 6);
-    EXPECT_EQ(out[1].date, "2003-03-01 00:01:40");
+    EXPECT_EQ(out[1].date, "2010-03-01 00:01:40");
     EXPECT_EQ(out[1].title, "A note deleted later");
   }
 }
 
 TEST(CallDecoders, OlderCallTableAndCoreDataRecords) {
   Db older({kPrologue, ReferenceSchema("call_history_db_ios6.1.6.sql"),
-            InsertRow("call", {{"ROWID", "1"}, {"address", "'+15550100001'"}, {"date", "1046476800"},
+            InsertRow("call", {{"ROWID", "1"}, {"address", "'+15550100001'"}, {"date", "1267401600"},
                                {"duration", "125"}, {"flags", "5"}}),  // outgoing
-            InsertRow("call", {{"ROWID", "2"}, {"address", "'+15550100002'"}, {"date", "1046476900"},
+            InsertRow("call", {{"ROWID", "2"}, {"address", "'+15550100002'"}, {"date", "1267401700"},
                                {"duration", "0"}, {"flags", "4"}}),  // incoming
-            InsertRow("call", {{"ROWID", "3"}, {"address", "'+1555\x01'"}, {"date", "1046477000"},
+            InsertRow("call", {{"ROWID", "3"}, {"address", "'+1555\x01'"}, {"date", "1267401800"},
                                {"duration", "1"}, {"flags", "4"}}),  // a live row: kept, whatever its bytes
-            InsertRow("call", {{"ROWID", "4"}, {"address", "'+15550100004'"}, {"date", "1046477100"},
+            InsertRow("call", {{"ROWID", "4"}, {"address", "'+15550100004'"}, {"date", "1267401900"},
                                {"duration", "60"}, {"flags", "4"}}),
             "DELETE FROM call WHERE ROWID = 4;"});
   std::vector<CallRecord> calls;
   ASSERT_EQ(DecodeCalls(older.reader, calls), kOk);
   ASSERT_EQ(calls.size(), 4u);
   EXPECT_EQ(calls[0].number, "+15550100001");
-  EXPECT_EQ(calls[0].date, "2003-03-01 00:00:00");
+  EXPECT_EQ(calls[0].date, "2010-03-01 00:00:00");
   EXPECT_EQ(calls[0].duration, 125);
   EXPECT_EQ(calls[0].incoming, 0);
   EXPECT_EQ(calls[1].incoming, 1);
@@ -293,9 +293,9 @@ TEST(CallDecoders, OlderCallTableAndCoreDataRecords) {
   recent = recent.substr(0, recent.find(", ...")) + ");";
   for (const std::string& schema : {ReferenceSchema("callhistory_ios11.2.sql"), recent}) {
     Db core({kPrologue, schema,
-             InsertRow("ZCALLRECORD", {{"Z_PK", "1"}, {"Z_ENT", "2"}, {"Z_OPT", "1"}, {"ZORIGINATED", "0"}, {"ZDATE", "68169600.5"},
+             InsertRow("ZCALLRECORD", {{"Z_PK", "1"}, {"Z_ENT", "2"}, {"Z_OPT", "1"}, {"ZORIGINATED", "0"}, {"ZDATE", "289094400.5"},
                                        {"ZDURATION", "42.9"}, {"ZADDRESS", "CAST('+15550100009' AS BLOB)"}}),
-             InsertRow("ZCALLRECORD", {{"Z_PK", "2"}, {"Z_ENT", "2"}, {"Z_OPT", "1"}, {"ZORIGINATED", "1"}, {"ZDATE", "68169700.0"},
+             InsertRow("ZCALLRECORD", {{"Z_PK", "2"}, {"Z_ENT", "2"}, {"Z_OPT", "1"}, {"ZORIGINATED", "1"}, {"ZDATE", "289094500.0"},
                                        {"ZDURATION", "7.0"}, {"ZADDRESS", "'+15550100010'"}, {"ZNAME", "'Someone'"}}),
              "DELETE FROM ZCALLRECORD WHERE Z_PK = 2;"});
     calls.clear();
@@ -304,12 +304,12 @@ TEST(CallDecoders, OlderCallTableAndCoreDataRecords) {
     EXPECT_EQ(calls[0].number, "+15550100009");
     EXPECT_EQ(calls[0].incoming, 1);
     EXPECT_EQ(calls[0].duration, 42);
-    EXPECT_EQ(calls[0].date, "2003-03-01 00:00:00");
+    EXPECT_EQ(calls[0].date, "2010-03-01 00:00:00");
     EXPECT_EQ(calls[1].deleted, 1);
     EXPECT_EQ(calls[1].number, "+15550100010");
     EXPECT_EQ(calls[1].incoming, 0);
     EXPECT_EQ(calls[1].duration, 7);
-    EXPECT_EQ(calls[1].date, "2003-03-01 00:01:40");
+    EXPECT_EQ(calls[1].date, "2010-03-01 00:01:40");
   }
 }
 
@@ -325,8 +325,8 @@ TEST(WhatsAppDecoders, MessagesSessionsMembersAndMedia) {
                                     {"ZTITLE", "'another caption'"}}),
          "DELETE FROM ZWAMEDIAITEM WHERE Z_PK = 10;",
          InsertRow("ZWAMESSAGE", {{"Z_PK", "11"}, {"ZISFROMME", "1"}, {"ZCHATSESSION", "1"}, {"ZGROUPMEMBER", "3"},
-                                  {"ZMEDIAITEM", "9"}, {"ZMESSAGEDATE", "68169600.0"}, {"ZTEXT", "'Hallo'"}}),
-         InsertRow("ZWAMESSAGE", {{"Z_PK", "12"}, {"ZISFROMME", "0"}, {"ZMESSAGEDATE", "68169660.0"},
+                                  {"ZMEDIAITEM", "9"}, {"ZMESSAGEDATE", "289094400.0"}, {"ZTEXT", "'Hallo'"}}),
+         InsertRow("ZWAMESSAGE", {{"Z_PK", "12"}, {"ZISFROMME", "0"}, {"ZMESSAGEDATE", "289094460.0"},
                                   {"ZTEXT", "'no chat session given'"}})});
   std::vector<WhatsAppMessageRecord> messages;
   ASSERT_EQ(DecodeWhatsAppMessages(db.reader, messages), kOk);
@@ -335,7 +335,7 @@ TEST(WhatsAppDecoders, MessagesSessionsMembersAndMedia) {
   EXPECT_EQ(messages[0].chatId, 1);
   EXPECT_EQ(messages[0].memberId, 3);
   EXPECT_EQ(messages[0].mediaId, 9);
-  EXPECT_EQ(messages[0].date, "2003-03-01 00:00:00");
+  EXPECT_EQ(messages[0].date, "2010-03-01 00:00:00");
   EXPECT_EQ(messages[0].text, "Hallo");
   EXPECT_EQ(messages[0].rowId, 11);
   EXPECT_EQ(messages[1].chatId, -1);
@@ -372,18 +372,18 @@ TEST(ChatAppDecoders, ConversationTablesFriendsAndPeers) {
          "x11, x12);",
          "CREATE TABLE tb_c2cTables (name);",
          "CREATE TABLE tb_c2cMsg_12345 (id INTEGER PRIMARY KEY, uin, time, x3, issend, x5, content);",
-         "INSERT INTO Chat_abc VALUES (1, 1, 0, 1046476800, 'sent by me', 0, 0, 0, 0);",
-         "INSERT INTO Chat_abc VALUES (1, 2, 0, 1046476900, 'received', 0, 0, 0, 1);",
-         "INSERT INTO Chat_abc VALUES (1, 3, 0, 1046477000, '', 0, 0, 0, 1);",
+         "INSERT INTO Chat_abc VALUES (1, 1, 0, 1267401600, 'sent by me', 0, 0, 0, 0);",
+         "INSERT INTO Chat_abc VALUES (1, 2, 0, 1267401700, 'received', 0, 0, 0, 1);",
+         "INSERT INTO Chat_abc VALUES (1, 3, 0, 1267401800, '', 0, 0, 0, 1);",
          "INSERT INTO Friend VALUES (1, 'wxid_abc', 'Cara', 0, 0, 0, 77, 0, 0, 0, 0, 0, 0);",
          "INSERT INTO tb_c2cTables VALUES ('tb_c2cMsg_12345');",
-         "INSERT INTO tb_c2cMsg_12345 VALUES (1, '12345', 1046476800, 0, 0, 0, 'from the peer');",
-         "INSERT INTO tb_c2cMsg_12345 VALUES (2, '99999', 1046476800, 0, 1, 0, 'someone else');"});
+         "INSERT INTO tb_c2cMsg_12345 VALUES (1, '12345', 1267401600, 0, 0, 0, 'from the peer');",
+         "INSERT INTO tb_c2cMsg_12345 VALUES (2, '99999', 1267401600, 0, 1, 0, 'someone else');"});
   std::vector<ChatMessageRow> chat;
   ASSERT_EQ(DecodeChatMessages(db.reader, "Chat_abc", false, chat), kOk);
   ASSERT_EQ(chat.size(), 2u);
   EXPECT_EQ(chat[0].fromMe, 1);
-  EXPECT_EQ(chat[0].date, "2003-03-01 00:00:00");
+  EXPECT_EQ(chat[0].date, "2010-03-01 00:00:00");
   EXPECT_EQ(chat[1].fromMe, 0);
 
   std::vector<ChatFriendRow> friends;

@@ -21,7 +21,12 @@ using testing::SqlText;
 
 const char* kPrologue = "PRAGMA page_size=4096; PRAGMA auto_vacuum=0;";
 
+// Dates below a day are seconds into 2010-03-01 (Apple seconds 289094400): no record of a phone is
+// older than the phone.
+long long FixtureDate(long long date) { return date < 86400 ? 289094400 + date : date; }
+
 std::string Message(int rowid, const std::string& text, int handle, long long date, int fromMe) {
+  date = FixtureDate(date);
   return InsertRow("message", {{"ROWID", std::to_string(rowid)}, {"guid", SqlText("guid-" + std::to_string(rowid))},
                                {"text", SqlText(text)}, {"handle_id", std::to_string(handle)}, {"service", "'SMS'"},
                                {"date", std::to_string(date)}, {"is_from_me", std::to_string(fromMe)}});
@@ -148,8 +153,8 @@ TEST(MessagesLoader, Utf16Databases) {
         dir / "sms.db",
         {std::string("PRAGMA encoding='") + encoding + "';", ReferenceSchema("sms_ios9.2.1.sql"),
          "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550100001', 'SMS');",
-         "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'hällo', 1, 'SMS', 100),"
-         " (2, 'g2', 'a deleted message of some length', 1, 'SMS', 200);",
+         "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'hällo', 1, 'SMS', 289094400),"
+         " (2, 'g2', 'a deleted message of some length', 1, 'SMS', 289094500);",
          "DELETE FROM message WHERE ROWID = 2;"});
     ConversationMap conversations;
     std::int64_t highest = 0;
@@ -330,7 +335,7 @@ TEST(NotesLoader, MergedAndCleaned) {
   };
   auto note = [](int pk, int bodyId, const std::string& title) {
     return InsertRow("ZNOTE", {{"Z_PK", std::to_string(pk)}, {"Z_ENT", "2"}, {"Z_OPT", "1"}, {"ZBODY", std::to_string(bodyId)},
-                               {"ZMODIFICATIONDATE", "68169600"}, {"ZTITLE", SqlText(title)}});
+                               {"ZMODIFICATIONDATE", "289094400"}, {"ZTITLE", SqlText(title)}});
   };
   MakeSqliteDatabase(dir / "notes.db", {kPrologue, ReferenceSchema("oldnotes_ios9.3.5.sql"),
                                         body(1, "<div>x</div><div>y</div>"), body(2, "a&amp;lt;b &quot;q&quot;<br>end"),
@@ -340,7 +345,7 @@ TEST(NotesLoader, MergedAndCleaned) {
   ASSERT_EQ(notes.size(), 3u);  // the empty body without a note row is dropped
   EXPECT_EQ(notes[0].content, "\nx\ny");
   EXPECT_EQ(notes[0].title, "Lists & more");
-  EXPECT_EQ(notes[0].date, "2003-03-01 00:00:00");  // a merged note keeps its note row's date
+  EXPECT_EQ(notes[0].date, "2010-03-01 00:00:00");  // a merged note keeps its note row's date
   EXPECT_EQ(notes[1].content, "a&lt;b \"q\"\nend");
   EXPECT_EQ(notes[1].title, "");
   EXPECT_EQ(notes[2].title, "Title only");
@@ -367,9 +372,9 @@ TEST(NotesLoader, DeletedNotesWithTitlesAndDates) {
                        {kPrologue, ReferenceSchema(schema), body(1, 1, "kept body of the kept note"),
                         body(2, 2, "a body deleted while its note row stayed"), body(3, 3, "a body that stayed"),
                         body(4, 4, "a body deleted with its note, the first"),
-                        body(5, 5, "a body deleted with its note, the second"), note(1, 1, 68169600, "Kept"),
-                        note(2, 2, 68256000, "Stayed, body gone"), note(3, 3, 68342400, "Note row gone"),
-                        note(4, 4, 68428800, "Both gone, first"), note(5, 5, 68515200, "Both gone, second"),
+                        body(5, 5, "a body deleted with its note, the second"), note(1, 1, 289094400, "Kept"),
+                        note(2, 2, 289180800, "Stayed, body gone"), note(3, 3, 289267200, "Note row gone"),
+                        note(4, 4, 289353600, "Both gone, first"), note(5, 5, 289440000, "Both gone, second"),
                         "DELETE FROM ZNOTEBODY WHERE Z_PK IN (2, 4, 5);", "DELETE FROM ZNOTE WHERE Z_PK IN (3, 4, 5);"});
     std::vector<NoteRecord> notes;
     ASSERT_EQ(LoadNotes(dir / "notes.db", notes), kOk) << schema;
@@ -381,11 +386,11 @@ TEST(NotesLoader, DeletedNotesWithTitlesAndDates) {
       EXPECT_EQ(found->second->title, title) << schema << ": " << content;
       EXPECT_EQ(found->second->date, date) << schema << ": " << content;
     };
-    titled("kept body of the kept note", "Kept", "2003-03-01 00:00:00");
-    titled("a body deleted while its note row stayed", "Stayed, body gone", "2003-03-02 00:00:00");
-    titled("a body that stayed", "Note row gone", "2003-03-03 00:00:00");
-    titled("a body deleted with its note, the first", "Both gone, first", "2003-03-04 00:00:00");
-    titled("a body deleted with its note, the second", "Both gone, second", "2003-03-05 00:00:00");
+    titled("kept body of the kept note", "Kept", "2010-03-01 00:00:00");
+    titled("a body deleted while its note row stayed", "Stayed, body gone", "2010-03-02 00:00:00");
+    titled("a body that stayed", "Note row gone", "2010-03-03 00:00:00");
+    titled("a body deleted with its note, the first", "Both gone, first", "2010-03-04 00:00:00");
+    titled("a body deleted with its note, the second", "Both gone, second", "2010-03-05 00:00:00");
     EXPECT_EQ(byContent.at("a body deleted with its note, the second")->deleted, 1);
     EXPECT_EQ(notes.size(), 5u) << schema;  // every note row used by its body, none listed twice
     std::filesystem::remove(dir / "notes.db");
@@ -394,6 +399,7 @@ TEST(NotesLoader, DeletedNotesWithTitlesAndDates) {
 
 std::string WhatsAppMessage(int pk, int fromMe, const std::string& chat, const std::string& member,
                             const std::string& media, long long date, const std::string& text) {
+  date = FixtureDate(date);
   return InsertRow("ZWAMESSAGE", {{"Z_PK", std::to_string(pk)}, {"Z_ENT", "9"}, {"Z_OPT", "1"},
                                   {"ZISFROMME", std::to_string(fromMe)}, {"ZCHATSESSION", chat}, {"ZGROUPMEMBER", member},
                                   {"ZMEDIAITEM", media}, {"ZMESSAGEDATE", std::to_string(date) + ".0"},
@@ -512,7 +518,7 @@ TEST(CallHistoryLoader, BothGenerationsWithNames) {
   EXPECT_EQ(calls[0].userName, "Ann");
 
   MakeSqliteDatabase(dir / "old.db", {kPrologue, ReferenceSchema("call_history_db_ios6.1.6.sql"),
-                                      InsertRow("call", {{"ROWID", "1"}, {"address", "'+15550123'"}, {"date", "1046476800"},
+                                      InsertRow("call", {{"ROWID", "1"}, {"address", "'+15550123'"}, {"date", "1267401600"},
                                                          {"duration", "61"}, {"flags", "4"}})});
   calls.clear();
   // Read without names when there is no address book; "path not found" when there is no call database.

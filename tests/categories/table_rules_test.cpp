@@ -67,9 +67,9 @@ TEST(MessageTable, LiveRowsWhateverTheirBytesAndOldCopies) {
   testing::MakeSqliteDatabase(
       dir / "sms.db",
       {"PRAGMA page_size=4096;", ReferenceSchema("sms_ios6.1.6.sql"),
-       InsertRow("message", {{"ROWID", "1"}, {"guid", "'G1'"}, {"text", "CAST(X'41FF42' AS TEXT)"}, {"date", "100"}}),
-       InsertRow("message", {{"ROWID", "2"}, {"guid", "'G2'"}, {"text", "CAST(X'410042' AS TEXT)"}, {"date", "100"}}),
-       InsertRow("message", {{"ROWID", "3"}, {"guid", "'G3'"}, {"text", "'a reply \xEF\xBF\xBD'"}, {"date", "100"}}),
+       InsertRow("message", {{"ROWID", "1"}, {"guid", "'G1'"}, {"text", "CAST(X'41FF42' AS TEXT)"}, {"date", "289094500"}}),
+       InsertRow("message", {{"ROWID", "2"}, {"guid", "'G2'"}, {"text", "CAST(X'410042' AS TEXT)"}, {"date", "289094500"}}),
+       InsertRow("message", {{"ROWID", "3"}, {"guid", "'G3'"}, {"text", "'a reply \xEF\xBF\xBD'"}, {"date", "289094500"}}),
        Message(4, 300000000, 0, "the same text ever after"), Message(5, 300000000, 0, "a first wording"),
        "UPDATE message SET service = 'a much longer service name', is_read = 1 WHERE ROWID = 4;"});
   SqliteFileReader reader;
@@ -149,7 +149,7 @@ TEST(FieldRules, DatesFlagsReferencesTextsAndRequiredFields) {
   EXPECT_FALSE(FieldPasses(requiredDate, AnyValue{}, limits));
   EXPECT_FALSE(FieldPasses(requiredDate, integer(0), limits));                // the first second of 2001
   const FieldSpec unix{"u", FieldRule::kUnixDate};
-  EXPECT_TRUE(FieldPasses(unix, integer(1046476800), limits));
+  EXPECT_TRUE(FieldPasses(unix, integer(1267401600), limits));
   EXPECT_FALSE(FieldPasses(unix, integer(600000000), limits));                // 1989
   const FieldSpec flag{"f", FieldRule::kFlag};
   EXPECT_TRUE(FieldPasses(flag, integer(1), limits));
@@ -184,6 +184,39 @@ namespace {
 // back whole, and so does one too long for the page that was never deleted. (The freelist already
 // has a trunk page, as in any database in use: the first page freed into an empty freelist becomes
 // its trunk and loses its first bytes.)
+// Dates no earlier than the first phone and no later than a day after the backup: deleted rows dated
+// outside are misreadings (one read 2038 and 2005 for a message of 2017); live rows stay whatever
+// their dates.
+TEST(MessageTable, DatesInsideTheDevicesTimeAndTheBackup) {
+  testing::TempDir dir;
+  // Apple seconds: 2017-03-05, 2038-05-15, 2005-10-14; 2016-05-05 just within a day of the backup.
+  testing::MakeSqliteDatabase(
+      dir / "sms.db",
+      {"PRAGMA page_size=4096;", testing::ReferenceSchema("sms_ios9.2.1.sql"),
+       Message(1, 510000000, 0, "live, dated after the backup"), Message(2, 510000100, 0, "deleted, after the backup"),
+       Message(3, 1179000000, 0, "deleted, in 2038"), Message(4, 151000000, 0, "deleted, in 2005"),
+       Message(5, 484100000, 0, "deleted, on the day after the backup"), Message(6, 484000000, 0, "deleted, fine"),
+       "DELETE FROM message WHERE ROWID > 1;"});
+  const auto texts = [&](std::int64_t latestDate) {
+    DatabaseFile file(dir / "sms.db");
+    file.latestDate = latestDate;
+    SqliteFileReader reader;
+    EXPECT_EQ(reader.Open(file), kOk);
+    std::vector<MessageRecord> out;
+    EXPECT_EQ(DecodeMessages(reader, out), kOk);
+    std::set<std::string> shown;
+    for (const MessageRecord& m : out) shown.insert(m.text);
+    return shown;
+  };
+  const std::int64_t backup = 1462365296;  // 2016-05-04 12:34:56 UTC
+  EXPECT_EQ(texts(backup + 86400),
+            (std::set<std::string>{"live, dated after the backup", "deleted, on the day after the backup", "deleted, fine"}));
+  // A file whose backup is not known keeps the dates up to 2040.
+  EXPECT_EQ(texts(0), (std::set<std::string>{"live, dated after the backup", "deleted, after the backup",
+                                             "deleted, in 2038", "deleted, on the day after the backup",
+                                             "deleted, fine"}));
+}
+
 TEST(MessageTable, DeletedRowsOnOverflowPages) {
   const std::string longText = "a long message " + std::string(9000, 'z') + " that ends here";
   testing::TempDir dir;

@@ -57,7 +57,7 @@ TEST(MessageDecoder, TextFromTheArchivedBodyLiveAndDeleted) {
   auto row = [](int rowid, const std::string& text) {
     return testing::InsertRow("message", {{"ROWID", std::to_string(rowid)}, {"guid", "'g" + std::to_string(rowid) + "'"},
                                           {"text", "NULL"}, {"attributedBody", testing::SqlBlob(Archive(text))},
-                                          {"handle_id", "1"}, {"service", "'iMessage'"}, {"date", "100"}});
+                                          {"handle_id", "1"}, {"service", "'iMessage'"}, {"date", "289094500"}});
   };
   testing::MakeSqliteDatabase(dir / "sms.db", {"PRAGMA page_size=4096;", testing::ReferenceSchema("sms_ios9.2.1.sql"),
                                                row(1, "only in the archive"), row(2, "deleted, also only archived"),

@@ -33,12 +33,12 @@ TEST(WriteMessageLines, LiveAndDeletedRows) {
       dir / "sms.db",
       {"PRAGMA page_size=4096;", testing::ReferenceSchema("sms_ios6.1.6.sql"),
        InsertRow("message", {{"ROWID", "1"}, {"guid", "'G1'"}, {"text", "'it''s \"q\"'"}, {"handle_id", "2"},
-                             {"attributedBody", "X'0AFF'"}, {"service", "'SMS'"}, {"date", "100"}, {"is_from_me", "1"}}),
+                             {"attributedBody", "X'0AFF'"}, {"service", "'SMS'"}, {"date", "289094500"}, {"is_from_me", "1"}}),
        InsertRow("message", {{"ROWID", "2"}, {"guid", "'12345678-AAAA-BBBB-CCCC-1234567890AB'"},
                              {"text", "'this row is deleted'"}, {"handle_id", "3"}, {"service", "'SMS'"},
-                             {"date", "200"}}),
+                             {"date", "289094600"}}),
        InsertRow("message", {{"ROWID", "3"}, {"guid", "'G3'"}, {"text", "'last live row'"}, {"handle_id", "2"},
-                             {"service", "'SMS'"}, {"date", "300"}}),
+                             {"service", "'SMS'"}, {"date", "289094700"}}),
        "DELETE FROM message WHERE ROWID = 2;"});
   SqliteFileReader reader;
   ASSERT_EQ(reader.Open(dir / "sms.db"), kOk);
@@ -50,7 +50,7 @@ TEST(WriteMessageLines, LiveAndDeletedRows) {
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0], "existing");
   EXPECT_EQ(lines[1],
-            "1,\"G1\",\"it''s \"\"q\"\"\",0,NULL,2,NULL,NULL,0aff,0,0,\"SMS\",NULL,NULL,0,100,NULL,NULL,0,0,0,1,0," +
+            "1,\"G1\",\"it''s \"\"q\"\"\",0,NULL,2,NULL,NULL,0aff,0,0,\"SMS\",NULL,NULL,0,289094500,NULL,NULL,0,0,0,1,0," +
                 Repeat("0,", 12) + "NULL,0,0");
   EXPECT_EQ(lines[2].rfind("3,\"G3\",\"last live row\",", 0), 0u);
 

@@ -267,7 +267,7 @@ TEST(ScanCommand, CategoriesAsJsonAndEncryptedBackups) {
       {testing::ReferenceSchema("sms_ios9.2.1.sql"),
        "INSERT INTO handle (ROWID, id, service) VALUES (4, '+15550100001', 'SMS');",
        "INSERT INTO message (ROWID, guid, text, handle_id, service, date, is_from_me) VALUES "
-       "(1, 'g1', 'first live message', 4, 'SMS', 100, 1), (2, 'g2', 'a deleted message of some length', 4, 'SMS', 200, 0);",
+       "(1, 'g1', 'first live message', 4, 'SMS', 289094500, 1), (2, 'g2', 'a deleted message of some length', 4, 'SMS', 289094600, 0);",
        "DELETE FROM message WHERE ROWID = 2;"});
   testing::FixtureBackup backup;
   backup.files = {{"HomeDomain", "Library/SMS/sms.db", sms},
@@ -320,7 +320,7 @@ TEST(ScanCommand, DamagedTablesToldWithTheirCategory) {
                        "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550100001', 'SMS');",
                        "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 300) "
                        "INSERT INTO message (ROWID, guid, text, handle_id, service, date) "
-                       "SELECT x, 'g' || x, 'message number ' || x, 1, 'SMS', 100 + x FROM c;"});
+                       "SELECT x, 'g' || x, 'message number ' || x, 1, 'SMS', 289094500 + x FROM c;"});
   sqlite3* h = nullptr;
   ASSERT_EQ(sqlite3_open_v2((dir / "sms.db").c_str(), &h, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
   sqlite3_stmt* stmt = nullptr;
@@ -385,7 +385,7 @@ TEST(ScanCommand, DatabasesWhoseRowsGiveNoRecordSaySo) {
   // Rows that are read: no warning.
   const std::string sms = testing::SqliteDatabaseBytes(
       {testing::ReferenceSchema("sms_ios9.2.1.sql"), "INSERT INTO handle (ROWID, id, service) VALUES (4, '+1555', 'SMS');",
-       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'hello', 4, 'SMS', 100);"});
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'hello', 4, 'SMS', 289094500);"});
   backup.files = {{"HomeDomain", "Library/SMS/sms.db", sms}};
   testing::WriteFixtureBackup(dir / "read", backup);
   run = Dunmere({"scan", (dir / "read").string(), "-c", "messages", "--json"}, appData);
@@ -414,11 +414,11 @@ TEST(ScanCommand, DatabaseLogsKeptInTheBackup) {
   testing::MakeSqliteDatabaseWithLog(
       dir / "sms.db",
       {testing::ReferenceSchema("sms_ios9.2.1.sql"), "INSERT INTO handle (ROWID, id, service) VALUES (4, '+1555', 'SMS');",
-       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'in the file', 4, 'SMS', 100),"
-       " (2, 'g2', 'deleted in the log', 4, 'SMS', 200);"},
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'in the file', 4, 'SMS', 289094500),"
+       " (2, 'g2', 'deleted in the log', 4, 'SMS', 289094600);"},
       // Secure delete: the deleted message is left only in the file's version of its page.
       {"PRAGMA secure_delete=ON;",
-       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (3, 'g3', 'only in the log', 4, 'SMS', 300);",
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (3, 'g3', 'only in the log', 4, 'SMS', 289094700);",
        "DELETE FROM message WHERE ROWID = 2;"});
   for (const testing::FixtureLayout layout : {testing::FixtureLayout::kManifestDb, testing::FixtureLayout::kManifestMbdb}) {
     testing::FixtureBackup backup;
@@ -461,8 +461,8 @@ TEST(ExportCommand, WritesTheCategoriesAndOnlyDeletedOnAsk) {
       {testing::ReferenceSchema("sms_ios9.2.1.sql"),
        "INSERT INTO handle (ROWID, id, service) VALUES (4, '+15550100001', 'SMS'), (5, '+15550100002', 'SMS');",
        "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES "
-       "(1, 'g1', 'live in the first conversation', 4, 'SMS', 100), (2, 'g2', 'live in the second one', 5, 'SMS', 150),"
-       " (3, 'g3', 'a deleted message of some length', 5, 'SMS', 200);",
+       "(1, 'g1', 'live in the first conversation', 4, 'SMS', 289094500), (2, 'g2', 'live in the second one', 5, 'SMS', 289094550),"
+       " (3, 'g3', 'a deleted message of some length', 5, 'SMS', 289094600);",
        "DELETE FROM message WHERE ROWID = 3;"});
   testing::FixtureBackup backup;
   backup.files = {{"HomeDomain", "Library/SMS/sms.db", sms},

@@ -83,7 +83,7 @@ std::string MessagesDb() {
   return testing::SqliteDatabaseBytes(
       {testing::ReferenceSchema("sms_ios6.1.6.sql"),
        "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550100001', 'SMS');",
-       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g', 'from the device', 1, 'SMS', 9);"});
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g', 'from the device', 1, 'SMS', 289094409);"});
 }
 
 std::string ContactsDb() {

@@ -36,8 +36,8 @@ std::string MessagesDb() {
   return testing::SqliteDatabaseBytes(
       {testing::ReferenceSchema("sms_ios9.2.1.sql"),
        "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550100001', 'SMS');",
-       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'hello', 1, 'SMS', 100),"
-       " (2, 'g2', 'deleted one with enough text', 1, 'SMS', 200);",
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'hello', 1, 'SMS', 289094500),"
+       " (2, 'g2', 'deleted one with enough text', 1, 'SMS', 289094600);",
        "DELETE FROM message WHERE ROWID = 2;"});
 }
 
@@ -370,12 +370,12 @@ TEST_F(EngineTest, DataSourceInterfaceAndTheTwoChatDatabases) {
   const std::string qq = testing::SqliteDatabaseBytes(
       {"CREATE TABLE tb_c2cTables (name);", "INSERT INTO tb_c2cTables VALUES ('tb_c2cMsg_12345');",
        "CREATE TABLE tb_c2cMsg_12345 (id INTEGER PRIMARY KEY, uin, time, x3, issend, x5, content);",
-       "INSERT INTO tb_c2cMsg_12345 VALUES (1, '12345', 1046476800, 0, 0, 0, 'hello from QQ');"});
+       "INSERT INTO tb_c2cMsg_12345 VALUES (1, '12345', 1267401600, 0, 0, 0, 'hello from QQ');"});
   const std::string mm = testing::SqliteDatabaseBytes(
       {"CREATE TABLE Friend (UsrID INTEGER PRIMARY KEY, UsrName, NickName, x3, x4, x5, Number, x7, x8, x9, x10, x11, x12);",
        "INSERT INTO Friend VALUES (1, 'wxid_abc', 'Cara', 0, 0, 0, 77, 0, 0, 0, 0, 0, 0);",
        "CREATE TABLE Chat_cdebbea2056901bfd390f03a4e892e6e (TableVer, MesLocalID, MesSvrID, CreateTime, Message, Status, ImgStatus, Type, Des);",
-       "INSERT INTO Chat_cdebbea2056901bfd390f03a4e892e6e VALUES (1, 1, 0, 1046476800, 'hello from WeChat', 0, 0, 0, 1);"});
+       "INSERT INTO Chat_cdebbea2056901bfd390f03a4e892e6e VALUES (1, 1, 0, 1267401600, 'hello from WeChat', 0, 0, 0, 1);"});
   FixtureBackup backup;
   backup.files = Files();
   backup.files.push_back({"AppDomain-com.tencent.mqq", "Documents/contents/12345/QQ.db", qq});
@@ -400,7 +400,7 @@ TEST_F(EngineTest, DataSourceInterfaceAndTheTwoChatDatabases) {
   EXPECT_EQ(chats.at("12345")[0].text, "hello from QQ");
   ASSERT_EQ(parse.ExportQQText("12345", "me", dir_ / "qq.txt", nullptr, nullptr), kOk);
   // issend stored as the constant 0 marks an own message.
-  EXPECT_EQ(testing::ReadFile(dir_ / "qq.txt"), "2003-03-01 00:00:00\tme\thello from QQ\r\n");
+  EXPECT_EQ(testing::ReadFile(dir_ / "qq.txt"), "2010-03-01 00:00:00\tme\thello from QQ\r\n");
   EXPECT_EQ(parse.ExportQQText("999", "me", dir_ / "none.txt", nullptr, nullptr), kInvalidParameter);
   ChatConversationMap wechat;
   ASSERT_EQ(parse.ScanMMChats(wechat), kOk);

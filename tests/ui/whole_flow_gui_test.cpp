@@ -108,7 +108,7 @@ TEST(WholeFlow, EncryptedBackupWrongThenRightPassword) {
                        {testing::ReferenceSchema("sms_ios9.2.1.sql"),
                         "INSERT INTO handle (ROWID, id, service) VALUES (1, '+15550100001', 'SMS');",
                         "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES"
-                        " (1, 'g1', 'hello from an encrypted backup', 1, 'SMS', 100);"})},
+                        " (1, 'g1', 'hello from an encrypted backup', 1, 'SMS', 289094500);"})},
                   {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb", testing::ContactsDatabaseBytes()}};
   testing::WriteEncryptedBackup(dir / "backup", backup, {"secret", 20, 5});
 
@@ -218,8 +218,8 @@ TEST(WholeFlow, LogsAndDatabasesThatGiveNothing) {
   testing::MakeSqliteDatabaseWithLog(
       dir / "sms.db",
       {testing::ReferenceSchema("sms_ios9.2.1.sql"), "INSERT INTO handle (ROWID, id, service) VALUES (1, '+1555', 'SMS');",
-       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'in the file', 1, 'SMS', 100);"},
-      {"INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (2, 'g2', 'only in the log', 1, 'SMS', 200);"});
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (1, 'g1', 'in the file', 1, 'SMS', 289094500);"},
+      {"INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES (2, 'g2', 'only in the log', 1, 'SMS', 289094600);"});
   testing::FixtureBackup backup;
   backup.files = {{"HomeDomain", "Library/SMS/sms.db", testing::ReadFile(dir / "sms.db")},
                   {"HomeDomain", "Library/SMS/sms.db-wal", testing::ReadFile(dir / "sms.db-wal")},
