@@ -185,6 +185,25 @@ std::int64_t TypesStart(const Scan& scan, std::int64_t p, std::int64_t& headerAt
   return p;
 }
 
+// Where the record whose types start at start ends, when a reading of it (by the table's count or an
+// older one, with its first type lost or every type there) ends where a cell in the freed block that
+// ends at blockEnd does; 0 when none does.
+std::int64_t CellEndOf(const Scan& scan, std::int64_t start, std::int64_t blockEnd) {
+  std::int64_t found = 0;
+  scan.AnyCount(scan.n, [&](std::int32_t c) {
+    for (const bool kept : {false, true}) {
+      const std::int64_t area = kept ? scan.Area(start, c) : 0;
+      const std::int64_t length = scan.OnPage(scan.Extent(start, area, scan.size - start, kept ? -1 : c));
+      if (length > 0 && length <= blockEnd - start && EndsAtCellBoundary(scan, start + length, blockEnd)) {
+        found = start + length;
+        return true;
+      }
+    }
+    return false;
+  });
+  return found;
+}
+
 // Whether a freeblock begins at s; if so, where the serial types of the record in it start.
 bool FreeblockAt(const Scan& scan, std::int64_t s, std::int64_t& start) {
   if (scan.n >= scan.size - s) return false;
@@ -290,11 +309,15 @@ void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vect
         return scan.OnPage(scan.Extent(start, 0, scan.size - o - 4, c)) <= blockSize;
       });
       if (keep) scan.Append(start, candidates);
+      // The rest of the block is searched from where its first record ends, when that is where a cell
+      // does; otherwise from its start.
+      const std::int64_t rest = keep ? CellEndOf(scan, start, o + blockSize) : 0;
+      const std::int64_t from = rest > 0 ? rest : o + 4;
       // Neighbouring cells freed earlier were merged into this block; each kept its own header.
-      FreeblockRemainsPass(scan, o + 4, o + blockSize, candidates);
+      FreeblockRemainsPass(scan, from, o + blockSize, candidates);
       // A cell freed later behind it was merged in untouched: its payload length and row id are still
       // in front of its record.
-      HeaderRunPass(scan, o + 4, candidates, o + blockSize, true);
+      HeaderRunPass(scan, from, candidates, o + blockSize, true);
     }
     o = scan.Be16(o);
   }
