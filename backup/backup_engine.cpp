@@ -153,6 +153,20 @@ fs::path CBackupEngine::AttachmentFile(std::string_view devicePath) const {
     fs::path path = MediaPath(entry);
     return FileExists(path) ? path : fs::path();
   }
+  // The parts of an early picture message are named by the message and part; the phone files them in
+  // subfolders of "Parts" that the message does not name.
+  constexpr std::string_view kParts = "Library/SMS/Parts/";
+  const std::string_view name = relative.substr(std::min(relative.size(), kParts.size()));
+  if (relative.substr(0, kParts.size()) != kParts || name.empty() || name.find('/') != std::string_view::npos) return {};
+  const std::string folder = "MediaDomain-" + std::string(kParts);
+  for (const ManifestEntry& entry : manifestEntries) {
+    const std::string_view path = entry.domainPath;
+    if (path.size() > folder.size() + name.size() && path.substr(0, folder.size()) == folder &&
+        path.substr(path.size() - name.size()) == name && path[path.size() - name.size() - 1] == '/') {
+      fs::path file = MediaPath(entry);
+      return FileExists(file) ? file : fs::path();
+    }
+  }
   return {};
 }
 

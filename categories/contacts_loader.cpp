@@ -39,8 +39,13 @@ Status LoadContacts(bool versionAbove11, const DatabaseFile& addressBookDb,
   Status rc = reader.Open(addressBookDb);
   std::vector<ContactRecord> decoded;
   if (rc == kOk) rc = DecodeContacts(reader, decoded);
+  // Every person, those without a phone number too (an e-mail address, a company, a name alone); a
+  // row that holds nothing of a person at all is no contact.
   for (ContactRecord& c : decoded) {
-    if (c.phones.empty()) continue;
+    if (c.name.empty() && c.phones.empty() && c.emails.empty() && c.company.empty() && c.address.empty() &&
+        c.url.empty() && c.social.empty()) {
+      continue;
+    }
     if (c.name.empty()) c.name = "No Name";
     c.phones = RebuildPhones(c.phones);
     contacts.push_back(std::move(c));

@@ -30,7 +30,7 @@ Status LoadMessages(const DatabaseFile& addressBookDb, ConversationMap& conversa
                     const LoaderContext& context, const DatabaseFile& messagesDb,
                     std::int64_t& highestRowid);
 
-// Contacts with a phone number, named ("No Name" when they have none), with their phone lists
+// Contacts, named ("No Name" when they have none), with their phone lists
 // rebuilt and sorted by name. highestRowid receives the highest live contacts row id.
 Status LoadContacts(bool versionAbove11, const DatabaseFile& addressBookDb,
                     std::vector<ContactRecord>& contacts, std::int64_t& highestRowid);

@@ -75,7 +75,7 @@ Status LoadMessages(const DatabaseFile& addressBookDb, ConversationMap& conversa
     if (h != handleOf.end()) m.handle = h->second->text;
     m.contactName = m.handle.empty() ? std::string() : names.NameFor(m.handle);
     const auto a = m.rowId != 0 ? attachmentOf.find(m.rowId) : attachmentOf.end();
-    m.attachmentPath = a != attachmentOf.end() ? a->second->path : std::string();
+    if (a != attachmentOf.end()) m.attachmentPath = a->second->path;
   }
 
   std::stable_sort(messages.begin(), messages.end(),

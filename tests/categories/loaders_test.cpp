@@ -233,19 +233,63 @@ TEST(ContactsLoader, PhoneListsNamesAndOrder) {
   std::int64_t highest = 0;
   ASSERT_EQ(LoadContacts(false, dir / "ab.db", contacts, highest), kOk);
   EXPECT_EQ(highest, 5);
-  ASSERT_EQ(contacts.size(), 4u);  // the one without phones is dropped
+  ASSERT_EQ(contacts.size(), 5u);  // the one without phones too
   EXPECT_EQ(contacts[0].name, "amy");  // sorted by name without regard to case
   EXPECT_EQ(contacts[0].phones, "");   // one number with no space after it
   EXPECT_EQ(contacts[1].name, "Bob");
   EXPECT_EQ(contacts[1].phones, "5551234");  // pieces under seven characters are skipped
   EXPECT_EQ(contacts[2].name, "No Name");
   EXPECT_EQ(contacts[2].phones, "4155550123");  // one number in three spellings
-  EXPECT_EQ(contacts[3].name, "Zed");
-  EXPECT_EQ(contacts[3].phones, "5550123\n5550999");
+  EXPECT_EQ(contacts[3].name, "No Phones");
+  EXPECT_EQ(contacts[3].phones, "");
+  EXPECT_EQ(contacts[4].name, "Zed");
+  EXPECT_EQ(contacts[4].phones, "5550123\n5550999");
 
   contacts.clear();
   EXPECT_NE(LoadContacts(false, dir / "missing.db", contacts, highest), kOk);
   EXPECT_TRUE(contacts.empty());
+}
+
+// One group id for every message of an early file (or none) gives each person a conversation of their
+// own, found by the number however it is written; a group of several people (its members in
+// group_member) stays one. A picture message keeps its text and its picture from msg_pieces.
+TEST(MessagesLoader, EarlyConversationsByAddressAndPictureMessages) {
+  testing::TempDir dir;
+  const auto early = [](int rowid, const std::string& text, int group, const char* address, int flags) {
+    return InsertRow("message", {{"ROWID", std::to_string(rowid)}, {"text", text.empty() ? "NULL" : SqlText(text)},
+                                 {"group_id", std::to_string(group)}, {"date", std::to_string(1330596000 + rowid)},
+                                 {"address", SqlText(address)}, {"flags", std::to_string(flags)}, {"is_madrid", "0"}});
+  };
+  MakeSqliteDatabase(
+      dir / "sms.db",
+      {kPrologue, ReferenceSchema("sms_ios5.sql"),
+       "INSERT INTO msg_group (ROWID, type) VALUES (1, 0), (7, 1);",
+       "INSERT INTO group_member (group_id, address) VALUES (1, '+15550100001'), (7, '+15550100002'), "
+       "(7, '+15550100003');",
+       early(1, "from Ann", 1, "+15550100001", 2), early(2, "from Bob", 1, "+15550100002", 2),
+       early(3, "to Ann again", 1, "(555) 010-0001", 3), early(4, "", 1, "+15550100002", 2),
+       early(5, "to the climbing group", 7, "+15550100003", 3), early(6, "from Cat", 0, "+15550100003", 2),
+       "INSERT INTO msg_pieces (message_id, data, part_id, content_type, content_loc) VALUES "
+       "(4, CAST('look at this' AS BLOB), 1, 'text/plain', 'text_0001.txt'), "
+       "(4, X'FFD8FFE0', 2, 'image/jpeg', 'IMG_0042.JPG');"});
+  ConversationMap conversations;
+  std::int64_t highest = 0;
+  ASSERT_EQ(LoadMessages(dir / "none.db", conversations, LoaderContext{false, nullptr, nullptr, 0, 10}, dir / "sms.db",
+                         highest),
+            kOk);
+  std::map<std::string, std::vector<std::string>> byFirst;  // each conversation's texts by its first text
+  for (const auto& [id, messages] : conversations) {
+    for (const MessageRecord& m : messages) byFirst[messages.front().text].push_back(m.text);
+  }
+  EXPECT_EQ(byFirst, (std::map<std::string, std::vector<std::string>>{
+                         {"from Ann", {"from Ann", "to Ann again"}},
+                         {"from Bob", {"from Bob", "look at this"}},
+                         {"to the climbing group", {"to the climbing group"}},
+                         {"from Cat", {"from Cat"}}}));
+  const auto picture = std::find_if(conversations.begin(), conversations.end(),
+                                    [](const auto& c) { return c.second.front().text == "from Bob"; });
+  ASSERT_NE(picture, conversations.end());
+  EXPECT_EQ(picture->second.back().attachmentPath, "~/Library/SMS/Parts/4-2.JPG");
 }
 
 // An address book without its full-text table (iOS 5): the people of ABPerson with their phones,
@@ -276,7 +320,7 @@ TEST(ContactsLoader, EarlyAddressBookWithoutSearchTable) {
   std::int64_t highest = 0;
   ASSERT_EQ(LoadContacts(false, dir / "ab.db", contacts, highest), kOk);
   EXPECT_EQ(highest, 4);
-  ASSERT_EQ(contacts.size(), 3u);  // the person without a phone is not listed, as ever
+  ASSERT_EQ(contacts.size(), 4u);  // the person without a phone too, with the e-mail address
   EXPECT_EQ(contacts[0].name, "Ann Example");
   EXPECT_EQ(contacts[0].company, "Example Ltd");
   EXPECT_EQ(contacts[0].phones, "+15550100001");
@@ -287,6 +331,9 @@ TEST(ContactsLoader, EarlyAddressBookWithoutSearchTable) {
   EXPECT_EQ(contacts[2].name, "Carl Deleted");
   EXPECT_EQ(contacts[2].deleted, 1);
   EXPECT_EQ(contacts[2].phones, "+15550100003");
+  EXPECT_EQ(contacts[3].name, "No Phone");
+  EXPECT_EQ(contacts[3].phones, "");
+  EXPECT_EQ(contacts[3].emails, "nophone@example.com ");
 
   // An examiner's --doubtful reading of the same book gives the same people, none marked.
   {
@@ -295,7 +342,7 @@ TEST(ContactsLoader, EarlyAddressBookWithoutSearchTable) {
     std::vector<ContactRecord> decoded;
     DoubtfulRows doubtful;
     ASSERT_EQ(DecodeContacts(reader, decoded, &doubtful), kOk);
-    EXPECT_EQ(decoded.size(), 4u);  // the person without a phone too: only the loader leaves people out
+    EXPECT_EQ(decoded.size(), 4u);
     ASSERT_EQ(doubtful.marks.size(), decoded.size());
     for (const bool mark : doubtful.marks) EXPECT_FALSE(mark);
   }
@@ -309,7 +356,8 @@ TEST(ContactsLoader, EarlyAddressBookWithoutSearchTable) {
   EXPECT_EQ(calls[0].userName, "Bob Sample");
 
   // Two deleted people, both without their row ids, and the values of two: which is whose cannot be
-  // told, so the values are listed as nameless people of their own and no name is guessed.
+  // told, so the values are listed as nameless people of their own and no name is guessed; the names
+  // are listed too, without numbers.
   MakeSqliteDatabase(
       dir / "two.db",
       {kPrologue, ReferenceSchema("addressbook_ios5.sql"), person(1, "Ann", "Example", nullptr),
@@ -318,13 +366,17 @@ TEST(ContactsLoader, EarlyAddressBookWithoutSearchTable) {
        "DELETE FROM ABMultiValue WHERE record_id > 1;"});
   contacts.clear();
   ASSERT_EQ(LoadContacts(false, dir / "two.db", contacts, highest), kOk);
-  ASSERT_EQ(contacts.size(), 3u);
+  ASSERT_EQ(contacts.size(), 5u);
   EXPECT_EQ(contacts[0].name, "Ann Example");
-  EXPECT_EQ(contacts[1].name, "No Name");
-  EXPECT_EQ(contacts[1].deleted, 1);
-  EXPECT_EQ(contacts[2].name, "No Name");
-  EXPECT_NE(contacts[1].phones, contacts[2].phones);
-  for (const ContactRecord& c : contacts) EXPECT_EQ(c.name.find("Gone"), std::string::npos);
+  EXPECT_EQ(contacts[1].name, "Dora Gone");
+  EXPECT_EQ(contacts[2].name, "Emil Gone");
+  EXPECT_EQ(contacts[3].name, "No Name");
+  EXPECT_EQ(contacts[3].deleted, 1);
+  EXPECT_EQ(contacts[4].name, "No Name");
+  EXPECT_NE(contacts[3].phones, contacts[4].phones);
+  for (const ContactRecord& c : contacts) {
+    if (c.name.find("Gone") != std::string::npos) EXPECT_EQ(c.phones, "") << c.name;
+  }
 }
 
 TEST(NotesLoader, MergedAndCleaned) {

@@ -181,6 +181,21 @@ TEST_F(EngineTest, AttachmentFilesByTheirPlaceOnThePhone) {
   EXPECT_TRUE(engine.AttachmentFile("/etc/passwd").empty());
   EXPECT_TRUE(engine.AttachmentFile("~/Library/../../etc/passwd").empty());
   EXPECT_TRUE(engine.AttachmentFile("").empty());
+
+  // An early picture message's part, by its name, in whatever subfolder of "Parts" the phone filed it;
+  // a name that only ends like it is another part.
+  backup.files.push_back({"MediaDomain", "Library/SMS/Parts/0a/04/4-2.jpg", Png(301)});
+  backup.files.push_back({"MediaDomain", "Library/SMS/Parts/0b/05/14-2.jpg", Png(302)});
+  testing::WriteFixtureBackup(dir_ / "parts", backup);
+  CBackupEngine parts;
+  parts.SetCurrentBackup(Summary(dir_ / "parts"));
+  ASSERT_EQ(parts.Open(""), kOk);
+  const fs::path part = parts.AttachmentFile("~/Library/SMS/Parts/4-2.jpg");
+  ASSERT_FALSE(part.empty());
+  std::ifstream partIn(part, std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(partIn)), std::istreambuf_iterator<char>()), Png(301));
+  EXPECT_TRUE(parts.AttachmentFile("~/Library/SMS/Parts/4-3.jpg").empty());
+  EXPECT_TRUE(parts.AttachmentFile("~/Library/SMS/Parts/../4-2.jpg").empty());
 }
 
 TEST_F(EngineTest, LivePhotosListedAsPairs) {

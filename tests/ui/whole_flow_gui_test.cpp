@@ -225,7 +225,7 @@ TEST(WholeFlow, LogsAndDatabasesThatGiveNothing) {
                   {"HomeDomain", "Library/SMS/sms.db-wal", testing::ReadFile(dir / "sms.db-wal")},
                   {"HomeDomain", "Library/AddressBook/AddressBook.sqlitedb",
                    testing::SqliteDatabaseBytes({testing::ReferenceSchema("addressbook_ios5.sql"),
-                                                 "INSERT INTO ABPerson (ROWID, First) VALUES (1, 'No phone');"})}};
+                                                 "INSERT INTO ABPerson (ROWID, Note) VALUES (1, 'nothing of a person');"})}};
   testing::WriteFixtureBackup(dir / "backup", backup);
 
   CMainWnd window;
