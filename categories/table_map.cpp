@@ -281,7 +281,8 @@ Status DecodeMappedTable(SqliteFileReader& reader, const TableMap& map, bool dou
 
 std::string FieldText(const AnyValue& value, bool blobs) {
   if (value.kind != AnyValue::Kind::kText && !(blobs && value.kind == AnyValue::Kind::kBlob)) return std::string();
-  std::string text = SanitizeUtf8(value.bytes);
+  // Most texts are well formed: they are copied as they are.
+  std::string text = IsWellFormedUtf8(value.bytes) ? value.bytes : SanitizeUtf8(value.bytes);
   // A NUL would end the text on its way to a screen or a page: it is shown as U+FFFD too.
   for (std::size_t at = 0; (at = text.find('\0', at)) != std::string::npos;) text.replace(at, 1, "\xEF\xBF\xBD");
   return text;
@@ -310,10 +311,25 @@ std::string UnixDateText(std::int64_t unixSeconds) {
   const std::time_t t = static_cast<std::time_t>(unixSeconds);
   std::tm local{};
   if (::localtime_r(&t, &local) == nullptr) return std::string();
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
-                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-  return buf;
+  const int year = local.tm_year + 1900;
+  if (year < 0 || year > 9999) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", year, local.tm_mon + 1, local.tm_mday,
+                  local.tm_hour, local.tm_min, local.tm_sec);
+    return buf;
+  }
+  // "YYYY-MM-DD hh:mm:ss", written digit by digit: this runs once for every record read.
+  std::string text = "0000-00-00 00:00:00";
+  const auto put = [&text](std::size_t at, int value, int digits) {
+    for (int d = digits - 1; d >= 0; --d, value /= 10) text[at + static_cast<std::size_t>(d)] = static_cast<char>('0' + value % 10);
+  };
+  put(0, year, 4);
+  put(5, local.tm_mon + 1, 2);
+  put(8, local.tm_mday, 2);
+  put(11, local.tm_hour, 2);
+  put(14, local.tm_min, 2);
+  put(17, local.tm_sec, 2);
+  return text;
 }
 
 std::string AppleSecondsDateText(std::int64_t appleSeconds) {
@@ -324,7 +340,7 @@ std::string AppleSecondsDateText(std::int64_t appleSeconds) {
 bool IsCleanText(std::string_view text) {
   if (text.find('\0') != std::string_view::npos) return false;
   if (text.find("\xEF\xBF\xBD") != std::string_view::npos) return false;
-  return SanitizeUtf8(text) == text;
+  return IsWellFormedUtf8(text);
 }
 
 }  // namespace dunmere

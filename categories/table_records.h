@@ -18,7 +18,7 @@ template <typename Record>
 struct RecordRules {
   std::function<void(const MappedRow&, Record&)> fill;
   std::function<bool(const Record&)> keep;       // empty: every row
-  std::function<std::string(const Record&)> key;  // the fields a screen shows, as one text
+  std::function<std::uint64_t(const Record&)> key;  // the fields a screen shows, as one hash (RowKey)
 };
 
 template <typename Record>
@@ -50,7 +50,7 @@ Status DecodeRecords(SqliteFileReader& reader, const TableMap& map, const Record
     if (rules.keep && !rules.keep(record)) return;
     if (rules.key) {
       // A deleted row whose cell kept its row id repeats only the live row of that id.
-      const std::uint64_t plain = std::hash<std::string>{}(rules.key(record));
+      const std::uint64_t plain = rules.key(record);
       const std::uint64_t keyed =
           (plain ^ static_cast<std::uint64_t>(row.rowId)) * 1099511628211ULL + 0x9E3779B97F4A7C15ULL;
       if (row.deleted == 0) {
