@@ -71,7 +71,9 @@ def early_message_row(rng, i, cols):
         v.update({"madrid_handle": f"friend{i % 7}@example.com", "madrid_flags": 36869 if sent else 12289, "flags": 0})
     else:
         v.update({"address": f"+1555{i % 7:07d}", "flags": 3 if sent else 2})
-    return v, text, {"text": text, "handleId": v["group_id"], "fromMe": sent, "date": local(date)}
+    # The conversation is the other side's: its number or address (the group id names none).
+    other = v["madrid_handle"] if madrid else v["address"]
+    return v, text, {"text": text, "handle": other, "fromMe": sent, "date": local(date)}
 
 
 def contact_row(rng, i, cols):

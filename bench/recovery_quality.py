@@ -203,6 +203,95 @@ def shape_score(args, folder, rng, shape, files):
     return totals
 
 
+def make_log(path, rng):
+    """A database whose last changes are in its write-ahead log: rows of "t" rewritten and deleted, a
+    counter rewritten by every transaction, rows added to "v" (which may take pages "t" freed), and
+    "u", which the log never touches. Returns the last version of each deleted row of t."""
+    work = path + ".work"
+    con = sqlite3.connect(work, isolation_level=None)
+    con.executescript("PRAGMA page_size=4096; PRAGMA secure_delete=OFF; PRAGMA journal_mode=WAL; "
+                      "PRAGMA wal_autocheckpoint=0;")
+    for table in ("t", "u", "v", "counter"):
+        con.execute(f"CREATE TABLE {table} (id INTEGER PRIMARY KEY, label TEXT, n INTEGER, body TEXT)")
+    label = {}
+    for i in range(1, rng.randint(300, 900)):
+        label[i] = f"t-{i}-v0"
+        con.execute("INSERT INTO t VALUES (?, ?, ?, ?)", (i, label[i], i, "x" * rng.randint(10, 80)))
+        con.execute("INSERT INTO u VALUES (?, ?, ?, ?)", (i, f"u-{i}", i, "y" * rng.randint(10, 80)))
+    con.execute("INSERT INTO counter VALUES (1, 'c-0', 0, '')")
+    con.execute("PRAGMA wal_checkpoint(TRUNCATE)")
+    # A row rewritten and deleted in one transaction never had its last version written: the truth is
+    # the version the last commit before left.
+    committed = dict(label)
+    gone = {}
+    ids = sorted(label)
+    for step in range(rng.randint(20, 60)):
+        con.execute("BEGIN")
+        con.execute("UPDATE counter SET label = ?, n = ? WHERE id = 1", (f"c-{step + 1}", step + 1))
+        for i in rng.sample(ids, min(len(ids), rng.randint(1, 6))):
+            if i in gone:
+                continue
+            k = int(label[i].rsplit("v", 1)[1]) + 1
+            label[i] = f"t-{i}-v{k}"
+            con.execute("UPDATE t SET label = ? WHERE id = ?", (label[i], i))
+        if rng.random() < 0.5:
+            start = rng.choice(ids)
+            for i in ids[ids.index(start):ids.index(start) + rng.randint(1, 40)]:
+                if i not in gone:
+                    gone[i] = committed[i]
+                    con.execute("DELETE FROM t WHERE id = ?", (i,))
+        for _ in range(rng.randint(0, 10)):
+            con.execute("INSERT INTO v (label, n, body) VALUES (?, 0, ?)", (f"v-{step}", "z" * rng.randint(10, 80)))
+        con.execute("COMMIT")
+        committed = dict(label)
+    # The files as they are while the database is open: its log not yet checkpointed.
+    with open(work, "rb") as src, open(path, "wb") as dst:
+        dst.write(src.read())
+    with open(work + "-wal", "rb") as src, open(path + "-wal", "wb") as dst:
+        dst.write(src.read())
+    con.close()
+    return gone  # the version a log frame or the file holds of each deleted row
+
+
+def log_score(args, folder, rng, files):
+    totals = {"deleted": 0, "found": 0, "wrong": 0, "repeats": 0, "foreign": 0, "older": 0}
+    for k in range(files):
+        path = os.path.join(folder, f"log{k}.db")
+        gone = make_log(path, rng)
+        by_label = {v: i for i, v in gone.items()}
+        seen = set()
+        for table in ("t", "u", "v", "counter"):
+            out = json.loads(subprocess.run([args.dunmere, "decode", path, "--table", table, "--json"],
+                                            capture_output=True, check=True, text=True).stdout)
+            for row in out["rows"]:
+                if not row["deleted"]:
+                    continue
+                label = row["values"][1]
+                if table != "t" or not str(label).startswith("t-"):
+                    # Older versions of the counter's live row are marked as such; anything else is
+                    # credited to a table that never held it.
+                    if table == "counter" and row.get("olderVersion"):
+                        totals["older"] += 1
+                    else:
+                        totals["foreign"] += 1
+                    continue
+                i = by_label.get(label)
+                if i is None:
+                    if not row.get("olderVersion"):
+                        totals["wrong"] += 1  # an older version shown as a deletion
+                    continue
+                if i in seen:
+                    totals["repeats"] += 1
+                seen.add(i)
+        totals["deleted"] += len(gone)
+        totals["found"] += len(seen)
+    print(f"log: deleted {totals['deleted']}, found {totals['found']} "
+          f"({100 * totals['found'] / max(1, totals['deleted']):.1f} %), older versions shown as deletions "
+          f"{totals['wrong']}, repeats {totals['repeats']}, rows credited to a table that never held them "
+          f"{totals['foreign']}, older versions of the counter's live row {totals['older']}")
+    return totals
+
+
 def same(value, truth):
     if value is None:
         return True  # a lost value is no wrong one
@@ -252,6 +341,7 @@ def main():
             totals["recoverable"] += len(recoverable)
             totals["found"] += len(found & recoverable)
         shapes = [shape_score(args, folder, rng, shape, args.shape_files) for shape in SHAPES]
+        log_score(args, folder, rng, args.shape_files)
     recall = totals["found"] / max(1, totals["recoverable"])
     precision = totals["right"] / max(1, totals["out"])
     found = sum(t["found"] for t in shapes)

@@ -154,6 +154,14 @@ class Repeats {
   // Whether a deleted row is an old copy of a live row or a deleted row already returned; if not it
   // is remembered.
   bool SeenDeleted(std::uint64_t hash, std::optional<std::int64_t> rowid) {
+    if (CopyOfLive(hash, rowid)) return true;
+    if (Matches(keyed_, hash, rowid) || unkeyed_.count(hash) != 0) return true;
+    (rowid ? keyed_ : unkeyed_).emplace(hash, rowid.value_or(0));
+    return false;
+  }
+
+  // Whether a deleted row is an old copy of a live row: of the same values and, where it kept one, row id.
+  bool CopyOfLive(std::uint64_t hash, std::optional<std::int64_t> rowid) {
     if (!sorted_) {
       std::sort(live_.begin(), live_.end());
       sorted_ = true;
@@ -162,8 +170,6 @@ class Repeats {
     for (auto it = first; it != live_.end() && it->first == hash; ++it) {
       if (!rowid || it->second == *rowid) return true;
     }
-    if (Matches(keyed_, hash, rowid) || unkeyed_.count(hash) != 0) return true;
-    (rowid ? keyed_ : unkeyed_).emplace(hash, rowid.value_or(0));
     return false;
   }
 
@@ -246,17 +252,32 @@ class Engine : public RowDecoder {
     Emit(state, keyed ? std::optional<std::int64_t>(static_cast<std::int64_t>(rowid)) : std::nullopt);
   }
 
-  // Hands on the log's versions kept back by row id, in row id order: for each row id the newest
-  // version, unless the file's own pages kept a deleted version of it (which is newer still).
+  void NoteForeign(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t, std::uint16_t cellOffset) override {
+    const Status gathered = reader.currentWithoutRowid ? GatherIndexRecord(reader, page, cellOffset, record_)
+                                                       : GatherLiveRecord(reader, page, cellOffset, record_);
+    if (gathered != kOk || DecodeLiveRecord(record_.data, record_.size, values_) != kOk) return;
+    Reorder();
+    foreign_.insert(ValuesHash(columns_, values_));
+  }
+
+  // Hands on the deleted rows kept back (see Keep): one for each row id, in row id order, then those
+  // whose row id was lost, each once, unless they repeat a version of a row whose id is known.
   void Finish() {
-    std::sort(liveIds_.begin(), liveIds_.end());
-    for (auto& [rowid, kept] : logRows_) {
-      if (deletedIds_.count(rowid) != 0) continue;
-      kept.row.olderVersion = std::binary_search(liveIds_.begin(), liveIds_.end(), rowid);
+    for (auto& [rowid, kept] : keyedRows_) {
+      kept.row.olderVersion = IsLive(rowid);
       sink_(kept.row);
     }
-    logRows_.clear();
+    std::unordered_set<std::uint64_t> shown;
+    for (KeyedRow& kept : unkeyedRows_) {
+      if (keyedHashes_.count(kept.hash) == 0 && shown.insert(kept.hash).second) sink_(kept.row);
+    }
+    keyedRows_.clear();
+    unkeyedRows_.clear();
+    keyedHashes_.clear();
   }
+
+  // Whether the file has a log whose versions of rows are weighed against each other (see Keep).
+  void WeighVersions(bool weigh) { weighVersions_ = weigh; }
 
  private:
   // The first value of a freed cell lost its type with the bytes the freeblock header took; its body
@@ -323,7 +344,10 @@ class Engine : public RowDecoder {
     bool doubtful = false;
     if (state == RowState::kNormal) {
       repeats_.AddLive(hash, rowid.value_or(0));
-      if (rowid) liveIds_.push_back(*rowid);
+      if (rowid) {
+        liveIds_.push_back(*rowid);
+        liveSorted_ = false;
+      }
     } else {
       // A candidate that holds nothing at all, a kind of value its column never holds, NULL where the
       // schema forbids it, or a text that is no text of the file's encoding, is no row.
@@ -333,33 +357,56 @@ class Engine : public RowDecoder {
                    return v.serialType == 0 && v.column < columns_.size() && columns_[v.column].notNull &&
                           !columns_[v.column].integerPrimaryKey;
                  });
+      // What another table's cells left on a page this table took is that table's.
+      doubtful = doubtful || foreign_.count(hash) != 0;
       if (doubtful && !request_.doubtful) return;
-      if (repeats_.SeenDeleted(hash, rowid)) return;
+      // Weighed versions are told apart at the end (Finish).
+      if (weighVersions_ ? repeats_.CopyOfLive(hash, rowid) : repeats_.SeenDeleted(hash, rowid)) return;
     }
     Fill(state, rowid, doubtful);
-    if (state == RowState::kDeletedInLog && rowid) {
-      Keep(*rowid);
+    if (state != RowState::kNormal && weighVersions_) {
+      Keep(rowid, hash, state == RowState::kDeletedInLog && wholeCell_);
       return;
     }
-    if (state == RowState::kDeleted && rowid) deletedIds_.insert(*rowid);
+    if (state != RowState::kNormal && rowid) row_.olderVersion = IsLive(*rowid);
     sink_(row_);
   }
 
-  // The log's versions of one row id are one deleted row: versions come oldest first, so a later one
-  // takes the place of an earlier one, but remains read from a freed block never take the place of a
-  // whole cell.
-  void Keep(std::int64_t rowid) {
-    const auto [it, added] = logRows_.try_emplace(rowid);
-    if (!added && it->second.wholeCell && !wholeCell_) return;
-    it->second.wholeCell = wholeCell_;
+  // With a log, the versions of one row id are one deleted row: the whole cell of the newest page
+  // version the log kept (the row as its last committed state held it); where no log version holds it
+  // as a cell, the last remains found. Log versions come after the file's pages, oldest first. Remains
+  // that lost their row id wait for the end: they may repeat a version of a known row.
+  void Keep(std::optional<std::int64_t> rowid, std::uint64_t hash, bool logCell) {
+    if (!rowid) {
+      unkeyedRows_.emplace_back();
+      unkeyedRows_.back().hash = hash;
+      std::swap(unkeyedRows_.back().row, row_);
+      return;
+    }
+    keyedHashes_.insert(hash);
+    const auto [it, added] = keyedRows_.try_emplace(*rowid);
+    if (!added && it->second.logCell && !logCell) return;
+    it->second.logCell = logCell;
+    it->second.hash = hash;
     std::swap(it->second.row, row_);
   }
 
-  // A text whose bytes are not well-formed UTF-8 in a UTF-8 file: read from bytes that were no text.
-  // Only the values asked for count: a caller that reads a few columns judges its rows by them.
+  bool IsLive(std::int64_t rowid) {
+    if (!liveSorted_) {
+      std::sort(liveIds_.begin(), liveIds_.end());
+      liveSorted_ = true;
+    }
+    return std::binary_search(liveIds_.begin(), liveIds_.end(), rowid);
+  }
+
+  // A text whose bytes are not well-formed UTF-8 in a UTF-8 file, or that is nothing but zero bytes:
+  // read from bytes that were no text (zeros are space never written or wiped). Only the values asked
+  // for count: a caller that reads a few columns judges its rows by them.
   bool IllFormedText(const ColumnValue& v) const {
     const bool asked = request_.wanted.empty() || (v.column < request_.wanted.size() && request_.wanted[v.column]);
-    return asked && v.IsText() && encoding_ == TextEncoding::kUtf8 && !IsWellFormedUtf8(v.AsText());
+    if (!asked || !v.IsText()) return false;
+    if (v.size > 0 && std::all_of(v.data, v.data + v.size, [](std::uint8_t b) { return b == 0; })) return true;
+    return encoding_ == TextEncoding::kUtf8 && !IsWellFormedUtf8(v.AsText());
   }
 
   // The row handed on: the wanted values, the rest null.
@@ -402,13 +449,18 @@ class Engine : public RowDecoder {
   TextEncoding encoding_;
   bool fromLog_ = false;  // the page in hand is the log's
   bool wholeCell_ = false;  // the row in hand is a cell, not remains read from freed space
-  struct LogRow {
+  struct KeyedRow {
     AnyRow row;
-    bool wholeCell = false;
+    std::uint64_t hash = 0;
+    bool logCell = false;
   };
-  std::map<std::int64_t, LogRow> logRows_;        // the log's versions, by row id
-  std::unordered_set<std::int64_t> deletedIds_;  // row ids of deleted rows the file's own pages kept
+  bool weighVersions_ = false;
+  std::map<std::int64_t, KeyedRow> keyedRows_;  // deleted rows by row id, while versions are weighed
+  std::vector<KeyedRow> unkeyedRows_;           // deleted rows without one, meanwhile
+  std::unordered_set<std::uint64_t> keyedHashes_;  // the values of every version kept by row id
   std::vector<std::int64_t> liveIds_;
+  bool liveSorted_ = true;
+  std::unordered_set<std::uint64_t> foreign_;  // value hashes of cells other tables' pages held (NoteForeign)
   Repeats repeats_;
   LiveRecord record_;
   std::vector<std::uint8_t> storage_;  // a deleted record gathered from its overflow pages
@@ -426,6 +478,7 @@ Status RunRowEngine(SqliteFileReader& reader, const TableRequest& request, const
   if (columns.empty()) return kInvalidParameter;
   reader.thoroughSearch = true;
   Engine engine(request, columns, sink, reader.textEncoding);
+  engine.WeighVersions(!reader.LogFrames().empty());
   const Status rc = RunTableDecoder(reader, request.table, engine, request.freedPages, static_cast<std::int32_t>(columns.size()));
   engine.Finish();
   return rc;

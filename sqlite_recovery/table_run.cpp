@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/text_compare.h"
@@ -166,13 +167,39 @@ void RecoverOrphanedLeaves(SqliteFileReader& reader, RowDecoder& decoder) {
 
 }  // namespace
 
+namespace {
+
+// The table whose tree last held each page, as far as the log's older versions tell (none without a log).
+std::unordered_map<std::uint32_t, std::string_view> LastOwners(const SqliteFileReader& reader) {
+  std::unordered_map<std::uint32_t, std::string_view> owners;
+  if (reader.LogFrames().empty()) return owners;
+  const PageOwners& known = reader.Owners();
+  for (const PageVersion& version : reader.OlderPageVersions()) {
+    const std::string_view owner = known.OwnerOf(version);
+    if (!owner.empty()) owners[version.index] = owner;
+  }
+  return owners;
+}
+
+}  // namespace
+
 void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
   std::vector<std::uint8_t> page = reader.NewPageBuffer();
+  // A freed page the log shows in another table's tree is that table's, whatever its shape.
+  const auto lastOwners = LastOwners(reader);
+  const auto another = [&](std::uint32_t index) {
+    const auto last = lastOwners.find(index);
+    // A page the log never wrote was the file's: whose tree held it there.
+    const std::string_view owner = last != lastOwners.end() ? last->second
+                                   : reader.LogFrames().empty() ? std::string_view()
+                                                                : reader.Owners().OwnerOf(PageVersion{index, 0});
+    return !owner.empty() && CompareNoCase(owner, reader.currentTableName) != 0;
+  };
   for (const std::uint32_t freed : reader.freelistLeafPages) {
     // A page a dropped table's tree held is that table's alone.
     const auto owner = reader.droppedTablePages.find(freed);
     const bool ours = owner != reader.droppedTablePages.end() && owner->second == reader.currentTableName;
-    if (owner != reader.droppedTablePages.end() && !ours) continue;
+    if ((owner != reader.droppedTablePages.end() && !ours) || another(freed)) continue;
     if (reader.ReadPage(freed, page.data()) != kOk) continue;
     const PageView view{page.data(), reader.pageSize, BtreeHeaderOffset(freed)};
     if (!RowPageKind(reader, view.Kind())) continue;
@@ -195,7 +222,7 @@ void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
   std::vector<std::uint16_t> candidates;
   for (const std::uint32_t trunk : reader.freelistTrunkPages) {
     const auto owner = reader.droppedTablePages.find(trunk);
-    if (owner != reader.droppedTablePages.end() && owner->second != reader.currentTableName) continue;
+    if ((owner != reader.droppedTablePages.end() && owner->second != reader.currentTableName) || another(trunk)) continue;
     if (reader.ReadPage(trunk, page.data()) != kOk) continue;
     candidates.clear();
     FreelistTrunkScan(reader, page.data(), candidates);
@@ -256,6 +283,22 @@ void RecoverOlderPageVersions(SqliteFileReader& reader, RowDecoder& decoder, con
   }
 }
 
+void ForeignCells(SqliteFileReader& reader, RowDecoder& decoder) {
+  std::vector<std::uint8_t> page = reader.NewPageBuffer();
+  std::vector<std::uint16_t> cells;
+  const PageOwners& owners = reader.Owners();
+  for (const PageVersion& version : reader.OlderPageVersions()) {
+    const std::string_view owner = owners.OwnerOf(version);
+    if (owner.empty() || CompareNoCase(owner, reader.currentTableName) == 0) continue;
+    if (reader.ReadPageVersion(version, page.data()) != kOk) continue;
+    const PageView view{page.data(), reader.pageSize, BtreeHeaderOffset(version.index)};
+    if (view.Kind() != (reader.currentWithoutRowid ? kLeafIndexPage : kLeafTablePage)) continue;
+    cells.clear();
+    CellList(view, cells);
+    for (const std::uint16_t cell : cells) decoder.NoteForeign(reader, page.data(), version.index, cell);
+  }
+}
+
 void NoteOlderColumnCount(SqliteFileReader& reader, std::int32_t count) {
   if (count <= 1 || count >= reader.declaredColumnCount) return;
   std::vector<std::int32_t>& counts = reader.olderColumnCounts;
@@ -287,6 +330,7 @@ Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDeco
   reader.declaredColumnCount = columns;
   reader.currentColumnCount = columns;
   std::vector<std::uint32_t> ownLeaves;
+  ForeignCells(reader, decoder);
   const std::size_t damageBefore = reader.Damage().size();
   if (rc == kOk && reader.currentWithoutRowid) {
     if (ownRoot > 0) rc = DecodeIndexTree(reader, ownRoot - 1, decoder, ownLeaves);

@@ -23,6 +23,12 @@ class RowDecoder {
   // A deleted candidate, in the deleted form (DecodeCandidate).
   virtual void DecodeDeleted(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t pageIndex,
                              std::uint16_t offset, RowState state) = 0;
+  // A cell of an older version of a page that another table's tree held (see ForeignCells): what it
+  // left behind where this table's pages now are is that table's. Before any other row.
+  virtual void NoteForeign(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t pageIndex,
+                           std::uint16_t cellOffset) {
+    (void)reader, (void)page, (void)pageIndex, (void)cellOffset;
+  }
 };
 
 // For each freelist leaf page, in list order, that is a table page whose first record has the current
@@ -38,6 +44,11 @@ void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder);
 // newer version holds from those it forgot.
 void RecoverOlderPageVersions(SqliteFileReader& reader, RowDecoder& decoder, const std::vector<std::uint32_t>& ownLeaves,
                               bool otherPages);
+
+// The cells of the older page versions the log kept whose tree, in their state, was another table's of
+// the same kind (table or WITHOUT ROWID): handed to the decoder's NoteForeign. A page freed by one
+// table and taken by another keeps the first one's cells in its free space.
+void ForeignCells(SqliteFileReader& reader, RowDecoder& decoder);
 
 // How many shorter record generations of one table are told apart.
 inline constexpr std::size_t kMaxOlderColumnCounts = 8;
