@@ -13,6 +13,9 @@
 namespace dunmere {
 namespace {
 
+// The longest value a one-byte serial type describes: a text of (127 - 13) / 2 bytes.
+constexpr std::int64_t kLongestOneByteValue = 57;
+
 // One leaf page and the counts of the table being decoded. Positions are signed 64-bit so that no
 // arithmetic on them wraps; every read goes through the helpers, which never leave the page.
 struct Scan {
@@ -169,7 +172,13 @@ std::int64_t TypesStart(const Scan& scan, std::int64_t p, std::int64_t& headerAt
     return blockEnd > start && scan.AnyCount(scan.n, [&](std::int32_t c) {
              const std::int64_t area = kept ? scan.Area(start, c) : 0;
              const std::int64_t length = scan.OnPage(scan.Extent(start, area, scan.size - start, kept ? -1 : c));
-             return length <= blockEnd - start && EndsAtCellBoundary(scan, start + length, blockEnd);
+             // A lost first type took its value's length with it: the value, up to the longest a
+             // one-byte type describes, lies in front of the others and moves the end on.
+             const std::int64_t lostValue = kept || scan.page[start] == 0 ? 0 : kLongestOneByteValue;
+             for (std::int64_t end = start + length; end <= start + length + lostValue; ++end) {
+               if (end <= blockEnd && EndsAtCellBoundary(scan, end, blockEnd)) return true;
+             }
+             return false;
            });
   };
   for (std::int64_t at = p; at < p + 4 && at < scan.size; ++at) {

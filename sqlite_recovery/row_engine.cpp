@@ -100,7 +100,8 @@ bool InferAnyCountLayout(const SqliteFileReader& r, const std::uint8_t* page, st
 // values, a deleted row with a kind it never holds is taken for such a misreading.
 class ColumnKinds {
  public:
-  explicit ColumnKinds(std::size_t columns) : seen_(columns, 0), count_(columns, 0) {}
+  explicit ColumnKinds(std::size_t columns)
+      : seen_(columns, 0), count_(columns, 0), texts_(columns, 0), controls_(columns, false) {}
 
   void Learn(const std::vector<ColumnValue>& values) {
     for (const ColumnValue& v : values) {
@@ -108,6 +109,10 @@ class ColumnKinds {
       if (bit == 0 || v.column >= seen_.size()) continue;
       seen_[v.column] |= bit;
       if (count_[v.column] < kEvidence) ++count_[v.column];
+      if (v.IsText()) {
+        if (texts_[v.column] < kEvidence) ++texts_[v.column];
+        if (!controls_[v.column] && HasControl(v)) controls_[v.column] = true;
+      }
     }
   }
 
@@ -119,12 +124,15 @@ class ColumnKinds {
     return (bits == 1 || bits == 2 || bits == 4) ? bits : 0;
   }
 
+  // Whether every value is of a kind its column holds, and a text has control characters (other than
+  // tab and line ends) only where the column's live texts do: remains read from the wrong bytes take
+  // a run of types and lengths for a text.
   bool Fits(const std::vector<ColumnValue>& values) const {
     for (const ColumnValue& v : values) {
       const std::uint8_t bit = Bit(v);
-      if (bit != 0 && v.column < seen_.size() && count_[v.column] >= kEvidence && (seen_[v.column] & bit) == 0) {
-        return false;
-      }
+      if (bit == 0 || v.column >= seen_.size()) continue;
+      if (count_[v.column] >= kEvidence && (seen_[v.column] & bit) == 0) return false;
+      if (v.IsText() && texts_[v.column] >= kEvidence && !controls_[v.column] && HasControl(v)) return false;
     }
     return true;
   }
@@ -137,8 +145,15 @@ class ColumnKinds {
     if (v.IsBlob()) return 4;
     return 0;
   }
+  // A byte below 0x20 other than tab, line feed and carriage return.
+  static bool HasControl(const ColumnValue& v) {
+    return std::any_of(v.data, v.data + v.size,
+                       [](std::uint8_t b) { return b < 0x20 && b != '\t' && b != '\n' && b != '\r'; });
+  }
   std::vector<std::uint8_t> seen_;
   std::vector<std::uint32_t> count_;
+  std::vector<std::uint32_t> texts_;  // live texts seen, up to kEvidence
+  std::vector<bool> controls_;        // whether a live text held a control character
 };
 
 // Live rows are remembered by their values, for telling old copies of them from deletions; deleted

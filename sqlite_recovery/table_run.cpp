@@ -210,7 +210,15 @@ void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
     }
     PageCellMap live;
     reader.CollectLiveCells(freed, page.data(), live);
-    if (live.empty() || live.begin()->second.empty()) continue;
+    if (live.empty() || live.begin()->second.empty()) {
+      // A leaf whose cells were all deleted before it was freed has no record to tell whose it was:
+      // its freed space is searched for records of the table's shape, which the decoder weighs.
+      if (view.Kind() != kLeafTablePage || reader.ReadPage(freed, page.data()) != kOk) continue;
+      std::vector<std::uint16_t> offsets;
+      LeafPageScans(reader, page.data(), offsets, BtreeHeaderOffset(freed));
+      for (const std::uint16_t offset : offsets) decoder.DecodeDeleted(reader, page.data(), freed, offset, RowState::kDeleted);
+      continue;
+    }
     // The first record tells whose page this was.
     const std::uint32_t firstPage = live.begin()->first;
     if (reader.ReadPage(firstPage, page.data()) != kOk || (!ours && !FirstRecordFits(reader, page.data(), firstPage))) {

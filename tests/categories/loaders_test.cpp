@@ -375,7 +375,9 @@ TEST(ContactsLoader, EarlyAddressBookWithoutSearchTable) {
   EXPECT_EQ(contacts[4].name, "No Name");
   EXPECT_NE(contacts[3].phones, contacts[4].phones);
   for (const ContactRecord& c : contacts) {
-    if (c.name.find("Gone") != std::string::npos) EXPECT_EQ(c.phones, "") << c.name;
+    if (c.name.find("Gone") != std::string::npos) {
+      EXPECT_EQ(c.phones, "") << c.name;
+    }
   }
 }
 

@@ -155,9 +155,9 @@ struct ScanFixture {
 
 TEST(FreeblockScan, HeaderByteAndSizePastThePage) {
   ScanFixture f(5);
-  // Freeblock at 400 (size 30, next 300): an intact header byte 6 then 5 types.
+  // Freeblock at 400 (size 17, the freed cell's, next 300): an intact header byte 6 then 5 types.
   Bytes page = LeafPage(0, 400, 400);
-  Put(page, 400, {0x01, 0x2C, 0x00, 0x1E, 0x06, 0x00, 0x13, 0x11, 0x11, 0x00, 'a', 'b', 'c', 'u', 's', 'x', 'y'});
+  Put(page, 400, {0x01, 0x2C, 0x00, 0x11, 0x06, 0x00, 0x13, 0x11, 0x11, 0x00, 'a', 'b', 'c', 'u', 's', 'x', 'y'});
   // Freeblock at 300 claims 300 bytes (past the page end): no candidate, the chain goes on to 200.
   Put(page, 300, {0x00, 0xC8, 0x01, 0x2C, 0x06});
   // Freeblock at 200 (size 20): its header byte was overwritten, the types start at 204.
