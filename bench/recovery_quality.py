@@ -177,12 +177,8 @@ def shape_score(args, folder, rng, shape, files):
             data = f.read()
         surviving = {i for i, c in cells.items() if c[4:] in data}
         by_label = {v[1]: i for i, v in truth.items()}
-        out = json.loads(subprocess.run([args.dunmere, "decode", path, "--table", "items", "--json"],
-                                        capture_output=True, check=True, text=True).stdout)
         found = set()
-        for row in out["rows"]:
-            if not row["deleted"]:
-                continue
+        for row in deleted_rows(args.dunmere, path):
             totals["out"] += 1
             values = row["values"]
             i = by_label.get(values[1]) if len(values) > 1 else None
@@ -266,11 +262,7 @@ def log_score(args, folder, rng, files):
         by_label = {v: i for i, v in gone.items()}
         seen = set()
         for table in ("t", "u", "v", "counter"):
-            out = json.loads(subprocess.run([args.dunmere, "decode", path, "--table", table, "--json"],
-                                            capture_output=True, check=True, text=True).stdout)
-            for row in out["rows"]:
-                if not row["deleted"]:
-                    continue
+            for row in deleted_rows(args.dunmere, path, table):
                 label = row["values"][1]
                 if table != "t" or not str(label).startswith("t-"):
                     # Older versions of the counter's live row are marked as such; anything else is
@@ -295,6 +287,13 @@ def log_score(args, folder, rng, files):
           f"{totals['wrong']}, repeats {totals['repeats']}, rows credited to a table that never held them "
           f"{totals['foreign']}, older versions of the counter's live row {totals['older']}")
     return totals
+
+
+def deleted_rows(dunmere, path, table="items"):
+    """The deleted rows `dunmere decode --json` gives of one table."""
+    out = json.loads(subprocess.run([dunmere, "decode", path, "--table", table, "--json"],
+                                    capture_output=True, check=True, text=True).stdout)
+    return [row for row in out["rows"] if row["deleted"]]
 
 
 def same(value, truth):
@@ -326,12 +325,8 @@ def main():
             by_label = {v[1]: (i, v) for i, v in truth.items()}
             recoverable = {i for i, v in truth.items() if v[1].encode()[:40] in data}
             surviving = {i for i, c in truth_cells.items() if c is not None and c[4:] in data}
-            out = json.loads(subprocess.run([args.dunmere, "decode", path, "--table", "items", "--json"],
-                                            capture_output=True, check=True, text=True).stdout)
             found = set()
-            for row in out["rows"]:
-                if not row["deleted"]:
-                    continue
+            for row in deleted_rows(args.dunmere, path):
                 totals["out"] += 1
                 values = row["values"]
                 match = by_label.get(values[1]) if len(values) > 1 else None

@@ -31,6 +31,20 @@ std::string FirstValue(const Shape& shape, int i) {
   return std::to_string((std::int64_t{1} << 50) + std::int64_t{i} * 1000003);
 }
 
+// Every row the engine gives of the table "items".
+std::vector<AnyRow> ItemRows(const std::filesystem::path& db) {
+  SqliteFileReader reader;
+  EXPECT_EQ(reader.Open(db), kOk);
+  std::vector<DeclaredColumn> columns;
+  std::vector<AnyRow> rows;
+  EXPECT_EQ(DecodeAnyTable(reader, "items", columns, rows), kOk);
+  return rows;
+}
+
+// Whether the text is still in the file's bytes: a later insert can write over a freed cell, and what
+// is gone from the file cannot come back.
+bool Survives(const std::string& bytes, const std::string& text) { return bytes.find(text) != std::string::npos; }
+
 std::string Label(int i) { return "row-" + std::to_string(i) + "-" + std::string(static_cast<std::size_t>(i % 23), 'y'); }
 
 void Check(const Shape& shape) {
@@ -58,13 +72,8 @@ void Check(const Shape& shape) {
   }
   testing::MakeSqliteDatabase(dir / "db", sql);
 
-  SqliteFileReader reader;
-  ASSERT_EQ(reader.Open(dir / "db"), kOk);
-  std::vector<DeclaredColumn> columns;
-  std::vector<AnyRow> rows;
-  ASSERT_EQ(DecodeAnyTable(reader, "items", columns, rows), kOk);
   std::map<std::string, int> found;
-  for (const AnyRow& row : rows) {
+  for (const AnyRow& row : ItemRows(dir / "db")) {
     if (row.deleted == 0) continue;
     ASSERT_EQ(row.values.size(), 6u);
     const auto it = gone.find(row.values[1].bytes);
@@ -83,11 +92,11 @@ void Check(const Shape& shape) {
     EXPECT_EQ(row.values[4].integer, i * 37 % 70000) << Label(i);
     EXPECT_EQ(row.values[5].bytes, std::string(static_cast<std::size_t>(i % 6), 'z')) << Label(i);
   }
-  // A later insert can write over a freed cell: what is gone from the file cannot come back. Most survive.
+  // Every one whose bytes are still in the file, and most are.
   const std::string bytes = testing::ReadFile(dir / "db");
   std::size_t survived = 0;
   for (const auto& [label, row] : gone) {
-    const bool survives = bytes.find(label) != std::string::npos;
+    const bool survives = Survives(bytes, label);
     survived += survives ? 1 : 0;
     EXPECT_EQ(found[label], survives ? 1 : 0) << label;
   }
@@ -126,13 +135,8 @@ TEST(FreedCellShapes, ATextFirstValueLostWithItsType) {
     gone.insert("row-" + std::to_string(i) + "-" + std::string(static_cast<std::size_t>(i % 30), 'x'));
   }
   testing::MakeSqliteDatabase(dir / "db", sql);
-  SqliteFileReader reader;
-  ASSERT_EQ(reader.Open(dir / "db"), kOk);
-  std::vector<DeclaredColumn> columns;
-  std::vector<AnyRow> rows;
-  ASSERT_EQ(DecodeAnyTable(reader, "items", columns, rows), kOk);
   std::set<std::string> found;
-  for (const AnyRow& row : rows) {
+  for (const AnyRow& row : ItemRows(dir / "db")) {
     if (row.deleted == 0) continue;
     ASSERT_EQ(gone.count(row.values[1].bytes), 1u) << "a row that was never deleted: " << row.values[1].bytes;
     EXPECT_TRUE(found.insert(row.values[1].bytes).second) << row.values[1].bytes << " twice";
@@ -146,7 +150,7 @@ TEST(FreedCellShapes, ATextFirstValueLostWithItsType) {
   const std::string bytes = testing::ReadFile(dir / "db");
   std::set<std::string> surviving;
   for (const std::string& label : gone) {
-    if (bytes.find(label) != std::string::npos) surviving.insert(label);
+    if (Survives(bytes, label)) surviving.insert(label);
   }
   EXPECT_GE(surviving.size() * 10, gone.size() * 8);
   EXPECT_EQ(found, surviving);
