@@ -100,11 +100,16 @@ bool InferAnyCountLayout(const SqliteFileReader& r, const std::uint8_t* page, st
 // values, a deleted row with a kind it never holds is taken for such a misreading.
 class ColumnKinds {
  public:
-  explicit ColumnKinds(std::size_t columns)
-      : seen_(columns, 0), count_(columns, 0), texts_(columns, 0), controls_(columns, false) {}
+  explicit ColumnKinds(const std::vector<DeclaredColumn>& columns)
+      : seen_(columns.size(), 0), count_(columns.size(), 0), texts_(columns.size(), 0),
+        controls_(columns.size(), false), nulls_(columns.size(), 0), text_(columns.size(), false) {
+    for (std::size_t i = 0; i < columns.size(); ++i) text_[i] = columns[i].textAffinity && !columns[i].integerPrimaryKey;
+  }
 
   void Learn(const std::vector<ColumnValue>& values) {
+    ++rows_;
     for (const ColumnValue& v : values) {
+      if (v.IsNull() && v.column < nulls_.size()) ++nulls_[v.column];
       const std::uint8_t bit = Bit(v);
       if (bit == 0 || v.column >= seen_.size()) continue;
       seen_[v.column] |= bit;
@@ -127,14 +132,23 @@ class ColumnKinds {
   // Whether every value is of a kind its column holds, and a text has control characters (other than
   // tab and line ends) only where the column's live texts do: remains read from the wrong bytes take
   // a run of types and lengths for a text.
+  // Also: a blob in a column declared as text where no live row holds one, and NULL in two or more
+  // columns that enough live rows all fill.
   bool Fits(const std::vector<ColumnValue>& values) const {
+    int unfilled = 0;
     for (const ColumnValue& v : values) {
+      if (v.column >= seen_.size()) continue;
+      if (v.IsNull()) {
+        unfilled += rows_ >= kEvidence && nulls_[v.column] == 0 && count_[v.column] >= kEvidence ? 1 : 0;
+        continue;
+      }
       const std::uint8_t bit = Bit(v);
-      if (bit == 0 || v.column >= seen_.size()) continue;
+      if (bit == 0) continue;
       if (count_[v.column] >= kEvidence && (seen_[v.column] & bit) == 0) return false;
+      if (v.IsBlob() && text_[v.column] && count_[v.column] > 0 && (seen_[v.column] & 4) == 0) return false;
       if (v.IsText() && texts_[v.column] >= kEvidence && !controls_[v.column] && HasControl(v)) return false;
     }
-    return true;
+    return unfilled < 2;
   }
 
  private:
@@ -154,6 +168,9 @@ class ColumnKinds {
   std::vector<std::uint32_t> count_;
   std::vector<std::uint32_t> texts_;  // live texts seen, up to kEvidence
   std::vector<bool> controls_;        // whether a live text held a control character
+  std::vector<std::uint32_t> nulls_;  // live rows that hold NULL in the column
+  std::vector<bool> text_;            // declared as text
+  std::uint32_t rows_ = 0;            // live rows seen
 };
 
 // Live rows are remembered by their values, for telling old copies of them from deletions; deleted
@@ -210,7 +227,7 @@ class Engine : public RowDecoder {
  public:
   Engine(const TableRequest& request, const std::vector<DeclaredColumn>& columns, const AnyRowSink& sink,
          TextEncoding encoding)
-      : request_(request), columns_(columns), sink_(sink), kinds_(columns.size()), encoding_(encoding) {
+      : request_(request), columns_(columns), sink_(sink), kinds_(columns), encoding_(encoding) {
     // Where each value of a record belongs among the declared columns (a table WITHOUT ROWID stores
     // its primary key first).
     declaredOf_.resize(columns.size());

@@ -116,6 +116,12 @@ bool HasRealAffinity(const std::string& upperType) {
   return has("REAL") || has("FLOA") || has("DOUB");
 }
 
+// TEXT affinity by SQLite's rules: no INT in the declared type, and CHAR, CLOB or TEXT in it.
+bool HasTextAffinity(const std::string& upperType) {
+  const auto has = [&upperType](const char* s) { return upperType.find(s) != std::string::npos; };
+  return !has("INT") && (has("CHAR") || has("CLOB") || has("TEXT"));
+}
+
 // Words of an upper-cased text outside quotes and brackets, single-spaced, with a blank at each end.
 std::string BareWords(const std::string& upper) {
   std::string words = " ";
@@ -200,6 +206,7 @@ std::vector<DeclaredColumn> ParseDeclaredColumns(std::string_view sql) {
     // Without row ids there is no alias: an INTEGER PRIMARY KEY is stored as any other value.
     column.integerPrimaryKey = !withoutRowid && IsIntegerPrimaryKey(upper);
     column.realAffinity = HasRealAffinity(DeclaredType(upper));
+    column.textAffinity = HasTextAffinity(DeclaredType(upper));
     column.notNull = HasNotNull(upper);
     column.stored = static_cast<std::int32_t>(columns.size());
     if (withoutRowid && BareWords(upper).find(" PRIMARY KEY ") != std::string::npos) key = {column.name};

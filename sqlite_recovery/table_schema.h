@@ -16,6 +16,7 @@ struct DeclaredColumn {
   bool integerPrimaryKey = false;  // the row id's alias: stored as NULL, its value is the row id
   // REAL affinity: SQLite stores a whole number of such a column as an integer and reads it back as real.
   bool realAffinity = false;
+  bool textAffinity = false;  // declared CHAR, CLOB or TEXT (and no INT)
   bool notNull = false;  // declared NOT NULL: no row of the table stores NULL there
   // Where a record of the table holds the column: its declared position, or in a table WITHOUT ROWID
   // (whose records are the keys of an index B-tree) after the primary key's columns, which come first.
