@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 
 #include "sqlite_recovery/any_table_decoder.h"
@@ -184,6 +185,40 @@ TEST_F(AnyTable, DeletedRowWithATextThatIsNoTextIsDoubtful) {
   ASSERT_NE(odd, nullptr);
   EXPECT_TRUE(odd->doubtful);
   EXPECT_FALSE(WithText(rows, 1, "deleted and fine")->doubtful);
+}
+
+// What enough live rows show of a column weighs the deleted rows: NULL in two columns every live row
+// fills, a blob in a text column where no live row holds one, a control character in a text column
+// whose live texts have none; each such row is listed only when asked for, marked doubtful.
+TEST_F(AnyTable, DeletedRowsUnlikeEveryLiveRowAreDoubtful) {
+  std::vector<std::string> sql{"CREATE TABLE t (id INTEGER PRIMARY KEY, n INTEGER, name TEXT, memo TEXT, pad TEXT);"};
+  const auto row = [](int n, const std::string& name, const std::string& memo) {
+    return "INSERT INTO t VALUES (NULL, " + std::to_string(n) + ", " + name + ", " + memo + ", 'padding of some length');";
+  };
+  for (int i = 1; i <= 12; ++i) sql.push_back(row(i, "'name " + std::to_string(i) + "'", "'memo " + std::to_string(i) + "'"));
+  sql.push_back(row(100, "NULL", "NULL"));
+  sql.push_back(row(101, "'blob memo'", "x'00FF00FF'"));
+  sql.push_back(row(102, "'control'", "'a' || char(7) || 'b'"));
+  sql.push_back(row(103, "'one null'", "NULL"));
+  sql.push_back(row(104, "'fine'", "'memo 104'"));
+  sql.push_back("DELETE FROM t WHERE n >= 100;");
+  Make(sql);
+  for (const bool doubtful : {false, true}) {
+    TableRequest request;
+    request.table = "t";
+    request.doubtful = doubtful;
+    std::vector<DeclaredColumn> columns;
+    std::vector<AnyRow> rows;
+    ASSERT_EQ(DecodeAnyTable(reader_, request, columns, rows), kOk);
+    std::map<std::int64_t, bool> deleted;  // by n: marked doubtful
+    for (const AnyRow& r : rows) {
+      if (r.deleted != 0) deleted[r.values[1].integer] = r.doubtful;
+    }
+    // One NULL where every live row has a value is no sign of a misreading: the row is shown.
+    std::map<std::int64_t, bool> expected{{103, false}, {104, false}};
+    if (doubtful) expected.insert({{100, true}, {101, true}, {102, true}});
+    EXPECT_EQ(deleted, expected) << (doubtful ? "with" : "without") << " the doubtful rows";
+  }
 }
 
 // A first column with data: its length comes from the freed cell's size, whether its type took one
