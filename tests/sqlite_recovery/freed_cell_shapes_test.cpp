@@ -23,6 +23,7 @@ struct Shape {
   const char* firstType;      // the declared type of the first column
   std::int64_t firstRowId;    // 200: two-byte row ids; 20000: three-byte ones
   bool pairs = false;         // neighbours deleted together, in either order
+  bool run = false;           // a run of rows that empties pages, deleted in a shuffled order
 };
 
 // The first value of row i: a date-like real, or an integer that needs eight bytes.
@@ -49,7 +50,7 @@ std::string Label(int i) { return "row-" + std::to_string(i) + "-" + std::string
 
 void Check(const Shape& shape) {
   SCOPED_TRACE(std::string(shape.firstType) + " from row id " + std::to_string(shape.firstRowId) +
-               (shape.pairs ? ", pairs" : ""));
+               (shape.pairs ? ", pairs" : "") + (shape.run ? ", a run" : ""));
   testing::TempDir dir;
   std::vector<std::string> sql{"PRAGMA page_size=1024;",
                                std::string("CREATE TABLE items (v ") + shape.firstType +
@@ -62,7 +63,16 @@ void Check(const Shape& shape) {
                   std::to_string(i * 37 % 70000) + ", '" + std::string(static_cast<std::size_t>(i % 6), 'z') + "');");
   }
   std::map<std::string, int> gone;  // label to row
-  for (int i = 0; i + 1 < kRows; i += shape.pairs ? 4 : 5) {
+  if (shape.run) {
+    // Rows 100 to 179 in an order that is no order: each page they fill is emptied cell by cell,
+    // freed blocks merging every way.
+    for (int k = 0; k < 80; ++k) {
+      const int r = 100 + (k * 37) % 80;
+      sql.push_back("DELETE FROM items WHERE rowid = " + std::to_string(shape.firstRowId + r) + ";");
+      gone[Label(r)] = r;
+    }
+  }
+  for (int i = 0; i + 1 < kRows && !shape.run; i += shape.pairs ? 4 : 5) {
     std::vector<int> rows{i};
     if (shape.pairs) rows = (i / 4) % 2 == 0 ? std::vector<int>{i, i + 1} : std::vector<int>{i + 1, i};
     for (const int r : rows) {
@@ -92,15 +102,25 @@ void Check(const Shape& shape) {
     EXPECT_EQ(row.values[4].integer, i * 37 % 70000) << Label(i);
     EXPECT_EQ(row.values[5].bytes, std::string(static_cast<std::size_t>(i % 6), 'z')) << Label(i);
   }
-  // Every one whose bytes are still in the file, and most are.
+  // Every one whose bytes are still in the file, each once, and most of them are. Emptied pages are
+  // freed and reused as freelist trunks, whose whole cells are searched front to back: there one row
+  // in fifty may stay behind a false start.
   const std::string bytes = testing::ReadFile(dir / "db");
-  std::size_t survived = 0;
+  std::size_t survived = 0, missed = 0;
   for (const auto& [label, row] : gone) {
     const bool survives = Survives(bytes, label);
     survived += survives ? 1 : 0;
-    EXPECT_EQ(found[label], survives ? 1 : 0) << label;
+    EXPECT_LE(found[label], 1) << label << " twice";
+    if (survives && found[label] == 0) {
+      ++missed;
+      if (!shape.run) ADD_FAILURE() << label << " is in the file but was not found";
+    }
+    if (!survives) {
+      EXPECT_EQ(found[label], 0) << label << " found although its bytes are gone";
+    }
   }
-  EXPECT_GE(survived * 10, gone.size() * 8);
+  EXPECT_LE(missed * 50, survived) << missed << " of " << survived << " missed";
+  EXPECT_GE(survived * 10, gone.size() * (shape.run ? 5 : 8));
 }
 
 TEST(FreedCellShapes, RealFirstValuesBehindTheFreeblockHeader) { Check({"REAL", 200}); }
@@ -113,6 +133,12 @@ TEST(FreedCellShapes, ThreeByteRowIds) { Check({"REAL", 20000}); }
 TEST(FreedCellShapes, NeighboursFreedInEitherOrder) {
   Check({"REAL", 200, true});
   Check({"INTEGER", 1000, true});
+}
+
+// Pages emptied row by row: their freed blocks merge and the headers left inside them go stale.
+TEST(FreedCellShapes, PagesEmptiedRowByRow) {
+  Check({"REAL", 200, false, true});
+  Check({"INTEGER", 1000, false, true});
 }
 
 // Row ids under 128 and short records: the freeblock header takes the payload length, row id, header
