@@ -125,8 +125,10 @@ void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>&
     // second column's type.
     const std::int64_t whole = wholeCells ? scan.Extent(x, h - g, std::numeric_limits<std::int64_t>::max(), -1) : 0;
     const std::int64_t extent = wholeCells ? scan.OnPage(whole) : scan.Extent(x, h - 1, to - x, count);
-    if (to == scan.size && extent > to - x) break;  // the record would run past the page: nothing after it
-    if (extent > to - x) continue;                   // no record of an area it would leave: read on
+    // A record that would run past the page leaves nothing after it; but a whole cell is told by the
+    // bytes in front of it, so a false start (not yet weighed by them) ends no search for whole cells.
+    if (!wholeCells && to == scan.size && extent > to - x) break;
+    if (extent > to - x) continue;  // no record of an area it would leave: read on
     if (wholeCells && !WholeCellBefore(scan.page, static_cast<std::uint32_t>(x - g), static_cast<std::uint64_t>(whole) + static_cast<std::uint64_t>(g))) {
       continue;
     }
