@@ -102,24 +102,15 @@ void Check(const Shape& shape) {
     EXPECT_EQ(row.values[4].integer, i * 37 % 70000) << Label(i);
     EXPECT_EQ(row.values[5].bytes, std::string(static_cast<std::size_t>(i % 6), 'z')) << Label(i);
   }
-  // Every one whose bytes are still in the file, each once, and most of them are. Emptied pages are
-  // freed and reused as freelist trunks, whose whole cells are searched front to back: there one row
-  // in fifty may stay behind a false start.
+  // Every one whose bytes are still in the file, once, and most of them are (emptied pages are freed
+  // and some reused as freelist trunks, which write over a part of them).
   const std::string bytes = testing::ReadFile(dir / "db");
-  std::size_t survived = 0, missed = 0;
+  std::size_t survived = 0;
   for (const auto& [label, row] : gone) {
     const bool survives = Survives(bytes, label);
     survived += survives ? 1 : 0;
-    EXPECT_LE(found[label], 1) << label << " twice";
-    if (survives && found[label] == 0) {
-      ++missed;
-      if (!shape.run) ADD_FAILURE() << label << " is in the file but was not found";
-    }
-    if (!survives) {
-      EXPECT_EQ(found[label], 0) << label << " found although its bytes are gone";
-    }
+    EXPECT_EQ(found[label], survives ? 1 : 0) << label;
   }
-  EXPECT_LE(missed * 50, survived) << missed << " of " << survived << " missed";
   EXPECT_GE(survived * 10, gone.size() * (shape.run ? 5 : 8));
 }
 
