@@ -29,6 +29,8 @@ Status DecodePeople(SqliteFileReader& reader, std::vector<PersonRow>& out) {
   rules.fill = [](const MappedRow& row, PersonRow& p) {
     p.hasRowId = row.hasRowId;
     p.rowId = row.rowId;
+    p.rowIdAbove = row.rowIdAbove;
+    p.rowIdBelow = row.rowIdBelow;
     p.name = PersonName(FieldText(row.fields[0]), FieldText(row.fields[1]));
     p.company = FieldText(row.fields[2]);
   };
@@ -103,38 +105,58 @@ Status DecodeEarlyContacts(SqliteFileReader& reader, std::vector<ContactRecord>&
     if (v.personId != 0) valuesOf[v.personId].push_back(&v);
   }
   // The values of people no row of ABPerson has kept its row id for: a deleted person's cell loses its
-  // row id to the free-space header that overwrites its start. They are listed as people of their
-  // own, or, where exactly one deleted person lost its row id and exactly one such group of values is
-  // left, given to that person: the only one they can be.
+  // row id to the free-space header that overwrites its start. They are given to a deleted person
+  // when they can be no one else's (below), and otherwise listed as people of their own.
   std::set<std::int64_t> known;
-  std::size_t withoutId = 0;
   for (const PersonRow& p : people) {
     if (p.hasRowId) known.insert(p.rowId);
-    withoutId += p.deleted != 0 && !p.hasRowId ? 1 : 0;
   }
   std::vector<std::int64_t> orphans;
   for (const auto& [personId, list] : valuesOf) {
     if (known.count(personId) == 0) orphans.push_back(personId);
   }
-  const bool joinTheOnlyPair = withoutId == 1 && orphans.size() == 1;
+  // Where the engine could place a deleted person's cell among the live ones, its row id lies between
+  // theirs: values whose id is the only one inside a person's bounds, and inside no other's, are that
+  // person's.
+  const auto inside = [](const PersonRow& p, std::int64_t id) {
+    return (p.rowIdAbove == 0 || id > p.rowIdAbove) && (p.rowIdBelow == 0 || id < p.rowIdBelow);
+  };
+  std::map<std::size_t, std::int64_t> joined;  // person (index) to the id of its values
+  for (std::size_t i = 0; i < people.size(); ++i) {
+    const PersonRow& p = people[i];
+    if (p.hasRowId || p.deleted == 0) continue;
+    std::vector<std::int64_t> fits;
+    for (const std::int64_t id : orphans) {
+      if (inside(p, id)) fits.push_back(id);
+    }
+    if (fits.size() != 1) continue;
+    const bool alone = std::none_of(people.begin(), people.end(), [&](const PersonRow& other) {
+      return &other != &p && !other.hasRowId && other.deleted != 0 && inside(other, fits.front());
+    });
+    if (alone) joined[i] = fits.front();
+  }
+  std::set<std::int64_t> taken;
+  for (const auto& [person, id] : joined) taken.insert(id);
   std::vector<PersonRow> unnamed;
   for (const std::int64_t id : orphans) {
-    if (joinTheOnlyPair) break;
+    if (taken.count(id) != 0) continue;
     PersonRow p;
     p.deleted = 1;  // remains of a deleted person
     p.hasRowId = true;
     p.rowId = id;
     unnamed.push_back(std::move(p));
   }
+  const std::size_t named = people.size();
   people.insert(people.end(), unnamed.begin(), unnamed.end());
 
-  for (const PersonRow& p : people) {
+  for (std::size_t i = 0; i < people.size(); ++i) {
+    const PersonRow& p = people[i];
     ContactRecord c;
     c.deleted = p.deleted;
     c.name = p.name;
     c.company = p.company;
     auto own = p.hasRowId ? valuesOf.find(p.rowId) : valuesOf.end();
-    if (!p.hasRowId && p.deleted != 0 && joinTheOnlyPair) own = valuesOf.find(orphans.front());
+    if (const auto j = i < named ? joined.find(i) : joined.end(); j != joined.end()) own = valuesOf.find(j->second);
     if (own != valuesOf.end()) {
       for (const MultiValueRow* v : own->second) {
         switch (v->property) {

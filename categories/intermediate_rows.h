@@ -100,6 +100,8 @@ struct PersonRow {
   std::uint8_t deleted = 0;
   bool hasRowId = false;
   std::int64_t rowId = 0;
+  std::int64_t rowIdAbove = 0;  // a deleted person without its row id: the bounds the engine found
+  std::int64_t rowIdBelow = 0;
   std::string name;  // first and last name, as the full-text table writes them
   std::string company;
 };

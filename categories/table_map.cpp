@@ -244,6 +244,8 @@ Status DecodeMappedRows(SqliteFileReader& reader, const TableMap& map, bool doub
     mapped.deleted = row.deleted;  // the log's deleted rows stay marked
     mapped.hasRowId = row.hasRowId;
     mapped.rowId = row.rowId;
+    mapped.rowIdAbove = row.rowIdAbove;
+    mapped.rowIdBelow = row.rowIdBelow;
     // An older version of a row that is still there is no deleted record of the category; an examiner's
     // doubtful reading lists it, marked.
     mapped.doubtful = row.doubtful || row.olderVersion;

@@ -90,6 +90,8 @@ struct MappedRow {
   bool hasRowId = false;
   std::int64_t rowId = 0;
   bool doubtful = false;  // a deleted row that broke a field's rule (listed only when asked for)
+  std::int64_t rowIdAbove = 0;  // where a deleted row lost its row id: the bounds around it (AnyRow)
+  std::int64_t rowIdBelow = 0;
   std::vector<AnyValue> fields;
   std::vector<AnyValue> values;  // every column, when asked for
 };

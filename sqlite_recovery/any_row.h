@@ -37,6 +37,11 @@ struct AnyRow {
   // Deleted 2 only: an older version of a row that is live now under the same row id (of the versions
   // of one row id the log kept, only the newest that differs from the live row is handed on).
   bool olderVersion = false;
+  // A deleted row that lost its row id, found among the live cells of a page whose cells lie in row id
+  // order (each inserted in front of the one before): its row id lies strictly between these two
+  // (0: no bound on that side, or none known).
+  std::int64_t rowIdAbove = 0;
+  std::int64_t rowIdBelow = 0;
   std::vector<AnyValue> values;  // one per declared column (a lost first column is null)
 };
 

@@ -13,6 +13,7 @@
 #include "sqlite_recovery/deleted_layout.h"
 #include "sqlite_recovery/deleted_overflow.h"
 #include "sqlite_recovery/live_record.h"
+#include "sqlite_recovery/page_layout.h"
 #include "sqlite_recovery/record_format.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
 #include "sqlite_recovery/table_run.h"
@@ -281,6 +282,8 @@ class Engine : public RowDecoder {
     const bool keyed = !reader.currentWithoutRowid && !layout.firstTypeLost && span.recordStart < reader.pageSize &&
                        CellKeyBefore(page, static_cast<std::uint32_t>(span.recordStart), span.payload, rowid) &&
                        rowid != 0 && rowid <= highestLive_ + std::max<std::uint64_t>(kKeyMargin, highestLive_ / 2);
+    bounds_ = {0, 0};
+    if (!keyed && state == RowState::kDeleted && !reader.currentWithoutRowid) bounds_ = RowIdBounds(reader, page, index, offset);
     Emit(state, keyed ? std::optional<std::int64_t>(static_cast<std::int64_t>(rowid)) : std::nullopt);
   }
 
@@ -312,6 +315,41 @@ class Engine : public RowDecoder {
   void WeighVersions(bool weigh) { weighVersions_ = weigh; }
 
  private:
+  // The row ids between which a deleted record at offset of a table leaf lies, from the live cells
+  // around it: cells inserted in row id order each lie in front of the one before, so the live cell
+  // just behind the record has a lower row id and the one just in front a higher one. Only on a page
+  // whose live cells all lie so; {0, 0} otherwise.
+  std::pair<std::int64_t, std::int64_t> RowIdBounds(const SqliteFileReader& reader, const std::uint8_t* page,
+                                                    std::uint32_t index, std::uint16_t offset) {
+    if (boundsPage_ != index) {
+      boundsPage_ = index;
+      placed_.clear();
+      const PageView view{page, reader.pageSize, BtreeHeaderOffset(index)};
+      std::vector<std::uint16_t> cells;
+      if (view.Kind() == kLeafTablePage) CellList(view, cells);
+      for (const std::uint16_t cell : cells) {
+        if (cell >= reader.pageSize) continue;
+        const Varint payload = ReadVarint(page + cell, reader.pageSize - cell);
+        if (cell + payload.length >= reader.pageSize) continue;
+        const Varint key = ReadVarint(page + cell + payload.length, reader.pageSize - cell - payload.length);
+        placed_.emplace_back(cell, static_cast<std::int64_t>(key.value));
+      }
+      std::sort(placed_.begin(), placed_.end());
+      // By offset the row ids must fall: otherwise the page was filled in another order.
+      for (std::size_t i = 1; i < placed_.size(); ++i) {
+        if (placed_[i].second >= placed_[i - 1].second) {
+          placed_.clear();
+          break;
+        }
+      }
+    }
+    if (placed_.empty()) return {0, 0};
+    const auto behind = std::upper_bound(placed_.begin(), placed_.end(), std::make_pair(offset, INT64_MAX));
+    const std::int64_t above = behind != placed_.end() ? behind->second : 0;
+    const std::int64_t below = behind != placed_.begin() ? std::prev(behind)->second : 0;
+    return {above, below};
+  }
+
   // The first value of a freed cell lost its type with the bytes the freeblock header took; its body
   // (size bytes, just in front of the next value's) is still there. When the column has only ever
   // held one kind of value, the body is read as that kind: a text (without a zero byte) or blob of that
@@ -449,6 +487,8 @@ class Engine : public RowDecoder {
     row_.doubtful = doubtful;
     row_.fromLog = fromLog_;
     row_.olderVersion = false;
+    row_.rowIdAbove = state == RowState::kNormal || rowid ? 0 : bounds_.first;
+    row_.rowIdBelow = state == RowState::kNormal || rowid ? 0 : bounds_.second;
     std::size_t width = columns_.size();
     for (const ColumnValue& v : values_) width = std::max<std::size_t>(width, v.column + 1);
     row_.values.resize(width);
@@ -481,6 +521,9 @@ class Engine : public RowDecoder {
   TextEncoding encoding_;
   bool fromLog_ = false;  // the page in hand is the log's
   bool wholeCell_ = false;  // the row in hand is a cell, not remains read from freed space
+  std::pair<std::int64_t, std::int64_t> bounds_{0, 0};  // RowIdBounds of the deleted row in hand
+  std::uint32_t boundsPage_ = UINT32_MAX;                // the page placed_ describes
+  std::vector<std::pair<std::uint16_t, std::int64_t>> placed_;  // its live cells: offset, row id
   struct KeyedRow {
     AnyRow row;
     std::uint64_t hash = 0;

@@ -355,6 +355,26 @@ TEST(ContactsLoader, EarlyAddressBookWithoutSearchTable) {
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].userName, "Bob Sample");
 
+  // Deleted people between live ones: each one's row id lies between its neighbours', so each gets
+  // the values of the one id there.
+  MakeSqliteDatabase(
+      dir / "between.db",
+      {kPrologue, ReferenceSchema("addressbook_ios5.sql"), person(1, "Ann", "One", nullptr),
+       person(2, "Bob", "Two", nullptr), person(3, "Cid", "Three", nullptr), person(4, "Dan", "Four", nullptr),
+       person(5, "Eve", "Five", nullptr), value(10, 1, 3, "+15550100001"), value(11, 2, 3, "+15550100002"),
+       value(12, 3, 3, "+15550100003"), value(13, 4, 3, "+15550100004"), value(14, 5, 3, "+15550100005"),
+       "DELETE FROM ABPerson WHERE ROWID IN (2, 4);", "DELETE FROM ABMultiValue WHERE record_id IN (2, 4);"});
+  contacts.clear();
+  ASSERT_EQ(LoadContacts(false, dir / "between.db", contacts, highest), kOk);
+  std::map<std::string, std::pair<std::string, int>> byName;  // phones, deleted
+  for (const ContactRecord& c : contacts) byName[c.name] = {c.phones, c.deleted};
+  EXPECT_EQ(byName, (std::map<std::string, std::pair<std::string, int>>{
+                        {"Ann One", {"+15550100001", 0}},
+                        {"Bob Two", {"+15550100002", 1}},
+                        {"Cid Three", {"+15550100003", 0}},
+                        {"Dan Four", {"+15550100004", 1}},
+                        {"Eve Five", {"+15550100005", 0}}}));
+
   // Two deleted people, both without their row ids, and the values of two: which is whose cannot be
   // told, so the values are listed as nameless people of their own and no name is guessed; the names
   // are listed too, without numbers.
