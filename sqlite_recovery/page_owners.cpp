@@ -1,5 +1,7 @@
 #include "sqlite_recovery/page_owners.h"
 
+#include <algorithm>
+
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/page_layout.h"
 #include "sqlite_recovery/record_format.h"
@@ -78,11 +80,15 @@ void PageOwners::AddChildren(const std::uint8_t* page, std::uint32_t index, std:
 std::uint64_t PageOwners::VersionIn(std::uint32_t page, const State& state) const {
   const auto it = frames_.find(page);
   if (it == frames_.end() || state.bound < 0) return 0;
-  std::uint64_t version = 0;
-  for (const LogFrame* frame : it->second) {
-    if (frame->earlierSalt == state.earlierSalt && frame->sequence <= state.bound) version = frame->offset;
-  }
-  return version;
+  // A page's frames: those of the log's salt, then those of an earlier one, each in log order.
+  const std::vector<const LogFrame*>& list = it->second;
+  const auto own = std::partition_point(list.begin(), list.end(), [](const LogFrame* f) { return !f->earlierSalt; });
+  const auto first = state.earlierSalt ? own : list.begin();
+  const auto last = state.earlierSalt ? list.end() : own;
+  const auto after = std::upper_bound(first, last, state.bound, [](std::int64_t bound, const LogFrame* f) {
+    return bound < static_cast<std::int64_t>(f->sequence);
+  });
+  return after == first ? 0 : (*std::prev(after))->offset;
 }
 
 std::string_view PageOwners::Climb(std::uint32_t page, const State& state, int depth, int& budget) const {

@@ -131,10 +131,9 @@ class ColumnKinds {
   }
 
   // Whether every value is of a kind its column holds, and a text has control characters (other than
-  // tab and line ends) only where the column's live texts do: remains read from the wrong bytes take
-  // a run of types and lengths for a text.
-  // Also: a blob in a column declared as text where no live row holds one, and NULL in two or more
-  // columns that enough live rows all fill.
+  // tab and line ends) only where the column's live texts do (remains read from the wrong bytes take a
+  // run of types and lengths for a text); no blob stands in a column declared as text where no live
+  // row holds one, and no two columns that enough live rows all fill are NULL.
   bool Fits(const std::vector<ColumnValue>& values) const {
     int unfilled = 0;
     for (const ColumnValue& v : values) {
@@ -246,6 +245,7 @@ class Engine : public RowDecoder {
                   RowState state) override {
     fromLog_ = state == RowState::kDeletedInLog || reader.PageFromLog(index);
     wholeCell_ = true;
+    bounds_ = {0, 0};
     const bool keyed = !reader.currentWithoutRowid;
     const Status gathered = keyed ? GatherLiveRecord(reader, page, cellOffset, record_)
                                   : GatherIndexRecord(reader, page, cellOffset, record_);
