@@ -132,6 +132,22 @@ std::int32_t DeletedColumnCount(const std::uint8_t* page, std::uint32_t pageSize
   return best;
 }
 
+DeletedLayout AliasFirstLayout(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset,
+                               std::int32_t expected, const std::vector<std::int32_t>& older) {
+  DeletedLayout lost;
+  lost.firstTypeLost = true;
+  const auto counted = [&](DeletedLayout layout) {
+    layout.columnCount = DeletedColumnCount(page, pageSize, offset, expected, older, layout);
+    return layout;
+  };
+  if (offset >= pageSize || page[offset] != 0) return counted(lost);
+  const DeletedLayout kept = counted(DeletedLayout{});
+  lost = counted(lost);
+  return BoundsFit(page, pageSize, offset, lost.columnCount, lost) > BoundsFit(page, pageSize, offset, kept.columnCount, kept)
+             ? lost
+             : kept;
+}
+
 bool CellKeyBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload, std::uint64_t& rowid) {
   // A varint ends at a byte below 0x80; every byte before its last one has the high bit set.
   if (header < 2 || page[header - 1] >= 0x80) return false;

@@ -24,6 +24,14 @@ std::int32_t DeletedColumnCount(const std::uint8_t* page, std::uint32_t pageSize
                                 std::int32_t expected, const std::vector<std::int32_t>& older,
                                 const DeletedLayout& layout);
 
+// The layout of a deleted record of a table whose first column is the row id's alias (stored as NULL,
+// no body): its type was lost with the freeblock header unless the byte at offset is that NULL type.
+// A zero byte there can also be the second column's NULL with the alias's type lost: the reading
+// whose record fits its freed cell better wins, the kept type on a tie. The column count as
+// DeletedColumnCount chooses it.
+DeletedLayout AliasFirstLayout(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset,
+                               std::int32_t expected, const std::vector<std::int32_t>& older);
+
 // Whether the bytes in front of a header-length varint at header are a cell's payload length (equal
 // to payload) and row id, each a varint.
 bool WholeCellBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload);

@@ -215,6 +215,18 @@ std::int64_t CellEndOf(const Scan& scan, std::int64_t start, std::int64_t blockE
   return found;
 }
 
+// Whether a record whose types start at start fits a freed block of blockSize bytes (whose header
+// lies in front of it): read by the table's count or an older one, as Extent reads it, or, where the
+// first byte is a NULL type, with the first type lost all the same (the NULL is the second column's
+// when the first was the row id's alias).
+bool FitsBlock(const Scan& scan, std::int64_t start, std::int64_t blockSize) {
+  return scan.AnyCount(scan.n, [&](std::int32_t c) {
+    if (scan.OnPage(scan.Extent(start, 0, scan.size - start, c)) <= blockSize) return true;
+    return scan.page[start] == 0 && c > 1 &&
+           scan.OnPage(scan.Extent(start, scan.Area(start, c - 1), scan.size - start, -1)) <= blockSize;
+  });
+}
+
 // Whether a freeblock begins at s; if so, where the serial types of the record in it start.
 bool FreeblockAt(const Scan& scan, std::int64_t s, std::int64_t& start) {
   if (scan.n >= scan.size - s) return false;
@@ -227,9 +239,7 @@ bool FreeblockAt(const Scan& scan, std::int64_t s, std::int64_t& start) {
   }
   std::int64_t headerAt = 0;
   start = TypesStart(scan, s + 4, headerAt, s + blockSize);
-  return start < scan.size && scan.AnyCount(scan.n, [&](std::int32_t c) {
-           return scan.OnPage(scan.Extent(start, 0, scan.size - start, c)) <= blockSize;
-         });
+  return start < scan.size && FitsBlock(scan, start, blockSize);
 }
 
 bool NearCandidate(const std::vector<std::uint16_t>& candidates, std::int64_t pos) {
@@ -316,9 +326,7 @@ void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vect
     if (o + blockSize <= scan.size) {
       std::int64_t headerAt = 0;
       const std::int64_t start = TypesStart(scan, o + 4, headerAt, o + blockSize);
-      const bool keep = scan.AnyCount(scan.n, [&](std::int32_t c) {
-        return scan.OnPage(scan.Extent(start, 0, scan.size - o - 4, c)) <= blockSize;
-      });
+      const bool keep = FitsBlock(scan, start, blockSize);
       if (keep) scan.Append(start, candidates);
       // The rest of the block is searched from where its first record ends, when that is where a cell
       // does; otherwise from its start.

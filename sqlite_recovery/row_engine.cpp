@@ -397,9 +397,7 @@ class Engine : public RowDecoder {
   bool Layout(const SqliteFileReader& r, const std::uint8_t* page, std::uint16_t offset, DeletedLayout& layout,
               DeletedSpan& span) const {
     if (columns_.front().integerPrimaryKey) {
-      layout = DeletedLayout{page[offset] != 0, 0, 0, 0};
-      layout.columnCount =
-          DeletedColumnCount(page, r.pageSize, offset, r.currentColumnCount, r.olderColumnCounts, layout);
+      layout = AliasFirstLayout(page, r.pageSize, offset, r.currentColumnCount, r.olderColumnCounts);
     } else if (!InferAnyCountLayout(r, page, offset, layout)) {
       return false;
     }

@@ -221,6 +221,31 @@ TEST_F(AnyTable, DeletedRowsUnlikeEveryLiveRowAreDoubtful) {
   }
 }
 
+// A deleted row whose value after the row id's alias is NULL: the freeblock header took the alias's
+// type, and the zero byte left in front of the others is that NULL, not the alias's.
+TEST_F(AnyTable, ANullRightAfterTheRowIdAlias) {
+  std::vector<std::string> sql{"CREATE TABLE t (id INTEGER PRIMARY KEY, note TEXT, n INTEGER, pad TEXT);"};
+  for (int i = 1; i <= 40; ++i) {
+    sql.push_back("INSERT INTO t VALUES (NULL, " + (i % 2 == 0 ? std::string("NULL") : "'note " + std::to_string(i) + "'") +
+                  ", " + std::to_string(i) + ", 'padding " + std::string(static_cast<std::size_t>(i % 9), 'p') + "');");
+  }
+  sql.push_back("DELETE FROM t WHERE id % 5 = 0;");  // 5, 15, 25, 35 had a note; 10, 20, 30, 40 had none
+  Make(sql);
+  std::vector<DeclaredColumn> columns;
+  std::vector<AnyRow> rows;
+  ASSERT_EQ(DecodeAnyTable(reader_, "t", columns, rows), kOk);
+  std::map<std::int64_t, std::string> deleted;  // n: note
+  for (const AnyRow& r : rows) {
+    if (r.deleted == 0) continue;
+    ASSERT_EQ(r.values.size(), 4u);
+    deleted[r.values[2].integer] = r.values[1].IsNull() ? "(none)" : r.values[1].bytes;
+    EXPECT_EQ(r.values[3].bytes, "padding " + std::string(static_cast<std::size_t>(r.values[2].integer % 9), 'p'));
+  }
+  EXPECT_EQ(deleted, (std::map<std::int64_t, std::string>{{5, "note 5"}, {10, "(none)"}, {15, "note 15"},
+                                                          {20, "(none)"}, {25, "note 25"}, {30, "(none)"},
+                                                          {35, "note 35"}, {40, "(none)"}}));
+}
+
 // A first column with data: its length comes from the freed cell's size, whether its type took one
 // byte or two, whether the row id took one byte or two, and when neighbouring freed cells merged.
 TEST_F(AnyTable, DeletedRowsOfATableWhoseFirstColumnHoldsData) {
