@@ -172,9 +172,7 @@ TEST_F(EngineTest, AttachmentFilesByTheirPlaceOnThePhone) {
   ASSERT_EQ(engine.Open(""), kOk);
   const fs::path file = engine.AttachmentFile("~/Library/SMS/Attachments/ab/02/tiny.png");
   ASSERT_FALSE(file.empty());
-  std::ifstream in(file, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(bytes, Png(300));
+  EXPECT_EQ(testing::ReadFile(file), Png(300));
   EXPECT_EQ(engine.AttachmentFile("/var/mobile/Library/SMS/Attachments/ab/02/tiny.png"), file);
   EXPECT_EQ(engine.AttachmentFile("/private/var/mobile/Library/SMS/Attachments/ab/02/tiny.png"), file);
   EXPECT_TRUE(engine.AttachmentFile("~/Library/SMS/Attachments/ab/03/missing.png").empty());
@@ -192,8 +190,7 @@ TEST_F(EngineTest, AttachmentFilesByTheirPlaceOnThePhone) {
   ASSERT_EQ(parts.Open(""), kOk);
   const fs::path part = parts.AttachmentFile("~/Library/SMS/Parts/4-2.jpg");
   ASSERT_FALSE(part.empty());
-  std::ifstream partIn(part, std::ios::binary);
-  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(partIn)), std::istreambuf_iterator<char>()), Png(301));
+  EXPECT_EQ(testing::ReadFile(part), Png(301));
   EXPECT_TRUE(parts.AttachmentFile("~/Library/SMS/Parts/4-3.jpg").empty());
   EXPECT_TRUE(parts.AttachmentFile("~/Library/SMS/Parts/../4-2.jpg").empty());
 }
