@@ -386,6 +386,8 @@ void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std
   }
   bound = std::min(bound, scan.size);
   // The gap begins after the first zero word of the pointer area; its data at the first non-zero byte.
+  // Where stale pointers fill the area up to data left in the gap (no zero word), the gap begins
+  // after the live pointers.
   std::int64_t zeroWord = -1;
   for (std::int64_t w = scan.hdr + 8; w + 2 <= bound; w += 2) {
     if (scan.Be16(w) == 0) {
@@ -393,7 +395,8 @@ void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std
       break;
     }
   }
-  if (zeroWord < 0) return;
+  if (zeroWord < 0) zeroWord = scan.hdr + 8 + 2 * static_cast<std::int64_t>(view.CellCount()) - 2;
+  if (zeroWord + 2 >= bound) return;
   std::int64_t b = zeroWord + 2;
   while (b < bound && page[b] == 0) ++b;
   if (b >= bound) return;
