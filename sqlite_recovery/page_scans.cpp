@@ -395,7 +395,11 @@ void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std
       break;
     }
   }
-  if (zeroWord < 0) zeroWord = scan.hdr + 8 + 2 * static_cast<std::int64_t>(view.CellCount()) - 2;
+  const std::int64_t pointersEnd = scan.hdr + 8 + 2 * static_cast<std::int64_t>(view.CellCount());
+  if (zeroWord < 0) zeroWord = pointersEnd - 2;
+  // Cells a rebuild of the page left behind whole, with their payload length and row id, from right
+  // after the live pointers: stale pointers and such cells can lie before the first zero word.
+  if (scan.thorough) HeaderRunPass(scan, pointersEnd, candidates, bound, true);
   if (zeroWord + 2 >= bound) return;
   std::int64_t b = zeroWord + 2;
   while (b < bound && page[b] == 0) ++b;
@@ -421,8 +425,6 @@ void GapScan(SqliteFileReader& reader, const std::uint8_t* page, std::vector<std
 
   // A freeblock header's first bytes are often zeros, so its remains may begin just before b.
   FreeblockRemainsPass(scan, std::max(zeroWord + 2, b - 3), gapEnd, candidates);
-  // Cells a rebuild of the page left behind whole, with their payload length and row id.
-  if (scan.thorough) HeaderRunPass(scan, b, candidates, gapEnd, true);
 
   for (std::int64_t at = b; at < bound; ++at) {
     const std::int64_t word = scan.Be16(at);

@@ -2,6 +2,8 @@
 // first type, the column walk of both forms, the cell list and the children of a page.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "sqlite_recovery/page_layout.h"
 #include "sqlite_recovery/page_scans.h"
 #include "sqlite_recovery/record_format.h"
@@ -166,6 +168,21 @@ TEST(FreeblockScan, HeaderByteAndSizePastThePage) {
   FreeblockScan(f.reader, page.data(), candidates);
   EXPECT_EQ(candidates, (std::vector<std::uint16_t>{405, 204}));
 
+}
+
+// Pointers left behind by deleted cells fill the pointer area up to a whole cell left in the gap:
+// with no zero word to mark where the gap begins, it is searched from after the live pointers.
+TEST(GapScan, StalePointersUpToTheGapsData) {
+  ScanFixture f(3);
+  f.reader.thoroughSearch = true;
+  Bytes page = LeafPage(1, 400, 0);
+  for (std::size_t at = 8; at < 40; at += 2) Put(page, at, {0x01, 0x90});  // the live pointer, then stale copies
+  // A whole cell at 40: payload 6, row id 5, header 4, types int8 / text of 1 / the constant 1.
+  Put(page, 40, {0x06, 0x05, 0x04, 0x01, 0x0F, 0x09, 0x2A, 'a'});
+  Put(page, 400, {0x06, 0x01, 0x04, 0x01, 0x0F, 0x09, 0x2B, 'b'});
+  std::vector<std::uint16_t> candidates;
+  GapScan(f.reader, page.data(), candidates);
+  EXPECT_NE(std::find(candidates.begin(), candidates.end(), 43), candidates.end());
 }
 
 TEST(StalePointerScan, SkipsPointersNearTheLastLiveOneAndNearEarlierFinds) {
