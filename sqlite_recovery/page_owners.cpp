@@ -61,6 +61,16 @@ PageOwners::PageOwners(const SqliteFileReader& reader) : pageSize_(reader.pageSi
       AddChildren(page.data(), frame.pageNumber - 1, frame.offset);
     }
   }
+  withLog_ = true;
+  for (const PageVersion& version : reader.OlderPageVersions()) {
+    versions_.push_back(OwnedVersion{version, OwnerOf(version)});
+    if (!versions_.back().owner.empty()) lastOwners_[version.index] = versions_.back().owner;
+  }
+}
+
+std::string_view PageOwners::LastOwnerOf(std::uint32_t page) const {
+  if (const auto last = lastOwners_.find(page); last != lastOwners_.end()) return last->second;
+  return withLog_ ? OwnerOf(PageVersion{page, 0}) : std::string_view();
 }
 
 void PageOwners::AddChildren(const std::uint8_t* page, std::uint32_t index, std::uint64_t source) {

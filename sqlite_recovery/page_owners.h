@@ -13,25 +13,37 @@
 #include <utility>
 #include <vector>
 
+#include "sqlite_recovery/page_maps.h"
+
 namespace dunmere {
 
 class SqliteFileReader;
 struct LogFrame;
-struct PageVersion;
 
 // The root page (zero-based) and name of every table and index the live schema lists, the schema's
 // own root first.
 std::vector<std::pair<std::uint32_t, std::string>> SchemaRoots(const SqliteFileReader& reader);
 
+// An older version of a page (see SqliteFileReader::OlderPageVersions) with the name of the table or
+// index whose tree held it in its state; empty when no chain of interior pages of that state leads
+// from it to a root.
+struct OwnedVersion {
+  PageVersion version;
+  std::string_view owner;
+};
+
 class PageOwners {
  public:
   // Reads the interior pages of the file and of every frame of its log (none without a log), and the
-  // roots of the schema and of the dropped tables the reader has found.
+  // roots of the schema and of the dropped tables the reader has found; then finds the owner of every
+  // older page version the reader lists.
   explicit PageOwners(const SqliteFileReader& reader);
 
-  // The name of the table or index whose tree held the version in its state; empty when no chain of
-  // interior pages of that state leads from it to a root.
-  std::string_view OwnerOf(const PageVersion& version) const;
+  // The older page versions, oldest first, each with its owner.
+  const std::vector<OwnedVersion>& Versions() const { return versions_; }
+  // The owner of the newest of a page's older versions that has one; else, for a page the log holds,
+  // the owner of the file's own version (whose tree held it before the log); empty otherwise.
+  std::string_view LastOwnerOf(std::uint32_t page) const;
 
  private:
   // A state: the file alone (bound -1), or the file with the frames of one salt up to a sequence.
@@ -46,6 +58,8 @@ class PageOwners {
     std::uint64_t source = 0;
   };
 
+  // The owner of the version in its state.
+  std::string_view OwnerOf(const PageVersion& version) const;
   void AddChildren(const std::uint8_t* page, std::uint32_t index, std::uint64_t source);
   // The version (log offset, 0 for the file's) of a page in the state.
   std::uint64_t VersionIn(std::uint32_t page, const State& state) const;
@@ -56,6 +70,9 @@ class PageOwners {
   std::unordered_map<std::uint32_t, std::vector<const LogFrame*>> frames_;  // by page, in log order
   std::unordered_map<std::uint64_t, const LogFrame*> frameAt_;             // by log offset
   std::unordered_map<std::uint32_t, std::string> roots_;                   // by root page
+  std::vector<OwnedVersion> versions_;
+  std::unordered_map<std::uint32_t, std::string_view> lastOwners_;         // by page
+  bool withLog_ = false;
 };
 
 }  // namespace dunmere

@@ -23,13 +23,6 @@
 
 namespace dunmere {
 
-// A version of a page the database no longer reads: the file's own where its log holds a newer one
-// (logOffset 0), or a log frame that holds no current page (see WriteAheadLog::OlderFrames).
-struct PageVersion {
-  std::uint32_t index = 0;  // zero-based page index
-  std::uint64_t logOffset = 0;
-};
-
 // A database file and its write-ahead log: the file named apart (a backup stores it under a name of
 // its own), or, when empty, the file's name with "-wal" added.
 struct DatabaseFile {

@@ -167,32 +167,13 @@ void RecoverOrphanedLeaves(SqliteFileReader& reader, RowDecoder& decoder) {
 
 }  // namespace
 
-namespace {
-
-// The table whose tree last held each page, as far as the log's older versions tell (none without a log).
-std::unordered_map<std::uint32_t, std::string_view> LastOwners(const SqliteFileReader& reader) {
-  std::unordered_map<std::uint32_t, std::string_view> owners;
-  if (reader.LogFrames().empty()) return owners;
-  const PageOwners& known = reader.Owners();
-  for (const PageVersion& version : reader.OlderPageVersions()) {
-    const std::string_view owner = known.OwnerOf(version);
-    if (!owner.empty()) owners[version.index] = owner;
-  }
-  return owners;
-}
-
-}  // namespace
-
 void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
   std::vector<std::uint8_t> page = reader.NewPageBuffer();
-  // A freed page the log shows in another table's tree is that table's, whatever its shape.
-  const auto lastOwners = LastOwners(reader);
+  // A freed page the log or the file before it shows in another table's tree is that table's,
+  // whatever its shape.
+  const PageOwners& owners = reader.Owners();
   const auto another = [&](std::uint32_t index) {
-    const auto last = lastOwners.find(index);
-    // A page the log never wrote was the file's: whose tree held it there.
-    const std::string_view owner = last != lastOwners.end() ? last->second
-                                   : reader.LogFrames().empty() ? std::string_view()
-                                                                : reader.Owners().OwnerOf(PageVersion{index, 0});
+    const std::string_view owner = owners.LastOwnerOf(index);
     return !owner.empty() && CompareNoCase(owner, reader.currentTableName) != 0;
   };
   for (const std::uint32_t freed : reader.freelistLeafPages) {
@@ -249,11 +230,9 @@ void RecoverOlderPageVersions(SqliteFileReader& reader, RowDecoder& decoder, con
   // is a live row as it stands, and is not read again.
   std::unordered_set<std::string_view> kept;
   std::uint32_t keptIndex = UINT32_MAX;
-  const PageOwners& owners = reader.Owners();
-  for (const PageVersion& version : reader.OlderPageVersions()) {
+  for (const auto& [version, owner] : reader.Owners().Versions()) {
     // The tree that held the page then decides; where that is not known, a page of the table now, or
     // a page whose first record has the table's shape.
-    const std::string_view owner = owners.OwnerOf(version);
     const bool own = owner.empty() ? std::binary_search(ownLeaves.begin(), ownLeaves.end(), version.index)
                                    : CompareNoCase(owner, reader.currentTableName) == 0 ||
                                          (IsSchemaTable(owner) && IsSchemaTable(reader.currentTableName));
@@ -294,9 +273,7 @@ void RecoverOlderPageVersions(SqliteFileReader& reader, RowDecoder& decoder, con
 void ForeignCells(SqliteFileReader& reader, RowDecoder& decoder) {
   std::vector<std::uint8_t> page = reader.NewPageBuffer();
   std::vector<std::uint16_t> cells;
-  const PageOwners& owners = reader.Owners();
-  for (const PageVersion& version : reader.OlderPageVersions()) {
-    const std::string_view owner = owners.OwnerOf(version);
+  for (const auto& [version, owner] : reader.Owners().Versions()) {
     if (owner.empty() || CompareNoCase(owner, reader.currentTableName) == 0) continue;
     if (reader.ReadPageVersion(version, page.data()) != kOk) continue;
     const PageView view{page.data(), reader.pageSize, BtreeHeaderOffset(version.index)};

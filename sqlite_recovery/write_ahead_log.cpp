@@ -146,7 +146,7 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
   for (const auto& [page, at] : committed) {
     if (page <= committedPages_) newest_[page] = at;
   }
-  for (LogFrame& f : run) {
+  for (const LogFrame& f : run) {
     if (NewestFrame(f.pageNumber) != f.offset) older_.push_back(f);
   }
   // Frames of this log beyond the run: a transaction that never committed leaves the checksums of its

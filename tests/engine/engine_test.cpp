@@ -159,13 +159,15 @@ TEST_F(EngineTest, NotesFromTheCurrentStoreAlone) {
   EXPECT_EQ(notes[0].date, "2001-01-01 00:00:00");
 }
 
-// A Live Photo is a picture and a movie of one name in one folder: each names the other. A movie in
-// another folder, or a picture alone, is no pair.
 // A message names its attachment by its place on the phone; the engine finds the backup's file of it
 // in both spellings of the home folder, and nothing for a place outside it or a file the backup lacks.
+// An early picture message's part is found by its name, in whatever subfolder of "Parts" the phone
+// filed it; a name that only ends like it is another part.
 TEST_F(EngineTest, AttachmentFilesByTheirPlaceOnThePhone) {
   FixtureBackup backup;
   backup.files = Files();
+  backup.files.push_back({"MediaDomain", "Library/SMS/Parts/0a/04/4-2.jpg", Png(301)});
+  backup.files.push_back({"MediaDomain", "Library/SMS/Parts/0b/05/14-2.jpg", Png(302)});
   testing::WriteFixtureBackup(dir_ / "backup", backup);
   CBackupEngine engine;
   engine.SetCurrentBackup(Summary(dir_ / "backup"));
@@ -180,21 +182,15 @@ TEST_F(EngineTest, AttachmentFilesByTheirPlaceOnThePhone) {
   EXPECT_TRUE(engine.AttachmentFile("~/Library/../../etc/passwd").empty());
   EXPECT_TRUE(engine.AttachmentFile("").empty());
 
-  // An early picture message's part, by its name, in whatever subfolder of "Parts" the phone filed it;
-  // a name that only ends like it is another part.
-  backup.files.push_back({"MediaDomain", "Library/SMS/Parts/0a/04/4-2.jpg", Png(301)});
-  backup.files.push_back({"MediaDomain", "Library/SMS/Parts/0b/05/14-2.jpg", Png(302)});
-  testing::WriteFixtureBackup(dir_ / "parts", backup);
-  CBackupEngine parts;
-  parts.SetCurrentBackup(Summary(dir_ / "parts"));
-  ASSERT_EQ(parts.Open(""), kOk);
-  const fs::path part = parts.AttachmentFile("~/Library/SMS/Parts/4-2.jpg");
+  const fs::path part = engine.AttachmentFile("~/Library/SMS/Parts/4-2.jpg");
   ASSERT_FALSE(part.empty());
   EXPECT_EQ(testing::ReadFile(part), Png(301));
-  EXPECT_TRUE(parts.AttachmentFile("~/Library/SMS/Parts/4-3.jpg").empty());
-  EXPECT_TRUE(parts.AttachmentFile("~/Library/SMS/Parts/../4-2.jpg").empty());
+  EXPECT_TRUE(engine.AttachmentFile("~/Library/SMS/Parts/4-3.jpg").empty());
+  EXPECT_TRUE(engine.AttachmentFile("~/Library/SMS/Parts/../4-2.jpg").empty());
 }
 
+// A Live Photo is a picture and a movie of one name in one folder: each names the other. A movie in
+// another folder, or a picture alone, is no pair.
 TEST_F(EngineTest, LivePhotosListedAsPairs) {
   const std::string heic = std::string("\0\0\0\x18" "ftypheic", 12) + std::string(600, 'h');
   const std::string mov = std::string("\0\0\0\x14" "ftypqt  ", 12) + std::string(600, 'm');

@@ -51,24 +51,11 @@ CScanVrtWnd::ListContent CScanVrtWnd::Content(int category, const RecordMatcher&
       break;
     case CategoryId::kNotes: AddRows(rows, results_.notes, matcher); out.cells = CellsOf<NoteRecord>(); break;
     case CategoryId::kMessages:
-      // A conversation's row shows its last message, deleted when any of its messages is.
-      for (const auto& r : messageRows_) {
-        const std::vector<MessageRecord>& messages = results_.messages.at(r.key);
-        if (!matcher.ConversationMatches(messages)) continue;
-        ListRow row = RowOf(messages.back());
-        row.deleted = r.deleted != 0;
-        rows.push_back(std::move(row));
-      }
+      AddConversationRows(rows, messageRows_, results_.messages, matcher);
       out.cells = CellsOf<MessageRecord>();
       break;
     case CategoryId::kWhatsApp:
-      for (const auto& r : chatRows_) {
-        const std::vector<WhatsAppMessageRecord>& messages = results_.whatsApp.at(r.key);
-        if (!matcher.ConversationMatches(messages)) continue;
-        ListRow row = RowOf(messages.back());
-        row.deleted = r.deleted != 0;
-        rows.push_back(std::move(row));
-      }
+      AddConversationRows(rows, chatRows_, results_.whatsApp, matcher);
       out.cells = CellsOf<WhatsAppMessageRecord>();
       break;
     case CategoryId::kAppPhotos:

@@ -13,6 +13,7 @@
 #include "ui/pages/category_page.h"
 #include "ui/pages/scan/column_sets.h"
 #include "ui/pages/scan/record_filter.h"
+#include "ui/pages/scan/result_lists.h"
 #include "ui/pages/scan/statistics.h"
 #include "ui/pages/scan_page.h"
 
@@ -94,6 +95,20 @@ void AddRows(std::vector<ListRow>& rows, const std::vector<Record>& records, con
   rows.reserve(rows.size() + records.size());
   for (const Record& r : records) {
     if (matcher.Matches(r)) rows.push_back(RowOf(r));
+  }
+}
+
+// One row per conversation the filter lets through: its last message, deleted when any of its
+// messages is.
+template <typename Record, typename Map>
+void AddConversationRows(std::vector<ListRow>& rows, const std::vector<ConversationRow<Record>>& summaries,
+                         const Map& conversations, const RecordMatcher& matcher) {
+  for (const auto& r : summaries) {
+    const std::vector<Record>& messages = conversations.at(r.key);
+    if (!matcher.ConversationMatches(messages)) continue;
+    ListRow row = RowOf(messages.back());
+    row.deleted = r.deleted != 0;
+    rows.push_back(std::move(row));
   }
 }
 
