@@ -245,10 +245,11 @@ void Compare(const char* self, const fs::path& backup, const char* category, con
   }
   std::printf("%s: dunmere scan --json %.0f ms, %.0f MB peak | window: Start Scan to the full list %.0f ms (%.2fx), "
               "%.0f MB peak (%.2fx), %.0f MB after Home (%.0f MB at start) | %d rows of %s: switch %.0f ms, tick all "
-              "%.0f ms, deleted-only filter %.0f ms\n",
+              "%.0f ms, deleted-only filter %s\n",
               backup.filename().c_str(), cliMs, cliKb / 1024.0, scanMs, scanMs / cliMs, peakKb / 1024.0,
               static_cast<double>(peakKb) / static_cast<double>(cliKb), homeKb / 1024.0, startKb / 1024.0, rows,
-              category, switchMs, tickMs, filterMs);
+              category, switchMs, tickMs,
+              filterMs < 0 ? "not offered" : (std::to_string(static_cast<long>(filterMs)) + " ms").c_str());
 }
 
 // Writes dir/photos and dir/messages (1,000 conversations), dir/messages-12 (12 conversations) and
