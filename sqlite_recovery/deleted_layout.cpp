@@ -58,13 +58,9 @@ bool FreedCellEnd(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_
   end = s + size;
   // A header right where the record ends, inside the block, is the next cell's; so is a whole cell
   // freed after this one.
-  if (min + 4 <= end) {
-    const std::uint32_t atNext = Be16(page + min), atSize = Be16(page + min + 2);
-    if ((atSize >= 4 && min + atSize <= end && (atNext == 0 || (atNext > min && atNext < pageSize))) ||
-        WholeCellAt(page, min, end, columns)) {
-      end = min;
-      return true;
-    }
+  if (min + 4 <= end && FreedPiecesReachEnd(page, pageSize, min, end, columns)) {
+    end = min;
+    return true;
   }
   for (std::uint64_t r = min; r + 4 <= end; ++r) {
     const std::uint32_t innerNext = Be16(page + r);
@@ -174,6 +170,27 @@ bool CellKeyBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t
   return false;
 }
 
+bool FreedPiecesReachEnd(const std::uint8_t* page, std::uint32_t pageSize, std::uint64_t at, std::uint64_t blockEnd,
+                         std::int32_t columns) {
+  // A block is made of at most a page's worth of pieces; the bound keeps a crafted page cheap.
+  for (int piece = 0; piece < 256 && at < blockEnd; ++piece) {
+    // A whole cell of the table is sure enough (behind the first piece, one written before or after a
+    // column was added alike); what lies behind it may have been written over by a cell handed out
+    // from the block's tail.
+    if (WholeCellAt(page, at, blockEnd, piece == 0 ? columns : 0)) return true;
+    const std::uint64_t next = at + 4 <= blockEnd ? Be16(page + at) : 0;
+    const std::uint64_t size = at + 4 <= blockEnd ? Be16(page + at + 2) : 0;
+    if (size < 4 || (next != 0 && (next < at + size || next >= pageSize)) || at + size > pageSize) {
+      return false;
+    } else if (at + size > blockEnd) {
+      return true;  // the block's tail was handed out to a new cell since that header was written
+    } else {
+      at += size;
+    }
+  }
+  return at == blockEnd;
+}
+
 bool WholeCellAt(const std::uint8_t* page, std::uint64_t at, std::uint64_t limit, std::int32_t columns) {
   if (at + 3 > limit) return false;
   const Varint payload = ReadVarint(page + at, limit - at);
@@ -186,14 +203,14 @@ bool WholeCellAt(const std::uint8_t* page, std::uint64_t at, std::uint64_t limit
   std::uint64_t pos = record + header.length, body = 0;
   const std::uint64_t typesEnd = record + header.value;
   std::int32_t count = 0;
-  while (pos < typesEnd && count < columns) {
+  while (pos < typesEnd && (columns == 0 || count < columns)) {
     const Varint type = ReadVarint(page + pos, typesEnd - pos);
     if (type.value == 10 || type.value == 11 || type.value > kMaxRecord) return false;
     pos += type.length;
     body += SerialTypeBodySize(type.value);
     ++count;
   }
-  return count == columns && pos == typesEnd && header.value + body == payload.value;
+  return (columns == 0 || count == columns) && pos == typesEnd && header.value + body == payload.value;
 }
 
 bool WholeCellBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload) {

@@ -38,10 +38,17 @@ bool WholeCellBefore(const std::uint8_t* page, std::uint32_t header, std::uint64
 
 // Whether a whole cell of a table leaf starts at at and ends by limit: a payload-length varint, a row
 // id, and a record of that many columns whose header length, serial types and values fill exactly
-// that payload. A cell
-// freed after the one before it is merged into that one's freed block untouched; its start is where
-// the cell before it ended.
+// that payload (with columns 0, of any count). A cell freed after the one before it is merged into
+// that one's freed block untouched; its start is where the cell before it ended.
 bool WholeCellAt(const std::uint8_t* page, std::uint64_t at, std::uint64_t limit, std::int32_t columns);
+
+// Whether the pieces of a freed block from at on lead to its end at blockEnd: headers cells freed
+// earlier kept (each sized to the end of its block at the time, where the next piece begins, or past
+// the block's end when its tail was handed out since), up to the block's end or a cell of the table
+// freed later and merged whole. Four header-like bytes inside a record (a double's trailing zeros and
+// the next byte) seldom start such a run.
+bool FreedPiecesReachEnd(const std::uint8_t* page, std::uint32_t pageSize, std::uint64_t at, std::uint64_t blockEnd,
+                         std::int32_t columns);
 
 // The same, giving the row id when they are.
 bool CellKeyBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload, std::uint64_t& rowid);

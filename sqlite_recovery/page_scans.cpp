@@ -147,12 +147,30 @@ bool WholeCellOfTable(const Scan& scan, std::int64_t at, std::int64_t limit) {
          });
 }
 
+// Whether the pieces of a freed block from at on lead to its end (FreedPiecesReachEnd), by the table's
+// count or an older one.
+bool PiecesReachEnd(const Scan& scan, std::int64_t at, std::int64_t blockEnd) {
+  return scan.AnyCount(scan.n, [&](std::int32_t c) {
+    return FreedPiecesReachEnd(scan.page, static_cast<std::uint32_t>(scan.size), static_cast<std::uint64_t>(at),
+                               static_cast<std::uint64_t>(blockEnd), c);
+  });
+}
+
 bool EndsAtCellBoundary(const Scan& scan, std::int64_t end, std::int64_t blockEnd) {
   if (end == blockEnd) return true;
   if (end < 0 || end >= blockEnd || blockEnd > scan.size) return false;
-  const std::int64_t next = scan.Be16(end), size = scan.Be16(end + 2);
-  return (end + 4 <= blockEnd && size >= 4 && end + size <= blockEnd && (next == 0 || next > end)) ||
-         WholeCellOfTable(scan, end, blockEnd);
+  return PiecesReachEnd(scan, end, blockEnd);
+}
+
+// Whether a header of a cell freed into the block that ends at blockEnd lies inside (from, to): cells
+// freed one after another into one block each keep a header whose size reaches the block's end, so a
+// reading that runs over one has taken in the next cell.
+bool CrossesFreedHeader(const Scan& scan, std::int64_t from, std::int64_t to, std::int64_t blockEnd) {
+  for (std::int64_t r = std::max<std::int64_t>(from + 1, 0); r + 4 <= to && r + 4 <= scan.size; ++r) {
+    const std::int64_t next = scan.Be16(r);
+    if (scan.Be16(r + 2) == blockEnd - r && (next == 0 || (next > r && next < scan.size))) return true;
+  }
+  return false;
 }
 
 // Where the serial types of a record in a freed cell start, the freeblock header having taken the
@@ -178,7 +196,9 @@ std::int64_t TypesStart(const Scan& scan, std::int64_t p, std::int64_t& headerAt
              // one-byte type describes, lies in front of the others and moves the end on.
              const std::int64_t lostValue = kept || scan.page[start] == 0 ? 0 : kLongestOneByteValue;
              for (std::int64_t end = start + length; end <= start + length + lostValue; ++end) {
-               if (end <= blockEnd && EndsAtCellBoundary(scan, end, blockEnd)) return true;
+               if (end <= blockEnd && EndsAtCellBoundary(scan, end, blockEnd)) {
+                 return !CrossesFreedHeader(scan, start, end, blockEnd);
+               }
              }
              return false;
            });
@@ -250,30 +270,35 @@ bool NearCandidate(const std::vector<std::uint16_t>& candidates, std::int64_t po
 // Cells freed one by one lose their first four bytes to a freeblock header (next offset, size).
 // When the page is later rebuilt, or freed whole, they stay behind with that header still in front
 // of their serial types, out of reach of the chain and of the header tests: take every such header
-// in [from, to) whose record fits its block and that no candidate lies near.
-void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, std::vector<std::uint16_t>& candidates) {
+// in [from, to) whose record fits its block and that no candidate lies near. Where [from, to) is the
+// rest of a freeblock (inBlock), a header's size leads to the next piece of it, or past its end.
+void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, std::vector<std::uint16_t>& candidates,
+                          bool inBlock = false) {
   // A reading that ends where a cell does is sure: a doubtful reading found a few bytes off does not
   // keep it out.
   // The end of the reading at start by the column count c.
   // The end of the reading at start by the column count c, with the first type lost or (kept) with
   // every type there.
-  const auto endOf = [&](std::int64_t start, std::int32_t c, bool kept = false) {
+  // A reading that runs past the page ends at the page's end (past gives 1 then).
+  const auto endOf = [&](std::int64_t start, std::int32_t c, bool kept = false, bool* past = nullptr) {
     const std::int64_t area = kept ? scan.Area(start, c) : 0;
-    return start + std::clamp<std::int64_t>(scan.OnPage(scan.Extent(start, area, scan.size - start, kept ? -1 : c)), 1,
-                                            scan.size - start);
+    const std::int64_t extent = scan.OnPage(scan.Extent(start, area, scan.size - start, kept ? -1 : c));
+    if (past != nullptr) *past = extent > scan.size - start;
+    return start + std::clamp<std::int64_t>(extent, 1, scan.size - start);
   };
   // By the table's count or an older one; sure gets the end of the sure reading.
   const auto endsAtCell = [&](std::int64_t s, std::int64_t start, std::int64_t* sure = nullptr) {
     const std::int64_t blockEnd = s + scan.Be16(s + 2);
     return scan.AnyCount(scan.n, [&](std::int32_t c) {
       for (const bool kept : {false, true}) {
-        const std::int64_t end = endOf(start, c, kept);
+        bool past = false;
+        const std::int64_t end = endOf(start, c, kept, &past);
         // Cells freed one after another into one block each keep a header reaching the same block
         // end; one freed after the cell in front of it is whole.
-        const bool atCell = end == blockEnd ||
+        const bool atCell = !past && (end == blockEnd ||
                             (end + 4 <= blockEnd && end + scan.Be16(end + 2) == blockEnd &&
                              (scan.Be16(end) == 0 || scan.Be16(end) > end)) ||
-                            WholeCellOfTable(scan, end, blockEnd);
+                            WholeCellOfTable(scan, end, blockEnd));
         if (atCell && sure != nullptr) *sure = end;
         if (atCell) return true;
       }
@@ -284,7 +309,7 @@ void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, 
     const std::int64_t next = scan.Be16(s);
     const std::int64_t blockSize = scan.Be16(s + 2);
     return s + 4 < to && (next == 0 || (next > s && next < scan.size)) && blockSize >= 4 &&
-           s + blockSize <= scan.size && FreeblockAt(scan, s, start) &&
+           s + blockSize <= scan.size && (!inBlock || PiecesReachEnd(scan, s, to)) && FreeblockAt(scan, s, start) &&
            (!NearCandidate(candidates, start) || (scan.thorough && endsAtCell(s, start)));
   };
   for (std::int64_t s = from; s + 4 < to;) {
@@ -333,7 +358,7 @@ void FreeblockScan(SqliteFileReader& reader, const std::uint8_t* page, std::vect
       const std::int64_t rest = keep ? CellEndOf(scan, start, o + blockSize) : 0;
       const std::int64_t from = rest > 0 ? rest : o + 4;
       // Neighbouring cells freed earlier were merged into this block; each kept its own header.
-      FreeblockRemainsPass(scan, from, o + blockSize, candidates);
+      FreeblockRemainsPass(scan, from, o + blockSize, candidates, true);
       // A cell freed later behind it was merged in untouched: its payload length and row id are still
       // in front of its record.
       HeaderRunPass(scan, from, candidates, o + blockSize, true);

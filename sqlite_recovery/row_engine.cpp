@@ -76,10 +76,14 @@ std::uint64_t ValuesHash(const std::vector<DeclaredColumn>& columns, const std::
 
 // The layout of a candidate of a table whose first column holds data, at the expected column count
 // or, for rows written before columns were added, an older one. A layout that fills the freed cell
-// with every type kept decides; otherwise the expected count's comes before the older ones'.
+// with every type kept decides. Of those that lost the first type, the one whose cell ends first:
+// cells freed one after another into one block each keep a header reaching the block's end, and a
+// reading that runs over such a header has taken in the next cell. On equal ends the expected count
+// comes before the older ones.
 bool InferAnyCountLayout(const SqliteFileReader& r, const std::uint8_t* page, std::uint16_t offset,
                          DeletedLayout& layout) {
   bool found = false;
+  std::uint64_t foundEnd = 0;
   DeletedLayout candidate;
   std::vector<std::int32_t> counts{r.currentColumnCount};
   counts.insert(counts.end(), r.olderColumnCounts.begin(), r.olderColumnCounts.end());
@@ -90,7 +94,11 @@ bool InferAnyCountLayout(const SqliteFileReader& r, const std::uint8_t* page, st
       layout = candidate;
       return true;
     }
-    if (!found) layout = candidate;
+    const std::uint64_t end = DeletedRecordEnd(page, r.pageSize, offset, count, candidate);
+    if (!found || end < foundEnd) {
+      layout = candidate;
+      foundEnd = end;
+    }
     found = true;
   }
   return found;
