@@ -255,7 +255,7 @@ def make_log(path, rng):
 
 
 def log_score(args, folder, rng, files):
-    totals = {"deleted": 0, "found": 0, "wrong": 0, "repeats": 0, "foreign": 0, "older": 0}
+    totals = {"deleted": 0, "found": 0, "wrong": 0, "repeats": 0, "foreign": 0, "older": 0, "marked": 0}
     for k in range(files):
         path = os.path.join(folder, f"log{k}.db")
         gone = make_log(path, rng)
@@ -272,10 +272,12 @@ def log_score(args, folder, rng, files):
                     else:
                         totals["foreign"] += 1
                     continue
+                if row.get("olderVersion"):
+                    totals["marked"] += 1  # a version of a row, not a deleted record of its own
+                    continue
                 i = by_label.get(label)
                 if i is None:
-                    if not row.get("olderVersion"):
-                        totals["wrong"] += 1  # an older version shown as a deletion
+                    totals["wrong"] += 1  # an older version shown as a deletion
                     continue
                 if i in seen:
                     totals["repeats"] += 1
@@ -285,7 +287,8 @@ def log_score(args, folder, rng, files):
     print(f"log: deleted {totals['deleted']}, found {totals['found']} "
           f"({100 * totals['found'] / max(1, totals['deleted']):.1f} %), older versions shown as deletions "
           f"{totals['wrong']}, repeats {totals['repeats']}, rows credited to a table that never held them "
-          f"{totals['foreign']}, older versions of the counter's live row {totals['older']}")
+          f"{totals['foreign']}, older versions of the counter's live row {totals['older']}, "
+          f"other versions marked as such {totals['marked']}")
     return totals
 
 

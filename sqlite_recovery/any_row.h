@@ -35,7 +35,8 @@ struct AnyRow {
   // older version of a page that the log kept or replaced.
   bool fromLog = false;
   // Deleted 2 only: an older version of a row that is live now under the same row id (of the versions
-  // of one row id the log kept, only the newest that differs from the live row is handed on).
+  // of one row id the log kept, only the newest that differs from the live row is handed on); or
+  // remains that lost their row id and differ in one column from a version of a row whose id is known.
   bool olderVersion = false;
   // A deleted row that lost its row id, found among the live cells of a page whose cells lie in row id
   // order (each inserted in front of the one before): its row id lies strictly between these two

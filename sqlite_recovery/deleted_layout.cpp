@@ -144,7 +144,8 @@ DeletedLayout AliasFirstLayout(const std::uint8_t* page, std::uint32_t pageSize,
              : kept;
 }
 
-bool CellKeyBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload, std::uint64_t& rowid) {
+bool CellKeyBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload, std::uint64_t& rowid,
+                   std::uint32_t pageSize) {
   // A varint ends at a byte below 0x80; every byte before its last one has the high bit set.
   if (header < 2 || page[header - 1] >= 0x80) return false;
   for (std::uint32_t key = header - 1; key > 0 && header - key <= 9; --key) {
@@ -159,8 +160,14 @@ bool CellKeyBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t
         // A freeblock header written over the cell's first four bytes can read as its key (and its
         // last byte as the header length): a header in those bytes whose size reaches the end of
         // the record is that one.
-        for (std::uint32_t block = length; block + 3 <= header; ++block) {
-          if (Be16(page + block + 2) == header + payload - block) return false;
+        for (std::uint32_t block = length >= 3 ? length - 3 : 0; block + 3 <= header; ++block) {
+          const std::uint64_t size = Be16(page + block + 2), next = Be16(page + block);
+          if (size == header + payload - block) return false;
+          // A block merged with its neighbours, or since absorbed into the unallocated gap, is larger.
+          if (pageSize != 0 && size > header + payload - block && block + size <= pageSize &&
+              (next == 0 || (next >= block + size && next < pageSize))) {
+            return false;
+          }
         }
         rowid = ReadVarint(page + key, header - key).value;
         return true;

@@ -50,8 +50,10 @@ bool WholeCellAt(const std::uint8_t* page, std::uint64_t at, std::uint64_t limit
 bool FreedPiecesReachEnd(const std::uint8_t* page, std::uint32_t pageSize, std::uint64_t at, std::uint64_t blockEnd,
                          std::int32_t columns);
 
-// The same, giving the row id when they are.
-bool CellKeyBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload, std::uint64_t& rowid);
+// The same, giving the row id when they are. With the page's size, bytes that read as a freeblock
+// header (a next block on the page, a size that covers the record) are taken for one, not for a key.
+bool CellKeyBefore(const std::uint8_t* page, std::uint32_t header, std::uint64_t payload, std::uint64_t& rowid,
+                   std::uint32_t pageSize = 0);
 
 // The layout of the candidate whose serial types (n of them, or n - 1 after a lost first type) start
 // at offset. False when it cannot be told where its values lie. With the usable page size, records

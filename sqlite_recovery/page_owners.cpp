@@ -63,8 +63,14 @@ PageOwners::PageOwners(const SqliteFileReader& reader) : pageSize_(reader.pageSi
   }
   withLog_ = true;
   for (const PageVersion& version : reader.OlderPageVersions()) {
-    versions_.push_back(OwnedVersion{version, OwnerOf(version)});
-    if (!versions_.back().owner.empty()) lastOwners_[version.index] = versions_.back().owner;
+    std::string_view owner = OwnerOf(version);
+    // A page its tree emptied and freed in the version's transaction is in no tree of that state; what
+    // it holds is what that tree left there, the owner of the page's version before.
+    if (const auto before = lastOwners_.find(version.index); owner.empty() && before != lastOwners_.end()) {
+      owner = before->second;
+    }
+    versions_.push_back(OwnedVersion{version, owner});
+    if (!owner.empty()) lastOwners_[version.index] = owner;
   }
 }
 

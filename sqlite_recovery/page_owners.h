@@ -25,8 +25,8 @@ struct LogFrame;
 std::vector<std::pair<std::uint32_t, std::string>> SchemaRoots(const SqliteFileReader& reader);
 
 // An older version of a page (see SqliteFileReader::OlderPageVersions) with the name of the table or
-// index whose tree held it in its state; empty when no chain of interior pages of that state leads
-// from it to a root.
+// index whose tree held it in its state; where no chain of interior pages of that state leads from it
+// to a root (a page freed in that transaction), the owner of the page's version before; else empty.
 struct OwnedVersion {
   PageVersion version;
   std::string_view owner;

@@ -74,6 +74,27 @@ std::uint64_t ValuesHash(const std::vector<DeclaredColumn>& columns, const std::
   return hash;
 }
 
+// For telling versions of one row apart from other rows: for each stored column but the row id's
+// alias, a hash of every such value but that column's (the row with that one column changed hashes
+// alike); none when fewer than three such columns hold a value.
+std::vector<std::uint64_t> AllButOneHashes(const std::vector<DeclaredColumn>& columns, const std::vector<ColumnValue>& values) {
+  std::vector<std::uint64_t> parts;
+  std::vector<std::uint32_t> of;
+  std::size_t filled = 0;
+  for (const ColumnValue& v : values) {
+    if (v.column < columns.size() && columns[v.column].integerPrimaryKey) continue;
+    parts.push_back(ValuesHash(columns, std::vector<ColumnValue>{v}));
+    of.push_back(v.column);
+    filled += IsEmpty(v) ? 0 : 1;
+  }
+  std::vector<std::uint64_t> hashes;
+  if (filled < 3) return hashes;
+  std::uint64_t all = 0;
+  for (const std::uint64_t part : parts) all += part;
+  for (std::size_t i = 0; i < parts.size(); ++i) hashes.push_back((all - parts[i]) * 31 + of[i]);
+  return hashes;
+}
+
 // The layout of a candidate of a table whose first column holds data, at the expected column count
 // or, for rows written before columns were added, an older one. A layout that fills the freed cell
 // with every type kept decides. Of those that lost the first type, the one whose cell ends first:
@@ -288,7 +309,7 @@ class Engine : public RowDecoder {
     // Row id 0 is never given out by SQLite, and the zeros of a freeblock header in front read as it.
     // Bytes in front that only look like a key give ids far beyond the table's: those are no key.
     const bool keyed = !reader.currentWithoutRowid && !layout.firstTypeLost && span.recordStart < reader.pageSize &&
-                       CellKeyBefore(page, static_cast<std::uint32_t>(span.recordStart), span.payload, rowid) &&
+                       CellKeyBefore(page, static_cast<std::uint32_t>(span.recordStart), span.payload, rowid, reader.pageSize) &&
                        rowid != 0 && rowid <= highestLive_ + std::max<std::uint64_t>(kKeyMargin, highestLive_ / 2);
     bounds_ = {0, 0};
     if (!keyed && state == RowState::kDeleted && !reader.currentWithoutRowid) bounds_ = RowIdBounds(reader, page, index, offset);
@@ -304,7 +325,10 @@ class Engine : public RowDecoder {
   }
 
   // Hands on the deleted rows kept back (see Keep): one for each row id, in row id order, then those
-  // whose row id was lost, each once, unless they repeat a version of a row whose id is known.
+  // whose row id was lost, each once, unless they repeat a version of a row whose id is known. One that
+  // differs from such a version in a single column is another version of that row (one rewritten and
+  // deleted in a single transaction, or remains whose last value ran into the next cell): it is
+  // handed on marked as an older version.
   void Finish() {
     for (auto& [rowid, kept] : keyedRows_) {
       kept.row.olderVersion = IsLive(rowid);
@@ -312,11 +336,15 @@ class Engine : public RowDecoder {
     }
     std::unordered_set<std::uint64_t> shown;
     for (KeyedRow& kept : unkeyedRows_) {
-      if (keyedHashes_.count(kept.hash) == 0 && shown.insert(kept.hash).second) sink_(kept.row);
+      if (keyedHashes_.count(kept.hash) != 0 || !shown.insert(kept.hash).second) continue;
+      kept.row.olderVersion = std::any_of(kept.allButOne.begin(), kept.allButOne.end(),
+                                          [this](std::uint64_t h) { return keyedAllButOne_.count(h) != 0; });
+      sink_(kept.row);
     }
     keyedRows_.clear();
     unkeyedRows_.clear();
     keyedHashes_.clear();
+    keyedAllButOne_.clear();
   }
 
   // Whether the file has a log whose versions of rows are weighed against each other (see Keep).
@@ -456,10 +484,12 @@ class Engine : public RowDecoder {
     if (!rowid) {
       unkeyedRows_.emplace_back();
       unkeyedRows_.back().hash = hash;
+      unkeyedRows_.back().allButOne = AllButOneHashes(columns_, values_);
       std::swap(unkeyedRows_.back().row, row_);
       return;
     }
     keyedHashes_.insert(hash);
+    for (const std::uint64_t h : AllButOneHashes(columns_, values_)) keyedAllButOne_.insert(h);
     const auto [it, added] = keyedRows_.try_emplace(*rowid);
     if (!added && it->second.logCell && !logCell) return;
     it->second.logCell = logCell;
@@ -534,11 +564,13 @@ class Engine : public RowDecoder {
     AnyRow row;
     std::uint64_t hash = 0;
     bool logCell = false;
+    std::vector<std::uint64_t> allButOne;  // of a row without row id (AllButOneHashes)
   };
   bool weighVersions_ = false;
   std::map<std::int64_t, KeyedRow> keyedRows_;  // deleted rows by row id, while versions are weighed
   std::vector<KeyedRow> unkeyedRows_;           // deleted rows without one, meanwhile
   std::unordered_set<std::uint64_t> keyedHashes_;  // the values of every version kept by row id
+  std::unordered_set<std::uint64_t> keyedAllButOne_;  // and their AllButOneHashes
   std::vector<std::int64_t> liveIds_;
   bool liveSorted_ = true;
   std::unordered_set<std::uint64_t> foreign_;  // value hashes of cells other tables' pages held (NoteForeign)

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "platform/text_compare.h"
+#include "sqlite_recovery/handed_over_pages.h"
 #include "sqlite_recovery/index_tree.h"
 #include "sqlite_recovery/live_record.h"
 #include "sqlite_recovery/page_layout.h"
@@ -74,7 +75,7 @@ std::string_view CellBytes(const SqliteFileReader& reader, const std::uint8_t* p
 // walked are added to leaves when given.
 Status DecodeTree(SqliteFileReader& reader, std::uint32_t root, RowDecoder& decoder, RowState liveState,
                   std::uint8_t* page, const PageCellMap* knownLiveCells = nullptr,
-                  std::vector<std::uint32_t>* leaves = nullptr) {
+                  std::vector<std::uint32_t>* leaves = nullptr, const HandedOverPages* handedOver = nullptr) {
   Status rc = reader.ReadPage(root, page);
   if (rc != kOk) return rc;
   PageCellMap live;
@@ -96,6 +97,7 @@ Status DecodeTree(SqliteFileReader& reader, std::uint32_t root, RowDecoder& deco
   PageCellMap candidates;
   rc = reader.CollectDeletedCandidates(root, page, candidates);
   const Status found = ForEachListed(reader, candidates, page, [&](std::uint32_t index, std::uint16_t offset) {
+    if (handedOver != nullptr && handedOver->LeftByAnother(index, HandedOverPages::kCurrent, page, offset)) return;
     decoder.DecodeDeleted(reader, page, index, offset, RowState::kDeleted);
   });
   return rc != kOk ? rc : found;
@@ -222,15 +224,18 @@ void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder) {
 }
 
 void RecoverOlderPageVersions(SqliteFileReader& reader, RowDecoder& decoder, const std::vector<std::uint32_t>& ownLeaves,
-                              bool otherPages) {
+                              bool otherPages, const HandedOverPages& handedOver) {
   std::vector<std::uint8_t> page = reader.NewPageBuffer();
   std::vector<std::uint8_t> current = reader.NewPageBuffer();
   std::vector<std::uint16_t> offsets;
-  // The cells of the page's current version, by their bytes: an older version's cell found among them
-  // is a live row as it stands, and is not read again.
+  // The cells of the page's current version, where it is a leaf of the table's tree, by their bytes:
+  // an older version's cell found among them is a live row as it stands, and is not read again. (The
+  // cells of a page freed since are deleted rows like those of its older versions.)
   std::unordered_set<std::string_view> kept;
   std::uint32_t keptIndex = UINT32_MAX;
-  for (const auto& [version, owner] : reader.Owners().Versions()) {
+  const std::vector<OwnedVersion>& versions = reader.Owners().Versions();
+  for (std::size_t position = 0; position < versions.size(); ++position) {
+    const auto& [version, owner] = versions[position];
     // The tree that held the page then decides; where that is not known, a page of the table now, or
     // a page whose first record has the table's shape.
     const bool own = owner.empty() ? std::binary_search(ownLeaves.begin(), ownLeaves.end(), version.index)
@@ -249,7 +254,8 @@ void RecoverOlderPageVersions(SqliteFileReader& reader, RowDecoder& decoder, con
       kept.clear();
       keptIndex = version.index;
       const PageView now{current.data(), reader.pageSize, BtreeHeaderOffset(version.index)};
-      if (reader.ReadPage(version.index, current.data()) == kOk && now.Kind() == kLeafTablePage) {
+      if (std::binary_search(ownLeaves.begin(), ownLeaves.end(), version.index) &&
+          reader.ReadPage(version.index, current.data()) == kOk && now.Kind() == kLeafTablePage) {
         offsets.clear();
         CellList(now, offsets);
         for (const std::uint16_t offset : offsets) kept.insert(CellBytes(reader, current.data(), offset));
@@ -265,6 +271,7 @@ void RecoverOlderPageVersions(SqliteFileReader& reader, RowDecoder& decoder, con
     offsets.clear();
     LeafPageScans(reader, page.data(), offsets, BtreeHeaderOffset(version.index));
     for (const std::uint16_t offset : offsets) {
+      if (handedOver.LeftByAnother(version.index, position, page.data(), offset)) continue;
       decoder.DecodeDeleted(reader, page.data(), version.index, offset, RowState::kDeletedInLog);
     }
   }
@@ -316,13 +323,14 @@ Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDeco
   reader.currentColumnCount = columns;
   std::vector<std::uint32_t> ownLeaves;
   ForeignCells(reader, decoder);
+  const HandedOverPages handedOver(reader, table);
   const std::size_t damageBefore = reader.Damage().size();
   if (rc == kOk && reader.currentWithoutRowid) {
     if (ownRoot > 0) rc = DecodeIndexTree(reader, ownRoot - 1, decoder, ownLeaves);
   } else if (rc == kOk) {
     for (const auto& [root, key] : roots) {
       (void)key;
-      rc = DecodeTree(reader, root, decoder, RowState::kNormal, page.data(), nullptr, &ownLeaves);
+      rc = DecodeTree(reader, root, decoder, RowState::kNormal, page.data(), nullptr, &ownLeaves, &handedOver);
       if (rc != kOk) break;
     }
   }
@@ -331,7 +339,7 @@ Status RunTableDecoder(SqliteFileReader& reader, std::string_view table, RowDeco
   if (reader.Damage().size() > damageBefore) RecoverOrphanedLeaves(reader, decoder);
   if (freedPages) RecoverFreedPages(reader, decoder);
   std::sort(ownLeaves.begin(), ownLeaves.end());
-  RecoverOlderPageVersions(reader, decoder, ownLeaves, freedPages);
+  RecoverOlderPageVersions(reader, decoder, ownLeaves, freedPages, handedOver);
   return rc;
 }
 

@@ -11,6 +11,7 @@
 namespace dunmere {
 
 class SqliteFileReader;
+class HandedOverPages;
 
 // What a table decoder does with each row the run finds. page holds the page of the row.
 class RowDecoder {
@@ -40,10 +41,11 @@ void RecoverFreedPages(SqliteFileReader& reader, RowDecoder& decoder);
 
 // For each older version of a page that the write-ahead log kept or replaced, when it is a table leaf
 // of the current table (one of its pages now, ownLeaves, sorted; or, with otherPages, a page whose
-// first record has its column count): its cells and deleted candidates, as DeletedInLog. The decoder tells rows that a
-// newer version holds from those it forgot.
+// first record has its column count): its cells and deleted candidates, as DeletedInLog, but for the
+// records another table left in a page before handing it over. The decoder tells rows that a newer
+// version holds from those it forgot.
 void RecoverOlderPageVersions(SqliteFileReader& reader, RowDecoder& decoder, const std::vector<std::uint32_t>& ownLeaves,
-                              bool otherPages);
+                              bool otherPages, const HandedOverPages& handedOver);
 
 // The cells of the older page versions the log kept whose tree, in their state, was another table's of
 // the same kind (table or WITHOUT ROWID): handed to the decoder's NoteForeign. A page freed by one

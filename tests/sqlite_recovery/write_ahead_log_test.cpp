@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 #include "sqlite_recovery/any_table_decoder.h"
@@ -350,6 +351,92 @@ TEST(WriteAheadLog, ARowRewrittenThenDeletedIsOneRow) {
   const auto rows = DeletedRows(db, "t");
   ASSERT_EQ(rows.size(), 1u);
   EXPECT_EQ(rows[0], std::make_pair(std::string("version5"), false));
+}
+
+// A history like a phone's: rows of t rewritten and deleted in runs over many transactions, a counter
+// rewritten by each, rows added to v (which takes the pages t frees, their freed cells still on them),
+// and u, which the log never touches. Each deleted row of t is one deleted row of t; no other table
+// shows a row of t.
+TEST(WriteAheadLog, AHistoryOfRewritesDeletionsAndPagesChangingHands) {
+  std::uint32_t seed = 12345;
+  const auto next = [&seed](std::uint32_t below) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % below;
+  };
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE("history " + std::to_string(round));
+    testing::TempDir dir;
+    const fs::path db = dir / "history.db";
+    std::vector<std::string> before{"PRAGMA secure_delete=OFF;"};
+    for (const char* table : {"t", "u", "v", "counter"}) {
+      before.push_back(std::string("CREATE TABLE ") + table + " (id INTEGER PRIMARY KEY, name TEXT, n INTEGER, body TEXT);");
+    }
+    const int rows = 300 + static_cast<int>(next(400));
+    std::vector<int> version(static_cast<std::size_t>(rows) + 1, 0);
+    for (int i = 1; i <= rows; ++i) {
+      before.push_back("INSERT INTO t VALUES (" + std::to_string(i) + ", 't-" + std::to_string(i) + "-v0', " +
+                       std::to_string(i) + ", '" + std::string(10 + next(70), 'x') + "');");
+      before.push_back("INSERT INTO u VALUES (" + std::to_string(i) + ", 'u-" + std::to_string(i) + "', " +
+                       std::to_string(i) + ", '" + std::string(10 + next(70), 'y') + "');");
+    }
+    before.push_back("INSERT INTO counter VALUES (1, 'c-0', 0, '');");
+    std::vector<std::string> inLog;
+    std::set<int> gone;
+    std::map<int, std::string> truth;  // the version the last commit left of each deleted row
+    std::vector<int> committed = version;
+    for (int step = 0; step < 40; ++step) {
+      std::string sql = "BEGIN; UPDATE counter SET name = 'c-" + std::to_string(step + 1) + "', n = n + 1;";
+      for (std::uint32_t k = 1 + next(6); k > 0; --k) {
+        const int i = 1 + static_cast<int>(next(static_cast<std::uint32_t>(rows)));
+        if (gone.count(i) != 0) continue;
+        ++version[static_cast<std::size_t>(i)];
+        sql += "UPDATE t SET name = 't-" + std::to_string(i) + "-v" + std::to_string(version[static_cast<std::size_t>(i)]) +
+               "' WHERE id = " + std::to_string(i) + ";";
+      }
+      if (next(2) == 0) {
+        const int from = 1 + static_cast<int>(next(static_cast<std::uint32_t>(rows)));
+        for (int i = from; i < from + 1 + static_cast<int>(next(40)) && i <= rows; ++i) {
+          if (!gone.insert(i).second) continue;
+          truth[i] = "t-" + std::to_string(i) + "-v" + std::to_string(committed[static_cast<std::size_t>(i)]);
+          sql += "DELETE FROM t WHERE id = " + std::to_string(i) + ";";
+        }
+      }
+      for (std::uint32_t k = next(11); k > 0; --k) {
+        sql += "INSERT INTO v (name, n, body) VALUES ('v-" + std::to_string(step) + "', 0, '" + std::string(10 + next(70), 'z') + "');";
+      }
+      inLog.push_back(sql + "COMMIT;");
+      committed = version;
+    }
+    MakeWithLog(db, before, inLog);
+    for (const char* table : {"u", "v"}) {
+      for (const auto& [name, older] : DeletedRows(db, table)) ADD_FAILURE() << "under " << table << ": " << name;
+    }
+    for (const auto& [name, older] : DeletedRows(db, "counter")) EXPECT_TRUE(older) << name;
+    std::multiset<std::string> deleted;
+    for (const auto& [name, older] : DeletedRows(db, "t")) {
+      if (!older) deleted.insert(name);
+    }
+    std::multiset<std::string> expected;
+    for (const auto& [i, name] : truth) expected.insert(name);
+    EXPECT_EQ(deleted, expected);
+  }
+}
+
+// A row rewritten and deleted in one transaction: the log never held the rewritten version as a row,
+// only the freed space of the page it wrote does. The deleted row is the version the last commit
+// left; the remains of the other, which lost their row id, are marked as a version of it.
+TEST(WriteAheadLog, ARowRewrittenAndDeletedInOneTransaction) {
+  testing::TempDir dir;
+  const fs::path db = dir / "one.db";
+  MakeWithLog(db, {"PRAGMA secure_delete=OFF;", "CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, body TEXT, n INTEGER);",
+                   "WITH RECURSIVE k(v) AS (SELECT 0 UNION ALL SELECT v + 1 FROM k WHERE v < 59) "
+                   "INSERT INTO t (name, body, n) SELECT 'old' || v, printf('%.*c', 30 + v % 20, 'x'), v FROM k;"},
+              {"UPDATE t SET n = n + 1 WHERE id = 40;",
+               "BEGIN; UPDATE t SET name = 'rewritten' WHERE id = 20; DELETE FROM t WHERE id = 20; COMMIT;"});
+  std::vector<std::string> deleted, versions;
+  for (const auto& [name, older] : DeletedRows(db, "t")) (older ? versions : deleted).push_back(name);
+  EXPECT_EQ(deleted, std::vector<std::string>{"old19"});
+  for (const std::string& name : versions) EXPECT_TRUE(name == "rewritten" || name == "old39") << name;
 }
 
 }  // namespace
