@@ -32,9 +32,9 @@ Status GatherPayload(const SqliteFileReader& reader, const std::uint8_t* page, s
   // No real payload is larger than the file's pages can hold.
   const std::uint32_t perPage = reader.usableSize - 4;
   if (local + 4 > pageSize - start || payloadLength > reader.pageCount * perPage) return kInvalidParameter;
+  // The buffer grows with the pages read: the declared length sizes nothing.
   std::vector<std::uint8_t>& buffer = out.storage;
   buffer.clear();
-  buffer.reserve(static_cast<std::size_t>(payloadLength));
   buffer.insert(buffer.end(), page + start, page + start + local);
   const Status rc = AppendOverflow(reader, ReadBe32(page, pageSize, start + static_cast<std::uint32_t>(local)),
                                    payloadLength, false, buffer);

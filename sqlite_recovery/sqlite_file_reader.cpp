@@ -140,8 +140,13 @@ void SqliteFileReader::CheckTextEncoding() {
 void SqliteFileReader::OpenLog(const std::filesystem::path& log) {
   logFd_ = OpenRegularFile(log);
   if (logFd_ < 0) return;
-  const bool loaded = log_.Load(logFd_, pageSize) == kOk;
+  const bool loaded = log_.Load(logFd_, pageSize, filePages_) == kOk;
   logFrames = log_.validFrames();
+  if (log_.BeyondFrames() > 0) {
+    NoteDamage(log_.FirstPageBeyond(), "is named by " + std::to_string(log_.BeyondFrames()) +
+                                           " frame(s) of the write-ahead log but lies beyond any page the database "
+                                           "can have: those frames are left out");
+  }
   if (loaded && !log_.HasCommits() && !log_.OlderFrames().empty()) return;  // only what it forgot is read
   if (!loaded || !log_.HasCommits()) {
     ::close(logFd_);

@@ -1,5 +1,6 @@
 #include "sqlite_recovery/write_ahead_log.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -85,10 +86,17 @@ void WriteAheadLog::Clear() {
   newest_.clear();
   older_.clear();
   frames_.clear();
-  committedPages_ = validFrames_ = committedFrames_ = highestPage_ = 0;
+  committedPages_ = validFrames_ = committedFrames_ = highestPage_ = beyondFrames_ = firstPageBeyond_ = 0;
+  pageLimit_ = 0;
 }
 
-Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
+bool WriteAheadLog::PossiblePage(std::uint32_t pageNumber) {
+  if (pageNumber <= pageLimit_) return true;
+  if (beyondFrames_++ == 0) firstPageBeyond_ = pageNumber;
+  return false;
+}
+
+Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize, std::uint64_t filePages) {
   Clear();
   std::uint8_t header[kHeaderSize];
   if (!ReadAt(fd, header, sizeof header, 0)) return kInvalidData;
@@ -107,6 +115,9 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
   // Frames in order while they carry this log's salts and continue the checksum chain; the pages of a
   // transaction count once its commit frame (a non-zero database size) is reached.
   const std::size_t frameSize = kFrameHeaderSize + pageSize;
+  struct stat info {};
+  const std::uint64_t logBytes = ::fstat(fd, &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+  pageLimit_ = filePages + (logBytes > kHeaderSize ? (logBytes - kHeaderSize) / frameSize : 0);
   FrameReader frames(fd, frameSize);
   std::vector<LogFrame> run;
   std::unordered_map<std::uint32_t, std::uint64_t> pending, committed;
@@ -125,12 +136,17 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
     const std::uint32_t pageNumber = Be32(fh);
     if (pageNumber == 0) break;
     ++validFrames_;
-    run.push_back(LogFrame{pageNumber, offset + kFrameHeaderSize, validFrames_ - 1, kOpen, false});
-    pending[pageNumber] = offset + kFrameHeaderSize;
+    if (PossiblePage(pageNumber)) {
+      run.push_back(LogFrame{pageNumber, offset + kFrameHeaderSize, validFrames_ - 1, kOpen, false});
+      pending[pageNumber] = offset + kFrameHeaderSize;
+    } else {
+      // Its place in the order is kept by a frame of no page, which nothing reads.
+      run.push_back(LogFrame{0, offset + kFrameHeaderSize, validFrames_ - 1, kOpen, false});
+    }
     if (const std::uint32_t pagesAfterCommit = Be32(fh + 4); pagesAfterCommit != 0) {
       for (const auto& [page, at] : pending) committed[page] = at;
       pending.clear();
-      committedPages_ = pagesAfterCommit;
+      committedPages_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(pagesAfterCommit, pageLimit_));
       committedFrames_ = validFrames_;
       CloseTransaction(run, validFrames_ - 1);
     }
@@ -147,7 +163,7 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
     if (page <= committedPages_) newest_[page] = at;
   }
   for (const LogFrame& f : run) {
-    if (NewestFrame(f.pageNumber) != f.offset) older_.push_back(f);
+    if (f.pageNumber != 0 && NewestFrame(f.pageNumber) != f.offset) older_.push_back(f);
   }
   // Frames of this log beyond the run: a transaction that never committed leaves the checksums of its
   // frames, and the salts of those after its first, to its commit (they are zero or stale), so a frame
@@ -156,7 +172,7 @@ Status WriteAheadLog::Load(int fd, std::uint32_t databasePageSize) {
     const bool unsalted = Be32(fh + 8) == 0 && Be32(fh + 12) == 0 && Be32(fh + 16) == 0 && Be32(fh + 20) == 0;
     otherSalt = !unsalted && (Be32(fh + 8) != salt1 || Be32(fh + 12) != salt2);
     if (otherSalt) break;
-    if (Be32(fh) != 0) {
+    if (Be32(fh) != 0 && PossiblePage(Be32(fh))) {
       const LogFrame frame{Be32(fh), offset + kFrameHeaderSize, static_cast<std::uint32_t>(run.size()), kOpen, false};
       run.push_back(frame);
       older_.push_back(frame);
@@ -201,6 +217,7 @@ void WriteAheadLog::LoadEarlierSalt(int fd, std::uint64_t offset, std::uint32_t 
     }
     sum[0] = Be32(fh + 16);
     sum[1] = Be32(fh + 20);
+    if (!PossiblePage(pageNumber)) continue;
     earlier.push_back(LogFrame{pageNumber, offset + kFrameHeaderSize, static_cast<std::uint32_t>(earlier.size()), kOpen, true});
     if (Be32(fh + 4) != 0) CloseTransaction(earlier, earlier.back().sequence);
   }

@@ -28,10 +28,12 @@ struct LogFrame {
 
 class WriteAheadLog {
  public:
-  // Reads the log of an open file descriptor for a database of that page size. kInvalidData when the
-  // header is not a log's or not of this page size (the log is then not used); kOk with no frame for an
-  // empty log.
-  Status Load(int fd, std::uint32_t databasePageSize);
+  // Reads the log of an open file descriptor for a database of that page size whose file holds
+  // filePages pages. kInvalidData when the header is not a log's or not of this page size (the log is
+  // then not used); kOk with no frame for an empty log. Each frame can add one page to the database:
+  // a frame of a page beyond the file's pages and the log's frames is damage and is left out
+  // (BeyondFrames), and a commit's size is held to that bound.
+  Status Load(int fd, std::uint32_t databasePageSize, std::uint64_t filePages);
   void Clear();
 
   // The log offset of the newest committed version of a page (one-based number), if the log has one.
@@ -45,6 +47,9 @@ class WriteAheadLog {
   std::uint32_t validFrames() const { return validFrames_; }
   std::uint32_t committedFrames() const { return committedFrames_; }
   bool HasCommits() const { return committedFrames_ > 0; }
+  // Frames left out for a page number beyond any the database can have, and the first such number.
+  std::uint32_t BeyondFrames() const { return beyondFrames_; }
+  std::uint32_t FirstPageBeyond() const { return firstPageBeyond_; }
   // Frames whose page has a newer committed version, frames after the last commit, then the frames of
   // an earlier salt found after the run (their salts agree with each other, their checksums continue
   // from the first of them), each in log order.
@@ -55,6 +60,8 @@ class WriteAheadLog {
  private:
   // The frames of another salt from offset on (see OlderFrames).
   void LoadEarlierSalt(int fd, std::uint64_t offset, std::uint32_t pageSize, bool bigEndian);
+  // Whether a frame's page number is one the database can have; counts those it cannot.
+  bool PossiblePage(std::uint32_t pageNumber);
   // Gives the frames of the transaction that frame commit (a sequence number) ends their state end.
   static void CloseTransaction(std::vector<LogFrame>& frames, std::uint32_t commit);
   // By page number, up to the highest the log holds: the log offset of the newest committed version, 0 for a
@@ -66,6 +73,9 @@ class WriteAheadLog {
   std::uint32_t highestPage_ = 0;
   std::uint32_t validFrames_ = 0;
   std::uint32_t committedFrames_ = 0;
+  std::uint64_t pageLimit_ = 0;  // the file's pages and the log's frames
+  std::uint32_t beyondFrames_ = 0;
+  std::uint32_t firstPageBeyond_ = 0;
 };
 
 }  // namespace dunmere

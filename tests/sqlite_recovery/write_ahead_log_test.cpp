@@ -197,6 +197,39 @@ TEST(WriteAheadLog, ACommitFrameClaimingAHugeDatabase) {
   EXPECT_EQ(LiveNames(db, "t"), before);
 }
 
+// A commit frame (checksums made right) naming a page no database of this file and log can have, and a
+// database that large: four billion pages, fifty million. They are damage, told once, and left out; the rest of the log is read as before, and
+// nothing is sized by the numbers they claim.
+TEST(WriteAheadLog, FramesOfPagesBeyondAnyTheDatabaseCanHave) {
+  for (const std::uint32_t claimed : {0xFFFFFFFFu, 50000000u}) {
+    SCOPED_TRACE(claimed);
+    testing::TempDir dir;
+    const fs::path db = dir / "beyond.db";
+    MakeWithLog(db, {"CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, body TEXT);", Insert(0, 20, "old")},
+                {Insert(20, 40, "new"), "UPDATE t SET body = 'changed' WHERE id = 3;"});
+    const std::set<std::string> before = LiveNames(db, "t");
+    const fs::path log = db.string() + "-wal";
+    std::string bytes = testing::ReadFile(log);
+    const std::size_t frame = 24 + 4096;
+    ASSERT_GE(bytes.size(), 32 + frame);
+    // One more transaction of one frame: the page claimed, and a database that large after it.
+    std::string extra = bytes.substr(bytes.size() - frame);
+    PutBe32(extra, 0, claimed);
+    PutBe32(extra, 4, claimed);
+    bytes += extra;
+    Rechecksum(bytes, 4096);
+    testing::WriteFile(log, bytes);
+    SqliteFileReader reader;
+    ASSERT_EQ(reader.Open(db), kOk);
+    EXPECT_TRUE(reader.logUsed);
+    EXPECT_LT(reader.pageCount, 100u);
+    ASSERT_EQ(reader.Damage().size(), 1u);
+    EXPECT_EQ(reader.Damage()[0].page, claimed);
+    EXPECT_NE(reader.Damage()[0].why.find("write-ahead log"), std::string::npos);
+    EXPECT_EQ(LiveNames(db, "t"), before);
+  }
+}
+
 // The deleted rows' names as our reader sees them; inLog gets those found only in older page versions.
 std::multiset<std::string> DeletedNames(const fs::path& path, std::multiset<std::string>* inLog = nullptr) {
   SqliteFileReader reader;
