@@ -1,6 +1,9 @@
 // dunmere: the command-line face of the program.
 #include <CLI/CLI.hpp>
 
+#include <iostream>
+#include <new>
+
 #include "backup/exit_signals.h"
 #include "cli/commands.h"
 #include "platform/version.h"
@@ -88,29 +91,39 @@ int main(int argc, char** argv) {
     return rc == 0 ? 0 : 1;
   }
 
-  if (*listCommand) {
-    if (!root.empty()) list.root = root;
-    return dunmere::cli::RunList(list);
+  const auto run = [&]() -> int {
+    if (*listCommand) {
+      if (!root.empty()) list.root = root;
+      return dunmere::cli::RunList(list);
+    }
+    if (*infoCommand) {
+      info.backup = backup;
+      info.workFolder = infoWork;
+      return dunmere::cli::RunInfo(info);
+    }
+    if (*scanCommand) {
+      scan.backup = scanBackup;
+      scan.workFolder = scanWork;
+      return dunmere::cli::RunScan(scan);
+    }
+    if (*exportCommand) {
+      exportOptions.backup = exportBackup;
+      exportOptions.out = exportOut;
+      exportOptions.workFolder = exportWork;
+      return dunmere::cli::RunExport(exportOptions);
+    }
+    if (*decodeCommand) {
+      decode.database = database;
+      return dunmere::cli::RunDecode(decode);
+    }
+    return 1;
+  };
+  // Running out of memory ends the run with its reason and exit 1; the decrypted copy goes as at every
+  // exit (the stack unwinds through its owner).
+  try {
+    return run();
+  } catch (const std::bad_alloc&) {
+    std::cerr << "dunmere: out of memory: the run was stopped\n";
+    return 1;
   }
-  if (*infoCommand) {
-    info.backup = backup;
-    info.workFolder = infoWork;
-    return dunmere::cli::RunInfo(info);
-  }
-  if (*scanCommand) {
-    scan.backup = scanBackup;
-    scan.workFolder = scanWork;
-    return dunmere::cli::RunScan(scan);
-  }
-  if (*exportCommand) {
-    exportOptions.backup = exportBackup;
-    exportOptions.out = exportOut;
-    exportOptions.workFolder = exportWork;
-    return dunmere::cli::RunExport(exportOptions);
-  }
-  if (*decodeCommand) {
-    decode.database = database;
-    return dunmere::cli::RunDecode(decode);
-  }
-  return 1;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <new>
 
 #include "platform/file_util.h"
 
@@ -92,44 +93,58 @@ void ExportRun::Run() {
     if (entry.checked == 0 || entry.excluded != 0 || entry.filteredOut != 0) continue;
     // After a confirmed cancel no further item is begun.
     if (Cancelled()) break;
-    switch (entry.category) {
-      case CategoryId::kCameraRoll:
-        ExportMedia(*static_cast<const MediaFileRecord*>(key), "Camera Roll");
-        break;
-      case CategoryId::kPhotoStream:
-        ExportMedia(*static_cast<const MediaFileRecord*>(key), "Photo Stream");
-        break;
-      case CategoryId::kWhatsAppAttachments:
-        ExportMedia(*static_cast<const MediaFileRecord*>(key), "WhatsApp Attachments");
-        break;
-      case CategoryId::kMessageAttachments:
-        ExportAttachment(*static_cast<const AttachmentFileRecord*>(key));
-        break;
-      case CategoryId::kAppPhotos:
-        ExportAppMedia(*static_cast<const AppMediaRecord*>(key), "App Photos");
-        break;
-      case CategoryId::kAppVideos:
-        ExportAppMedia(*static_cast<const AppMediaRecord*>(key), "App Video");
-        break;
-      case CategoryId::kMessages:
-        ExportConversation(*static_cast<const MessageRecord*>(key));
-        break;
-      case CategoryId::kContacts:
-        AddContactRow(*static_cast<const ContactRecord*>(key));
-        break;
-      case CategoryId::kCallHistory:
-        AddCallRow(*static_cast<const CallRecord*>(key));
-        break;
-      case CategoryId::kNotes:
-        AddNoteRow(*static_cast<const NoteRecord*>(key));
-        break;
-      case CategoryId::kWhatsApp:
-        ExportChat(*static_cast<const WhatsAppMessageRecord*>(key));
-        break;
+    // An item that runs out of memory fails alone: what it held is freed as the exception unwinds.
+    try {
+      ExportItem(key, entry.category);
+    } catch (const std::bad_alloc&) {
+      fs::path at;
+      {
+        std::lock_guard<std::mutex> guard(lock_);
+        at = current;
+      }
+      ReportItem(100, kNotEnoughMemory, at);
     }
   }
   WriteFinalPages();
   finished_ = true;
+}
+
+void ExportRun::ExportItem(const void* key, CategoryId category) {
+  switch (category) {
+    case CategoryId::kCameraRoll:
+      ExportMedia(*static_cast<const MediaFileRecord*>(key), "Camera Roll");
+      break;
+    case CategoryId::kPhotoStream:
+      ExportMedia(*static_cast<const MediaFileRecord*>(key), "Photo Stream");
+      break;
+    case CategoryId::kWhatsAppAttachments:
+      ExportMedia(*static_cast<const MediaFileRecord*>(key), "WhatsApp Attachments");
+      break;
+    case CategoryId::kMessageAttachments:
+      ExportAttachment(*static_cast<const AttachmentFileRecord*>(key));
+      break;
+    case CategoryId::kAppPhotos:
+      ExportAppMedia(*static_cast<const AppMediaRecord*>(key), "App Photos");
+      break;
+    case CategoryId::kAppVideos:
+      ExportAppMedia(*static_cast<const AppMediaRecord*>(key), "App Video");
+      break;
+    case CategoryId::kMessages:
+      ExportConversation(*static_cast<const MessageRecord*>(key));
+      break;
+    case CategoryId::kContacts:
+      AddContactRow(*static_cast<const ContactRecord*>(key));
+      break;
+    case CategoryId::kCallHistory:
+      AddCallRow(*static_cast<const CallRecord*>(key));
+      break;
+    case CategoryId::kNotes:
+      AddNoteRow(*static_cast<const NoteRecord*>(key));
+      break;
+    case CategoryId::kWhatsApp:
+      ExportChat(*static_cast<const WhatsAppMessageRecord*>(key));
+      break;
+  }
 }
 
 }  // namespace dunmere

@@ -81,6 +81,8 @@ class ExportRun {
 
  private:
   Status ReportItem(std::int32_t percentDone, Status error, const std::filesystem::path& path);
+  // One ticked entry of the category.
+  void ExportItem(const void* key, CategoryId category);
   bool Cancelled();
   void ExportMedia(const MediaFileRecord& record, const char* folder);
   void ExportAppMedia(const AppMediaRecord& record, const char* folder);

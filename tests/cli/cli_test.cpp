@@ -616,6 +616,33 @@ TEST(DecodeCommand, DamagedTreeToldAndTheRestRead) {
   EXPECT_FALSE(json::parse(run.out).contains("damage"));
 }
 
+// A run that runs out of memory (its address space held to 100 MB, the table's rows need more) ends
+// with its reason on one line and exit 1, not an abort.
+TEST(DecodeCommand, OutOfMemoryIsAFailureWithItsReason) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
+#else
+  TempDir dir;
+  testing::MakeSqliteDatabase(dir / "big.db", {"CREATE TABLE t (id INTEGER PRIMARY KEY, v TEXT);",
+                                               "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 200000) "
+                                               "INSERT INTO t (v) SELECT printf('%.200c', 'v') FROM c;"});
+  std::string command = "ulimit -v 100000; exec ";
+  AppendQuoted(command, DUNMERE_CLI);
+  command += " decode ";
+  AppendQuoted(command, (dir / "big.db").string());
+  command += " --table t --json >/dev/null 2>";
+  AppendQuoted(command, (dir / "err").string());
+  const int status = std::system(("sh -c " + [&] {
+                                    std::string quoted;
+                                    AppendQuoted(quoted, command);
+                                    return quoted;
+                                  }()).c_str());
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(testing::ReadFile(dir / "err"), "dunmere: out of memory: the run was stopped\n");
+#endif
+}
+
 // The file's tables, live and dropped, and a dropped table's rows by its old name.
 TEST(DecodeCommand, TablesLiveAndDropped) {
   TempDir dir;

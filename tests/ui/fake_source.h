@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <new>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -106,9 +108,12 @@ class FakeSource : public IPhoneRecoveryParse {
     return kOk;
   }
 
+  std::set<std::string> outOfMemory;  // categories whose reading runs out of memory
+
  private:
   Status Call(const char* name) {
     calls.emplace_back(name);
+    if (outOfMemory.count(name) != 0) throw std::bad_alloc();
     const auto found = results.find(name);
     return found != results.end() ? found->second : kPathNotFound;  // the loop goes on either way
   }

@@ -79,6 +79,15 @@ TEST(ScanWorker, OpenFailuresAndPassword) {
   EXPECT_EQ(d.OpenResult(), kInvalidData);
   EXPECT_EQ(d.Failures(), (std::vector<std::pair<CategoryId, Status>>{{CategoryId::kCallHistory, kInvalidParameter}}));
 
+  // A category that runs out of memory fails alone: the others are read, and the end is told.
+  FakeSource hungry;
+  hungry.outOfMemory = {"Calls"};
+  CScanWorker h(hungry, ScanChoice{}, "");
+  const ScanLog r3 = Scan(hungry, h);
+  EXPECT_EQ(h.Failures(), (std::vector<std::pair<CategoryId, Status>>{{CategoryId::kCallHistory, kNotEnoughMemory}}));
+  EXPECT_EQ(r3.events.back(), CScanWorker::Event::kEnded);
+  EXPECT_NE(std::find(hungry.calls.begin(), hungry.calls.end(), "WhatsApp"), hungry.calls.end());
+
   FakeSource locked;
   locked.openResult = kWrongPassword;
   CScanWorker b(locked, ScanChoice{}, "wrong");

@@ -1,6 +1,7 @@
 #include "ui/pages/scan/scan_worker.h"
 
 #include <chrono>
+#include <new>
 #include <thread>
 
 #include "ui/pages/scan/result_lists.h"
@@ -203,7 +204,13 @@ void CScanWorker::Run() {
       for (const CategoryId id : covered(step.id)) unfinished_.push_back(id);
       continue;
     }
-    const Status rc = step.run();
+    // A category that runs out of memory fails alone; what it held is freed as the exception unwinds.
+    Status rc = kOk;
+    try {
+      rc = step.run();
+    } catch (const std::bad_alloc&) {
+      rc = kNotEnoughMemory;
+    }
     if (rc == kStoppedByUser || stop_) {
       // A step the stop cut short hands nothing over; the steps after it never run.
       stopped = true;
