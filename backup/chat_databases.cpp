@@ -1,6 +1,7 @@
 // The engine's two further chat databases and the text exports of single conversations.
 #include <openssl/evp.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -36,15 +37,16 @@ PeerMessageRow FromChatRow(const ChatMessageRow& row, const std::string& peer) {
 template <typename Line>
 Status WriteText(const fs::path& output, std::size_t count, Line line, ProgressCallback callback, void* user) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(output.c_str(), "wb"), &std::fclose);
-  if (!file) return kInvalidParameter;
+  if (!file) return StatusFromErrno(errno != 0 ? errno : EIO);
   for (std::size_t i = 0; i < count; ++i) {
     const std::string text = line(i);
-    if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size()) return kInvalidParameter;
+    if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size()) return StatusFromErrno(errno != 0 ? errno : EIO);
     if (callback != nullptr) {
       if (const Status rc = callback(user, static_cast<std::int32_t>((i + 1) * 100 / count)); rc != kOk) return rc;
     }
   }
-  return kOk;
+  // What is still buffered reaches the disk as the file is closed.
+  return std::fclose(file.release()) == 0 ? kOk : StatusFromErrno(errno != 0 ? errno : EIO);
 }
 
 std::string Line(std::uint8_t deleted, const std::string& date, const std::string& sender, const std::string& text) {

@@ -79,16 +79,15 @@ Status CopyMediaOut(const fs::path& source, const fs::path& destination, CopyCal
     if (callback != nullptr) callback(user, 100, kInvalidParameter, destination);
     return kInvalidParameter;
   }
-  if (size == 0) return kOk;
+  // The copy is done once its last bytes reached the disk, as the file is closed: till then at most 99.
   Status status = kOk;
-  const Status rc = CopyChunks(in, out, size, [&](std::uint64_t copied) {
-    return callback != nullptr ? callback(user, Percent(copied, size), status, destination) : kOk;
+  Status rc = CopyChunks(in, out, size, [&](std::uint64_t copied) {
+    return callback != nullptr ? callback(user, std::min(99, Percent(copied, size)), status, destination) : kOk;
   });
-  if (rc != kOk) {
-    out.close();
-    fs::remove(destination, ec);  // nothing short is left behind
-  }
-  if (rc > 0 && callback != nullptr) callback(user, 100, rc, destination);
+  out.close();
+  if (rc == kOk && !out) rc = StatusFromErrno(errno != 0 ? errno : EIO);
+  if (rc != kOk) fs::remove(destination, ec);  // nothing short is left behind
+  if (rc >= 0 && callback != nullptr) callback(user, 100, rc, destination);
   return rc;
 }
 

@@ -133,7 +133,9 @@ Status WriteLines(SqliteFileReader& reader, const std::filesystem::path& output,
     written = std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
     if (!numbered) highest = number;
   });
-  if (!written) return kInvalidParameter;
+  // The lines reach the disk as the file is closed: a full disk shows there as well as in a write.
+  const int closed = std::fclose(file.release());
+  if (!written || closed != 0) return StatusFromErrno(errno != 0 ? errno : EIO);
   return rc;
 }
 

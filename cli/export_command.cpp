@@ -121,7 +121,7 @@ int RunExport(const ExportOptions& options) {
     if (d.error != 0) std::cout << "Failed: " << TerminalText(d.path.string()) << ": " << d.Text() << '\n';
   }
   tellProblems();
-  return run.failed > 0 ? 1 : readFailed;
+  return run.failed > 0 || run.filesFailed > 0 ? 1 : readFailed;
 }
 
 }  // namespace dunmere::cli

@@ -1,6 +1,7 @@
 // dunmere: the command-line face of the program.
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <iostream>
 #include <new>
 
@@ -19,6 +20,8 @@ constexpr char kWorkFolderHelp[] =
 int main(int argc, char** argv) {
   // Ctrl-C, a closed terminal or a kill removes the decrypted copy before the program ends.
   dunmere::RemoveWorkspacesAtExitSignals();
+  // A file grown past the size limit it runs under is a failed write, told as such, not an end.
+  std::signal(SIGXFSZ, SIG_IGN);
   CLI::App app{"Dunmere: reads iPhone and iPad backups and recovers their live and deleted records"};
   app.require_subcommand(1);
   app.set_version_flag("--version", dunmere::VersionText("dunmere"), "Print the version and the commit it was built from");

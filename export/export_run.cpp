@@ -56,12 +56,19 @@ Status ExportRun::ReportItem(std::int32_t percentDone, Status error, const fs::p
 void ExportRun::PageFailed(const fs::path& path, Status error) {
   std::lock_guard<std::mutex> guard(lock_);
   std::deque<ExportDetail> failures, rest;
+  bool named = false;
   for (ExportDetail& d : details) {
     if (d.error == 0 && d.path == path) {
       d.error = error;
       ++failed;
+      named = true;
     }
     (d.error != 0 ? failures : rest).push_back(std::move(d));
+  }
+  // A file no record was reported for (a CSV of a whole table) is a failure of its own.
+  if (!named) {
+    failures.push_front({path, error});
+    ++filesFailed;
   }
   details = std::move(failures);
   details.insert(details.end(), rest.begin(), rest.end());
@@ -82,7 +89,7 @@ void ExportRun::Run() {
   stamp = StartStamp();
   {
     std::lock_guard<std::mutex> guard(lock_);
-    done = failed = 0;
+    done = failed = filesFailed = 0;
     total = 0;
     // The items the run will do: ticked, and left out neither as a container nor by the filter.
     for (const auto& [key, entry] : selection_) {

@@ -6,6 +6,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <mutex>
 #include <string>
@@ -73,6 +74,7 @@ class ExportRun {
   // State of the run, read inside the lock.
   std::int32_t done = 0;
   std::int32_t failed = 0;
+  std::int32_t filesFailed = 0;  // files that stand for no item (a whole table's CSV) not written
   std::int32_t total = 0;
   std::int32_t percent = 0;
   std::filesystem::path current;
@@ -93,7 +95,11 @@ class ExportRun {
   void AddCallRow(const CallRecord& call);
   void AddNoteRow(const NoteRecord& note);
   void WriteFinalPages();
-  // The final page at path could not be written: every record reported for it is a failure.
+  // The end of an item of several files (a conversation's text and page): one not written whole takes
+  // them all with it, and the item fails with its error.
+  void EndFiles(Status written, const std::filesystem::path& reported, std::initializer_list<std::filesystem::path> files);
+  // The final page at path could not be written: every record reported for it is a failure (the file
+  // itself when none was).
   void PageFailed(const std::filesystem::path& path, Status error);
   void CopyUnique(const std::string& source, const std::filesystem::path& wanted);
   // The items an entry makes: one, and a JPEG more for a HEIC picture when asked for.

@@ -2,6 +2,8 @@
 // and CSV files, the contact, call and note rows and the pages they end up in.
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -18,14 +20,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The system's code for a write that failed (a stream keeps none of its own).
+Status WriteError() { return StatusFromErrno(errno != 0 ? errno : EIO); }
+
 // A text file as the export writes them: UTF-8 with a byte-order mark, lines ending in CR LF.
 class TextFile {
  public:
   explicit TextFile(const fs::path& path) : out_(path, std::ios::binary | std::ios::trunc) { out_ << "\xEF\xBB\xBF"; }
-  bool ok() const { return static_cast<bool>(out_); }
-  void Line(const std::string& text) {
-    out_ << text << "\r\n";
-    out_.flush();
+  void Line(const std::string& text) { out_ << text << "\r\n"; }
+  // Whether every line reached the file (a full disk fails a write or the close); the system's code.
+  Status Close() {
+    out_.close();
+    return out_ ? kOk : WriteError();
   }
 
  private:
@@ -124,6 +130,7 @@ void ExportRun::ExportConversation(const MessageRecord& representative) {
 
   // The text file: who wrote, when, what.
   const fs::path textPath = UniquePath(folder / SafePathComponent(base + ".txt"));
+  Status written = kOk;
   {
     TextFile text(textPath);
     for (const MessageRecord& m : messages) {
@@ -133,14 +140,13 @@ void ExportRun::ExportConversation(const MessageRecord& representative) {
       text.Line(Labeled("Content", m.text));
       text.Line("");
     }
+    written = text.Close();
   }
+  if (written != kOk) return EndFiles(written, textPath, {textPath});
 
   const fs::path page = UniquePath(folder / SafePathComponent(base + ".html"));
   std::ofstream out(page, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    ReportItem(100, StatusFromErrno(errno != 0 ? errno : EIO), page);
-    return;
-  }
+  if (!out) return EndFiles(WriteError(), page, {textPath, page});
   const std::string person = "Name: " + who + ", Phone: " + representative.handle;
   out << ReplaceAll(templates_.messages.head, "{|person|}", HtmlEscape(person));
   const std::size_t n = messages.size();
@@ -148,7 +154,7 @@ void ExportRun::ExportConversation(const MessageRecord& representative) {
     const MessageRecord& m = messages[i];
     const std::string sender = (m.contactName.empty() || m.contactName == "Unknown") ? m.handle : m.contactName;
     out << MessageRow({m.fromMe != 0, m.deleted, m.date, m.fromMe != 0 ? "Me" : sender, m.text});
-    if (ReportItem(static_cast<std::int32_t>((i + 1) * 100 / n), 0, page) != kOk) {
+    if (ReportItem(std::min<std::int32_t>(99, static_cast<std::int32_t>((i + 1) * 100 / n)), 0, page) != kOk) {
       // A cancelled conversation leaves none of its files, not a short page beside a whole text.
       out.close();
       RemoveQuietly(page);
@@ -157,6 +163,8 @@ void ExportRun::ExportConversation(const MessageRecord& representative) {
     }
   }
   out << templates_.messages.tail;
+  out.close();
+  EndFiles(out ? kOk : WriteError(), page, {textPath, page});
 }
 
 void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
@@ -173,6 +181,7 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
   const std::string name = SafePathComponent(person);
 
   const fs::path textPath = UniquePath(folder / (name + ".txt"));
+  Status written = kOk;
   {
     TextFile text(textPath);
     for (const WhatsAppMessageRecord& m : messages) {
@@ -182,7 +191,9 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
       text.Line(Labeled("Content", m.text));
       text.Line("");
     }
+    written = text.Close();
   }
+  if (written != kOk) return EndFiles(written, textPath, {textPath});
   const fs::path csvPath = UniquePath(folder / (name + ".csv"));
   {
     TextFile csv(csvPath);
@@ -191,14 +202,13 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
       csv.Line(CsvField(m.senderName) + "," + CsvField(m.senderJid) + "," + CsvField(m.date) + "," +
                (m.fromMe != 0 ? "Send" : "Received") + "," + CsvField(m.text));
     }
+    written = csv.Close();
   }
+  if (written != kOk) return EndFiles(written, csvPath, {textPath, csvPath});
 
   const fs::path page = UniquePath(folder / (name + ".html"));
   std::ofstream out(page, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    ReportItem(100, StatusFromErrno(errno != 0 ? errno : EIO), page);
-    return;
-  }
+  if (!out) return EndFiles(WriteError(), page, {textPath, csvPath, page});
   const std::string line = "Name: " + representative.chatMembers + ", Phone: " + representative.chatJids;
   out << ReplaceAll(templates_.whatsApp.head, "{|person|}", HtmlEscape(line));
   const std::size_t n = messages.size();
@@ -206,7 +216,7 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
     const WhatsAppMessageRecord& m = messages[i];
     const std::string sender = (m.senderName.empty() || m.senderName == "Unknown") ? m.senderJid : m.senderName;
     out << MessageRow({m.fromMe != 0, m.deleted, m.date, m.fromMe != 0 ? "Me" : sender, m.text});
-    if (ReportItem(static_cast<std::int32_t>((i + 1) * 100 / n), 0, page) != kOk) {
+    if (ReportItem(std::min<std::int32_t>(99, static_cast<std::int32_t>((i + 1) * 100 / n)), 0, page) != kOk) {
       // A cancelled chat leaves none of its files.
       out.close();
       RemoveQuietly(page);
@@ -216,6 +226,15 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
     }
   }
   out << templates_.whatsApp.tail;
+  out.close();
+  EndFiles(out ? kOk : WriteError(), page, {textPath, csvPath, page});
+}
+
+void ExportRun::EndFiles(Status written, const fs::path& reported, std::initializer_list<fs::path> files) {
+  if (written != kOk) {
+    for (const fs::path& file : files) RemoveQuietly(file);
+  }
+  ReportItem(100, written, reported);
 }
 
 namespace {
@@ -274,7 +293,7 @@ Status WritePage(const fs::path& path, const PageTemplate& page, const std::stri
     std::ofstream out(part, std::ios::binary | std::ios::trunc);
     out << page.head << rows << page.tail;
     out.close();
-    return out ? kOk : kInvalidParameter;
+    return out ? kOk : WriteError();
   });
 }
 
@@ -283,7 +302,9 @@ Status WritePage(const fs::path& path, const PageTemplate& page, const std::stri
 void ExportRun::WriteFinalPages() {
   // The whole messages table, live and deleted rows, when any conversation was written.
   if (messagesExported_) {
-    WriteWhole(root_ / "Message" / "sms.csv", [this](const fs::path& part) { return source_.ExportMessagesCsv(part); });
+    const fs::path csv = root_ / "Message" / "sms.csv";
+    const Status rc = WriteWhole(csv, [this](const fs::path& part) { return source_.ExportMessagesCsv(part); });
+    if (rc != kOk) PageFailed(csv, rc);
   }
   // A page that cannot be written fails the records on it.
   const auto write = [this](const fs::path& page, const PageTemplate& form, const std::string& rows) {
@@ -296,7 +317,9 @@ void ExportRun::WriteFinalPages() {
   if (!contactRows_.empty()) {
     const fs::path folder = root_ / "Contacts" / stamp;
     CreateFolders(folder);
-    WriteWhole(folder / "Contacts.csv", [this](const fs::path& part) { return source_.ExportContactsCsv(part); });
+    const Status rc =
+        WriteWhole(folder / "Contacts.csv", [this](const fs::path& part) { return source_.ExportContactsCsv(part); });
+    if (rc != kOk) PageFailed(folder / "Contacts.csv", rc);
     write(folder / "Contacts.html", templates_.contacts, contactRows_);
   }
 }

@@ -496,6 +496,63 @@ TEST(ExportCommand, WritesTheCategoriesAndOnlyDeletedOnAsk) {
   EXPECT_EQ(Dunmere({"export", (dir / "backup").string()}, appData).exitCode, 1);  // --out is required
 }
 
+// A disk that fills up (a size limit on each file the run writes, 2 KiB): every file that could not
+// be written whole is removed and named as failed, and the run ends with 1; no cut-off file is left.
+TEST(ExportCommand, AFileThatCannotBeWrittenWholeIsAFailure) {
+  TempDir dir;
+  std::string values;
+  for (int i = 1; i <= 40; ++i) {
+    values += std::string(i == 1 ? "" : ",") + "(" + std::to_string(i) + ", 'g" + std::to_string(i) + "', '" +
+              std::string(120, 'm') + "', 4, 'SMS', " + std::to_string(289094500 + i) + ")";
+  }
+  const std::string sms = testing::SqliteDatabaseBytes(
+      {testing::ReferenceSchema("sms_ios9.2.1.sql"), "INSERT INTO handle (ROWID, id, service) VALUES (4, '+15550100001', 'SMS');",
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES " + values + ";"});
+  testing::FixtureBackup backup;
+  backup.files = {{"HomeDomain", "Library/SMS/sms.db", sms},
+                  {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0001.JPG",
+                   std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + std::string(9000, 'j')},
+                  {"CameraRollDomain", "Media/DCIM/100APPLE/IMG_0002.JPG",
+                   std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) + std::string(600, 'j')}};
+  testing::WriteFixtureBackup(dir / "backup", backup);
+  const fs::path appData = dir / "appdata";
+  fs::create_directories(appData);
+  const fs::path out = dir / "out";
+  std::string command = "ulimit -f 4; exec ";  // 4 blocks of 512 bytes
+  AppendQuoted(command, DUNMERE_CLI);
+  for (const std::string& a : {std::string("export"), (dir / "backup").string(), std::string("--out"), out.string()}) {
+    command += ' ';
+    AppendQuoted(command, a);
+  }
+  command += " >";
+  AppendQuoted(command, (dir / "stdout").string());
+  command += " 2>&1";
+  std::string shell = "DUNMERE_APPDATA=";
+  AppendQuoted(shell, appData.string());
+  shell += " sh -c ";
+  AppendQuoted(shell, command);
+  const int status = std::system(shell.c_str());
+  const std::string printed = testing::ReadFile(dir / "stdout");
+  ASSERT_TRUE(WIFEXITED(status)) << printed;
+  EXPECT_EQ(WEXITSTATUS(status), 1) << printed;
+  // The big picture, the conversation and the messages table could not be written whole; the small
+  // picture could.
+  EXPECT_NE(printed.find("Exported 1 of 3 items"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("Failed: " + (out / "Camera Roll" / "IMG_0001.JPG").string()), std::string::npos) << printed;
+  EXPECT_NE(printed.find("(+15550100001).txt: File too large."), std::string::npos) << printed;
+  EXPECT_NE(printed.find("sms.csv: File too large."), std::string::npos) << printed;
+  EXPECT_FALSE(fs::exists(out / "Camera Roll" / "IMG_0001.JPG"));
+  EXPECT_EQ(fs::file_size(out / "Camera Roll" / "IMG_0002.JPG"), 610u);
+  for (const auto& e : fs::recursive_directory_iterator(out)) {
+    if (e.is_regular_file()) {
+      EXPECT_LT(e.file_size(), 2048u) << e.path();
+    }
+    if (e.path().extension() == ".html") {
+      EXPECT_NE(testing::ReadFile(e.path()).find("</html>"), std::string::npos) << e.path();
+    }
+  }
+}
+
 // --heic-jpeg: a JPEG beside each HEIC picture, the original copied unchanged; a HEIC that cannot be
 // decoded is a failed item, told, and the run ends with 1. Without the flag nothing more is written.
 TEST(ExportCommand, JpegBesideEachHeicOnAsk) {

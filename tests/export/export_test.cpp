@@ -315,7 +315,7 @@ TEST_F(ExportTest, HoldingTheLockPausesTheRun) {
   }
   worker.join();  // answered "no": the run goes on to its end
   EXPECT_TRUE(run.Finished());
-  EXPECT_EQ(reports.load(), 2);
+  EXPECT_EQ(reports.load(), 3);  // each message, then the conversation's end once its files are closed
   EXPECT_EQ(run.done, 1);
 }
 

@@ -97,8 +97,9 @@ class FakeSource : public IPhoneRecoveryParse {
     std::ofstream(destination) << "x";
     return callback(user, 100, kOk, destination);
   }
-  Status ExportMessagesCsv(const std::filesystem::path&) override { return kOk; }
-  Status ExportContactsCsv(const std::filesystem::path&) override { return kOk; }
+  // The table CSVs: a file of one line, as a source writes them.
+  Status ExportMessagesCsv(const std::filesystem::path& path) override { return WriteLine(path); }
+  Status ExportContactsCsv(const std::filesystem::path& path) override { return WriteLine(path); }
   Status ExportWhatsAppText(std::int32_t, const std::filesystem::path&, ProgressCallback, void*) override { return kOk; }
   Status ExportQQText(const std::string&, const std::string&, const std::filesystem::path&, ProgressCallback, void*) override {
     return kOk;
@@ -109,6 +110,13 @@ class FakeSource : public IPhoneRecoveryParse {
   }
 
   std::set<std::string> outOfMemory;  // categories whose reading runs out of memory
+
+  static Status WriteLine(const std::filesystem::path& path) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << "line\r\n";
+    out.close();
+    return out ? kOk : kAccessDenied;
+  }
 
  private:
   Status Call(const char* name) {
