@@ -96,7 +96,11 @@ Status CBackupEngine::Open(const std::string& password) {
   lastError.clear();
   skippedFiles.clear();
   undecryptedFiles.clear();
-  const fs::path folder = currentSummary.folderPath;
+  // Links above the backup (and the folder itself as a link) are the user's choice: the folder is
+  // taken by its real path once, so that inside it no link needs following.
+  std::error_code realError;
+  fs::path folder = fs::canonical(currentSummary.folderPath, realError);
+  if (realError) folder = currentSummary.folderPath;
   backupPath = folder;
   hasManifestDb = FileExists(folder / "Manifest.db");
   decryptedCopy.clear();

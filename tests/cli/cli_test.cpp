@@ -293,6 +293,16 @@ TEST(ScanCommand, CategoriesAsJsonAndEncryptedBackups) {
   EXPECT_EQ(messages[1].at("deleted"), true);
   EXPECT_FALSE(doc.at("categories").contains("contacts"));  // only the ticked category
 
+  // The same backup reached through links above it and to it: read the same.
+  fs::create_directory_symlink(dir.path(), dir / "above");
+  fs::create_directory_symlink(dir / "above" / "plain", dir / "linked");
+  CliRun linked = Dunmere({"scan", (dir / "linked").string(), "-c", "messages", "--json"}, appData);
+  ASSERT_EQ(linked.exitCode, 0) << linked.err;
+  EXPECT_EQ(json::parse(linked.out).at("categories"), doc.at("categories"));
+  EXPECT_EQ(linked.err.find("warning"), std::string::npos) << linked.err;
+  fs::remove(dir / "linked");
+  fs::remove(dir / "above");
+
   run = Dunmere({"scan", (dir / "locked").string(), "--password-stdin", "--json"}, appData, "wrong\n");
   EXPECT_EQ(run.exitCode, 3);
   run = Dunmere({"scan", (dir / "locked").string(), "--password-stdin", "--json", "-c", "messages", "-c", "contacts"},
