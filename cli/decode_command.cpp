@@ -243,6 +243,10 @@ int RunDecode(const DecodeOptions& options) {
     std::cerr << "dunmere: cannot read " << options.database.string() << " (error " << opened << ")\n";
     return 1;
   }
+  if (!reader.logUnreadable.empty()) {
+    std::cerr << "dunmere: " << TerminalText(options.database.string() + "-wal") << " cannot be read ("
+              << reader.logUnreadable << "): the database is read without its write-ahead log\n";
+  }
   if (options.listTables) return ListFileTables(reader, options);
   if (!known) return DecodeAny(reader, options);
   DoubtfulRows doubtful;

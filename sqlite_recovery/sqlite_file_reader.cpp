@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <cstring>
 #include <unordered_set>
 
 #include "platform/file_util.h"
@@ -45,6 +47,7 @@ void SqliteFileReader::Close() {
   logFd_ = -1;
   log_.Clear();
   logUsed = false;
+  logUnreadable.clear();
   logFrames = logCommittedFrames = 0;
   latestDate = 0;
   pageSize = 0;
@@ -139,7 +142,13 @@ void SqliteFileReader::CheckTextEncoding() {
 
 void SqliteFileReader::OpenLog(const std::filesystem::path& log) {
   logFd_ = OpenRegularFile(log);
-  if (logFd_ < 0) return;
+  if (logFd_ < 0) {
+    struct stat info {};
+    if (::lstat(log.c_str(), &info) == 0) {
+      logUnreadable = S_ISREG(info.st_mode) ? std::strerror(errno) : "it is not a regular file";
+    }
+    return;
+  }
   const bool loaded = log_.Load(logFd_, pageSize, filePages_) == kOk;
   logFrames = log_.validFrames();
   if (log_.BeyondFrames() > 0) {

@@ -139,6 +139,9 @@ class SqliteFileReader {
   bool logUsed = false;  // its committed frames are read (a log of uncommitted frames only is not)
   std::uint32_t logFrames = 0;
   std::uint32_t logCommittedFrames = 0;
+  // A log beside the file that is there but cannot be read (a FIFO, a link, no permission): why, in the
+  // system's words; empty otherwise. The file is then read without it.
+  std::string logUnreadable;
   // What the caller knows of when the file was copied (see DatabaseFile::latestDate); 0: not known.
   std::int64_t latestDate = 0;
 

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <regex>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <nlohmann/json.hpp>
@@ -681,6 +682,24 @@ TEST(DecodeCommand, DamagedTreeToldAndTheRestRead) {
   // An undamaged file says nothing of damage.
   run = Dunmere({"decode", (dir / "kv.db").string(), "--table", "kv", "--json"}, dir.path());
   EXPECT_FALSE(json::parse(run.out).contains("damage"));
+}
+
+// A log beside the file that cannot be read (a FIFO, a link) is told; the file is read without it.
+TEST(DecodeCommand, ALogThatCannotBeReadIsTold) {
+  TempDir dir;
+  testing::MakeSqliteDatabase(dir / "kv.db", {"CREATE TABLE kv (k TEXT, v TEXT);", "INSERT INTO kv VALUES ('a', 'b');"});
+  ASSERT_EQ(::mkfifo((dir / "kv.db-wal").c_str(), 0600), 0);
+  CliRun run = Dunmere({"decode", (dir / "kv.db").string(), "--table", "kv", "--json"}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(json::parse(run.out).at("rows").size(), 1u);
+  EXPECT_NE(run.err.find("kv.db-wal cannot be read (it is not a regular file)"), std::string::npos) << run.err;
+  fs::remove(dir / "kv.db-wal");
+  fs::create_symlink(dir / "elsewhere", dir / "kv.db-wal");
+  run = Dunmere({"decode", (dir / "kv.db").string(), "--table", "kv"}, dir.path());
+  EXPECT_NE(run.err.find("kv.db-wal cannot be read"), std::string::npos) << run.err;
+  fs::remove(dir / "kv.db-wal");
+  run = Dunmere({"decode", (dir / "kv.db").string(), "--table", "kv"}, dir.path());
+  EXPECT_EQ(run.err.find("cannot be read"), std::string::npos) << run.err;
 }
 
 // A run that runs out of memory (its address space held to 100 MB, the table's rows need more) ends

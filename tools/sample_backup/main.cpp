@@ -58,9 +58,15 @@ FixtureBackup Backup(FixtureLayout layout, const char* name, std::int64_t lastBa
 }  // namespace
 
 int main(int argc, char** argv) {
+  constexpr char kUsage[] = "usage: make_sample_backup OUT [--encrypted]\n";
+  if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+    std::cout << kUsage;
+    return 0;
+  }
   const bool encrypted = argc == 3 && std::string_view(argv[2]) == "--encrypted";
-  if (argc != 2 && !encrypted) {
-    std::cerr << "usage: make_sample_backup OUT [--encrypted]\n";
+  // A folder whose name starts with a dash is an option mistyped, not where to write.
+  if ((argc != 2 && !encrypted) || argv[1][0] == '-') {
+    std::cerr << kUsage;
     return 1;
   }
   const std::filesystem::path out = argv[1];
