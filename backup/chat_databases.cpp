@@ -7,6 +7,7 @@
 
 #include "backup/backup_engine.h"
 #include "platform/file_util.h"
+#include "platform/visible_text.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
 #include "categories/table_decoders.h"
 
@@ -50,7 +51,7 @@ Status WriteText(const fs::path& output, std::size_t count, Line line, ProgressC
 }
 
 std::string Line(std::uint8_t deleted, const std::string& date, const std::string& sender, const std::string& text) {
-  return date + '\t' + sender + '\t' + (deleted != 0 ? "[Deleted] " : "") + text + "\r\n";
+  return VisibleText(date + '\t' + sender + '\t' + (deleted != 0 ? "[Deleted] " : "") + text, true, false) + "\r\n";
 }
 
 }  // namespace

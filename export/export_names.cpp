@@ -5,13 +5,22 @@
 #include <functional>
 #include <system_error>
 
+#include "platform/visible_text.h"
+
 namespace dunmere {
 namespace fs = std::filesystem;
 
 std::string SafePathComponent(std::string_view name) {
   std::string out;
   out.reserve(name.size());
-  for (const char ch : name) {
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    // C1 controls and the bidirectional controls (which would make the name read otherwise than it
+    // is spelt) are left out.
+    if (const std::size_t deceptive = DeceptiveSequenceAt(name, i); deceptive != 0) {
+      i += deceptive - 1;
+      continue;
+    }
+    const char ch = name[i];
     const auto c = static_cast<unsigned char>(ch);
     const bool refused = c < 32 || c == 127 || ch == '/' || ch == '\\' || ch == ':' || ch == '*' || ch == '?' ||
                          ch == '"' || ch == '<' || ch == '>' || ch == '|';

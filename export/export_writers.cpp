@@ -12,6 +12,7 @@
 #include "backup/heic_pictures.h"
 #include "backup/media_types.h"
 #include "export/export_names.h"
+#include "platform/visible_text.h"
 #include "export/export_run.h"
 #include "platform/file_util.h"
 
@@ -27,7 +28,9 @@ Status WriteError() { return StatusFromErrno(errno != 0 ? errno : EIO); }
 class TextFile {
  public:
   explicit TextFile(const fs::path& path) : out_(path, std::ios::binary | std::ios::trunc) { out_ << "\xEF\xBB\xBF"; }
-  void Line(const std::string& text) { out_ << text << "\r\n"; }
+  // Control characters of the records (an escape sequence in a message) are written out, as \x1B;
+  // tabs and line ends stay.
+  void Line(const std::string& text) { out_ << VisibleText(text, true, false) << "\r\n"; }
   // Whether every line reached the file (a full disk fails a write or the close); the system's code.
   Status Close() {
     out_.close();

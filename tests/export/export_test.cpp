@@ -83,7 +83,8 @@ TEST_F(ExportTest, ConversationPagesTextFilesAndNames) {
   results_.messages[7] = {Message(0, 0, "2020-01-01 10:00:00", "hi <script>alert(1)</script>"),
                           Message(1, 1, "2020-01-01 10:01:00", "deleted & mine"),
                           Message(0, 1, "2020-01-01 10:02:00", "deleted, received"),
-                          Message(1, kDeletedInLog, "2020-01-01 10:03:00", "from the log")};
+                          Message(1, kDeletedInLog, "2020-01-01 10:03:00", "from the log"),
+                          Message(0, 0, "2020-01-01 10:04:00", "bell\x07 and \x1B[2J\tline\nnext")};
   Selection selection{{&results_.messages[7].front(), Ticked(CategoryId::kMessages)}};
   ExportRun& run = Run(selection);
   const fs::path folder = dir_ / "out" / "Message" / ("Unknown-" + run.stamp);
@@ -99,12 +100,16 @@ TEST_F(ExportTest, ConversationPagesTextFilesAndNames) {
             "<div class=\"del_recv_msg\">deleted, received</div>\r\n"
             "<div class=\"date\">Date: 2020-01-01 10:03:00 Me:</div>\r\n"
             "<div class=\"del_send_msg wal\">from the log</div>\r\n"
+            "<div class=\"date\">Date: 2020-01-01 10:04:00 +123:</div>\r\n"
+            "<div class=\"recv_msg\">bell\x07 and \x1B[2J\tline\nnext</div>\r\n"
             "</body>\n");
   EXPECT_EQ(testing::ReadFile(folder / "Unknown(+123).txt"),
             "\xEF\xBB\xBF      From: +123\r\n      Data: 2020-01-01 10:00:00\r\n   Content: hi <script>alert(1)</script>\r\n\r\n"
             "        To: +123\r\n      Data: 2020-01-01 10:01:00\r\n   Content: deleted & mine\r\n\r\n"
             "      From: +123\r\n      Data: 2020-01-01 10:02:00\r\n   Content: deleted, received\r\n\r\n"
-            "        To: +123\r\n      Data: 2020-01-01 10:03:00\r\n   Content: from the log\r\n\r\n");
+            "        To: +123\r\n      Data: 2020-01-01 10:03:00\r\n   Content: from the log\r\n\r\n"
+            // A text file's control characters written out; tab and line end as they are.
+            "      From: +123\r\n      Data: 2020-01-01 10:04:00\r\n   Content: bell\\x07 and \\x1B[2J\tline\nnext\r\n\r\n");
   EXPECT_EQ(testing::ReadFile(dir_ / "out" / "Message" / "sms.csv"), "messages csv");
   // Progress: one report per message, the last at 100 with no error.
   EXPECT_EQ(run.done, 1);
@@ -342,6 +347,10 @@ TEST(ExportNames, SafeComponentsAndUniquePaths) {
   EXPECT_EQ(SafePathComponent(""), "_");
   EXPECT_EQ(SafePathComponent("a/b\\c:d*e?f\"g<h>i|j\x01k"), "a_b_c_d_e_f_g_h_i_j_k");
   EXPECT_EQ(SafePathComponent("Zo\xC3\xAB (+1 555)"), "Zo\xC3\xAB (+1 555)");
+  // A right-to-left override that would make "...gpj.exe" read as "...exe.jpg", isolates and a C1
+  // control: left out of the name.
+  EXPECT_EQ(SafePathComponent("Photo\xE2\x80\xAEgpj.exe"), "Photogpj.exe");
+  EXPECT_EQ(SafePathComponent("\xE2\x81\xA6" "Ann\xE2\x81\xA9 \xC2\x85x"), "Ann x");
   // Too long for a file system: cut at a character's boundary, the extension kept, and two long names
   // that begin alike kept apart; the result can be created.
   std::string longName;
