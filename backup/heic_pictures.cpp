@@ -33,11 +33,13 @@ struct ImageFree {
 
 }  // namespace
 
-Status DecodeHeic(const std::filesystem::path& file, RgbPicture& out) {
+Status DecodeHeic(const std::filesystem::path& file, RgbPicture& out, std::uint64_t mostPixels) {
   out = RgbPicture{};
   if (!IsRegularFileNoFollow(file)) return kInvalidParameter;
+  // Read up to one byte more than the largest file: a file that fills that is too large.
   std::string bytes;
-  if (const Status rc = ReadWholeFile(file, bytes); rc != kOk) return rc;
+  if (const Status rc = ReadFilePrefix(file, kLargestHeicFile + 1, bytes); rc != kOk) return rc;
+  if (bytes.size() > kLargestHeicFile) return StatusFromErrno(EFBIG);
   std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
   if (!context) return kNotEnoughMemory;
   heif_context_set_maximum_image_size_limit(context.get(), kLargestHeicSide);
@@ -51,6 +53,7 @@ Status DecodeHeic(const std::filesystem::path& file, RgbPicture& out) {
   const int width = heif_image_handle_get_width(handle.get());
   const int height = heif_image_handle_get_height(handle.get());
   if (width <= 0 || height <= 0 || width > kLargestHeicSide || height > kLargestHeicSide) return kInvalidData;
+  if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > mostPixels) return StatusFromErrno(EFBIG);
   heif_image* rawImage = nullptr;
   if (heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, heif_chroma_interleaved_RGB, nullptr).code !=
       heif_error_Ok) {

@@ -2,6 +2,7 @@
 // links refused without harm.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
@@ -72,6 +73,24 @@ TEST(HeicPictures, DamagedFilesLinksAndUnwritableFolders) {
   EXPECT_NE(WriteJpeg(picture, dir / "no such folder" / "a.jpg"), kOk);
   EXPECT_EQ(WriteJpeg(RgbPicture{4, 4, std::vector<std::uint8_t>(10)}, dir / "short.jpg"), kInvalidParameter);
   EXPECT_FALSE(fs::exists(dir / "short.jpg"));
+}
+
+// A picture of more pixels than the limit is not decoded (the limit here small enough for a test
+// picture), and a file beyond the largest is not even read whole (a sparse file, a gigabyte long):
+// both are told as too large, the picture left as it is.
+TEST(HeicPictures, PicturesAndFilesBeyondTheLimits) {
+  testing::TempDir dir;
+  Write(dir / "small.heic", testing::MakeHeic(96, 64, {10, 10, 10}, {10, 10, 10}));
+  RgbPicture picture;
+  EXPECT_EQ(DecodeHeic(dir / "small.heic", picture, 96 * 64), kOk);
+  EXPECT_EQ(DecodeHeic(dir / "small.heic", picture, 96 * 64 - 1), StatusFromErrno(EFBIG));
+  EXPECT_TRUE(picture.rgb.empty());
+
+  Write(dir / "huge.heic", testing::MakeHeic(96, 64, {10, 10, 10}, {10, 10, 10}));
+  fs::resize_file(dir / "huge.heic", std::uint64_t{1} << 30);
+  EXPECT_EQ(DecodeHeic(dir / "huge.heic", picture), StatusFromErrno(EFBIG));
+  EXPECT_EQ(HeicToJpeg(dir / "huge.heic", dir / "huge.jpg"), StatusFromErrno(EFBIG));
+  EXPECT_FALSE(fs::exists(dir / "huge.jpg"));
 }
 
 }  // namespace
