@@ -49,6 +49,20 @@ bool Survives(const std::string& bytes, const std::string& text) { return bytes.
 
 std::string Label(int i) { return "row-" + std::to_string(i) + "-" + std::string(static_cast<std::size_t>(i % 23), 'y'); }
 
+// The labels of the deleted rows the engine gives of "items", each checked to be one of the rows
+// deleted (gone) and given once; check looks at each row's values (i: the number in its label).
+template <typename Check>
+std::set<std::string> DeletedOnce(const std::filesystem::path& db, const std::set<std::string>& gone, Check check) {
+  std::set<std::string> found;
+  for (const AnyRow& row : ItemRows(db)) {
+    if (row.deleted == 0) continue;
+    EXPECT_EQ(gone.count(row.values[1].bytes), 1u) << "a row that was never deleted: " << row.values[1].bytes;
+    EXPECT_TRUE(found.insert(row.values[1].bytes).second) << row.values[1].bytes << " twice";
+    check(row, std::atoi(row.values[1].bytes.c_str() + 4));
+  }
+  return found;
+}
+
 void Check(const Shape& shape) {
   SCOPED_TRACE(std::string(shape.firstType) + " from row id " + std::to_string(shape.firstRowId) +
                (shape.pairs ? ", pairs" : "") + (shape.run ? ", a run" : ""));
@@ -153,17 +167,12 @@ TEST(FreedCellShapes, ATextFirstValueLostWithItsType) {
     gone.insert("row-" + std::to_string(i) + "-" + std::string(static_cast<std::size_t>(i % 30), 'x'));
   }
   testing::MakeSqliteDatabase(dir / "db", sql);
-  std::set<std::string> found;
-  for (const AnyRow& row : ItemRows(dir / "db")) {
-    if (row.deleted == 0) continue;
-    ASSERT_EQ(gone.count(row.values[1].bytes), 1u) << "a row that was never deleted: " << row.values[1].bytes;
-    EXPECT_TRUE(found.insert(row.values[1].bytes).second) << row.values[1].bytes << " twice";
-    const int i = std::atoi(row.values[1].bytes.c_str() + 4);
+  const std::set<std::string> found = DeletedOnce(dir / "db", gone, [](const AnyRow& row, int i) {
     // The lost first value comes back as the text its column always holds.
     EXPECT_EQ(row.values[0].bytes, "t" + std::to_string(i));
     EXPECT_EQ(row.values[2].integer, i % 100 - 50);
     EXPECT_DOUBLE_EQ(row.values[4].real, i + 0.5);
-  }
+  });
   // Every one whose bytes are still in the file (a later insert wrote over a few).
   const std::string bytes = testing::ReadFile(dir / "db");
   std::set<std::string> surviving;
@@ -218,12 +227,7 @@ TEST(FreedCellShapes, RunsDeletedInOrderAcrossAnAddedColumn) {
       gone.insert(label(i));
     }
     testing::MakeSqliteDatabase(dir / "db", sql);
-    std::set<std::string> found;
-    for (const AnyRow& row : ItemRows(dir / "db")) {
-      if (row.deleted == 0) continue;
-      ASSERT_EQ(gone.count(row.values[1].bytes), 1u) << "a row that was never deleted: " << row.values[1].bytes;
-      EXPECT_TRUE(found.insert(row.values[1].bytes).second) << row.values[1].bytes << " twice";
-      const int i = std::atoi(row.values[1].bytes.c_str() + 4);
+    const std::set<std::string> found = DeletedOnce(dir / "db", gone, [alias](const AnyRow& row, int i) {
       if (!alias) {
         EXPECT_EQ(row.values[0].bytes, "t" + std::to_string(i));
       }
@@ -232,7 +236,7 @@ TEST(FreedCellShapes, RunsDeletedInOrderAcrossAnAddedColumn) {
       EXPECT_DOUBLE_EQ(row.values[4].real, i + 0.125) << row.values[1].bytes;
       EXPECT_EQ(row.values[5].bytes.size(), static_cast<std::size_t>(i % 12)) << row.values[1].bytes;
       EXPECT_EQ(row.values[6].kind == AnyValue::Kind::kNull, i <= 180) << row.values[1].bytes;
-    }
+    });
     const std::string bytes = testing::ReadFile(dir / "db");
     for (int i = 1; i <= 260; ++i) {
       if (gone.count(label(i)) != 0 && Survives(bytes, body(i))) surviving.insert(label(i));

@@ -174,6 +174,16 @@ void Rechecksum(std::string& log, std::size_t pageSize) {
   }
 }
 
+// Changes the frames of a database's log of 4 KiB pages (edit) and writes their checksums again.
+template <typename Edit>
+void RewriteLog(const fs::path& db, Edit edit) {
+  const fs::path log = db.string() + "-wal";
+  std::string bytes = testing::ReadFile(log);
+  edit(bytes, std::size_t{24 + 4096});
+  Rechecksum(bytes, 4096);
+  testing::WriteFile(log, bytes);
+}
+
 // A log whose commit frame claims four billion pages (its checksums made right): the reader takes the
 // pages the file and the log hold, and reads the same rows, without reserving room for the claim.
 TEST(WriteAheadLog, ACommitFrameClaimingAHugeDatabase) {
@@ -182,14 +192,11 @@ TEST(WriteAheadLog, ACommitFrameClaimingAHugeDatabase) {
   MakeWithLog(db, {"CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, body TEXT);", Insert(0, 20, "old")},
               {Insert(20, 40, "new")});
   const std::set<std::string> before = LiveNames(db, "t");
-  const fs::path log = db.string() + "-wal";
-  std::string bytes = testing::ReadFile(log);
-  const std::size_t frame = 24 + 4096;
-  for (std::size_t at = 32; at + frame <= bytes.size(); at += frame) {
-    if (Be32At(bytes, at + 4) != 0) PutBe32(bytes, at + 4, 0xFFFFFFF0u);
-  }
-  Rechecksum(bytes, 4096);
-  testing::WriteFile(log, bytes);
+  RewriteLog(db, [](std::string& bytes, std::size_t frame) {
+    for (std::size_t at = 32; at + frame <= bytes.size(); at += frame) {
+      if (Be32At(bytes, at + 4) != 0) PutBe32(bytes, at + 4, 0xFFFFFFF0u);
+    }
+  });
   SqliteFileReader reader;
   ASSERT_EQ(reader.Open(db), kOk);
   EXPECT_TRUE(reader.logUsed);
@@ -208,17 +215,14 @@ TEST(WriteAheadLog, FramesOfPagesBeyondAnyTheDatabaseCanHave) {
     MakeWithLog(db, {"CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, body TEXT);", Insert(0, 20, "old")},
                 {Insert(20, 40, "new"), "UPDATE t SET body = 'changed' WHERE id = 3;"});
     const std::set<std::string> before = LiveNames(db, "t");
-    const fs::path log = db.string() + "-wal";
-    std::string bytes = testing::ReadFile(log);
-    const std::size_t frame = 24 + 4096;
-    ASSERT_GE(bytes.size(), 32 + frame);
     // One more transaction of one frame: the page claimed, and a database that large after it.
-    std::string extra = bytes.substr(bytes.size() - frame);
-    PutBe32(extra, 0, claimed);
-    PutBe32(extra, 4, claimed);
-    bytes += extra;
-    Rechecksum(bytes, 4096);
-    testing::WriteFile(log, bytes);
+    RewriteLog(db, [claimed](std::string& bytes, std::size_t frame) {
+      ASSERT_GE(bytes.size(), 32 + frame);
+      std::string extra = bytes.substr(bytes.size() - frame);
+      PutBe32(extra, 0, claimed);
+      PutBe32(extra, 4, claimed);
+      bytes += extra;
+    });
     SqliteFileReader reader;
     ASSERT_EQ(reader.Open(db), kOk);
     EXPECT_TRUE(reader.logUsed);
