@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "categories/decoder_keys.h"
 #include "categories/person_name.h"
@@ -31,6 +32,8 @@ Status DecodePeople(SqliteFileReader& reader, std::vector<PersonRow>& out) {
     p.rowId = row.rowId;
     p.rowIdAbove = row.rowIdAbove;
     p.rowIdBelow = row.rowIdBelow;
+    p.boundsPage = row.boundsPage;
+    p.boundsOffset = row.boundsOffset;
     p.name = PersonName(FieldText(row.fields[0]), FieldText(row.fields[1]));
     p.company = FieldText(row.fields[2]);
   };
@@ -137,6 +140,37 @@ Status DecodeEarlyContacts(SqliteFileReader& reader, std::vector<ContactRecord>&
   }
   std::set<std::int64_t> taken;
   for (const auto& [person, id] : joined) taken.insert(id);
+  // Several deleted people between the same two live cells share their bounds. The deleted values
+  // (a person's values go with it) whose ids lie inside those bounds and inside no other person's,
+  // when there are as many as the people, are theirs in order: the person further into the page was
+  // inserted first, with the lower row id.
+  std::map<std::tuple<std::uint32_t, std::int64_t, std::int64_t>, std::vector<std::size_t>> sharing;
+  for (std::size_t i = 0; i < people.size(); ++i) {
+    const PersonRow& p = people[i];
+    if (p.hasRowId || p.deleted == 0 || joined.count(i) != 0 || (p.rowIdAbove == 0 && p.rowIdBelow == 0)) continue;
+    sharing[{p.boundsPage, p.rowIdAbove, p.rowIdBelow}].push_back(i);
+  }
+  for (auto& [bounds, group] : sharing) {
+    if (group.size() < 2) continue;
+    std::vector<std::int64_t> ids;
+    for (const std::int64_t id : orphans) {
+      const auto& list = valuesOf[id];
+      const bool allDeleted = std::all_of(list.begin(), list.end(), [](const MultiValueRow* v) { return v->deleted != 0; });
+      if (taken.count(id) != 0 || !allDeleted || !inside(people[group.front()], id)) continue;
+      const bool elsewhere = std::any_of(people.begin(), people.end(), [&](const PersonRow& other) {
+        return !other.hasRowId && other.deleted != 0 && inside(other, id) &&
+               std::tuple(other.boundsPage, other.rowIdAbove, other.rowIdBelow) != bounds;
+      });
+      if (!elsewhere) ids.push_back(id);  // in ascending order, as orphans are
+    }
+    if (ids.size() != group.size()) continue;
+    std::sort(group.begin(), group.end(),
+              [&](std::size_t a, std::size_t b) { return people[a].boundsOffset > people[b].boundsOffset; });
+    for (std::size_t k = 0; k < group.size(); ++k) {
+      joined[group[k]] = ids[k];
+      taken.insert(ids[k]);
+    }
+  }
   std::vector<PersonRow> unnamed;
   for (const std::int64_t id : orphans) {
     if (taken.count(id) != 0) continue;

@@ -102,6 +102,8 @@ struct PersonRow {
   std::int64_t rowId = 0;
   std::int64_t rowIdAbove = 0;  // a deleted person without its row id: the bounds the engine found
   std::int64_t rowIdBelow = 0;
+  std::uint32_t boundsPage = 0;  // and where it lies
+  std::uint32_t boundsOffset = 0;
   std::string name;  // first and last name, as the full-text table writes them
   std::string company;
 };

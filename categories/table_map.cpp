@@ -246,6 +246,8 @@ Status DecodeMappedRows(SqliteFileReader& reader, const TableMap& map, bool doub
     mapped.rowId = row.rowId;
     mapped.rowIdAbove = row.rowIdAbove;
     mapped.rowIdBelow = row.rowIdBelow;
+    mapped.boundsPage = row.boundsPage;
+    mapped.boundsOffset = row.boundsOffset;
     // An older version of a row that is still there is no deleted record of the category; an examiner's
     // doubtful reading lists it, marked.
     mapped.doubtful = row.doubtful || row.olderVersion;

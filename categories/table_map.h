@@ -92,6 +92,8 @@ struct MappedRow {
   bool doubtful = false;  // a deleted row that broke a field's rule (listed only when asked for)
   std::int64_t rowIdAbove = 0;  // where a deleted row lost its row id: the bounds around it (AnyRow)
   std::int64_t rowIdBelow = 0;
+  std::uint32_t boundsPage = 0;  // and where it lies (AnyRow)
+  std::uint32_t boundsOffset = 0;
   std::vector<AnyValue> fields;
   std::vector<AnyValue> values;  // every column, when asked for
 };

@@ -43,6 +43,10 @@ struct AnyRow {
   // (0: no bound on that side, or none known).
   std::int64_t rowIdAbove = 0;
   std::int64_t rowIdBelow = 0;
+  // Where such a row lies (its page, zero-based, and its offset there): of the deleted rows between
+  // the same two live cells, the one further into the page was inserted before, with a lower row id.
+  std::uint32_t boundsPage = 0;
+  std::uint32_t boundsOffset = 0;
   std::vector<AnyValue> values;  // one per declared column (a lost first column is null)
 };
 

@@ -313,6 +313,7 @@ class Engine : public RowDecoder {
                        rowid != 0 && rowid <= highestLive_ + std::max<std::uint64_t>(kKeyMargin, highestLive_ / 2);
     bounds_ = {0, 0};
     if (!keyed && state == RowState::kDeleted && !reader.currentWithoutRowid) bounds_ = RowIdBounds(reader, page, index, offset);
+    boundsOffset_ = offset;
     Emit(state, keyed ? std::optional<std::int64_t>(static_cast<std::int64_t>(rowid)) : std::nullopt);
   }
 
@@ -525,6 +526,9 @@ class Engine : public RowDecoder {
     row_.olderVersion = false;
     row_.rowIdAbove = state == RowState::kNormal || rowid ? 0 : bounds_.first;
     row_.rowIdBelow = state == RowState::kNormal || rowid ? 0 : bounds_.second;
+    const bool placed = row_.rowIdAbove != 0 || row_.rowIdBelow != 0;
+    row_.boundsPage = placed ? boundsPage_ : 0;
+    row_.boundsOffset = placed ? boundsOffset_ : 0;
     std::size_t width = columns_.size();
     for (const ColumnValue& v : values_) width = std::max<std::size_t>(width, v.column + 1);
     row_.values.resize(width);
@@ -558,6 +562,7 @@ class Engine : public RowDecoder {
   bool fromLog_ = false;  // the page in hand is the log's
   bool wholeCell_ = false;  // the row in hand is a cell, not remains read from freed space
   std::pair<std::int64_t, std::int64_t> bounds_{0, 0};  // RowIdBounds of the deleted row in hand
+  std::uint32_t boundsOffset_ = 0;                       // and its offset on the page boundsPage_
   std::uint32_t boundsPage_ = UINT32_MAX;                // the page placed_ describes
   std::vector<std::pair<std::uint16_t, std::int64_t>> placed_;  // its live cells: offset, row id
   struct KeyedRow {
