@@ -137,9 +137,6 @@ void HeaderRunPass(const Scan& scan, std::int64_t x, std::vector<std::uint16_t>&
   }
 }
 
-// Whether end, the end of a record read in a freed block that ends at blockEnd, is where a cell
-// ended: the block's end, the header a cell freed before it kept when the two were merged, or a whole
-// cell freed after it and merged into its block.
 // Whether a whole cell of the table (its count of columns or an older one) starts at at, ending by limit.
 bool WholeCellOfTable(const Scan& scan, std::int64_t at, std::int64_t limit) {
   return at >= 0 && at < limit && limit <= scan.size && scan.AnyCount(scan.n, [&](std::int32_t c) {
@@ -156,6 +153,8 @@ bool PiecesReachEnd(const Scan& scan, std::int64_t at, std::int64_t blockEnd) {
   });
 }
 
+// Whether end, the end of a record read in a freed block that ends at blockEnd, is where a cell
+// ended: the block's end, or the first of the pieces that lead on to it (PiecesReachEnd).
 bool EndsAtCellBoundary(const Scan& scan, std::int64_t end, std::int64_t blockEnd) {
   if (end == blockEnd) return true;
   if (end < 0 || end >= blockEnd || blockEnd > scan.size) return false;
@@ -276,10 +275,8 @@ void FreeblockRemainsPass(const Scan& scan, std::int64_t from, std::int64_t to, 
                           bool inBlock = false) {
   // A reading that ends where a cell does is sure: a doubtful reading found a few bytes off does not
   // keep it out.
-  // The end of the reading at start by the column count c.
   // The end of the reading at start by the column count c, with the first type lost or (kept) with
-  // every type there.
-  // A reading that runs past the page ends at the page's end (past gives 1 then).
+  // every type there; one that runs past the page ends at the page's end (past gives 1 then).
   const auto endOf = [&](std::int64_t start, std::int32_t c, bool kept = false, bool* past = nullptr) {
     const std::int64_t area = kept ? scan.Area(start, c) : 0;
     const std::int64_t extent = scan.OnPage(scan.Extent(start, area, scan.size - start, kept ? -1 : c));
