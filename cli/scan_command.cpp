@@ -156,10 +156,15 @@ int RunScan(const ScanOptions& options) {
     if (key != nullptr && categories.contains(key)) categories[key]["log"] = Json{{"frames", log.frames}, {"rows", log.rows}};
   }
   const int exit = outcome.problems.empty() ? 0 : 1;
+  // What could not be read is told on standard error, with --json as without it.
+  const auto tellProblems = [&] {
+    if (exit != 0) std::cerr << "dunmere: not everything could be read: " << TerminalText(ProblemLine(outcome)) << '\n';
+  };
   if (options.json) {
     Json document{{"backup", SummaryToJson(summary)}, {"open", opened}, {"categories", categories}};
     if (exit != 0) document["error"] = ProblemLine(outcome);
     std::cout << DumpJson(document) << '\n';
+    tellProblems();
     return exit;
   }
   std::printf("%-22s %8s %8s  %s\n", "Category", "All", "Deleted", "Result");
@@ -176,7 +181,7 @@ int RunScan(const ScanOptions& options) {
     }
   }
   std::printf("(manifest result %d)\n", opened);
-  if (exit != 0) std::cerr << "dunmere: not everything could be read: " << TerminalText(ProblemLine(outcome)) << '\n';
+  tellProblems();
   return exit;
 }
 

@@ -314,6 +314,9 @@ TEST_F(InterruptedRuns, DamagedManifestsAndUnreadableDatabasesAreTold) {
   EXPECT_NE(doc.at("categories").at("contacts").at("result"), 0);
   EXPECT_TRUE(doc.at("categories").at("contacts").contains("error")) << doc;
   EXPECT_NE(doc.at("error").get<std::string>().find("contacts could not be read"), std::string::npos);
+  // With --json too, the reason is on standard error.
+  EXPECT_NE(zeroed.Err().find("dunmere: not everything could be read: "), std::string::npos) << zeroed.Err();
+  EXPECT_NE(scan.Err().find("Manifest.mbdb is cut short or damaged"), std::string::npos) << scan.Err();
 }
 
 TEST_F(InterruptedRuns, LinksAndSpecialFilesInABackupAreSkippedAndTold) {
