@@ -235,7 +235,7 @@ int RunDecode(const DecodeOptions& options) {
   const fs::path file = fs::canonical(options.database, ec);
   SqliteFileReader reader;
   const Status opened = reader.Open(ec ? options.database : file);
-  if (opened == kInvalidParameter) {
+  if (opened == kInvalidData) {
     std::cerr << "dunmere: " << options.database.string() << " is not a SQLite database\n";
     return 1;
   }

@@ -82,13 +82,14 @@ Status SqliteFileReader::Open(const std::filesystem::path& path, const std::file
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);
   }
+  // A file that is no SQLite database, or whose page size is none, is damaged contents.
   if (::strncasecmp(reinterpret_cast<const char*>(header), kMagic, 15) != 0 || header[15] != 0) {
-    return kInvalidParameter;
+    return kInvalidData;
   }
   // The file format writes 65,536 as 1.
   const std::uint32_t rawSize = ReadBe16(header, sizeof header, 16);
   const std::uint32_t size = rawSize == 1 ? 65536 : rawSize;
-  if (!IsValidPageSize(size)) return kInvalidParameter;
+  if (!IsValidPageSize(size)) return kInvalidData;
   pageSize = size;
   const std::uint32_t reserved = header[20];
   usableSize = (size - reserved >= 480) ? size - reserved : size;

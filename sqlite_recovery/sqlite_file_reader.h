@@ -65,7 +65,7 @@ class SqliteFileReader {
 
   // Opens the file read-only (closing any file held before), checks that it begins with
   // "SQLite format 3" and a zero byte (any letter case), takes the page size and lists the freelist.
-  // 87 when the file is not a SQLite file or its page size is not a power of two from 512 to 65,536
+  // 13 (invalid data) when the file is not a SQLite file or its page size is not a power of two from 512 to 65,536
   // (the file then stays open but no page is read); the system's code when it cannot be opened.
   // The database's write-ahead log is read with it: log, or else the file of the same name with
   // "-wal" added, when it is a regular file; every page is then read in its newest committed version

@@ -413,7 +413,7 @@ TEST(TableDecoders, MissingTableAndNonDatabase) {
   testing::TempDir dir;
   testing::WriteFile(dir / "x", "not a database");
   SqliteFileReader reader;
-  EXPECT_EQ(reader.Open(dir / "x"), kInvalidParameter);
+  EXPECT_EQ(reader.Open(dir / "x"), kInvalidData);  // damaged contents
   EXPECT_EQ(DecodeMessages(reader, out), kInvalidParameter);
 }
 

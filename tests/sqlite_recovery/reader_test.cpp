@@ -54,7 +54,7 @@ TEST(SqliteFileReaderOpen, HeaderChecksAndPageSizes) {
   SqliteFileReader reader;
   EXPECT_EQ(reader.Open(dir / "missing.db"), kFileNotFound);
   testing::WriteFile(dir / "text.db", "SQLite format 2\0 and more bytes");
-  EXPECT_EQ(reader.Open(dir / "text.db"), kInvalidParameter);
+  EXPECT_EQ(reader.Open(dir / "text.db"), kInvalidData);
   std::vector<std::uint8_t> page(512);
   EXPECT_EQ(reader.ReadPage(0, page.data()), kInvalidParameter);  // no page size
 
@@ -78,7 +78,7 @@ TEST(SqliteFileReaderOpen, HeaderChecksAndPageSizes) {
   bytes[16] = 0x03;
   bytes[17] = 0x00;  // 768
   testing::WriteFile(dir / "odd.db", bytes);
-  EXPECT_EQ(reader.Open(dir / "odd.db"), kInvalidParameter);
+  EXPECT_EQ(reader.Open(dir / "odd.db"), kInvalidData);
 }
 
 TEST(SqliteFileReaderOpen, PagesBeyondTwoGibibytes) {
