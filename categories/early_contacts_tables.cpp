@@ -154,7 +154,7 @@ Status DecodeEarlyContacts(SqliteFileReader& reader, std::vector<ContactRecord>&
     if (group.size() < 2) continue;
     std::vector<std::int64_t> ids;
     for (const std::int64_t id : orphans) {
-      const auto& list = valuesOf[id];
+      const std::vector<const MultiValueRow*>& list = valuesOf.at(id);  // an orphan has values
       const bool allDeleted = std::all_of(list.begin(), list.end(), [](const MultiValueRow* v) { return v->deleted != 0; });
       if (taken.count(id) != 0 || !allDeleted || !inside(people[group.front()], id)) continue;
       const bool elsewhere = std::any_of(people.begin(), people.end(), [&](const PersonRow& other) {

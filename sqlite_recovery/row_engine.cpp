@@ -55,21 +55,31 @@ bool IsEmpty(const ColumnValue& v) { return v.IsNull() || ((v.IsText() || v.IsBl
 
 // A hash of the stored values but the row id's alias, which a deleted row no longer has: remains of
 // a live row (a copy a page rebuild left behind) hash as it does.
-std::uint64_t ValuesHash(const std::vector<DeclaredColumn>& columns, const std::vector<ColumnValue>& values) {
-  std::uint64_t hash = 1469598103934665603ULL;
+// Mixes one value (its column, kind and bytes) into hash.
+void MixValue(std::uint64_t& hash, const ColumnValue& v) {
   const auto mix = [&hash](std::uint64_t part) { hash = (hash ^ part) * 1099511628211ULL + (hash >> 29); };
+  mix(v.column);
+  if (v.IsInteger()) {
+    mix(1);
+    mix(static_cast<std::uint64_t>(v.AsSignedInteger()));
+  } else if (v.IsNull()) {
+    mix(0);
+  } else {
+    mix(v.serialType);
+    mix(std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(v.data), v.size)));
+  }
+}
+
+constexpr std::uint64_t kHashStart = 1469598103934665603ULL;
+
+bool IsAlias(const std::vector<DeclaredColumn>& columns, const ColumnValue& v) {
+  return v.column < columns.size() && columns[v.column].integerPrimaryKey;
+}
+
+std::uint64_t ValuesHash(const std::vector<DeclaredColumn>& columns, const std::vector<ColumnValue>& values) {
+  std::uint64_t hash = kHashStart;
   for (const ColumnValue& v : values) {
-    if (v.column < columns.size() && columns[v.column].integerPrimaryKey) continue;
-    mix(v.column);
-    if (v.IsInteger()) {
-      mix(1);
-      mix(static_cast<std::uint64_t>(v.AsSignedInteger()));
-    } else if (v.IsNull()) {
-      mix(0);
-    } else {
-      mix(v.serialType);
-      mix(std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(v.data), v.size)));
-    }
+    if (!IsAlias(columns, v)) MixValue(hash, v);
   }
   return hash;
 }
@@ -82,8 +92,10 @@ std::vector<std::uint64_t> AllButOneHashes(const std::vector<DeclaredColumn>& co
   std::vector<std::uint32_t> of;
   std::size_t filled = 0;
   for (const ColumnValue& v : values) {
-    if (v.column < columns.size() && columns[v.column].integerPrimaryKey) continue;
-    parts.push_back(ValuesHash(columns, std::vector<ColumnValue>{v}));
+    if (IsAlias(columns, v)) continue;
+    std::uint64_t part = kHashStart;
+    MixValue(part, v);
+    parts.push_back(part);
     of.push_back(v.column);
     filled += IsEmpty(v) ? 0 : 1;
   }
