@@ -236,14 +236,6 @@ Status CBackupEngine::FinishDatabaseStep(Status result) {
   return result;
 }
 
-namespace {
-
-// A loader without a progress callback cannot have been stopped: its 2 is the system's "file not
-// found", which the scan would take for a stop and end on. It is told as "path not found" instead.
-Status NotAStop(Status result) { return result == kStoppedByUser ? kPathNotFound : result; }
-
-}  // namespace
-
 Status CBackupEngine::ScanMessages(ConversationMap& out) {
   LoaderContext context{currentSummary.versionAbove11, progressCallback, progressUser, progressBase, stepWeight};
   messagesMap.clear();
@@ -256,7 +248,7 @@ Status CBackupEngine::ScanMessages(ConversationMap& out) {
 
 Status CBackupEngine::ScanContacts(std::vector<ContactRecord>& out) {
   const Status rc =
-      NotAStop(LoadContacts(currentSummary.versionAbove11, Database(kContactsDbDomainPath), out, contactsReaderState));
+      LoadContacts(currentSummary.versionAbove11, Database(kContactsDbDomainPath), out, contactsReaderState);
   NoteDatabase(CategoryId::kContacts, Database(kContactsDbDomainPath), {"ABPersonFullTextSearch_content", "ABPerson"},
                rc == kOk && out.empty());
   return FinishDatabaseStep(rc);
@@ -264,8 +256,8 @@ Status CBackupEngine::ScanContacts(std::vector<ContactRecord>& out) {
 
 Status CBackupEngine::ScanNotes(std::vector<NoteRecord>& out) {
   // Both stores: the old one of early systems, the current one of the Notes app's group container.
-  const Status old = NotAStop(LoadNotes(Database(kNotesDbDomainPath), out));
-  const Status current = NotAStop(LoadNoteStore(Database(kNoteStoreDbDomainPath), out));
+  const Status old = LoadNotes(Database(kNotesDbDomainPath), out);
+  const Status current = LoadNoteStore(Database(kNoteStoreDbDomainPath), out);
   NoteDatabase(CategoryId::kNotes, Database(kNotesDbDomainPath), {"ZNOTEBODY", "ZNOTE"}, out.empty());
   NoteDatabase(CategoryId::kNotes, Database(kNoteStoreDbDomainPath), {"ZICNOTEDATA"}, out.empty());
   return FinishDatabaseStep(old == kOk || current == kOk ? kOk : old);
@@ -276,7 +268,7 @@ Status CBackupEngine::ScanCallHistory(std::vector<CallRecord>& out) {
   const BackupLayout layout{backupPath, currentSummary.encrypted, hasManifestDb};
   const bool store = layout.CallHistoryDatabasePath() == layout.DatabasePath(kCallHistoryStoreId);
   const DatabaseFile calls = Database(store ? kCallHistoryStoreDomainPath : kCallHistoryDbDomainPath);
-  const Status rc = NotAStop(LoadCallHistory(calls, Database(kContactsDbDomainPath), out, currentSummary.versionAbove11));
+  const Status rc = LoadCallHistory(calls, Database(kContactsDbDomainPath), out, currentSummary.versionAbove11);
   NoteDatabase(CategoryId::kCallHistory, calls, {"ZCALLRECORD", "call"}, rc == kOk && out.empty());
   return FinishDatabaseStep(rc);
 }
@@ -305,7 +297,7 @@ Status CBackupEngine::ScanWhatsApp(WhatsAppChatMap& out) {
   const Status rc = chatStorage != nullptr ? LoadWhatsApp(chat, whatsAppMap) : kPathNotFound;
   out = whatsAppMap;
   if (chatStorage != nullptr) NoteDatabase(CategoryId::kWhatsApp, chat, {"ZWAMESSAGE"}, rc == kOk && out.empty());
-  return FinishDatabaseStep(NotAStop(rc));
+  return FinishDatabaseStep(rc);
 }
 
 Status CBackupEngine::ExportMessagesCsv(const fs::path& output) {

@@ -28,7 +28,7 @@ class RunWorkspace;
 // A category's result that means its records were not (all) read. A database that is absent from the
 // backup is not one: there is nothing to read.
 inline bool CategoryReadFailed(Status result) {
-  return result != kOk && result != kFileNotFound && result != kPathNotFound && result != kStoppedByUser;
+  return result != kOk && result != kPathNotFound && result != kStoppedByUser;
 }
 
 class CBackupEngine {

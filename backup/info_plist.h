@@ -13,7 +13,7 @@ namespace dunmere {
 // Fills displayName, lastBackupDate, phoneNumber, versionAbove11 and serialNumber of summary from
 // the file (other fields are left alone). An XML file is read line by line, each key's value from
 // the line after it, stopping after "Serial Number"; a binary property list is read with a property
-// list parser. A missing key leaves its field empty. kFileNotFound (or another system code) when the
+// list parser. A missing key leaves its field empty. kPathNotFound (or another system code) when the
 // file cannot be opened; kInvalidParameter when it holds none of those keys (an empty file, a list
 // nested too deep to parse, no dictionary): that folder is no backup.
 Status ReadInfoPlist(const std::filesystem::path& file, BackupSummary& summary);

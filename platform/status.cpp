@@ -8,7 +8,7 @@ namespace dunmere {
 Status StatusFromErrno(int err) {
   switch (err) {
     case 0: return kOk;
-    case ENOENT: return kFileNotFound;
+    case ENOENT:
     case ENOTDIR: return kPathNotFound;
     case EACCES:
     case EPERM:
@@ -27,7 +27,6 @@ Status StatusFromErrno(int err) {
 std::string StatusText(Status status) {
   switch (status) {
     case kOk: return "The operation completed successfully.";
-    case kFileNotFound: return "The system cannot find the file specified.";
     case kPathNotFound: return "The system cannot find the path specified.";
     case kAccessDenied: return "Access is denied.";
     case kNotEnoughMemory: return "Not enough memory resources are available to process this command.";

@@ -10,8 +10,9 @@ namespace dunmere {
 using Status = std::int32_t;
 
 inline constexpr Status kOk = 0;
-inline constexpr Status kFileNotFound = 2;          // the system's "file not found"
-inline constexpr Status kPathNotFound = 3;          // the system's "path not found"
+inline constexpr Status kPathNotFound = 3;          // the system's "path not found": a file or folder that is
+                                                    // not there (2, the system's "file not found", is
+                                                    // the result of a stop: a missing file is told as 3)
 inline constexpr Status kAccessDenied = 5;
 inline constexpr Status kNotEnoughMemory = 8;
 inline constexpr Status kInvalidData = 13;          // the system's "data is invalid": damaged contents
@@ -31,7 +32,7 @@ inline constexpr Status kSystemErrorBase = 0x10000;
 // Maps an errno value to the system code the rest of the program understands.
 Status StatusFromErrno(int err);
 
-// The system's message for a code, in US English ("The system cannot find the file specified."); for
+// The system's message for a code, in US English ("The system cannot find the path specified."); for
 // the codes of kSystemErrorBase the system's strerror text.
 std::string StatusText(Status status);
 

@@ -33,8 +33,6 @@ constexpr const char* kAppGroupFolder = "/private/var/mobile/Containers/Shared/A
 constexpr const char* kNoteStoreName = "NoteStore.sqlite";
 constexpr const char* kNoteStoreLocalName = "notestore";
 
-Status NotAStop(Status result) { return result == kStoppedByUser ? kPathNotFound : result; }
-
 // Whether a listed name is a plain folder name (a hostile listing could name a way out).
 bool PlainName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
@@ -137,18 +135,18 @@ Status CDeviceRecovery::ScanMessageAttachments(std::vector<AttachmentFileRecord>
 }
 
 Status CDeviceRecovery::ScanContacts(std::vector<ContactRecord>& out) {
-  return FinishDatabaseStep(NotAStop(LoadContacts(false, LocalPath("personcontent"), out, contactsReaderState_)));
+  return FinishDatabaseStep(LoadContacts(false, LocalPath("personcontent"), out, contactsReaderState_));
 }
 
 Status CDeviceRecovery::ScanNotes(std::vector<NoteRecord>& out) {
   // Both stores, as in a backup: the old one, and the current one when the device gave it.
-  const Status old = NotAStop(LoadNotes(LocalPath("note"), out));
-  const Status current = NotAStop(LoadNoteStore(LocalPath(kNoteStoreLocalName), out));
+  const Status old = LoadNotes(LocalPath("note"), out);
+  const Status current = LoadNoteStore(LocalPath(kNoteStoreLocalName), out);
   return FinishDatabaseStep(old == kOk || current == kOk ? kOk : old);
 }
 
 Status CDeviceRecovery::ScanCallHistory(std::vector<CallRecord>& out) {
-  return FinishDatabaseStep(NotAStop(LoadCallHistory(LocalPath("history"), LocalPath("personcontent"), out, false)));
+  return FinishDatabaseStep(LoadCallHistory(LocalPath("history"), LocalPath("personcontent"), out, false));
 }
 
 Status CDeviceRecovery::ExportMessagesCsv(const fs::path& output) {

@@ -126,7 +126,7 @@ TEST(RunWorkspace, WhereTheWorkspacesGo) {
   env.Set(kWorkFolderVariable, std::nullopt);
   fs::path root;
   std::string reason;
-  ASSERT_EQ(WorkspaceRoot(dir / "data", {}, root, reason), kFileNotFound);  // the data folder must exist
+  ASSERT_EQ(WorkspaceRoot(dir / "data", {}, root, reason), kPathNotFound);  // the data folder must exist
   fs::create_directories(dir / "data");
   ASSERT_EQ(WorkspaceRoot(dir / "data", {}, root, reason), kOk) << reason;
   EXPECT_EQ(root, dir / "data" / kRunsFolderName);

@@ -56,7 +56,7 @@ class FakeDevice : public IDeviceConnection {
   }
   Status ReadFile(const std::string& devicePath, std::string& contents) override {
     const auto it = files.find(devicePath);
-    if (it == files.end()) return kFileNotFound;
+    if (it == files.end()) return kPathNotFound;
     contents = it->second;
     return kOk;
   }

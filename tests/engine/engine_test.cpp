@@ -99,6 +99,16 @@ TEST_F(EngineTest, PlainBackupOpenProgressAndCategories) {
   std::vector<NoteRecord> notes;
   EXPECT_EQ(engine.ScanNotes(notes), kPathNotFound);  // no notes database: not taken for a stop
   EXPECT_TRUE(notes.empty());
+  {
+    // A database the manifest lists but the folder lost is absent too, never the 2 of a stop.
+    const std::string id(kContactsDbId);
+    const fs::path file = dir_ / "backup" / id.substr(0, 2) / id;
+    const std::string kept = testing::ReadFile(file);
+    fs::remove(file);
+    std::vector<ContactRecord> none;
+    EXPECT_EQ(engine.ScanContacts(none), kPathNotFound);
+    std::ofstream(file, std::ios::binary) << kept;
+  }
 
   std::vector<MediaFileRecord> roll, stream;
   ASSERT_EQ(engine.ScanCameraRollAndPhotoStream(roll, stream), kOk);

@@ -43,7 +43,7 @@ TEST(ReadFiles, PrefixWholeAndFailures) {
   EXPECT_EQ(out.size(), 15u);
   ASSERT_EQ(ReadWholeFile(dir / "f", out), kOk);
   EXPECT_EQ(out, "SQLite format 3");
-  EXPECT_EQ(ReadWholeFile(dir / "nothing", out), kFileNotFound);
+  EXPECT_EQ(ReadWholeFile(dir / "nothing", out), kPathNotFound);
   EXPECT_TRUE(out.empty());
   EXPECT_NE(ReadFilePrefix(dir.path(), 10, out), kOk);  // a folder is not a file
 }
@@ -148,7 +148,7 @@ TEST(KindInside, LinksAtOrBelowTheRootAndSpecialFilesAreOther) {
 }
 
 TEST(StatusText, SystemErrorsWithoutACodeOfTheirOwnAreToldInTheSystemsWords) {
-  EXPECT_EQ(StatusFromErrno(ENOENT), kFileNotFound);
+  EXPECT_EQ(StatusFromErrno(ENOENT), kPathNotFound);
   EXPECT_EQ(StatusFromErrno(ENAMETOOLONG), kNameTooLong);
   EXPECT_EQ(StatusText(kNameTooLong), "The filename or extension is too long.");
   EXPECT_EQ(StatusFromErrno(EIO), 31);

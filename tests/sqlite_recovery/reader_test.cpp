@@ -52,7 +52,7 @@ std::string InsertHandles(int from, int to, int textLength = 10) {
 TEST(SqliteFileReaderOpen, HeaderChecksAndPageSizes) {
   TempDir dir;
   SqliteFileReader reader;
-  EXPECT_EQ(reader.Open(dir / "missing.db"), kFileNotFound);
+  EXPECT_EQ(reader.Open(dir / "missing.db"), kPathNotFound);
   testing::WriteFile(dir / "text.db", "SQLite format 2\0 and more bytes");
   EXPECT_EQ(reader.Open(dir / "text.db"), kInvalidData);
   std::vector<std::uint8_t> page(512);
