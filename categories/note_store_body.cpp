@@ -55,18 +55,18 @@ void CollectStrings(plist_t node, std::vector<std::string>& out, int depth) {
 // A body kept as a binary property list (a keyed archive of the note's string): its longest string,
 // the archive's own markers left out.
 Status PropertyListText(std::string_view data, std::string& text) {
-  if (!PlistWithinLimits(data)) return kInvalidParameter;
+  if (!PlistWithinLimits(data)) return kInvalidData;
   plist_t raw = nullptr;
   plist_from_bin(data.data(), static_cast<std::uint32_t>(data.size()), &raw);
   const std::unique_ptr<void, decltype(&plist_free)> root(raw, &plist_free);
-  if (!root) return kInvalidParameter;
+  if (!root) return kInvalidData;
   std::vector<std::string> strings;
   CollectStrings(root.get(), strings, 0);
   for (const std::string& s : strings) {
     if (s == "$null" || s == "NSKeyedArchiver") continue;
     if (s.size() > text.size()) text = s;
   }
-  return text.empty() ? kInvalidParameter : kOk;
+  return text.empty() ? kInvalidData : kOk;
 }
 
 }  // namespace
@@ -78,14 +78,14 @@ Status NoteStoreText(std::string_view data, std::string& text) {
     return PropertyListText(data, text);
   }
   if (data.size() < 2 || static_cast<std::uint8_t>(data[0]) != 0x1F || static_cast<std::uint8_t>(data[1]) != 0x8B) {
-    return kInvalidParameter;
+    return kInvalidData;
   }
   std::string proto;
   if (const Status rc = InflateGzip(data, kMaxNoteBodyBytes, proto); rc != kOk) return rc;
   std::string_view document, note, noteText;
   if (!FindBytesField(proto, 2, document) || !FindBytesField(document, 3, note) ||
       !FindBytesField(note, 2, noteText)) {
-    return kInvalidParameter;
+    return kInvalidData;
   }
   text.assign(noteText);
   return kOk;

@@ -43,7 +43,7 @@ Status GatherDeletedRecord(const SqliteFileReader& reader, const std::uint8_t* p
   const std::uint64_t localEnd = span.recordStart + span.local;
   if (localEnd + 4 > reader.pageSize || localEnd <= types ||
       span.payload > reader.pageCount * (reader.usableSize - 4)) {  // more than the file holds
-    return kInvalidParameter;
+    return kInvalidData;
   }
   // The record from its first kept type on: the rest of the page's part, then the chain's.
   const std::uint64_t total = span.payload - (types - span.recordStart);
@@ -51,7 +51,7 @@ Status GatherDeletedRecord(const SqliteFileReader& reader, const std::uint8_t* p
   const Status rc = AppendOverflow(reader, ReadBe32(page, reader.pageSize, static_cast<std::size_t>(localEnd)), total,
                                    true, storage);
   if (rc != kOk) return rc;
-  if (storage.size() < total) return kInvalidParameter;
+  if (storage.size() < total) return kInvalidData;
   return DecodeCandidateLayout(storage.data(), static_cast<std::uint32_t>(storage.size()), 0, n, layout.firstTypeLost,
                                layout.firstBodySize, out);
 }

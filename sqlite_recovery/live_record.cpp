@@ -24,14 +24,14 @@ Status GatherPayload(const SqliteFileReader& reader, const std::uint8_t* page, s
                      std::uint64_t payloadLength, std::uint64_t local, LiveRecord& out) {
   const std::uint32_t pageSize = reader.pageSize;
   if (local == payloadLength) {
-    if (payloadLength > pageSize - start) return kInvalidParameter;
+    if (payloadLength > pageSize - start) return kInvalidData;
     out.data = page + start;
     out.size = static_cast<std::size_t>(payloadLength);
     return kOk;
   }
   // No real payload is larger than the file's pages can hold.
   const std::uint32_t perPage = reader.usableSize - 4;
-  if (local + 4 > pageSize - start || payloadLength > reader.pageCount * perPage) return kInvalidParameter;
+  if (local + 4 > pageSize - start || payloadLength > reader.pageCount * perPage) return kInvalidData;
   // The buffer grows with the pages read: the declared length sizes nothing.
   std::vector<std::uint8_t>& buffer = out.storage;
   buffer.clear();
@@ -79,13 +79,13 @@ Status GatherLiveRecord(const SqliteFileReader& reader, const std::uint8_t* page
   out.size = 0;
   out.rowid = 0;
   const std::uint32_t pageSize = reader.pageSize;
-  if (cellOffset >= pageSize) return kInvalidParameter;
+  if (cellOffset >= pageSize) return kInvalidData;
   const Varint payload = ReadVarint(page + cellOffset, pageSize - cellOffset);
   const std::uint32_t rowidAt = cellOffset + payload.length;
   const Varint rowid = ReadVarint(page + rowidAt, pageSize - rowidAt);
   out.rowid = rowid.value;
   const std::uint32_t start = rowidAt + rowid.length;
-  if (start >= pageSize) return kInvalidParameter;
+  if (start >= pageSize) return kInvalidData;
   return GatherPayload(reader, page, start, payload.value, LocalPayloadSize(payload.value, reader.usableSize), out);
 }
 
@@ -94,10 +94,10 @@ Status GatherIndexRecord(const SqliteFileReader& reader, const std::uint8_t* pag
   out.data = nullptr;
   out.size = 0;
   out.rowid = 0;
-  if (payloadOffset >= reader.pageSize) return kInvalidParameter;
+  if (payloadOffset >= reader.pageSize) return kInvalidData;
   const Varint payload = ReadVarint(page + payloadOffset, reader.pageSize - payloadOffset);
   const std::uint32_t start = payloadOffset + payload.length;
-  if (start >= reader.pageSize) return kInvalidParameter;
+  if (start >= reader.pageSize) return kInvalidData;
   return GatherPayload(reader, page, start, payload.value, IndexLocalPayloadSize(payload.value, reader.usableSize), out);
 }
 

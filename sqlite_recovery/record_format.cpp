@@ -69,7 +69,7 @@ Status WalkColumns(const std::uint8_t* types, const std::uint8_t* typesEnd, cons
     const Varint type = ReadVarint(types, static_cast<std::size_t>(typesEnd - types));
     types += type.length;
     const std::uint64_t size = SerialTypeBodySize(type.value);
-    if (body > bodyEnd || size > static_cast<std::uint64_t>(bodyEnd - body)) return kInvalidParameter;
+    if (body > bodyEnd || size > static_cast<std::uint64_t>(bodyEnd - body)) return kInvalidData;
     ColumnValue value;
     value.column = column++;
     value.serialType = type.value;
@@ -86,33 +86,33 @@ Status WalkColumns(const std::uint8_t* types, const std::uint8_t* typesEnd, cons
 Status DecodeLiveRecord(const std::uint8_t* record, std::size_t size, std::vector<ColumnValue>& out) {
   out.clear();
   const Varint header = ReadVarint(record, size);
-  if (header.length == 0 || header.value < header.length || header.value > size) return kInvalidParameter;
+  if (header.length == 0 || header.value < header.length || header.value > size) return kInvalidData;
   return WalkColumns(record + header.length, record + header.value, record + header.value, record + size, 0, out);
 }
 
 Status DecodeCandidate(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,
                        std::vector<ColumnValue>& out) {
-  if (offset >= pageSize) return kInvalidParameter;
+  if (offset >= pageSize) return kInvalidData;
   return DecodeCandidateLayout(page, pageSize, offset, n, page[offset] != 0, 0, out);
 }
 
 Status DecodeCandidateLayout(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset, std::int32_t n,
                              bool firstTypeLost, std::uint64_t firstBodySize, std::vector<ColumnValue>& out) {
   out.clear();
-  if (offset >= pageSize || n <= 0 || (firstTypeLost && n < 2)) return kInvalidParameter;
+  if (offset >= pageSize || n <= 0 || (firstTypeLost && n < 2)) return kInvalidData;
   const std::uint8_t* start = page + offset;
   const std::size_t available = pageSize - offset;
   const std::uint64_t types = static_cast<std::uint64_t>(n) - (firstTypeLost ? 1 : 0);
   const std::uint64_t area = SerialAreaLength(start, available, types);
   const std::uint64_t skip = firstTypeLost ? firstBodySize : 0;
-  if (area > available || skip > available - area) return kInvalidParameter;
+  if (area > available || skip > available - area) return kInvalidData;
   return WalkColumns(start, start + area, start + area + skip, page + pageSize, firstTypeLost ? 1 : 0, out);
 }
 
 Status DecodeCandidateArea(const std::uint8_t* page, std::uint32_t pageSize, std::uint32_t offset,
                            std::uint64_t areaLength, std::vector<ColumnValue>& out) {
   out.clear();
-  if (offset >= pageSize) return kInvalidParameter;
+  if (offset >= pageSize) return kInvalidData;
   const std::uint8_t* start = page + offset;
   const std::uint64_t available = pageSize - offset;
   const std::uint64_t area = areaLength < available ? areaLength : available;

@@ -99,22 +99,22 @@ TEST(NoteStoreBody, PropertyListBodies) {
   std::string text;
   ASSERT_EQ(NoteStoreText(ArchivedString("Packing list: tent, stove"), text), kOk);
   EXPECT_EQ(text, "Packing list: tent, stove");  // not the longer class name
-  EXPECT_EQ(NoteStoreText(ArchivedString(""), text), kInvalidParameter);  // nothing but markers
+  EXPECT_EQ(NoteStoreText(ArchivedString(""), text), kInvalidData);  // nothing but markers
   EXPECT_TRUE(text.empty());
 }
 
 TEST(NoteStoreBody, OtherAndDamagedInputRefused) {
   std::string text;
-  EXPECT_EQ(NoteStoreText("bplist00\xd1\x01\x02", text), kInvalidParameter);  // a damaged property list
-  EXPECT_EQ(NoteStoreText("", text), kInvalidParameter);
+  EXPECT_EQ(NoteStoreText("bplist00\xd1\x01\x02", text), kInvalidData);  // a damaged property list
+  EXPECT_EQ(NoteStoreText("", text), kInvalidData);
   const std::string body = Body("a note that gets cut short somewhere in its stream");
-  EXPECT_EQ(NoteStoreText(body.substr(0, body.size() / 2), text), kInvalidParameter);
+  EXPECT_EQ(NoteStoreText(body.substr(0, body.size() / 2), text), kInvalidData);
   std::string flipped = body;
   flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 0x55);
-  EXPECT_EQ(NoteStoreText(flipped, text), kInvalidParameter);
+  EXPECT_EQ(NoteStoreText(flipped, text), kInvalidData);
   EXPECT_TRUE(text.empty());
   // gzip of something that is not the layout: no document field.
-  EXPECT_EQ(NoteStoreText(Gzip(Number(1, 7)), text), kInvalidParameter);
+  EXPECT_EQ(NoteStoreText(Gzip(Number(1, 7)), text), kInvalidData);
 
   std::string_view found;
   EXPECT_FALSE(FindBytesField(Varint(2 << 3 | 2) + Varint(50) + "short", 2, found));  // length past the end
@@ -129,7 +129,7 @@ TEST(GzipInflate, CeilingOnTheOutput) {
   std::string out;
   ASSERT_EQ(InflateGzip(packed, zeros.size(), out), kOk);
   EXPECT_EQ(out, zeros);
-  EXPECT_EQ(InflateGzip(packed, zeros.size() - 1, out), kInvalidParameter);
+  EXPECT_EQ(InflateGzip(packed, zeros.size() - 1, out), kInvalidData);
   EXPECT_TRUE(out.empty());
 }
 

@@ -77,9 +77,9 @@ TEST(ColumnWalk, LiveAndDeletedForms) {
   EXPECT_EQ(values[1].AsSignedInteger(), -1);
   EXPECT_EQ(values[2].AsText(), "hi");
   EXPECT_DOUBLE_EQ(values[3].AsReal(), 3.141592653589793);
-  EXPECT_EQ(DecodeLiveRecord(live.data(), live.size() - 1, values), kInvalidParameter);  // real cut short
+  EXPECT_EQ(DecodeLiveRecord(live.data(), live.size() - 1, values), kInvalidData);  // real cut short
   const Bytes badHeader{0x30, 0x00};
-  EXPECT_EQ(DecodeLiveRecord(badHeader.data(), badHeader.size(), values), kInvalidParameter);
+  EXPECT_EQ(DecodeLiveRecord(badHeader.data(), badHeader.size(), values), kInvalidData);
 
   // Deleted: a page with a candidate at 10 whose first type is lost.
   Bytes page(64, 0);
@@ -93,7 +93,7 @@ TEST(ColumnWalk, LiveAndDeletedForms) {
   // A text running past the page ends the record.
   page[62] = 0x00;
   page[63] = 0x21;  // text of 10 bytes, nothing behind it
-  EXPECT_EQ(DecodeCandidate(page.data(), 64, 62, 2, values), kInvalidParameter);
+  EXPECT_EQ(DecodeCandidate(page.data(), 64, 62, 2, values), kInvalidData);
 }
 
 TEST(PageLayout, CellListAndChildren) {
