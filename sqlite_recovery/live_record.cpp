@@ -23,16 +23,16 @@ std::uint64_t LocalPart(std::uint64_t payloadLength, std::uint32_t usableSize, s
 Status GatherPayload(const SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t start,
                      std::uint64_t payloadLength, std::uint64_t local, LiveRecord& out) {
   const std::uint32_t pageSize = reader.pageSize;
+  out.declared = payloadLength;
   if (local == payloadLength) {
     if (payloadLength > pageSize - start) return kInvalidData;
     out.data = page + start;
     out.size = static_cast<std::size_t>(payloadLength);
     return kOk;
   }
-  // No real payload is larger than the file's pages can hold.
-  const std::uint32_t perPage = reader.usableSize - 4;
-  if (local + 4 > pageSize - start || payloadLength > reader.pageCount * perPage) return kInvalidData;
-  // The buffer grows with the pages read: the declared length sizes nothing.
+  if (local + 4 > pageSize - start) return kInvalidData;
+  // The buffer grows with the pages read: the declared length sizes nothing, and one the file's pages
+  // cannot hold reads what the chain gives.
   std::vector<std::uint8_t>& buffer = out.storage;
   buffer.clear();
   buffer.insert(buffer.end(), page + start, page + start + local);

@@ -14,6 +14,7 @@ struct LiveRecord {
   std::uint64_t rowid = 0;
   const std::uint8_t* data = nullptr;  // header-length varint, serial types, body
   std::size_t size = 0;
+  std::uint64_t declared = 0;          // the payload length the cell states (size is what was read)
   std::vector<std::uint8_t> storage;   // holds the record when it spilled to overflow pages
 };
 
@@ -21,8 +22,9 @@ struct LiveRecord {
 // follows the file format's rule for the usable page size, so a freeblock after the cell does not
 // disturb the overflow page number. A record that fits on its page is not copied: out.data points
 // into page. The overflow chain is followed until the payload is complete, the chain ends, or it
-// comes back to a page it has visited. 87 for a cell that runs past its page, a read error's code
-// while following the chain.
+// comes back to a page it has visited: a length the file's pages cannot hold reads what the chain
+// gives, no more. Invalid data for a cell that runs past its page, a read error's code while
+// following the chain.
 Status GatherLiveRecord(const SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t cellOffset,
                         LiveRecord& out);
 

@@ -290,7 +290,9 @@ class Engine : public RowDecoder {
     const bool keyed = !reader.currentWithoutRowid;
     const Status gathered = keyed ? GatherLiveRecord(reader, page, cellOffset, record_)
                                   : GatherIndexRecord(reader, page, cellOffset, record_);
-    if (gathered != kOk || DecodeLiveRecord(record_.data, record_.size, values_) != kOk) return;
+    const bool decoded = gathered == kOk && DecodeLiveRecord(record_.data, record_.size, values_) == kOk;
+    if (state == RowState::kNormal && (!decoded || record_.size < record_.declared)) NoteUnreadLive(reader, index, gathered);
+    if (!decoded) return;
     Reorder();
     if (state == RowState::kNormal) {
       NoteOlderColumnCount(reader, static_cast<std::int32_t>(values_.size()));
@@ -304,6 +306,19 @@ class Engine : public RowDecoder {
       kinds_.Learn(values_);
     }
     Emit(state, keyed ? std::optional<std::int64_t>(static_cast<std::int64_t>(record_.rowid)) : std::nullopt);
+  }
+
+  // A live cell is never lost unsaid: one that runs past its page or whose payload was not read
+  // whole is damage of its page.
+  void NoteUnreadLive(SqliteFileReader& reader, std::uint32_t index, Status gathered) {
+    if (gathered != kOk) {
+      reader.NoteDamage(index + 1, "holds a cell that runs past the page's end");
+    } else if (record_.size < record_.declared) {
+      reader.NoteDamage(index + 1, "holds a cell whose payload claims " + std::to_string(record_.declared) +
+                                       " bytes, of which its overflow pages hold " + std::to_string(record_.size));
+    } else {
+      reader.NoteDamage(index + 1, "holds a record that could not be decoded (row id " + std::to_string(record_.rowid) + ")");
+    }
   }
 
   void DecodeDeleted(SqliteFileReader& reader, const std::uint8_t* page, std::uint32_t index, std::uint16_t offset,

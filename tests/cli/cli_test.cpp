@@ -729,6 +729,67 @@ TEST(DecodeCommand, OutOfMemoryIsAFailureWithItsReason) {
 #endif
 }
 
+// A cell that claims a 600 MB payload in a sparse file of that size: the payload is read as far as
+// its overflow pages go (the buffer grows with them, it is never sized by the claim), the rest of the
+// table is read, and the cell is damage told once. Its address space held to 300 MB.
+TEST(DecodeCommand, APayloadClaimedBeyondWhatExistsCostsWhatExists) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer reserves more address space than the limit";
+#else
+  TempDir dir;
+  std::string bytes = testing::SqliteDatabaseBytes({"PRAGMA page_size = 4096;", "CREATE TABLE t (id INTEGER PRIMARY KEY, v BLOB);",
+                                                    "INSERT INTO t VALUES (1, randomblob(10000)), (2, 'short');"});
+  constexpr std::size_t kPage = 4096;  // page 2 is the table's one leaf
+  auto be16 = [&](std::size_t at) {
+    return static_cast<std::size_t>((static_cast<std::uint8_t>(bytes[at]) << 8) | static_cast<std::uint8_t>(bytes[at + 1]));
+  };
+  ASSERT_EQ(be16(kPage + 3), 2u);
+  const std::size_t first = kPage + be16(kPage + 8), second = kPage + be16(kPage + 10);
+  // Row 1's cell: a two-byte length (10,005), row id 1, its local part, then its first overflow page.
+  ASSERT_EQ(static_cast<std::uint8_t>(bytes[first + 2]), 1);
+  constexpr std::size_t kMinLocal = (4096 - 12) * 32 / 255 - 23;  // 489: all a long payload keeps on its page
+  const std::size_t originalLocal = kMinLocal + (10005 - kMinLocal) % 4092;
+  // The same cell claiming kMinLocal + 4092 * k bytes (its local part then kMinLocal), written in the
+  // page's free gap in front of the cells and named by the first cell pointer.
+  constexpr std::uint64_t kPages = 146'600;
+  const std::uint64_t claimed = kMinLocal + 4092 * kPages;
+  std::string cell(9, '\0');
+  std::uint64_t v = claimed;
+  cell[8] = static_cast<char>(v & 0xFF);
+  v >>= 8;
+  for (int i = 7; i >= 0; --i, v >>= 7) cell[static_cast<std::size_t>(i)] = static_cast<char>((v & 0x7F) | 0x80);
+  cell += '\x01';
+  cell += bytes.substr(first + 3, kMinLocal);
+  cell += bytes.substr(first + 3 + originalLocal, 4);
+  const std::size_t at = std::min(first, second) - cell.size();
+  bytes.replace(at, cell.size(), cell);
+  bytes[kPage + 8] = bytes[kPage + 5] = static_cast<char>((at - kPage) >> 8);
+  bytes[kPage + 9] = bytes[kPage + 6] = static_cast<char>((at - kPage) & 0xFF);
+  testing::WriteFile(dir / "claims.db", bytes);
+  fs::resize_file(dir / "claims.db", (kPages + 100) * kPage);  // sparse: the pages the claim needs exist
+
+  std::string command = "ulimit -v 300000; exec ";
+  AppendQuoted(command, DUNMERE_CLI);
+  command += " decode ";
+  AppendQuoted(command, (dir / "claims.db").string());
+  command += " --table t --json >";
+  AppendQuoted(command, (dir / "out").string());
+  command += " 2>";
+  AppendQuoted(command, (dir / "err").string());
+  std::string shell = "sh -c ";
+  AppendQuoted(shell, command);
+  const int status = std::system(shell.c_str());
+  const std::string err = testing::ReadFile(dir / "err");
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by a signal";
+  ASSERT_EQ(WEXITSTATUS(status), 0) << err;
+  const json rows = json::parse(testing::ReadFile(dir / "out")).at("rows");
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].at("values"), json::parse(R"([2, "short"])"));
+  EXPECT_EQ(err, "dunmere: damaged database: page 2 holds a cell whose payload claims " + std::to_string(claimed) +
+                     " bytes, of which its overflow pages hold " + std::to_string(kMinLocal + 2 * 4092) + "\n");
+#endif
+}
+
 // The file's tables, live and dropped, and a dropped table's rows by its old name.
 TEST(DecodeCommand, TablesLiveAndDropped) {
   TempDir dir;
