@@ -3,6 +3,7 @@
 #include <libheif/heif.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,20 +32,70 @@ struct ImageFree {
   void operator()(heif_image* i) const { heif_image_release(i); }
 };
 
+// The file as libheif reads it: box by box and item by item, never whole.
+class HeicFileSource {
+ public:
+  explicit HeicFileSource(const std::filesystem::path& file) : fd_(OpenRegularFile(file)) {
+    struct stat info {};
+    if (fd_ >= 0 && ::fstat(fd_, &info) == 0) size_ = info.st_size;
+  }
+  ~HeicFileSource() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  HeicFileSource(const HeicFileSource&) = delete;
+  HeicFileSource& operator=(const HeicFileSource&) = delete;
+
+  int fd() const { return fd_; }
+  std::int64_t size() const { return size_; }
+
+  static const heif_reader* Reader() {
+    static const heif_reader reader{1, &Position, &Read, &Seek, &Grow};
+    return &reader;
+  }
+
+ private:
+  static std::int64_t Position(void* self) { return static_cast<HeicFileSource*>(self)->position_; }
+  static int Read(void* data, std::size_t size, void* user) {
+    auto* self = static_cast<HeicFileSource*>(user);
+    if (size > static_cast<std::uint64_t>(self->size_ - self->position_)) return 1;
+    auto* to = static_cast<char*>(data);
+    for (std::size_t done = 0; done < size;) {
+      const ssize_t got = ::pread(self->fd_, to + done, size - done, self->position_ + static_cast<off_t>(done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return 1;
+      done += static_cast<std::size_t>(got);
+    }
+    self->position_ += static_cast<std::int64_t>(size);
+    return 0;
+  }
+  static int Seek(std::int64_t position, void* user) {
+    auto* self = static_cast<HeicFileSource*>(user);
+    if (position < 0 || position > self->size_) return 1;
+    self->position_ = position;
+    return 0;
+  }
+  static heif_reader_grow_status Grow(std::int64_t target, void* user) {
+    return target <= static_cast<HeicFileSource*>(user)->size_ ? heif_reader_grow_status_size_reached
+                                                                 : heif_reader_grow_status_size_beyond_eof;
+  }
+
+  int fd_;
+  std::int64_t size_ = 0;
+  std::int64_t position_ = 0;
+};
+
 }  // namespace
 
 Status DecodeHeic(const std::filesystem::path& file, RgbPicture& out, std::uint64_t mostPixels) {
   out = RgbPicture{};
-  if (!IsRegularFileNoFollow(file)) return kInvalidParameter;
-  // Read up to one byte more than the largest file: a file that fills that is too large.
-  std::string bytes;
-  if (const Status rc = ReadFilePrefix(file, kLargestHeicFile + 1, bytes); rc != kOk) return rc;
-  if (bytes.size() > kLargestHeicFile) return StatusFromErrno(EFBIG);
+  // The source outlives the context, which reads from it until it is freed.
+  HeicFileSource source(file);
+  if (source.fd() < 0) return kInvalidParameter;
+  if (static_cast<std::uint64_t>(source.size()) > kLargestHeicFile) return StatusFromErrno(EFBIG);
   std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
   if (!context) return kNotEnoughMemory;
   heif_context_set_maximum_image_size_limit(context.get(), kLargestHeicSide);
-  if (heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(), nullptr).code !=
-      heif_error_Ok) {
+  if (heif_context_read_from_reader(context.get(), HeicFileSource::Reader(), &source, nullptr).code != heif_error_Ok) {
     return kInvalidData;
   }
   heif_image_handle* rawHandle = nullptr;

@@ -16,8 +16,9 @@ struct RgbPicture {
 };
 
 // The largest width or height decoded, the most pixels (a 48-megapixel photo, or a panorama of 64
-// megapixels, fit), and the largest file read: a hostile file (a grid of one tile used a thousand
-// times, a file of a gigabyte) cannot ask for gigabytes of memory or minutes of work.
+// megapixels, fit), and the largest file decoded: a hostile file (a grid of one tile used a thousand
+// times, a file of a gigabyte) cannot ask for gigabytes of memory or minutes of work. The file is read
+// as the library asks for its parts, never whole.
 inline constexpr int kLargestHeicSide = 16384;
 inline constexpr std::uint64_t kMostHeicPixels = std::uint64_t{8192} * 8192;
 inline constexpr std::uint64_t kLargestHeicFile = std::uint64_t{128} << 20;

@@ -86,6 +86,12 @@ TEST(HeicPictures, PicturesAndFilesBeyondTheLimits) {
   EXPECT_EQ(DecodeHeic(dir / "small.heic", picture, 96 * 64 - 1), StatusFromErrno(EFBIG));
   EXPECT_TRUE(picture.rgb.empty());
 
+  // Within the largest file, a long tail after the picture's boxes is not read.
+  Write(dir / "tail.heic", testing::MakeHeic(96, 64, {10, 10, 10}, {10, 10, 10}));
+  fs::resize_file(dir / "tail.heic", kLargestHeicFile);
+  EXPECT_EQ(DecodeHeic(dir / "tail.heic", picture), kOk);
+  EXPECT_EQ(picture.width, 96);
+
   Write(dir / "huge.heic", testing::MakeHeic(96, 64, {10, 10, 10}, {10, 10, 10}));
   fs::resize_file(dir / "huge.heic", std::uint64_t{1} << 30);
   EXPECT_EQ(DecodeHeic(dir / "huge.heic", picture), StatusFromErrno(EFBIG));
