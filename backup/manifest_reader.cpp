@@ -1,6 +1,8 @@
 #include "backup/manifest_reader.h"
 
 #include <cstdint>
+#include <memory>
+#include <string_view>
 #include <string>
 #include <unordered_set>
 
@@ -73,25 +75,51 @@ std::string ManifestProblemText(const ManifestChoice& choice, Status result, std
 namespace {
 
 // The rows read so far; fileID is the table's key, so a row seen again comes from a damaged tree
-// that leads back to pages it showed before, and is not taken twice.
-struct ManifestRows {
-  std::vector<ManifestEntry>& entries;
-  std::unordered_set<std::string> seen;
+// that leads back to pages it showed before, and is not taken twice. A table is read in row id order:
+// a row whose id is above all before it cannot repeat one, and only the others are looked up in a
+// set, built from the rows so far the first time one comes. The set holds positions in the list,
+// hashed and compared by the entries they name: no key is copied.
+class ManifestRows {
+ public:
+  explicit ManifestRows(std::vector<ManifestEntry>& entries)
+      : entries_(entries), seen_(64, ByEntry{&entries}, ByEntry{&entries}) {}
+
+  // Takes the entry at the list's end, of that row id, or drops it when it repeats one taken before.
+  void TakeLast(std::int64_t rowid) {
+    const std::size_t last = entries_.size() - 1;
+    if (last == 0 || rowid > highest_) {
+      highest_ = last == 0 ? rowid : highest_ > rowid ? highest_ : rowid;
+      if (checking_) seen_.insert(last);
+      return;
+    }
+    if (!checking_) {
+      for (std::size_t i = 0; i < last; ++i) seen_.insert(i);
+      checking_ = true;
+    }
+    if (!seen_.insert(last).second) entries_.pop_back();
+  }
+
+ private:
+  struct ByEntry {
+    const std::vector<ManifestEntry>* entries;
+    std::size_t operator()(std::size_t i) const {
+      const ManifestEntry& e = (*entries)[i];
+      return std::hash<std::string_view>()(e.fileID) ^ (std::hash<std::string_view>()(e.domainPath) << 1);
+    }
+    bool operator()(std::size_t a, std::size_t b) const {
+      return (*entries)[a].fileID == (*entries)[b].fileID && (*entries)[a].domainPath == (*entries)[b].domainPath;
+    }
+  };
+  std::vector<ManifestEntry>& entries_;
+  std::unordered_set<std::size_t, ByEntry, ByEntry> seen_;
+  std::int64_t highest_ = 0;
+  bool checking_ = false;
 };
 
-int AppendManifestRow(void* user, int columns, char** values, char** /*names*/) {
-  auto& rows = *static_cast<ManifestRows*>(user);
-  ManifestEntry entry;
-  if (columns > 0 && values[0] != nullptr) entry.fileID = values[0];
-  if (columns > 1 && values[1] != nullptr) entry.domainPath = values[1];
-  for (int i = 2; i < columns; ++i) {
-    if (values[i] == nullptr) continue;
-    entry.domainPath += '-';
-    entry.domainPath += values[i];
-  }
-  if (!rows.seen.insert(entry.fileID + '\x1f' + entry.domainPath).second) return 0;
-  rows.entries.push_back(std::move(entry));
-  return 0;
+std::string_view ColumnText(sqlite3_stmt* statement, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+  return text != nullptr ? std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)))
+                         : std::string_view();
 }
 
 }  // namespace
@@ -101,14 +129,27 @@ Status ReadManifestDatabase(const fs::path& file, std::vector<ManifestEntry>& en
   SqliteHandle db;
   const int openResult = OpenSqliteReadOnly(file, db);
   if (openResult != SQLITE_OK) return openResult;
-  char* message = nullptr;
-  ManifestRows rows{entries, {}};
-  sqlite3_exec(db.get(), "select fileID,domain, relativePath from Files;", &AppendManifestRow, &rows, &message);
-  if (message != nullptr) {
-    sqlite3_free(message);
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db.get(), "select fileID, domain, relativePath, rowid from Files;", -1, &raw, nullptr) != SQLITE_OK) {
     return kQueryFailed;
   }
-  return kOk;
+  const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, &sqlite3_finalize);
+  ManifestRows rows(entries);
+  int rc = SQLITE_ROW;
+  while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    ManifestEntry& entry = entries.emplace_back();
+    entry.fileID = ColumnText(raw, 0);
+    entry.domainPath = ColumnText(raw, 1);
+    // A file without a relative path (the domain's own folder) is named by its domain alone.
+    if (sqlite3_column_type(raw, 2) != SQLITE_NULL) {
+      const std::string_view relative = ColumnText(raw, 2);
+      entry.domainPath.reserve(entry.domainPath.size() + 1 + relative.size());
+      entry.domainPath += '-';
+      entry.domainPath += relative;
+    }
+    rows.TakeLast(sqlite3_column_int64(raw, 3));
+  }
+  return rc == SQLITE_DONE ? kOk : kQueryFailed;
 }
 
 Status ReadManifestMbdb(const fs::path& file, std::vector<ManifestEntry>& entries) {
