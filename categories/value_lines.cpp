@@ -3,9 +3,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
-#include <map>
+#include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "categories/device_table_maps.h"
 #include "categories/table_decoders.h"
@@ -49,11 +50,14 @@ class LineBuilder {
  public:
   // markDeleted: a deleted message row gets its made-up identifier and its unread marks (only in
   // the layout whose columns those positions are).
-  LineBuilder(LineKind kind, std::size_t lastColumn, bool markDeleted)
-      : kind_(kind), lastColumn_(lastColumn), markDeleted_(markDeleted) {}
+  LineBuilder(LineKind kind, bool markDeleted) : kind_(kind), markDeleted_(markDeleted) {}
 
   void Build(const MappedRow& row, std::int64_t rowNumber, std::string& line) {
-    entries_.clear();
+    lastColumn_ = row.values.size() - 1;
+    // Every slot emptied (their buffers kept for the next row): the deleted marks' slots lie past the
+    // columns of short rows.
+    entries_.resize(std::max<std::size_t>(row.values.size(), kMarkSlots));
+    for (std::string& entry : entries_) entry.clear();
     entries_[0] = Printf("%lld", rowNumber);
     for (std::size_t position = 0; position < row.values.size(); ++position) Add(row.values[position], position);
     if (markDeleted_ && row.deleted != 0) {
@@ -68,7 +72,7 @@ class LineBuilder {
       entries_[26] = fromMe ? "0," : "1,";
     }
     line.clear();
-    for (const auto& [position, text] : entries_) line += text;
+    for (const std::string& text : entries_) line += text;
     // A row whose last column writes nothing still ends its line.
     if (line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0) line += "\r\n";
   }
@@ -108,9 +112,11 @@ class LineBuilder {
   }
 
   LineKind kind_;
-  std::size_t lastColumn_;
+  std::size_t lastColumn_ = 0;
   bool markDeleted_;
-  std::map<std::size_t, std::string> entries_;
+  static constexpr std::size_t kMarkSlots = 27;  // the deleted marks' last position (26), and one
+  // The text of each position, in column order; an empty one writes nothing.
+  std::vector<std::string> entries_;
 };
 
 Status WriteLines(SqliteFileReader& reader, const std::filesystem::path& output, LineKind kind,
@@ -123,13 +129,14 @@ Status WriteLines(SqliteFileReader& reader, const std::filesystem::path& output,
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(output.c_str(), "a+b"), &std::fclose);
   if (!file) return StatusFromErrno(errno);
   std::string line;
+  LineBuilder builder(kind, markDeleted);
   bool written = true;
   const Status rc = DecodeMappedRows(reader, map, false, true, [&](MappedRow& row) {
     if (row.values.empty() || !written) return;
     // Live rows keep their row id; the others are numbered on from the highest.
     const bool numbered = row.deleted == 0 && row.hasRowId && row.rowId != 0;
     const std::int64_t number = numbered ? row.rowId : highest + 1;
-    LineBuilder(kind, row.values.size() - 1, markDeleted).Build(row, number, line);
+    builder.Build(row, number, line);
     written = std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
     if (!numbered) highest = number;
   });
