@@ -56,6 +56,11 @@ void RemoveQuietly(const fs::path& path) {
 // replaced: its row carries the class "wal" beside "deleted".
 bool InLog(std::uint8_t deleted) { return deleted == kDeletedInLog; }
 
+// The mark of a deleted entry in a text file, as the pages mark its bubble.
+std::string DeletedLine(std::uint8_t deleted) {
+  return Labeled("Deleted", InLog(deleted) ? "yes (an older page version kept by the database's log)" : "yes");
+}
+
 struct PageRow {
   bool fromMe;
   std::uint8_t deleted;
@@ -139,7 +144,8 @@ void ExportRun::ExportConversation(const MessageRecord& representative) {
     for (const MessageRecord& m : messages) {
       const bool named = !m.contactName.empty() && m.contactName != "Unknown";
       text.Line(Labeled(m.fromMe != 0 ? "To" : "From", named ? m.contactName + "(" + m.handle + ")" : m.handle));
-      text.Line(Labeled("Data", m.date));
+      text.Line(Labeled("Date", m.date));
+      if (m.deleted != 0) text.Line(DeletedLine(m.deleted));
       text.Line(Labeled("Content", m.text));
       text.Line("");
     }
@@ -190,7 +196,8 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
     for (const WhatsAppMessageRecord& m : messages) {
       const bool named = !m.senderName.empty() && m.senderName != "Unknown";
       text.Line(Labeled(m.fromMe != 0 ? "To" : "From", named ? m.senderName + "(" + m.senderJid + ")" : m.senderJid));
-      text.Line(Labeled("Data", m.date));
+      text.Line(Labeled("Date", m.date));
+      if (m.deleted != 0) text.Line(DeletedLine(m.deleted));
       text.Line(Labeled("Content", m.text));
       text.Line("");
     }

@@ -104,12 +104,14 @@ TEST_F(ExportTest, ConversationPagesTextFilesAndNames) {
             "<div class=\"recv_msg\">bell\x07 and \x1B[2J\tline\nnext</div>\r\n"
             "</body>\n");
   EXPECT_EQ(testing::ReadFile(folder / "Unknown(+123).txt"),
-            "\xEF\xBB\xBF      From: +123\r\n      Data: 2020-01-01 10:00:00\r\n   Content: hi <script>alert(1)</script>\r\n\r\n"
-            "        To: +123\r\n      Data: 2020-01-01 10:01:00\r\n   Content: deleted & mine\r\n\r\n"
-            "      From: +123\r\n      Data: 2020-01-01 10:02:00\r\n   Content: deleted, received\r\n\r\n"
-            "        To: +123\r\n      Data: 2020-01-01 10:03:00\r\n   Content: from the log\r\n\r\n"
+            "\xEF\xBB\xBF      From: +123\r\n      Date: 2020-01-01 10:00:00\r\n   Content: hi <script>alert(1)</script>\r\n\r\n"
+            // Deleted entries marked as the page marks them.
+            "        To: +123\r\n      Date: 2020-01-01 10:01:00\r\n   Deleted: yes\r\n   Content: deleted & mine\r\n\r\n"
+            "      From: +123\r\n      Date: 2020-01-01 10:02:00\r\n   Deleted: yes\r\n   Content: deleted, received\r\n\r\n"
+            "        To: +123\r\n      Date: 2020-01-01 10:03:00\r\n"
+            "   Deleted: yes (an older page version kept by the database's log)\r\n   Content: from the log\r\n\r\n"
             // A text file's control characters written out; tab and line end as they are.
-            "      From: +123\r\n      Data: 2020-01-01 10:04:00\r\n   Content: bell\\x07 and \\x1B[2J\tline\nnext\r\n\r\n");
+            "      From: +123\r\n      Date: 2020-01-01 10:04:00\r\n   Content: bell\\x07 and \\x1B[2J\tline\nnext\r\n\r\n");
   EXPECT_EQ(testing::ReadFile(dir_ / "out" / "Message" / "sms.csv"), "messages csv");
   // Progress: one report per message, the last at 100 with no error.
   EXPECT_EQ(run.done, 1);
