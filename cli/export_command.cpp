@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <set>
+#include <unordered_map>
 
 #include "backup/recovery_source.h"
 #include "cli/backup_scan.h"
@@ -98,6 +100,16 @@ int RunExport(const ExportOptions& options) {
   const fs::path out = fs::absolute(options.out);
   ExportRun run(r, selection, source, out);
   run.heicJpeg = options.heicJpeg;
+  // The log names each copy's place on the phone: the manifest's entries by their file's id (the name
+  // of the file in the backup), gathered at the first copy.
+  std::unordered_map<std::string, std::string> domainPaths;
+  run.domainPathOf = [&engine, &domainPaths](const std::string& sourcePath) {
+    if (domainPaths.empty()) {
+      for (const ManifestEntry& entry : engine.manifestEntries) domainPaths.emplace(entry.fileID, entry.domainPath);
+    }
+    const auto found = domainPaths.find(fs::path(sourcePath).filename().string());
+    return found != domainPaths.end() ? found->second : std::string();
+  };
   const fs::path templates = ResourceDirectory() / "template";
   if (run.Prepare(templates) != kOk) {
     std::cerr << "dunmere: the page templates cannot be read from " << templates.string() << '\n';
@@ -120,6 +132,8 @@ int RunExport(const ExportOptions& options) {
   for (const ExportDetail& d : run.details) {
     if (d.error != 0) std::cout << "Failed: " << TerminalText(d.path.string()) << ": " << d.Text() << '\n';
   }
+  std::cout << "Export log and checksums: " << TerminalText((out / ("export-log-" + run.stamp + ".csv")).string())
+            << ", " << TerminalText((out / ("SHA256SUMS-" + run.stamp)).string()) << '\n';
   tellProblems();
   return run.failed > 0 || run.filesFailed > 0 ? 1 : readFailed;
 }

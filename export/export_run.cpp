@@ -113,7 +113,31 @@ void ExportRun::Run() {
     }
   }
   WriteFinalPages();
+  WriteRecord();
   finished_ = true;
+}
+
+void ExportRun::Wrote(const fs::path& file, const std::string& source) {
+  WrittenFile entry{file, {}, {}};
+  if (!source.empty()) {
+    // A backup names its files by their id; a folder of plain files (a device's copy) has none.
+    const std::string name = fs::path(source).filename().string();
+    const bool id = name.size() == 40 && name.find_first_not_of("0123456789abcdef") == std::string::npos;
+    if (id) entry.backupFileId = name;
+    if (domainPathOf) entry.domainPath = domainPathOf(source);
+  }
+  written_.push_back(std::move(entry));
+}
+
+void ExportRun::WriteRecord() {
+  std::string state;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    state = cancelled_ ? "stopped" : failed != 0 || filesFailed != 0 ? "finished with failures" : "finished";
+  }
+  if (const Status rc = WriteExportRecord(root_, stamp, written_, state); rc != kOk) {
+    PageFailed(root_ / ("export-log-" + stamp + ".csv"), rc);
+  }
 }
 
 void ExportRun::ExportItem(const void* key, CategoryId category) {

@@ -14,6 +14,7 @@
 
 #include "backup/recovery_source.h"
 #include "categories/category_records.h"
+#include "export/export_record.h"
 #include "export/export_templates.h"
 
 namespace dunmere {
@@ -68,6 +69,10 @@ class ExportRun {
   // always copied unchanged). Set before Run.
   bool heicJpeg = false;
 
+  // The domain and path on the phone of a backup file the run copies, for the export's log (empty
+  // where unknown). Set before Run.
+  std::function<std::string(const std::string& sourcePath)> domainPathOf;
+
   // Called inside the lock after every report (the command line prints, the dialog draws).
   std::function<void(const ExportRun&)> onReport;
 
@@ -102,6 +107,10 @@ class ExportRun {
   // itself when none was).
   void PageFailed(const std::filesystem::path& path, Status error);
   void CopyUnique(const std::string& source, const std::filesystem::path& wanted);
+  // A file written whole, for the export's log and checksums; a copy names the backup file it is of.
+  void Wrote(const std::filesystem::path& file, const std::string& source = {});
+  // The log and the checksums of what was written, last of all.
+  void WriteRecord();
   // The items an entry makes: one, and a JPEG more for a HEIC picture when asked for.
   std::int32_t ItemsOf(const void* key, CategoryId category) const;
 
@@ -113,6 +122,7 @@ class ExportRun {
   std::string contactRows_;
   std::string callRows_;
   std::string noteRows_;
+  std::vector<WrittenFile> written_;  // the worker's alone
   bool messagesExported_ = false;
   bool cancelled_ = false;  // inside the lock
   std::atomic<bool> finished_{false};

@@ -106,10 +106,13 @@ void ExportRun::CopyUnique(const std::string& source, const fs::path& wanted) {
     RemoveQuietly(destination);
     return;
   }
+  if (rc == kOk) Wrote(destination, source);
   if (!heicJpeg || !IsHeicName(wanted.filename().string()) || Cancelled()) return;
   // The JPEG beside it: from the backup's file, so that it is made even where the copy failed.
   const fs::path jpeg = UniquePath(fs::path(destination).replace_extension(".jpg"));
-  ReportItem(100, HeicToJpeg(source, jpeg), jpeg);
+  const Status converted = HeicToJpeg(source, jpeg);
+  if (converted == kOk) Wrote(jpeg);
+  ReportItem(100, converted, jpeg);
 }
 
 void ExportRun::ExportMedia(const MediaFileRecord& record, const char* folder) {
@@ -241,8 +244,12 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
 }
 
 void ExportRun::EndFiles(Status written, const fs::path& reported, std::initializer_list<fs::path> files) {
-  if (written != kOk) {
-    for (const fs::path& file : files) RemoveQuietly(file);
+  for (const fs::path& file : files) {
+    if (written != kOk) {
+      RemoveQuietly(file);
+    } else {
+      Wrote(file);
+    }
   }
   ReportItem(100, written, reported);
 }
@@ -314,11 +321,19 @@ void ExportRun::WriteFinalPages() {
   if (messagesExported_) {
     const fs::path csv = root_ / "Message" / "sms.csv";
     const Status rc = WriteWhole(csv, [this](const fs::path& part) { return source_.ExportMessagesCsv(part); });
-    if (rc != kOk) PageFailed(csv, rc);
+    if (rc != kOk) {
+      PageFailed(csv, rc);
+    } else {
+      Wrote(csv);
+    }
   }
   // A page that cannot be written fails the records on it.
   const auto write = [this](const fs::path& page, const PageTemplate& form, const std::string& rows) {
-    if (const Status rc = WritePage(page, form, rows); rc != kOk) PageFailed(page, rc);
+    if (const Status rc = WritePage(page, form, rows); rc != kOk) {
+      PageFailed(page, rc);
+    } else {
+      Wrote(page);
+    }
   };
   if (!callRows_.empty()) {
     write(root_ / "CallHistory" / ("CallHistory_" + stamp + ".html"), templates_.callHistory, callRows_);
@@ -329,7 +344,11 @@ void ExportRun::WriteFinalPages() {
     CreateFolders(folder);
     const Status rc =
         WriteWhole(folder / "Contacts.csv", [this](const fs::path& part) { return source_.ExportContactsCsv(part); });
-    if (rc != kOk) PageFailed(folder / "Contacts.csv", rc);
+    if (rc != kOk) {
+      PageFailed(folder / "Contacts.csv", rc);
+    } else {
+      Wrote(folder / "Contacts.csv");
+    }
     write(folder / "Contacts.html", templates_.contacts, contactRows_);
   }
 }

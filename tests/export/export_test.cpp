@@ -7,6 +7,8 @@
 #include <atomic>
 #include <chrono>
 #include <regex>
+#include <set>
+#include <sstream>
 #include <thread>
 
 #include "export/export_names.h"
@@ -277,6 +279,59 @@ TEST_F(ExportTest, MediaCopiesFailuresOnTopAndUniqueNames) {
   EXPECT_TRUE(fs::exists(dir_ / "out" / "App Photos" / "com_evil" / "a.jpg"));
 }
 
+// The record of an export: every file written, and only those (a failed copy is not there), with its
+// size and checksum (verified against the files), a copy's backup file id and phone path, the sums in
+// `sha256sum` form, and a last row that says how the export ended.
+TEST_F(ExportTest, TheLogAndChecksumsNameEveryFileWritten) {
+  const std::string id = "0123456789abcdef0123456789abcdef01234567";
+  testing::WriteFile(dir_ / "src" / id, "picture a");
+  results_.cameraRoll = {{9, "a.jpg", (dir_ / "src" / id).string(), ""},
+                         {9, "b.jpg", (dir_ / "src" / "missing").string(), ""}};
+  results_.messages[7] = {Message(0, 1, "2020-01-01 10:00:00", "hi")};
+  results_.notes.resize(1);
+  results_.notes[0].title = "note";
+  Selection selection;
+  for (const MediaFileRecord& r : results_.cameraRoll) selection[&r] = Ticked(CategoryId::kCameraRoll);
+  selection[&results_.messages[7].front()] = Ticked(CategoryId::kMessages);
+  selection[&results_.notes[0]] = Ticked(CategoryId::kNotes);
+  run_ = std::make_unique<ExportRun>(results_, selection, source_, dir_ / "out");
+  ASSERT_EQ(run_->Prepare(dir_ / "template"), kOk);
+  run_->domainPathOf = [&](const std::string& source) {
+    return source == (dir_ / "src" / id).string() ? std::string("CameraRollDomain-Media/DCIM/a.jpg") : std::string();
+  };
+  run_->Run();
+  const std::string stamp = run_->stamp;
+  const fs::path out = dir_ / "out";
+
+  std::istringstream sums(testing::ReadFile(out / ("SHA256SUMS-" + stamp)));
+  std::set<std::string> summed;
+  for (std::string line; std::getline(sums, line);) {
+    ASSERT_GT(line.size(), 66u) << line;
+    const std::string name = line.substr(66);
+    std::string hex;
+    ASSERT_EQ(FileSha256(out / name, hex), kOk) << name;
+    EXPECT_EQ(line.substr(0, 64), hex) << name;
+    summed.insert(name);
+  }
+  const std::string conversation = "Message/Unknown-" + stamp + "/Unknown(+123)";
+  EXPECT_EQ(summed, (std::set<std::string>{"Camera Roll/a.jpg", conversation + ".txt", conversation + ".html",
+                                           "Message/sms.csv", "Notes/Notes_" + stamp + ".html"}));
+
+  const std::string log = testing::ReadFile(out / ("export-log-" + stamp + ".csv"));
+  EXPECT_EQ(log.substr(0, log.find("\r\n")), "path,size,sha256,backup_file_id,domain_path,state");
+  EXPECT_NE(log.find("Camera Roll/a.jpg,9,"), std::string::npos) << log;
+  EXPECT_NE(log.find("," + id + ",CameraRollDomain-Media/DCIM/a.jpg,written\r\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("b.jpg"), std::string::npos);  // the failed copy wrote nothing
+  // One failure (the missing picture): the export finished, with failures.
+  EXPECT_TRUE(log.ends_with("(export " + stamp + "),5,,,,finished with failures\r\n")) << log;
+
+  std::string abc;
+  testing::WriteFile(dir_ / "abc", "abc");
+  ASSERT_EQ(FileSha256(dir_ / "abc", abc), kOk);
+  EXPECT_EQ(abc, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_NE(FileSha256(dir_ / "nothing", abc), kOk);
+}
+
 TEST_F(ExportTest, CancelStopsTheItemInHandAndRemovesItsFile) {
   for (int i = 0; i < 200; ++i) results_.messages[7].push_back(Message(0, 0, "2020-01-01 10:00:00", "m" + std::to_string(i)));
   const Selection selection{{&results_.messages[7].front(), Ticked(CategoryId::kMessages)}};
@@ -300,6 +355,10 @@ TEST_F(ExportTest, CancelStopsTheItemInHandAndRemovesItsFile) {
   EXPECT_FALSE(fs::exists(folder / "Unknown(+123).html"));
   EXPECT_FALSE(fs::exists(folder / "Unknown(+123).txt"));
   EXPECT_TRUE(fs::exists(dir_ / "out" / "Message" / "sms.csv"));
+  // The export's log tells it was stopped, and lists what it did write.
+  const std::string log = testing::ReadFile(dir_ / "out" / ("export-log-" + run.stamp + ".csv"));
+  EXPECT_NE(log.find("Message/sms.csv,"), std::string::npos) << log;
+  EXPECT_TRUE(log.ends_with("(export " + run.stamp + "),1,,,,stopped\r\n")) << log;
   // After the cancel every report answers stop.
   EXPECT_EQ(ExportRun::Report(&run, 50, 0, "x"), 2);
 }
