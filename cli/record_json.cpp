@@ -13,13 +13,13 @@ Json Marked(std::uint8_t deleted, Json row) {
 }  // namespace
 
 Json ToJson(const MessageRecord& r) {
-  return Marked(r.deleted, Json{{"deleted", r.deleted != 0}, {"fromMe", r.fromMe},   {"rowId", r.rowId},
+  return Marked(r.deleted, Json{{"deleted", r.deleted != 0}, {"fromMe", r.fromMe != 0},   {"rowId", r.rowId},
               {"handleId", r.handleId},    {"date", r.date},       {"handle", r.handle},
               {"contactName", r.contactName}, {"text", r.text},     {"attachmentPath", r.attachmentPath}});
 }
 
 Json ToJson(const WhatsAppMessageRecord& r) {
-  return Marked(r.deleted, Json{{"deleted", r.deleted != 0}, {"fromMe", r.fromMe},       {"rowId", r.rowId},
+  return Marked(r.deleted, Json{{"deleted", r.deleted != 0}, {"fromMe", r.fromMe != 0},       {"rowId", r.rowId},
               {"chatId", r.chatId},        {"memberId", r.memberId},   {"mediaId", r.mediaId},
               {"date", r.date},            {"senderName", r.senderName}, {"text", r.text},
               {"senderJid", r.senderJid},  {"chatMembers", r.chatMembers}, {"chatJids", r.chatJids},
@@ -32,7 +32,7 @@ Json ToJson(const ContactRecord& r) {
 }
 
 Json ToJson(const CallRecord& r) {
-  return Marked(r.deleted, Json{{"deleted", r.deleted != 0}, {"incoming", r.incoming}, {"duration", r.duration},
+  return Marked(r.deleted, Json{{"deleted", r.deleted != 0}, {"incoming", r.incoming != 0}, {"duration", r.duration},
               {"date", r.date},            {"number", r.number},     {"userName", r.userName}});
 }
 
@@ -69,7 +69,7 @@ Json ToJson(const MediaItemRow& r) {
 }
 
 Json ToJson(const ChatMessageRow& r) {
-  return Marked(r.deleted, Json{{"deleted", r.deleted != 0}, {"fromMe", r.fromMe}, {"date", r.date}, {"text", r.text}});
+  return Marked(r.deleted, Json{{"deleted", r.deleted != 0}, {"fromMe", r.fromMe != 0}, {"date", r.date}, {"text", r.text}});
 }
 
 Json ToJson(const ChatFriendRow& r) {
@@ -80,7 +80,7 @@ Json ToJson(const ChatFriendRow& r) {
 Json ToJson(const ChatPeerRow& r) { return Marked(r.deleted, Json{{"deleted", r.deleted != 0}, {"peer", r.peer}}); }
 
 Json ToJson(const PeerMessageRow& r) {
-  return Marked(r.deleted, Json{{"deleted", r.deleted != 0}, {"peer", r.peer}, {"fromMe", r.fromMe}, {"date", r.date}, {"text", r.text}});
+  return Marked(r.deleted, Json{{"deleted", r.deleted != 0}, {"peer", r.peer}, {"fromMe", r.fromMe != 0}, {"date", r.date}, {"text", r.text}});
 }
 
 Json ToJson(const MediaFileRecord& r) {

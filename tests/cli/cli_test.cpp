@@ -290,7 +290,7 @@ TEST(ScanCommand, CategoriesAsJsonAndEncryptedBackups) {
   const json& messages = conversations[0].at("messages");
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0].at("text"), "first live message");
-  EXPECT_EQ(messages[0].at("fromMe"), 1);
+  EXPECT_EQ(messages[0].at("fromMe"), true);
   EXPECT_EQ(messages[1].at("deleted"), true);
   EXPECT_FALSE(doc.at("categories").contains("contacts"));  // only the ticked category
 
