@@ -100,6 +100,11 @@ int RunExport(const ExportOptions& options) {
   const fs::path out = fs::absolute(options.out);
   ExportRun run(r, selection, source, out);
   run.heicJpeg = options.heicJpeg;
+  if (deletedOnly) {
+    // The deleted messages of a conversation, in every file of it.
+    run.messageShown = [](const MessageRecord& m) { return m.deleted != 0; };
+    run.chatMessageShown = [](const WhatsAppMessageRecord& m) { return m.deleted != 0; };
+  }
   // The log names each copy's place on the phone: the manifest's entries by their file's id (the name
   // of the file in the backup), gathered at the first copy.
   std::unordered_map<std::string, std::string> domainPaths;

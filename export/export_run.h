@@ -69,6 +69,11 @@ class ExportRun {
   // always copied unchanged). Set before Run.
   bool heicJpeg = false;
 
+  // Which messages of a ticked conversation or chat are written, in every file of it (all when unset:
+  // the deleted-only filter sets them). Set before Run.
+  std::function<bool(const MessageRecord&)> messageShown;
+  std::function<bool(const WhatsAppMessageRecord&)> chatMessageShown;
+
   // The domain and path on the phone of a backup file the run copies, for the export's log (empty
   // where unknown). Set before Run.
   std::function<std::string(const std::string& sourcePath)> domainPathOf;

@@ -56,6 +56,16 @@ void RemoveQuietly(const fs::path& path) {
 // replaced: its row carries the class "wal" beside "deleted".
 bool InLog(std::uint8_t deleted) { return deleted == kDeletedInLog; }
 
+// The messages of a conversation that are written: those the filter lets through, all without one.
+template <typename Record>
+std::vector<const Record*> Shown(const std::vector<Record>& all, const std::function<bool(const Record&)>& shown) {
+  std::vector<const Record*> out;
+  for (const Record& r : all) {
+    if (!shown || shown(r)) out.push_back(&r);
+  }
+  return out;
+}
+
 // The mark of a deleted entry in a text file, as the pages mark its bubble.
 std::string DeletedLine(std::uint8_t deleted) {
   return Labeled("Deleted", InLog(deleted) ? "yes (an older page version kept by the database's log)" : "yes");
@@ -136,15 +146,16 @@ void ExportRun::ExportConversation(const MessageRecord& representative) {
   const fs::path folder = root_ / "Message" / SafePathComponent(who + "-" + stamp);
   CreateFolders(folder);
   const auto list = results_.messages.find(representative.handleId);
-  static const std::vector<MessageRecord> kNone;
-  const std::vector<MessageRecord>& messages = list != results_.messages.end() ? list->second : kNone;
+  const std::vector<const MessageRecord*> messages =
+      list != results_.messages.end() ? Shown(list->second, messageShown) : std::vector<const MessageRecord*>();
 
   // The text file: who wrote, when, what.
   const fs::path textPath = UniquePath(folder / SafePathComponent(base + ".txt"));
   Status written = kOk;
   {
     TextFile text(textPath);
-    for (const MessageRecord& m : messages) {
+    for (const MessageRecord* shown : messages) {
+      const MessageRecord& m = *shown;
       const bool named = !m.contactName.empty() && m.contactName != "Unknown";
       text.Line(Labeled(m.fromMe != 0 ? "To" : "From", named ? m.contactName + "(" + m.handle + ")" : m.handle));
       text.Line(Labeled("Date", m.date));
@@ -163,7 +174,7 @@ void ExportRun::ExportConversation(const MessageRecord& representative) {
   out << ReplaceAll(templates_.messages.head, "{|person|}", HtmlEscape(person));
   const std::size_t n = messages.size();
   for (std::size_t i = 0; i < n; ++i) {
-    const MessageRecord& m = messages[i];
+    const MessageRecord& m = *messages[i];
     const std::string sender = (m.contactName.empty() || m.contactName == "Unknown") ? m.handle : m.contactName;
     out << MessageRow({m.fromMe != 0, m.deleted, m.date, m.fromMe != 0 ? "Me" : sender, m.text});
     if (ReportItem(std::min<std::int32_t>(99, static_cast<std::int32_t>((i + 1) * 100 / n)), 0, page) != kOk) {
@@ -188,15 +199,16 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
   const fs::path folder = root_ / "WhatsApp Message" / SafePathComponent(person + "-" + stamp);
   CreateFolders(folder);
   const auto list = results_.whatsApp.find(representative.chatId);
-  static const std::vector<WhatsAppMessageRecord> kNone;
-  const std::vector<WhatsAppMessageRecord>& messages = list != results_.whatsApp.end() ? list->second : kNone;
+  const std::vector<const WhatsAppMessageRecord*> messages =
+      list != results_.whatsApp.end() ? Shown(list->second, chatMessageShown) : std::vector<const WhatsAppMessageRecord*>();
   const std::string name = SafePathComponent(person);
 
   const fs::path textPath = UniquePath(folder / (name + ".txt"));
   Status written = kOk;
   {
     TextFile text(textPath);
-    for (const WhatsAppMessageRecord& m : messages) {
+    for (const WhatsAppMessageRecord* shown : messages) {
+      const WhatsAppMessageRecord& m = *shown;
       const bool named = !m.senderName.empty() && m.senderName != "Unknown";
       text.Line(Labeled(m.fromMe != 0 ? "To" : "From", named ? m.senderName + "(" + m.senderJid + ")" : m.senderJid));
       text.Line(Labeled("Date", m.date));
@@ -211,7 +223,8 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
   {
     TextFile csv(csvPath);
     csv.Line("Chats,Name/Phone,Date,Type,Content");
-    for (const WhatsAppMessageRecord& m : messages) {
+    for (const WhatsAppMessageRecord* shown : messages) {
+      const WhatsAppMessageRecord& m = *shown;
       csv.Line(CsvField(m.senderName) + "," + CsvField(m.senderJid) + "," + CsvField(m.date) + "," +
                (m.fromMe != 0 ? "Send" : "Received") + "," + CsvField(m.text));
     }
@@ -226,7 +239,7 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
   out << ReplaceAll(templates_.whatsApp.head, "{|person|}", HtmlEscape(line));
   const std::size_t n = messages.size();
   for (std::size_t i = 0; i < n; ++i) {
-    const WhatsAppMessageRecord& m = messages[i];
+    const WhatsAppMessageRecord& m = *messages[i];
     const std::string sender = (m.senderName.empty() || m.senderName == "Unknown") ? m.senderJid : m.senderName;
     out << MessageRow({m.fromMe != 0, m.deleted, m.date, m.fromMe != 0 ? "Me" : sender, m.text});
     if (ReportItem(std::min<std::int32_t>(99, static_cast<std::int32_t>((i + 1) * 100 / n)), 0, page) != kOk) {

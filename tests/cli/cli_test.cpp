@@ -499,7 +499,13 @@ TEST(ExportCommand, WritesTheCategoriesAndOnlyDeletedOnAsk) {
   for (const auto& e : fs::recursive_directory_iterator(dir / "deleted")) {
     if (e.path().extension() != ".html") continue;
     ++pages;
-    EXPECT_NE(testing::ReadFile(e.path()).find("del_recv_msg"), std::string::npos);
+    // The deleted message alone, in the page and in the text file beside it.
+    const std::string page = testing::ReadFile(e.path());
+    EXPECT_NE(page.find("del_recv_msg"), std::string::npos);
+    EXPECT_EQ(page.find("live in the second one"), std::string::npos);
+    const std::string text = testing::ReadFile(fs::path(e.path()).replace_extension(".txt"));
+    EXPECT_NE(text.find("a deleted message"), std::string::npos);
+    EXPECT_EQ(text.find("live in the second one"), std::string::npos);
   }
   EXPECT_EQ(pages, 1u);  // only the conversation holding a deleted message
 

@@ -176,6 +176,34 @@ TEST_F(ExportTest, WhatsAppChatFilesQuoteTheirCsvAndGroupsTakeTheTitle) {
             std::string::npos);
 }
 
+// A chat's filter (deleted messages only) holds in each of its files: page, text and CSV.
+TEST_F(ExportTest, OnlyTheMessagesTheFilterShowsAreWritten) {
+  WhatsAppMessageRecord kept;
+  kept.chatId = 3;
+  kept.senderName = "Ben";
+  kept.deleted = 1;
+  kept.text = "a deleted word";
+  WhatsAppMessageRecord live = kept;
+  live.deleted = 0;
+  live.text = "a live word";
+  results_.whatsApp[3] = {live, kept};
+  run_ = std::make_unique<ExportRun>(results_, Selection{{&results_.whatsApp[3].front(), Ticked(CategoryId::kWhatsApp)}},
+                                     source_, dir_ / "out");
+  ASSERT_EQ(run_->Prepare(dir_ / "template"), kOk);
+  run_->chatMessageShown = [](const WhatsAppMessageRecord& m) { return m.deleted != 0; };
+  run_->Run();
+  EXPECT_EQ(run_->done, 1);
+  std::size_t files = 0;
+  for (const auto& e : fs::recursive_directory_iterator(dir_ / "out" / "WhatsApp Message")) {
+    if (!e.is_regular_file()) continue;
+    ++files;
+    const std::string written = testing::ReadFile(e.path());
+    EXPECT_NE(written.find("a deleted word"), std::string::npos) << e.path();
+    EXPECT_EQ(written.find("a live word"), std::string::npos) << e.path();
+  }
+  EXPECT_EQ(files, 3u);
+}
+
 // A final page that cannot be written fails the records on it, in the counts and at the top of the
 // details; the other pages are written as ever.
 TEST_F(ExportTest, AFinalPageThatCannotBeWrittenFailsItsRecords) {

@@ -28,6 +28,12 @@ class CRecoverProcessWnd : public CPopUpWnd {
   // Whether a JPEG is also written beside each HEIC picture (before Run).
   void SetHeicJpeg(bool on) { run_.heicJpeg = on; }
   bool HeicJpeg() const { return run_.heicJpeg; }
+  // Which messages of a ticked conversation or chat are written (before Run): as their lists show them.
+  void SetMessagesShown(std::function<bool(const MessageRecord&)> messages,
+                        std::function<bool(const WhatsAppMessageRecord&)> chats) {
+    run_.messageShown = std::move(messages);
+    run_.chatMessageShown = std::move(chats);
+  }
 
   void Notify(TNotifyUI& msg) override;
   void reject() override { CancelRequested(); }

@@ -20,6 +20,12 @@ void CScanVrtWnd::Recover() {
   if (folder.isEmpty()) return;
   CRecoverProcessWnd dialog(Window(), results_, statistics_.Entries(), *source_, folder.toStdString());
   if (auto* heicJpeg = Control<QCheckBox>("ChkHeicJpeg")) dialog.SetHeicJpeg(heicJpeg->isChecked());
+  // A conversation is written as the preview shows it: the deleted-only filter and the days keep its
+  // messages.
+  const RecordMatcher messages(FilterOf(static_cast<int>(CategoryId::kMessages)));
+  const RecordMatcher chats(FilterOf(static_cast<int>(CategoryId::kWhatsApp)));
+  dialog.SetMessagesShown([messages](const MessageRecord& m) { return messages.Kept(m.deleted, m.date); },
+                          [chats](const WhatsAppMessageRecord& m) { return chats.Kept(m.deleted, m.date); });
   runExport(dialog);
 }
 
