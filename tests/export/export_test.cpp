@@ -187,8 +187,8 @@ TEST_F(ExportTest, OnlyTheMessagesTheFilterShowsAreWritten) {
   live.deleted = 0;
   live.text = "a live word";
   results_.whatsApp[3] = {live, kept};
-  run_ = std::make_unique<ExportRun>(results_, Selection{{&results_.whatsApp[3].front(), Ticked(CategoryId::kWhatsApp)}},
-                                     source_, dir_ / "out");
+  const Selection selection{{&results_.whatsApp[3].front(), Ticked(CategoryId::kWhatsApp)}};
+  run_ = std::make_unique<ExportRun>(results_, selection, source_, dir_ / "out");
   ASSERT_EQ(run_->Prepare(dir_ / "template"), kOk);
   run_->chatMessageShown = [](const WhatsAppMessageRecord& m) { return m.deleted != 0; };
   run_->Run();
