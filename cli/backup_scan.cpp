@@ -138,7 +138,9 @@ int OpenAndScan(const std::filesystem::path& folder, bool passwordFromStdin, con
                 CBackupEngine& engine, BackupSummary& summary, Status& opened, ScanOutcome& outcome) {
   for (const std::string& c : categories) {
     if (!IsKnownCategory(c)) {
-      std::cerr << "dunmere: unknown category \"" << c << "\"\n";
+      std::string known;
+      for (const std::string& name : CategoryNames()) known += (known.empty() ? "" : ", ") + name;
+      std::cerr << "dunmere: unknown category \"" << TerminalText(c) << "\" (the categories: " << known << ")\n";
       return 1;
     }
   }

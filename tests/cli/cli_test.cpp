@@ -509,7 +509,10 @@ TEST(ExportCommand, WritesTheCategoriesAndOnlyDeletedOnAsk) {
   }
   EXPECT_EQ(pages, 1u);  // only the conversation holding a deleted message
 
-  EXPECT_EQ(Dunmere({"export", (dir / "backup").string(), "--out", (dir / "x").string(), "-c", "bogus"}, appData).exitCode, 1);
+  run = Dunmere({"export", (dir / "backup").string(), "--out", (dir / "x").string(), "-c", "bogus"}, appData);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("unknown category \"bogus\" (the categories: camera-roll, photo-stream, messages,"),
+            std::string::npos) << run.err;
   EXPECT_EQ(Dunmere({"export", (dir / "backup").string()}, appData).exitCode, 1);  // --out is required
 }
 
