@@ -396,14 +396,16 @@ TEST_F(ScanPageTest, RecoverThroughTheExportDialog) {
   EXPECT_TRUE(std::filesystem::is_empty(out.path()));
 
   std::vector<std::pair<QString, QString>> rows;
+  QString note;
   int asked = 0;
   page.runExport = [&](CRecoverProcessWnd& dialog) {
     dialog.askCancel = [&asked](QWidget*, const QString&) { return ++asked, 2; };
     // When the run is over: Cancel asks nothing any more and closes with 1.
     auto* poll = new QTimer(&dialog);
-    QObject::connect(poll, &QTimer::timeout, &dialog, [&dialog, &rows, poll] {
+    QObject::connect(poll, &QTimer::timeout, &dialog, [&dialog, &rows, &note, poll] {
       if (!dialog.Control("FinishBtn")->isVisible()) return;
       poll->stop();
+      note = dialog.findChild<QLabel*>("PictureText")->text();
       auto* list = dialog.findChild<QTreeWidget*>("DetailList");
       for (int r = 0; r < list->topLevelItemCount(); ++r) {
         rows.emplace_back(list->topLevelItem(r)->text(0), list->topLevelItem(r)->text(1));
@@ -417,6 +419,7 @@ TEST_F(ScanPageTest, RecoverThroughTheExportDialog) {
   QTest::mouseClick(Get<QAbstractButton>("BtnRecovery"), Qt::LeftButton);
   EXPECT_EQ(result, CPopUpWnd::kResultOk);
   EXPECT_EQ(asked, 0);
+  EXPECT_EQ(note, "Your files are in the folder you chose, with a log and checksums of what was written.");
   // Four conversations, three contacts and three notes, every one a row of its own, all written.
   ASSERT_EQ(rows.size(), 10u);
   for (const auto& [path, status] : rows) {

@@ -202,6 +202,7 @@ S = {
   ("HeaderFile", "File", "Datei", "Fichier"),
   ("HeaderStatus", "Status", "Status", "État"),
   ("PictureText", "Your files are being written to the folder you chose.", "Ihre Dateien werden in den gewählten Ordner geschrieben.", "Vos fichiers sont écrits dans le dossier choisi."),
+  ("PictureTextDone", "Your files are in the folder you chose, with a log and checksums of what was written.", "Ihre Dateien liegen im gewählten Ordner, mit einem Protokoll und Prüfsummen des Geschriebenen.", "Vos fichiers sont dans le dossier choisi, avec un journal et les sommes de contrôle de ce qui a été écrit."),
   ("BtnPictureLink", "How to read the exported pages >>", "So lesen Sie die exportierten Seiten >>", "Comment lire les pages exportées >>"),
  ],
  "Messages": [

@@ -146,6 +146,11 @@ void CRecoverProcessWnd::RunEnded() {
   if (worker_.joinable()) worker_.join();
   if (QWidget* finish = Control(QStringLiteral("FinishBtn"))) finish->show();
   if (QWidget* cancel = Control(QStringLiteral("CancelBtn"))) cancel->hide();
+  // The run is over: the note under the picture no longer says the files are being written.
+  if (auto* note = qobject_cast<QLabel*>(Control(QStringLiteral("PictureText")))) {
+    const std::string& text = CSettings::Text(CSettings::Get().Section("RecoverProcessWnd"), "PictureTextDone");
+    if (!text.empty()) note->setText(QString::fromStdString(text));
+  }
 }
 
 void CRecoverProcessWnd::CancelRequested() {
