@@ -127,6 +127,12 @@ class ExportRun {
   std::string contactRows_;
   std::string callRows_;
   std::string noteRows_;
+  // The readable CSV rows of what was written, by category.
+  std::string messagesCsv_;
+  std::string chatsCsv_;
+  std::string contactsCsv_;
+  std::string callsCsv_;
+  std::string notesCsv_;
   std::vector<WrittenFile> written_;  // the worker's alone
   bool messagesExported_ = false;
   bool cancelled_ = false;  // inside the lock

@@ -12,6 +12,7 @@
 #include "backup/heic_pictures.h"
 #include "backup/media_types.h"
 #include "export/export_names.h"
+#include "export/readable_csv.h"
 #include "platform/visible_text.h"
 #include "export/export_run.h"
 #include "platform/file_util.h"
@@ -152,10 +153,12 @@ void ExportRun::ExportConversation(const MessageRecord& representative) {
   // The text file: who wrote, when, what.
   const fs::path textPath = UniquePath(folder / SafePathComponent(base + ".txt"));
   Status written = kOk;
+  std::string csvRows;
   {
     TextFile text(textPath);
     for (const MessageRecord* shown : messages) {
       const MessageRecord& m = *shown;
+      csvRows += MessagesCsvRow(m);
       const bool named = !m.contactName.empty() && m.contactName != "Unknown";
       text.Line(Labeled(m.fromMe != 0 ? "To" : "From", named ? m.contactName + "(" + m.handle + ")" : m.handle));
       text.Line(Labeled("Date", m.date));
@@ -187,6 +190,7 @@ void ExportRun::ExportConversation(const MessageRecord& representative) {
   }
   out << templates_.messages.tail;
   out.close();
+  if (out) messagesCsv_ += csvRows;
   EndFiles(out ? kOk : WriteError(), page, {textPath, page});
 }
 
@@ -205,10 +209,12 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
 
   const fs::path textPath = UniquePath(folder / (name + ".txt"));
   Status written = kOk;
+  std::string csvRows;
   {
     TextFile text(textPath);
     for (const WhatsAppMessageRecord* shown : messages) {
       const WhatsAppMessageRecord& m = *shown;
+      csvRows += ChatsCsvRow(m);
       const bool named = !m.senderName.empty() && m.senderName != "Unknown";
       text.Line(Labeled(m.fromMe != 0 ? "To" : "From", named ? m.senderName + "(" + m.senderJid + ")" : m.senderJid));
       text.Line(Labeled("Date", m.date));
@@ -253,6 +259,7 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
   }
   out << templates_.whatsApp.tail;
   out.close();
+  if (out) chatsCsv_ += csvRows;
   EndFiles(out ? kOk : WriteError(), page, {textPath, csvPath, page});
 }
 
@@ -280,6 +287,7 @@ void ExportRun::AddContactRow(const ContactRecord& c) {
                   ReplaceAll(HtmlEscape(c.phones), "\n", "<br />") + "</td><td>" + HtmlEscape(c.emails) +
                   "</td><td>" + HtmlEscape(c.address) + "</td><td>" + HtmlEscape(c.url) + "</td><td>" +
                   HtmlEscape(c.social) + "</td><td>" + HtmlEscape(c.company) + "</td></tr>\r\n";
+  contactsCsv_ += ContactsCsvRow(c);
   ReportItem(100, 0, root_ / "Contacts" / stamp / "Contacts.html");
 }
 
@@ -289,12 +297,14 @@ void ExportRun::AddCallRow(const CallRecord& c) {
   callRows_ += RowStart(c.deleted) + HtmlEscape(c.userName) + "</td><td>" + HtmlEscape(c.number) + "</td><td>" +
                HtmlEscape(c.date) + "</td><td>" + (c.incoming != 0 ? "Incoming" : "Outgoing") + "</td><td>" + status +
                "</td></tr>\r\n";
+  callsCsv_ += CallsCsvRow(c);
   ReportItem(100, 0, root_ / "CallHistory" / ("CallHistory_" + stamp + ".html"));
 }
 
 void ExportRun::AddNoteRow(const NoteRecord& n) {
   noteRows_ += RowStart(n.deleted) + HtmlEscape(n.title) + "</td><td>" + HtmlEscape(n.date) + "</td><td>" +
                HtmlEscape(n.content) + "</td></tr>\r\n";
+  notesCsv_ += NotesCsvRow(n);
   ReportItem(100, 0, root_ / "Notes" / ("Notes_" + stamp + ".html"));
 }
 
@@ -348,6 +358,26 @@ void ExportRun::WriteFinalPages() {
       Wrote(page);
     }
   };
+  // The readable CSV of each category, beside its pages.
+  const auto csv = [this](const fs::path& file, const std::string& header, const std::string& rows) {
+    if (rows.empty()) return;
+    const Status rc = WriteWhole(file, [&](const fs::path& part) {
+      std::ofstream out(part, std::ios::binary | std::ios::trunc);
+      out << header << rows;
+      out.close();
+      return out ? kOk : WriteError();
+    });
+    if (rc != kOk) {
+      PageFailed(file, rc);
+    } else {
+      Wrote(file);
+    }
+  };
+  csv(root_ / "Message" / ("Messages_" + stamp + ".csv"), MessagesCsvHeader(), messagesCsv_);
+  csv(root_ / "WhatsApp Message" / ("WhatsApp_" + stamp + ".csv"), ChatsCsvHeader(), chatsCsv_);
+  csv(root_ / "Contacts" / stamp / "Contacts_readable.csv", ContactsCsvHeader(), contactsCsv_);
+  csv(root_ / "CallHistory" / ("CallHistory_" + stamp + ".csv"), CallsCsvHeader(), callsCsv_);
+  csv(root_ / "Notes" / ("Notes_" + stamp + ".csv"), NotesCsvHeader(), notesCsv_);
   if (!callRows_.empty()) {
     write(root_ / "CallHistory" / ("CallHistory_" + stamp + ".html"), templates_.callHistory, callRows_);
   }

@@ -201,7 +201,7 @@ TEST_F(ExportTest, OnlyTheMessagesTheFilterShowsAreWritten) {
     EXPECT_NE(written.find("a deleted word"), std::string::npos) << e.path();
     EXPECT_EQ(written.find("a live word"), std::string::npos) << e.path();
   }
-  EXPECT_EQ(files, 3u);
+  EXPECT_EQ(files, 4u);  // the chat's page, text and CSV, and the readable CSV of all chats
 }
 
 // A final page that cannot be written fails the records on it, in the counts and at the top of the
@@ -220,10 +220,12 @@ TEST_F(ExportTest, AFinalPageThatCannotBeWrittenFailsItsRecords) {
   ExportRun& run = Run(selection);
   EXPECT_EQ(run.done, 3);
   EXPECT_EQ(run.failed, 2);
-  ASSERT_EQ(run.details.size(), 3u);
+  EXPECT_EQ(run.filesFailed, 1);  // the notes' readable CSV, a file of its own
+  ASSERT_EQ(run.details.size(), 4u);
   EXPECT_NE(run.details[0].error, 0);
   EXPECT_NE(run.details[1].error, 0);
-  EXPECT_EQ(run.details[2].error, 0);
+  EXPECT_NE(run.details[2].error, 0);
+  EXPECT_EQ(run.details[3].error, 0);
   EXPECT_TRUE(fs::exists(dir_ / "out" / "CallHistory" / ("CallHistory_" + run.stamp + ".html")));
 }
 
@@ -343,7 +345,8 @@ TEST_F(ExportTest, TheLogAndChecksumsNameEveryFileWritten) {
   }
   const std::string conversation = "Message/Unknown-" + stamp + "/Unknown(+123)";
   EXPECT_EQ(summed, (std::set<std::string>{"Camera Roll/a.jpg", conversation + ".txt", conversation + ".html",
-                                           "Message/sms.csv", "Notes/Notes_" + stamp + ".html"}));
+                                           "Message/sms.csv", "Message/Messages_" + stamp + ".csv",
+                                           "Notes/Notes_" + stamp + ".html", "Notes/Notes_" + stamp + ".csv"}));
 
   const std::string log = testing::ReadFile(out / ("export-log-" + stamp + ".csv"));
   EXPECT_EQ(log.substr(0, log.find("\r\n")), "path,size,sha256,backup_file_id,domain_path,state");
@@ -351,7 +354,7 @@ TEST_F(ExportTest, TheLogAndChecksumsNameEveryFileWritten) {
   EXPECT_NE(log.find("," + id + ",CameraRollDomain-Media/DCIM/a.jpg,written\r\n"), std::string::npos) << log;
   EXPECT_EQ(log.find("b.jpg"), std::string::npos);  // the failed copy wrote nothing
   // One failure (the missing picture): the export finished, with failures.
-  EXPECT_TRUE(log.ends_with("(export " + stamp + "),5,,,,finished with failures\r\n")) << log;
+  EXPECT_TRUE(log.ends_with("(export " + stamp + "),7,,,,finished with failures\r\n")) << log;
 
   std::string abc;
   testing::WriteFile(dir_ / "abc", "abc");
