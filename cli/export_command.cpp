@@ -12,6 +12,7 @@
 #include "cli/terminal_text.h"
 #include "export/export_run.h"
 #include "platform/program_dir.h"
+#include "platform/version.h"
 
 namespace dunmere::cli {
 namespace fs = std::filesystem;
@@ -100,6 +101,16 @@ int RunExport(const ExportOptions& options) {
   const fs::path out = fs::absolute(options.out);
   ExportRun run(r, selection, source, out);
   run.heicJpeg = options.heicJpeg;
+  run.facts.backupName = summary.displayName;
+  run.facts.serialNumber = summary.serialNumber;
+  run.facts.backupDate = summary.lastBackupDate;
+  run.facts.program = VersionText("dunmere");
+  std::string filters = options.deletedOnly ? "deleted records only" : "";
+  if (!options.categories.empty()) {
+    filters += std::string(filters.empty() ? "" : "; ") + "categories:";
+    for (const std::string& c : options.categories) filters += " " + c;
+  }
+  run.facts.filters = filters;
   if (deletedOnly) {
     // The deleted messages of a conversation, in every file of it.
     run.messageShown = [](const MessageRecord& m) { return m.deleted != 0; };
@@ -137,6 +148,7 @@ int RunExport(const ExportOptions& options) {
   for (const ExportDetail& d : run.details) {
     if (d.error != 0) std::cout << "Failed: " << TerminalText(d.path.string()) << ": " << d.Text() << '\n';
   }
+  std::cout << "Index: " << TerminalText((out / "index.html").string()) << '\n';
   std::cout << "Export log and checksums: " << TerminalText((out / ("export-log-" + run.stamp + ".csv")).string())
             << ", " << TerminalText((out / ("SHA256SUMS-" + run.stamp)).string()) << '\n';
   tellProblems();

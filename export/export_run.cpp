@@ -125,6 +125,9 @@ void ExportRun::Wrote(const fs::path& file, const std::string& source) {
     const bool id = name.size() == 40 && name.find_first_not_of("0123456789abcdef") == std::string::npos;
     if (id) entry.backupFileId = name;
     if (domainPathOf) entry.domainPath = domainPathOf(source);
+    // A copy counts for the category whose folder it is in (media carry no deleted mark).
+    const fs::path relative = file.lexically_relative(root_);
+    if (!relative.empty()) tallies_[relative.begin()->string()].Add(0, std::string());
   }
   written_.push_back(std::move(entry));
 }
@@ -134,6 +137,15 @@ void ExportRun::WriteRecord() {
   {
     std::lock_guard<std::mutex> guard(lock_);
     state = cancelled_ ? "stopped" : failed != 0 || filesFailed != 0 ? "finished with failures" : "finished";
+  }
+  ExportFacts told = facts;
+  if (told.backupName.empty()) told.backupName = results_.deviceName;
+  const fs::path index = root_ / "index.html";
+  if (const Status rc = WriteExportIndex(root_, stamp, told, tallies_, conversations_, searchable_); rc != kOk) {
+    PageFailed(index, rc);
+  } else {
+    Wrote(index);
+    Wrote(root_ / ("search-" + stamp + ".js"));
   }
   if (const Status rc = WriteExportRecord(root_, stamp, written_, state); rc != kOk) {
     PageFailed(root_ / ("export-log-" + stamp + ".csv"), rc);

@@ -14,6 +14,7 @@
 
 #include "backup/recovery_source.h"
 #include "categories/category_records.h"
+#include "export/export_index.h"
 #include "export/export_record.h"
 #include "export/export_templates.h"
 
@@ -69,6 +70,10 @@ class ExportRun {
   // always copied unchanged). Set before Run.
   bool heicJpeg = false;
 
+  // What the export's index tells of the backup and the run (the backup's name defaults to the
+  // results' device name). Set before Run.
+  ExportFacts facts;
+
   // Which messages of a ticked conversation or chat are written, in every file of it (all when unset:
   // the deleted-only filter sets them). Set before Run.
   std::function<bool(const MessageRecord&)> messageShown;
@@ -101,6 +106,18 @@ class ExportRun {
   void ExportAttachment(const AttachmentFileRecord& record);
   void ExportConversation(const MessageRecord& representative);
   void ExportChat(const WhatsAppMessageRecord& representative);
+  // A conversation or chat whose page was written: listed in the index, its messages searchable.
+  template <typename Record, typename Who>
+  void IndexConversation(const std::string& title, const std::filesystem::path& page,
+                         const std::vector<const Record*>& messages, const char* category, Who who) {
+    IndexedConversation listed{title, page, {}};
+    for (const Record* m : messages) {
+      listed.tally.Add(m->deleted, m->date);
+      tallies_[category].Add(m->deleted, m->date);
+      searchable_.push_back({conversations_.size(), m->date, who(*m), m->text, m->deleted != 0});
+    }
+    conversations_.push_back(std::move(listed));
+  }
   void AddContactRow(const ContactRecord& contact);
   void AddCallRow(const CallRecord& call);
   void AddNoteRow(const NoteRecord& note);
@@ -134,6 +151,11 @@ class ExportRun {
   std::string callsCsv_;
   std::string notesCsv_;
   std::vector<WrittenFile> written_;  // the worker's alone
+  // What the index lists: counts by category folder, the conversations and chats written, and
+  // their messages for the search.
+  std::map<std::string, CategoryTally> tallies_;
+  std::vector<IndexedConversation> conversations_;
+  std::vector<IndexedMessage> searchable_;
   bool messagesExported_ = false;
   bool cancelled_ = false;  // inside the lock
   std::atomic<bool> finished_{false};

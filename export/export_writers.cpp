@@ -190,7 +190,13 @@ void ExportRun::ExportConversation(const MessageRecord& representative) {
   }
   out << templates_.messages.tail;
   out.close();
-  if (out) messagesCsv_ += csvRows;
+  if (out) {
+    messagesCsv_ += csvRows;
+    IndexConversation(representative.handle.empty() ? who : who + " (" + representative.handle + ")", page, messages,
+                      "Messages", [](const MessageRecord& m) {
+                        return m.fromMe != 0 ? std::string("Me") : !m.contactName.empty() ? m.contactName : m.handle;
+                      });
+  }
   EndFiles(out ? kOk : WriteError(), page, {textPath, page});
 }
 
@@ -259,7 +265,12 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
   }
   out << templates_.whatsApp.tail;
   out.close();
-  if (out) chatsCsv_ += csvRows;
+  if (out) {
+    chatsCsv_ += csvRows;
+    IndexConversation(person, page, messages, "WhatsApp", [](const WhatsAppMessageRecord& m) {
+      return m.fromMe != 0 ? std::string("Me") : !m.senderName.empty() ? m.senderName : m.senderJid;
+    });
+  }
   EndFiles(out ? kOk : WriteError(), page, {textPath, csvPath, page});
 }
 
@@ -288,6 +299,7 @@ void ExportRun::AddContactRow(const ContactRecord& c) {
                   "</td><td>" + HtmlEscape(c.address) + "</td><td>" + HtmlEscape(c.url) + "</td><td>" +
                   HtmlEscape(c.social) + "</td><td>" + HtmlEscape(c.company) + "</td></tr>\r\n";
   contactsCsv_ += ContactsCsvRow(c);
+  tallies_["Contacts"].Add(c.deleted, std::string());
   ReportItem(100, 0, root_ / "Contacts" / stamp / "Contacts.html");
 }
 
@@ -298,6 +310,7 @@ void ExportRun::AddCallRow(const CallRecord& c) {
                HtmlEscape(c.date) + "</td><td>" + (c.incoming != 0 ? "Incoming" : "Outgoing") + "</td><td>" + status +
                "</td></tr>\r\n";
   callsCsv_ += CallsCsvRow(c);
+  tallies_["Call History"].Add(c.deleted, c.date);
   ReportItem(100, 0, root_ / "CallHistory" / ("CallHistory_" + stamp + ".html"));
 }
 
@@ -305,6 +318,7 @@ void ExportRun::AddNoteRow(const NoteRecord& n) {
   noteRows_ += RowStart(n.deleted) + HtmlEscape(n.title) + "</td><td>" + HtmlEscape(n.date) + "</td><td>" +
                HtmlEscape(n.content) + "</td></tr>\r\n";
   notesCsv_ += NotesCsvRow(n);
+  tallies_["Notes"].Add(n.deleted, n.date);
   ReportItem(100, 0, root_ / "Notes" / ("Notes_" + stamp + ".html"));
 }
 

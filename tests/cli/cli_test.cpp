@@ -489,14 +489,15 @@ TEST(ExportCommand, WritesTheCategoriesAndOnlyDeletedOnAsk) {
   EXPECT_TRUE(fs::exists(dir / "all" / "Camera Roll" / "IMG_0001.JPG"));
   EXPECT_TRUE(fs::exists(dir / "all" / "Message" / "sms.csv"));
   std::size_t pages = 0;
-  for (const auto& e : fs::recursive_directory_iterator(dir / "all")) pages += e.path().extension() == ".html" ? 1 : 0;
+  for (const auto& e : fs::recursive_directory_iterator(dir / "all" / "Message")) pages += e.path().extension() == ".html" ? 1 : 0;
   EXPECT_EQ(pages, 2u);
+  EXPECT_TRUE(fs::exists(dir / "all" / "index.html"));
 
   run = Dunmere({"export", (dir / "backup").string(), "--out", (dir / "deleted").string(), "--deleted-only"}, appData);
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_FALSE(fs::exists(dir / "deleted" / "Camera Roll"));  // media have no deleted mark
   pages = 0;
-  for (const auto& e : fs::recursive_directory_iterator(dir / "deleted")) {
+  for (const auto& e : fs::recursive_directory_iterator(dir / "deleted" / "Message")) {
     if (e.path().extension() != ".html") continue;
     ++pages;
     // The deleted message alone, in the page and in the text file beside it.

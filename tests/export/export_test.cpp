@@ -11,6 +11,8 @@
 #include <sstream>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include "export/export_names.h"
 #include "export/export_run.h"
 #include "tests/support/temp_dir.h"
@@ -346,7 +348,8 @@ TEST_F(ExportTest, TheLogAndChecksumsNameEveryFileWritten) {
   const std::string conversation = "Message/Unknown-" + stamp + "/Unknown(+123)";
   EXPECT_EQ(summed, (std::set<std::string>{"Camera Roll/a.jpg", conversation + ".txt", conversation + ".html",
                                            "Message/sms.csv", "Message/Messages_" + stamp + ".csv",
-                                           "Notes/Notes_" + stamp + ".html", "Notes/Notes_" + stamp + ".csv"}));
+                                           "Notes/Notes_" + stamp + ".html", "Notes/Notes_" + stamp + ".csv",
+                                           "index.html", "search-" + stamp + ".js"}));
 
   const std::string log = testing::ReadFile(out / ("export-log-" + stamp + ".csv"));
   EXPECT_EQ(log.substr(0, log.find("\r\n")), "path,size,sha256,backup_file_id,domain_path,state");
@@ -354,13 +357,77 @@ TEST_F(ExportTest, TheLogAndChecksumsNameEveryFileWritten) {
   EXPECT_NE(log.find("," + id + ",CameraRollDomain-Media/DCIM/a.jpg,written\r\n"), std::string::npos) << log;
   EXPECT_EQ(log.find("b.jpg"), std::string::npos);  // the failed copy wrote nothing
   // One failure (the missing picture): the export finished, with failures.
-  EXPECT_TRUE(log.ends_with("(export " + stamp + "),7,,,,finished with failures\r\n")) << log;
+  EXPECT_TRUE(log.ends_with("(export " + stamp + "),9,,,,finished with failures\r\n")) << log;
 
   std::string abc;
   testing::WriteFile(dir_ / "abc", "abc");
   ASSERT_EQ(FileSha256(dir_ / "abc", abc), kOk);
   EXPECT_EQ(abc, "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
   EXPECT_NE(FileSha256(dir_ / "nothing", abc), kOk);
+}
+
+// The index: the backup and the run, counts and date ranges of what was written, a link to every
+// conversation's page, and the messages for the offline search, each text exactly as recorded (one
+// that would end the script included).
+TEST_F(ExportTest, TheIndexListsWhatWasWrittenAndSearchesIt) {
+  results_.messages[7] = {Message(0, 0, "2020-01-01 10:00:00", "see you at </script><b>noon</b> \"ok\""),
+                          Message(1, 1, "2020-01-02 11:00:00", "deleted & mine"),
+                          Message(0, kDeletedInLog, "2020-01-03 12:00:00", "from the log\nsecond line")};
+  MessageRecord other = Message(0, 0, "2019-05-05 05:05:05", "another person");
+  other.handleId = 8;
+  other.handle = "+456";
+  other.contactName = "Ann";
+  results_.messages[8] = {other};
+  const Selection selection{{&results_.messages[7].front(), Ticked(CategoryId::kMessages)},
+                            {&results_.messages[8].front(), Ticked(CategoryId::kMessages)}};
+  run_ = std::make_unique<ExportRun>(results_, selection, source_, dir_ / "out");
+  ASSERT_EQ(run_->Prepare(dir_ / "template"), kOk);
+  run_->facts.serialNumber = "F2LXXXX";
+  run_->facts.filters = "deleted records only";
+  run_->Run();
+  const fs::path out = dir_ / "out";
+  const std::string index = testing::ReadFile(out / "index.html");
+  EXPECT_NE(index.find("<title>Export of Zoe&#39;s &lt;iPhone&gt;</title>"), std::string::npos) << index;
+  EXPECT_NE(index.find("<td>F2LXXXX</td>"), std::string::npos);
+  EXPECT_NE(index.find("<td>deleted records only</td>"), std::string::npos);
+  // Messages: 2 live, 2 deleted of which 1 from the log, from the first date to the last.
+  EXPECT_NE(index.find("<tr><td>Messages</td><td>2</td><td>2</td><td>1</td><td>2019-05-05T05:05:05+00:00 – "
+                       "2020-01-03T12:00:00+00:00</td></tr>"),
+            std::string::npos)
+      << index;
+  // Every conversation's link leads to its page.
+  const std::regex link("<a href=\"([^\"]+)\">([^<]+)</a>");
+  std::size_t links = 0;
+  for (auto it = std::sregex_iterator(index.begin(), index.end(), link); it != std::sregex_iterator(); ++it, ++links) {
+    std::string path;
+    const std::string href = (*it)[1];
+    for (std::size_t i = 0; i < href.size(); ++i) {
+      if (href[i] == '%' && i + 2 < href.size()) {
+        path += static_cast<char>(std::stoi(href.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+      } else {
+        path += href[i];
+      }
+    }
+    EXPECT_TRUE(fs::is_regular_file(out / path)) << path;
+  }
+  EXPECT_EQ(links, 2u);
+  // The search's data: every message written, its text as recorded.
+  const std::string script = testing::ReadFile(out / ("search-" + run_->stamp + ".js"));
+  EXPECT_EQ(script.find("</"), std::string::npos);  // nothing in it can end a script element
+  const std::size_t from = script.find("var MESSAGES=") + 13;
+  const auto messages = nlohmann::json::parse(script.substr(from, script.find("];\n", from) + 1 - from));
+  ASSERT_EQ(messages.size(), 4u);
+  std::set<std::string> texts;
+  for (const auto& m : messages) texts.insert(m.at(3).get<std::string>());
+  EXPECT_EQ(texts, (std::set<std::string>{"see you at </script><b>noon</b> \"ok\"", "deleted & mine",
+                                          "from the log\nsecond line", "another person"}));
+  EXPECT_EQ(messages[1].at(4), 1);  // deleted, marked for the hit list
+  EXPECT_EQ(messages[1].at(2), "Me");
+  // The index and its script are files of the export: in its log and checksums.
+  const std::string sums = testing::ReadFile(out / ("SHA256SUMS-" + run_->stamp));
+  EXPECT_NE(sums.find("  index.html\n"), std::string::npos);
+  EXPECT_NE(sums.find("  search-" + run_->stamp + ".js\n"), std::string::npos);
 }
 
 TEST_F(ExportTest, CancelStopsTheItemInHandAndRemovesItsFile) {
@@ -386,10 +453,11 @@ TEST_F(ExportTest, CancelStopsTheItemInHandAndRemovesItsFile) {
   EXPECT_FALSE(fs::exists(folder / "Unknown(+123).html"));
   EXPECT_FALSE(fs::exists(folder / "Unknown(+123).txt"));
   EXPECT_TRUE(fs::exists(dir_ / "out" / "Message" / "sms.csv"));
-  // The export's log tells it was stopped, and lists what it did write.
+  // The export's log tells it was stopped, and lists what it did write (sms.csv, the index and its
+  // script).
   const std::string log = testing::ReadFile(dir_ / "out" / ("export-log-" + run.stamp + ".csv"));
   EXPECT_NE(log.find("Message/sms.csv,"), std::string::npos) << log;
-  EXPECT_TRUE(log.ends_with("(export " + run.stamp + "),1,,,,stopped\r\n")) << log;
+  EXPECT_TRUE(log.ends_with("(export " + run.stamp + "),3,,,,stopped\r\n")) << log;
   // After the cancel every report answers stop.
   EXPECT_EQ(ExportRun::Report(&run, 50, 0, "x"), 2);
 }
