@@ -67,6 +67,9 @@ std::vector<const Record*> Shown(const std::vector<Record>& all, const std::func
   return out;
 }
 
+// After the person a conversation's page is with: the way back to the export's index, two folders up.
+constexpr const char* kBackToIndex = " &middot; <a href=\"../../index.html\">Index of this export</a>";
+
 // The mark of a deleted entry in a text file, as the pages mark its bubble.
 std::string DeletedLine(std::uint8_t deleted) {
   return Labeled("Deleted", InLog(deleted) ? "yes (an older page version kept by the database's log)" : "yes");
@@ -174,7 +177,7 @@ void ExportRun::ExportConversation(const MessageRecord& representative) {
   std::ofstream out(page, std::ios::binary | std::ios::trunc);
   if (!out) return EndFiles(WriteError(), page, {textPath, page});
   const std::string person = "Name: " + who + ", Phone: " + representative.handle;
-  out << ReplaceAll(templates_.messages.head, "{|person|}", HtmlEscape(person));
+  out << ReplaceAll(templates_.messages.head, "{|person|}", HtmlEscape(person) + kBackToIndex);
   const std::size_t n = messages.size();
   for (std::size_t i = 0; i < n; ++i) {
     const MessageRecord& m = *messages[i];
@@ -248,7 +251,7 @@ void ExportRun::ExportChat(const WhatsAppMessageRecord& representative) {
   std::ofstream out(page, std::ios::binary | std::ios::trunc);
   if (!out) return EndFiles(WriteError(), page, {textPath, csvPath, page});
   const std::string line = "Name: " + representative.chatMembers + ", Phone: " + representative.chatJids;
-  out << ReplaceAll(templates_.whatsApp.head, "{|person|}", HtmlEscape(line));
+  out << ReplaceAll(templates_.whatsApp.head, "{|person|}", HtmlEscape(line) + kBackToIndex);
   const std::size_t n = messages.size();
   for (std::size_t i = 0; i < n; ++i) {
     const WhatsAppMessageRecord& m = *messages[i];

@@ -95,7 +95,9 @@ TEST_F(ExportTest, ConversationPagesTextFilesAndNames) {
   ASSERT_TRUE(std::regex_match(run.stamp, std::regex("[0-9]{14}")));
   const std::string page = testing::ReadFile(folder / "Unknown(+123).html");
   EXPECT_EQ(page,
-            "<title>iPhone&#39;s Messages of Zoe&#39;s &lt;iPhone&gt;</title><p>Name: Unknown, Phone: +123</p>\n"
+            "<title>iPhone&#39;s Messages of Zoe&#39;s &lt;iPhone&gt;</title><p>Name: Unknown, Phone: +123"
+            // The way back to the export's index.
+            " &middot; <a href=\"../../index.html\">Index of this export</a></p>\n"
             "<div class=\"date\">Date: 2020-01-01 10:00:00 +123:</div>\r\n"
             "<div class=\"recv_msg\">hi &lt;script&gt;alert(1)&lt;/script&gt;</div>\r\n"
             "<div class=\"date\">Date: 2020-01-01 10:01:00 Me:</div>\r\n"
@@ -174,7 +176,7 @@ TEST_F(ExportTest, WhatsAppChatFilesQuoteTheirCsvAndGroupsTakeTheTitle) {
             "Ben,491,2021-05-01 08:00:00,Received,ok\r\n");
   const std::string text = testing::ReadFile(folder / "Climbing _ group.txt");
   EXPECT_EQ(text.rfind("\xEF\xBB\xBF        To: Me()\r\n", 0), 0u);  // own message: "To", Me and empty brackets
-  EXPECT_NE(testing::ReadFile(folder / "Climbing _ group.html").find("<p>Name: Ben,Cara, Phone: 491,492</p>"),
+  EXPECT_NE(testing::ReadFile(folder / "Climbing _ group.html").find("<p>Name: Ben,Cara, Phone: 491,492 &middot; <a href=\"../../index.html\">"),
             std::string::npos);
 }
 
