@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "export/export_names.h"
+#include "export/export_record.h"
 #include "export/readable_csv.h"
 #include "platform/file_util.h"
 
@@ -91,25 +92,6 @@ std::string NowWithOffset() {
   return IsoDate(buf) + " (" + zone + ")";
 }
 
-Status WriteFile(const fs::path& path, const std::string& text) {
-  const fs::path part = path.string() + ".part-" + std::to_string(::getpid());
-  std::ofstream out(part, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  std::error_code ec;
-  if (!out) {
-    const Status rc = StatusFromErrno(errno != 0 ? errno : EIO);
-    fs::remove(part, ec);
-    return rc;
-  }
-  fs::rename(part, path, ec);
-  if (ec) {
-    fs::remove(part, ec);
-    return StatusFromErrno(ec.value());
-  }
-  return kOk;
-}
-
 constexpr const char* kStyle =
     "body{font-family:system-ui,sans-serif;margin:24px;color:#222}table{border-collapse:collapse;margin:8px 0 20px}"
     "td,th{border:1px solid #ccc;padding:4px 8px;text-align:left;vertical-align:top}th{background:#f2f2f2}"
@@ -163,7 +145,7 @@ Status WriteExportIndex(const fs::path& root, const std::string& stamp, const Ex
   }
   script += "];\n";
   script += kSearchScript;
-  if (const Status rc = WriteFile(root / scriptName, script); rc != kOk) return rc;
+  if (const Status rc = WriteWholeText(root / scriptName, script); rc != kOk) return rc;
 
   std::string page = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Export of " +
                      HtmlEscape(facts.backupName) + "</title><style>" + kStyle + "</style></head><body>\n";
@@ -193,7 +175,7 @@ Status WriteExportIndex(const fs::path& root, const std::string& stamp, const Ex
     page += "</table>\n";
   }
   page += "<script src=\"" + HtmlEscape(scriptName) + "\"></script>\n</body></html>\n";
-  return WriteFile(root / "index.html", page);
+  return WriteWholeText(root / "index.html", page);
 }
 
 }  // namespace dunmere

@@ -63,7 +63,8 @@ std::string SumsLine(const std::string& hex, const std::string& name) {
   return (escaped.size() != name.size() ? "\\" : "") + hex + "  " + escaped + "\n";
 }
 
-// Writes text to path through a file of its own beside it, renamed over path once it is whole.
+}  // namespace
+
 Status WriteWholeText(const fs::path& path, const std::string& text) {
   const fs::path part = path.string() + ".part-" + std::to_string(::getpid());
   {
@@ -84,8 +85,6 @@ Status WriteWholeText(const fs::path& path, const std::string& text) {
   }
   return kOk;
 }
-
-}  // namespace
 
 Status WriteExportRecord(const fs::path& root, const std::string& stamp, const std::vector<WrittenFile>& files,
                          const std::string& state) {

@@ -378,12 +378,8 @@ void ExportRun::WriteFinalPages() {
   // The readable CSV of each category, beside its pages.
   const auto csv = [this](const fs::path& file, const std::string& header, const std::string& rows) {
     if (rows.empty()) return;
-    const Status rc = WriteWhole(file, [&](const fs::path& part) {
-      std::ofstream out(part, std::ios::binary | std::ios::trunc);
-      out << header << rows;
-      out.close();
-      return out ? kOk : WriteError();
-    });
+    CreateFolders(file.parent_path());
+    const Status rc = WriteWholeText(file, header + rows);
     if (rc != kOk) {
       PageFailed(file, rc);
     } else {
