@@ -133,11 +133,6 @@ void ExportRun::Wrote(const fs::path& file, const std::string& source) {
 }
 
 void ExportRun::WriteRecord() {
-  std::string state;
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    state = cancelled_ ? "stopped" : failed != 0 || filesFailed != 0 ? "finished with failures" : "finished";
-  }
   ExportFacts told = facts;
   if (told.backupName.empty()) told.backupName = results_.deviceName;
   const fs::path index = root_ / "index.html";
@@ -146,6 +141,12 @@ void ExportRun::WriteRecord() {
   } else {
     Wrote(index);
     Wrote(root_ / ("search-" + stamp + ".js"));
+  }
+  // The log ends with how the export ended, the index included.
+  std::string state;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    state = cancelled_ ? "stopped" : failed != 0 || filesFailed != 0 ? "finished with failures" : "finished";
   }
   if (const Status rc = WriteExportRecord(root_, stamp, written_, state); rc != kOk) {
     PageFailed(root_ / ("export-log-" + stamp + ".csv"), rc);

@@ -131,7 +131,7 @@ class ExportRun {
   void CopyUnique(const std::string& source, const std::filesystem::path& wanted);
   // A file written whole, for the export's log and checksums; a copy names the backup file it is of.
   void Wrote(const std::filesystem::path& file, const std::string& source = {});
-  // The log and the checksums of what was written, last of all.
+  // The index of what was written, then the log and the checksums of it all, last of all.
   void WriteRecord();
   // The items an entry makes: one, and a JPEG more for a HEIC picture when asked for.
   std::int32_t ItemsOf(const void* key, CategoryId category) const;
