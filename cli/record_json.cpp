@@ -1,5 +1,7 @@
 #include "cli/record_json.h"
 
+#include "platform/local_time.h"
+
 namespace dunmere::cli {
 namespace {
 
@@ -7,6 +9,9 @@ namespace {
 // replaced says so.
 Json Marked(std::uint8_t deleted, Json row) {
   if (deleted == kDeletedInLog) row["source"] = "wal";
+  // Beside the local date as the screens show it, the same instant with its offset from UTC.
+  const auto date = row.find("date");
+  if (date != row.end() && date->is_string()) row["dateIso"] = IsoDate(date->get<std::string>());
   return row;
 }
 

@@ -9,7 +9,7 @@
 
 #include "export/export_names.h"
 #include "export/export_record.h"
-#include "export/readable_csv.h"
+#include "platform/local_time.h"
 #include "platform/file_util.h"
 
 namespace dunmere {

@@ -1,32 +1,13 @@
 #include "export/readable_csv.h"
 
 #include <cstdio>
-#include <ctime>
 #include <initializer_list>
 
 #include "export/export_names.h"
+#include "platform/local_time.h"
 #include "platform/visible_text.h"
 
 namespace dunmere {
-
-std::string IsoDate(const std::string& localDate) {
-  std::tm t{};
-  char end = 0;
-  if (localDate.size() != 19 ||
-      std::sscanf(localDate.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &t.tm_year, &t.tm_mon, &t.tm_mday, &t.tm_hour,
-                  &t.tm_min, &t.tm_sec, &end) != 6) {
-    return localDate;
-  }
-  t.tm_year -= 1900;
-  t.tm_mon -= 1;
-  t.tm_isdst = -1;  // the zone's own rule for that day
-  if (std::mktime(&t) == static_cast<std::time_t>(-1)) return localDate;
-  const long offset = t.tm_gmtoff;
-  const long minutes = (offset < 0 ? -offset : offset) / 60;
-  char zone[40];
-  std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
-  return localDate.substr(0, 10) + "T" + localDate.substr(11) + zone;
-}
 
 namespace {
 

@@ -10,10 +10,6 @@
 
 namespace dunmere {
 
-// "2020-01-01 10:00:00" (local time) as "2020-01-01T10:00:00+01:00", the offset the local time zone
-// had then; a text that is no such date as it stands.
-std::string IsoDate(const std::string& localDate);
-
 std::string MessagesCsvHeader();
 std::string MessagesCsvRow(const MessageRecord& m);
 std::string ChatsCsvHeader();

