@@ -130,7 +130,10 @@ Status ReadManifestDatabase(const fs::path& file, std::vector<ManifestEntry>& en
   const int openResult = OpenSqliteReadOnly(file, db);
   if (openResult != SQLITE_OK) return openResult;
   sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(db.get(), "select fileID, domain, relativePath, rowid from Files;", -1, &raw, nullptr) != SQLITE_OK) {
+  // A table without row ids (not the phone's, but a file may say so) gives none: each of its rows is
+  // then checked.
+  if (sqlite3_prepare_v2(db.get(), "select fileID, domain, relativePath, rowid from Files;", -1, &raw, nullptr) != SQLITE_OK &&
+      sqlite3_prepare_v2(db.get(), "select fileID, domain, relativePath from Files;", -1, &raw, nullptr) != SQLITE_OK) {
     return kQueryFailed;
   }
   const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, &sqlite3_finalize);
@@ -147,7 +150,7 @@ Status ReadManifestDatabase(const fs::path& file, std::vector<ManifestEntry>& en
       entry.domainPath += '-';
       entry.domainPath += relative;
     }
-    rows.TakeLast(sqlite3_column_int64(raw, 3));
+    rows.TakeLast(sqlite3_column_count(raw) > 3 ? sqlite3_column_int64(raw, 3) : 0);
   }
   return rc == SQLITE_DONE ? kOk : kQueryFailed;
 }

@@ -37,6 +37,15 @@ TEST(ReadManifestDatabase, EveryRowInQueryOrderWithNullColumnsLeftOut) {
   EXPECT_EQ(entries[2].fileID, "");
   EXPECT_EQ(entries[2].domainPath, "HomeDomain-Library");
   EXPECT_EQ(entries[3].domainPath, "-orphan");  // NULL domain reads as empty, the path is still appended
+
+  // A table without row ids is read all the same.
+  MakeSqliteDatabase(dir / "NoRowids.db",
+                     {"CREATE TABLE Files (fileID TEXT PRIMARY KEY, domain TEXT, relativePath TEXT) WITHOUT ROWID;",
+                      "INSERT INTO Files VALUES ('ff01', 'AppDomain-x', 'a.jpg'), ('aa02', 'HomeDomain', 'b');"});
+  ASSERT_EQ(ReadManifestDatabase(dir / "NoRowids.db", entries), kOk);
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0].domainPath, "HomeDomain-b");  // in key order
+  EXPECT_EQ(entries[1].domainPath, "AppDomain-x-a.jpg");
 }
 
 TEST(ReadManifestDatabase, ResultCodesForFilesThatAreNotManifests) {
