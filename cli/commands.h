@@ -36,6 +36,7 @@ struct ExportOptions {
   std::filesystem::path out;
   std::vector<std::string> categories;  // empty: all
   bool deletedOnly = false;
+  std::string since, until;  // "YYYY-MM-DD", local days, both included; empty: no bound
   bool passwordFromStdin = false;
   bool heicJpeg = false;  // a JPEG beside each HEIC picture copied
   std::filesystem::path workFolder;

@@ -26,27 +26,46 @@ void Tick(Selection& selection, const void* record, CategoryId category) {
   selection[record] = entry;
 }
 
+// What narrows the export: deleted records only, and a range of days for the records that carry a
+// date (messages, chats, calls, notes; contacts and files carry none and are not narrowed by it).
+struct RecordRule {
+  bool deletedOnly = false;
+  std::string since, until;
+  bool Kept(std::uint8_t deleted, const std::string& date) const {
+    if (deletedOnly && deleted == 0) return false;
+    if (since.empty() && until.empty()) return true;
+    if (date.size() < 10) return false;  // no date: not within any range
+    const std::string_view day(date.data(), 10);
+    return (since.empty() || day >= since) && (until.empty() || day <= until);
+  }
+};
+
 template <typename Record>
-void TickAll(Selection& selection, const std::vector<Record>& records, CategoryId category, bool deletedOnly) {
+void TickAll(Selection& selection, const std::vector<Record>& records, CategoryId category, const RecordRule& rule) {
   for (const Record& r : records) {
-    if (!deletedOnly || r.deleted != 0) Tick(selection, &r, category);
+    if (rule.Kept(r.deleted, r.date)) Tick(selection, &r, category);
+  }
+}
+
+void TickContacts(Selection& selection, const std::vector<ContactRecord>& records, const RecordRule& rule) {
+  for (const ContactRecord& r : records) {
+    if (!rule.deletedOnly || r.deleted != 0) Tick(selection, &r, CategoryId::kContacts);
   }
 }
 
 // Media files carry no deleted mark: a deleted-only export leaves them out.
 template <typename Record>
-void TickMedia(Selection& selection, const std::vector<Record>& records, CategoryId category, bool deletedOnly) {
-  if (deletedOnly) return;
+void TickMedia(Selection& selection, const std::vector<Record>& records, CategoryId category, const RecordRule& rule) {
+  if (rule.deletedOnly) return;
   for (const Record& r : records) Tick(selection, &r, category);
 }
 
-// A conversation is ticked by its first record; a deleted-only export takes those holding a deleted message.
+// A conversation is ticked by its first record when it holds a message the rule keeps.
 template <typename Map>
-void TickConversations(Selection& selection, const Map& conversations, CategoryId category, bool deletedOnly) {
+void TickConversations(Selection& selection, const Map& conversations, CategoryId category, const RecordRule& rule) {
   for (const auto& [key, messages] : conversations) {
-    const bool anyDeleted =
-        std::any_of(messages.begin(), messages.end(), [](const auto& m) { return m.deleted != 0; });
-    if (!messages.empty() && (!deletedOnly || anyDeleted)) Tick(selection, &messages.front(), category);
+    const bool any = std::any_of(messages.begin(), messages.end(), [&rule](const auto& m) { return rule.Kept(m.deleted, m.date); });
+    if (any) Tick(selection, &messages.front(), category);
   }
 }
 
@@ -68,22 +87,22 @@ int RunExport(const ExportOptions& options) {
   auto ticked = [&chosen](const char* name) { return chosen.empty() || chosen.count(name) > 0; };
 
   Selection selection;
-  const bool deletedOnly = options.deletedOnly;
-  if (ticked("camera-roll")) TickMedia(selection, r.cameraRoll, CategoryId::kCameraRoll, deletedOnly);
-  if (ticked("photo-stream")) TickMedia(selection, r.photoStream, CategoryId::kPhotoStream, deletedOnly);
-  if (ticked("app-photos")) TickMedia(selection, r.appPhotos, CategoryId::kAppPhotos, deletedOnly);
-  if (ticked("app-videos")) TickMedia(selection, r.appVideos, CategoryId::kAppVideos, deletedOnly);
+  const RecordRule rule{options.deletedOnly, options.since, options.until};
+  if (ticked("camera-roll")) TickMedia(selection, r.cameraRoll, CategoryId::kCameraRoll, rule);
+  if (ticked("photo-stream")) TickMedia(selection, r.photoStream, CategoryId::kPhotoStream, rule);
+  if (ticked("app-photos")) TickMedia(selection, r.appPhotos, CategoryId::kAppPhotos, rule);
+  if (ticked("app-videos")) TickMedia(selection, r.appVideos, CategoryId::kAppVideos, rule);
   if (ticked("message-attachments")) {
-    TickMedia(selection, r.messageAttachments, CategoryId::kMessageAttachments, deletedOnly);
+    TickMedia(selection, r.messageAttachments, CategoryId::kMessageAttachments, rule);
   }
   if (ticked("whatsapp-attachments")) {
-    TickMedia(selection, r.whatsAppAttachments, CategoryId::kWhatsAppAttachments, deletedOnly);
+    TickMedia(selection, r.whatsAppAttachments, CategoryId::kWhatsAppAttachments, rule);
   }
-  if (ticked("messages")) TickConversations(selection, r.messages, CategoryId::kMessages, deletedOnly);
-  if (ticked("whatsapp")) TickConversations(selection, r.whatsApp, CategoryId::kWhatsApp, deletedOnly);
-  if (ticked("contacts")) TickAll(selection, r.contacts, CategoryId::kContacts, deletedOnly);
-  if (ticked("call-history")) TickAll(selection, r.calls, CategoryId::kCallHistory, deletedOnly);
-  if (ticked("notes")) TickAll(selection, r.notes, CategoryId::kNotes, deletedOnly);
+  if (ticked("messages")) TickConversations(selection, r.messages, CategoryId::kMessages, rule);
+  if (ticked("whatsapp")) TickConversations(selection, r.whatsApp, CategoryId::kWhatsApp, rule);
+  if (ticked("contacts")) TickContacts(selection, r.contacts, rule);
+  if (ticked("call-history")) TickAll(selection, r.calls, CategoryId::kCallHistory, rule);
+  if (ticked("notes")) TickAll(selection, r.notes, CategoryId::kNotes, rule);
   const int readFailed = outcome.problems.empty() ? 0 : 1;
   const auto tellProblems = [&outcome] {
     if (!outcome.problems.empty()) {
@@ -106,16 +125,16 @@ int RunExport(const ExportOptions& options) {
   run.facts.backupDate = summary.lastBackupDate;
   run.facts.program = VersionText("dunmere");
   std::string filters = options.deletedOnly ? "deleted records only" : "";
+  if (!options.since.empty()) filters += std::string(filters.empty() ? "" : "; ") + "since " + options.since;
+  if (!options.until.empty()) filters += std::string(filters.empty() ? "" : "; ") + "until " + options.until;
   if (!options.categories.empty()) {
     filters += std::string(filters.empty() ? "" : "; ") + "categories:";
     for (const std::string& c : options.categories) filters += " " + c;
   }
   run.facts.filters = filters;
-  if (deletedOnly) {
-    // The deleted messages of a conversation, in every file of it.
-    run.messageShown = [](const MessageRecord& m) { return m.deleted != 0; };
-    run.chatMessageShown = [](const WhatsAppMessageRecord& m) { return m.deleted != 0; };
-  }
+  // The messages of a conversation the rule keeps, in every file of it.
+  run.messageShown = [&rule](const MessageRecord& m) { return rule.Kept(m.deleted, m.date); };
+  run.chatMessageShown = [&rule](const WhatsAppMessageRecord& m) { return rule.Kept(m.deleted, m.date); };
   // The log names each copy's place on the phone: the manifest's entries by their file's id (the name
   // of the file in the backup), gathered at the first copy.
   std::unordered_map<std::string, std::string> domainPaths;

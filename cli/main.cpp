@@ -4,6 +4,8 @@
 #include <csignal>
 #include <iostream>
 #include <new>
+#include <regex>
+#include <string>
 
 #include "backup/exit_signals.h"
 #include "cli/commands.h"
@@ -62,6 +64,15 @@ int main(int argc, char** argv) {
   exportCommand->add_option("--out", exportOut, "Folder to write into")->required();
   exportCommand->add_option("-c,--category", exportOptions.categories, "Categories to export (default: all)");
   exportCommand->add_flag("--deleted-only", exportOptions.deletedOnly, "Only deleted records");
+  // A day as the records' local dates begin: YYYY-MM-DD.
+  const auto day = CLI::Validator(
+      [](std::string& text) {
+        static const std::regex form("[0-9]{4}-(0[1-9]|1[0-2])-(0[1-9]|[12][0-9]|3[01])");
+        return std::regex_match(text, form) ? std::string() : "not a day of the form YYYY-MM-DD: " + text;
+      },
+      "YYYY-MM-DD", "day");
+  exportCommand->add_option("--since", exportOptions.since, "Only dated records of this day or later")->check(day);
+  exportCommand->add_option("--until", exportOptions.until, "Only dated records of this day or earlier")->check(day);
   exportCommand->add_flag("--heic-jpeg", exportOptions.heicJpeg,
                           "Also write a JPEG beside each HEIC picture (the original is copied unchanged)");
   exportCommand->add_flag("--password-stdin", exportOptions.passwordFromStdin,

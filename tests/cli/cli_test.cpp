@@ -521,6 +521,46 @@ TEST(ExportCommand, WritesTheCategoriesAndOnlyDeletedOnAsk) {
   EXPECT_EQ(Dunmere({"export", (dir / "backup").string()}, appData).exitCode, 1);  // --out is required
 }
 
+// --since and --until keep the dated records of those days (both included): a conversation is written
+// with those of its messages alone, and the index names the range as the export's filter.
+TEST(ExportCommand, ADayRangeNarrowsEveryFile) {
+  TempDir dir;
+  const std::string sms = testing::SqliteDatabaseBytes(
+      {testing::ReferenceSchema("sms_ios9.2.1.sql"), "INSERT INTO handle (ROWID, id, service) VALUES (4, '+15550100001', 'SMS');",
+       "INSERT INTO message (ROWID, guid, text, handle_id, service, date) VALUES "
+       "(1, 'g1', 'on the sixth', 4, 'SMS', 600000000), (2, 'g2', 'on the seventh', 4, 'SMS', 600086400),"
+       " (3, 'g3', 'on the eighth', 4, 'SMS', 600172800);"});
+  testing::FixtureBackup backup;
+  backup.files = {{"HomeDomain", "Library/SMS/sms.db", sms}};
+  testing::WriteFixtureBackup(dir / "backup", backup);
+  const fs::path appData = dir / "appdata";
+  fs::create_directories(appData);
+  CliRun run = Dunmere({"export", (dir / "backup").string(), "--out", (dir / "out").string(), "--since", "2020-01-07",
+                        "--until", "2020-01-07"},
+                       appData);
+  ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
+  std::size_t files = 0;
+  for (const auto& e : fs::recursive_directory_iterator(dir / "out" / "Message")) {
+    const std::string name = e.path().filename().string();
+    if (!e.is_regular_file() || name == "sms.csv") continue;  // the restore lines are the whole table
+    ++files;
+    const std::string written = testing::ReadFile(e.path());
+    EXPECT_NE(written.find("on the seventh"), std::string::npos) << name;
+    EXPECT_EQ(written.find("on the sixth"), std::string::npos) << name;
+    EXPECT_EQ(written.find("on the eighth"), std::string::npos) << name;
+  }
+  EXPECT_EQ(files, 3u);  // the page, the text file, the readable CSV
+  EXPECT_NE(testing::ReadFile(dir / "out" / "index.html").find("<td>since 2020-01-07; until 2020-01-07</td>"),
+            std::string::npos);
+  // Nothing in range: nothing to export.
+  run = Dunmere({"export", (dir / "backup").string(), "--out", (dir / "none").string(), "--since", "2021-01-01"}, appData);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_NE(run.out.find("Nothing to export."), std::string::npos) << run.out;
+  run = Dunmere({"export", (dir / "backup").string(), "--out", (dir / "bad").string(), "--until", "2020-02-30x"}, appData);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_FALSE(fs::exists(dir / "bad"));
+}
+
 // A disk that fills up (a size limit on each file the run writes, 2 KiB): every file that could not
 // be written whole is removed and named as failed, and the run ends with 1; no cut-off file is left.
 TEST(ExportCommand, AFileThatCannotBeWrittenWholeIsAFailure) {
