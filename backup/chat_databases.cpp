@@ -7,6 +7,7 @@
 
 #include "backup/backup_engine.h"
 #include "platform/file_util.h"
+#include "platform/hex_text.h"
 #include "platform/visible_text.h"
 #include "sqlite_recovery/sqlite_file_reader.h"
 #include "categories/table_decoders.h"
@@ -21,13 +22,7 @@ std::string Md5Hex(const std::string& text) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   if (EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr) != 1) return std::string();
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned int i = 0; i < length; ++i) {
-    out += kHex[digest[i] >> 4];
-    out += kHex[digest[i] & 0x0F];
-  }
-  return out;
+  return HexDigits(std::string_view(reinterpret_cast<const char*>(digest), length));
 }
 
 PeerMessageRow FromChatRow(const ChatMessageRow& row, const std::string& peer) {

@@ -138,6 +138,7 @@ Status ReadManifestDatabase(const fs::path& file, std::vector<ManifestEntry>& en
   }
   const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, &sqlite3_finalize);
   ManifestRows rows(entries);
+  const bool withRowids = sqlite3_column_count(raw) > 3;
   int rc = SQLITE_ROW;
   while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
     ManifestEntry& entry = entries.emplace_back();
@@ -150,7 +151,7 @@ Status ReadManifestDatabase(const fs::path& file, std::vector<ManifestEntry>& en
       entry.domainPath += '-';
       entry.domainPath += relative;
     }
-    rows.TakeLast(sqlite3_column_count(raw) > 3 ? sqlite3_column_int64(raw, 3) : 0);
+    rows.TakeLast(withRowids ? sqlite3_column_int64(raw, 3) : 0);
   }
   return rc == SQLITE_DONE ? kOk : kQueryFailed;
 }

@@ -1,27 +1,12 @@
 #include "backup/sqlite_readonly.h"
 
 #include "platform/file_util.h"
+#include "platform/hex_text.h"
 
 namespace dunmere {
 
 std::string ReadOnlySqliteUri(const std::filesystem::path& path) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  const std::string text = std::filesystem::absolute(path).lexically_normal().string();
-  std::string uri = "file:";
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                       c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
-    if (plain) {
-      uri.push_back(ch);
-    } else {
-      uri.push_back('%');
-      uri.push_back(kHex[c >> 4]);
-      uri.push_back(kHex[c & 0x0F]);
-    }
-  }
-  uri += "?mode=ro&immutable=1";
-  return uri;
+  return "file:" + PercentEncoded(std::filesystem::absolute(path).lexically_normal().string()) + "?mode=ro&immutable=1";
 }
 
 int OpenSqliteReadOnly(const std::filesystem::path& path, SqliteHandle& out) {

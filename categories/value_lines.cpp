@@ -10,6 +10,7 @@
 
 #include "categories/device_table_maps.h"
 #include "categories/table_decoders.h"
+#include "platform/hex_text.h"
 
 namespace dunmere {
 namespace {
@@ -32,18 +33,6 @@ std::string Quoted(std::string_view text) {
   out.push_back('"');
   return out;
 }
-
-std::string HexDigits(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (const char c : bytes) {
-    out.push_back(kHex[static_cast<unsigned char>(c) >> 4]);
-    out.push_back(kHex[static_cast<unsigned char>(c) & 0x0F]);
-  }
-  return out;
-}
-
-
 
 // Builds the line of one row, the values in column order.
 class LineBuilder {

@@ -1,16 +1,12 @@
 #include "export/export_index.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 
 #include "export/export_names.h"
-#include "export/export_record.h"
+#include "export/whole_file.h"
 #include "platform/local_time.h"
-#include "platform/file_util.h"
+#include "platform/hex_text.h"
 
 namespace dunmere {
 namespace fs = std::filesystem;
@@ -20,7 +16,7 @@ void CategoryTally::Add(std::uint8_t deletedValue, const std::string& date) {
     ++live;
   } else {
     ++deleted;
-    fromLog += deletedValue == 2 ? 1 : 0;
+    fromLog += deletedValue == kDeletedInLog ? 1 : 0;
   }
   if (date.empty()) return;
   if (first.empty() || date < first) first = date;
@@ -53,22 +49,9 @@ std::string ScriptString(const std::string& text) {
   return out + "\"";
 }
 
-// A relative link: each path component percent-encoded where a URL needs it.
+// A relative link, percent-encoded where a URL needs it.
 std::string Link(const fs::path& root, const fs::path& file) {
-  std::string out;
-  for (const char c : file.lexically_relative(root).generic_string()) {
-    const auto u = static_cast<unsigned char>(c);
-    const bool plain = (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || u == '/' ||
-                       u == '-' || u == '_' || u == '.' || u == '~';
-    if (plain) {
-      out += c;
-    } else {
-      char buf[4];
-      std::snprintf(buf, sizeof buf, "%%%02X", u);
-      out += buf;
-    }
-  }
-  return out;
+  return PercentEncoded(file.lexically_relative(root).generic_string());
 }
 
 std::string Range(const CategoryTally& t) {
@@ -130,7 +113,6 @@ Status WriteExportIndex(const fs::path& root, const std::string& stamp, const Ex
                         const std::map<std::string, CategoryTally>& categories,
                         const std::vector<IndexedConversation>& conversations,
                         const std::vector<IndexedMessage>& messages) {
-  if (const Status rc = CreateFolders(root); rc != kOk) return rc;
   const std::string scriptName = "search-" + stamp + ".js";
   std::string script = "var CONVERSATIONS=[";
   for (std::size_t i = 0; i < conversations.size(); ++i) {

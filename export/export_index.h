@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "categories/category_records.h"
 #include "platform/status.h"
 
 namespace dunmere {

@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
 #include <memory>
+#include <vector>
 
 #include "export/export_names.h"
+#include "export/whole_file.h"
 #include "platform/file_util.h"
+#include "platform/hex_text.h"
 
 namespace dunmere {
 namespace fs = std::filesystem;
@@ -35,11 +37,7 @@ Status FileSha256(const fs::path& path, std::string& hex) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
   if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1) return kNotEnoughMemory;
-  static constexpr char kHex[] = "0123456789abcdef";
-  for (unsigned int i = 0; i < length; ++i) {
-    hex.push_back(kHex[digest[i] >> 4]);
-    hex.push_back(kHex[digest[i] & 0x0F]);
-  }
+  hex = HexDigits(std::string_view(reinterpret_cast<const char*>(digest), length));
   return kOk;
 }
 
@@ -65,27 +63,6 @@ std::string SumsLine(const std::string& hex, const std::string& name) {
 
 }  // namespace
 
-Status WriteWholeText(const fs::path& path, const std::string& text) {
-  const fs::path part = path.string() + ".part-" + std::to_string(::getpid());
-  {
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) {
-      const Status rc = StatusFromErrno(errno != 0 ? errno : EIO);
-      DeleteFileQuietly(part);
-      return rc;
-    }
-  }
-  std::error_code ec;
-  fs::rename(part, path, ec);
-  if (ec) {
-    DeleteFileQuietly(part);
-    return StatusFromErrno(ec.value());
-  }
-  return kOk;
-}
-
 Status WriteExportRecord(const fs::path& root, const std::string& stamp, const std::vector<WrittenFile>& files,
                          const std::string& state) {
   std::string sums;
@@ -103,7 +80,6 @@ Status WriteExportRecord(const fs::path& root, const std::string& stamp, const s
   }
   // The export itself, last: what the files above add up to.
   log += CsvField("(export " + stamp + ")") + "," + std::to_string(files.size()) + ",,,," + CsvField(state) + "\r\n";
-  if (const Status rc = CreateFolders(root); rc != kOk) return rc;
   if (const Status rc = WriteWholeText(root / ("SHA256SUMS-" + stamp), sums); rc != kOk) return rc;
   return WriteWholeText(root / ("export-log-" + stamp + ".csv"), log);
 }

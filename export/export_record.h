@@ -19,10 +19,6 @@ struct WrittenFile {
 // The SHA-256 of a file's contents in lowercase hexadecimal, read through a buffer.
 Status FileSha256(const std::filesystem::path& file, std::string& hex);
 
-// Writes text to path through a file of its own beside it, renamed over path once it is whole: no
-// half-written file is left, nor one of another run replaced by a part. The system's code on failure.
-Status WriteWholeText(const std::filesystem::path& path, const std::string& text);
-
 // Writes "SHA256SUMS-<stamp>" and then "export-log-<stamp>.csv" into root, the paths relative to it.
 // state ends the log ("finished", "finished with failures", "stopped"). A file that can no longer be
 // read is logged with its reason in place of a checksum and left out of the sums. The system's code

@@ -1,18 +1,17 @@
 // The writers of the export run: media copies under free names, conversation and chat pages, text
 // and CSV files, the contact, call and note rows and the pages they end up in.
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <memory>
-#include <random>
 
 #include "backup/heic_pictures.h"
 #include "backup/media_types.h"
 #include "export/export_names.h"
 #include "export/readable_csv.h"
+#include "export/whole_file.h"
 #include "platform/visible_text.h"
 #include "export/export_run.h"
 #include "platform/file_util.h"
@@ -327,24 +326,6 @@ void ExportRun::AddNoteRow(const NoteRecord& n) {
 
 namespace {
 
-// Writes a whole file under a name of this run's own beside it and renames it over path once it is
-// complete: two exports into one folder never mix their lines, and a write that fails leaves no
-// half file behind.
-template <typename Write>
-Status WriteWhole(const fs::path& path, Write write) {
-  if (path.has_parent_path()) CreateFolders(path.parent_path());
-  const fs::path part =
-      path.string() + ".part-" + std::to_string(::getpid()) + "-" + std::to_string(std::random_device{}());
-  Status rc = write(part);
-  std::error_code ec;
-  if (rc == kOk) {
-    fs::rename(part, path, ec);
-    if (ec) rc = StatusFromErrno(ec.value());
-  }
-  if (rc != kOk) fs::remove(part, ec);
-  return rc;
-}
-
 Status WritePage(const fs::path& path, const PageTemplate& page, const std::string& rows) {
   return WriteWhole(path, [&](const fs::path& part) {
     std::ofstream out(part, std::ios::binary | std::ios::trunc);
@@ -378,7 +359,6 @@ void ExportRun::WriteFinalPages() {
   // The readable CSV of each category, beside its pages.
   const auto csv = [this](const fs::path& file, const std::string& header, const std::string& rows) {
     if (rows.empty()) return;
-    CreateFolders(file.parent_path());
     const Status rc = WriteWholeText(file, header + rows);
     if (rc != kOk) {
       PageFailed(file, rc);
